@@ -1,0 +1,1 @@
+// Lets a library exist before its folder has sources.

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building (and, with "test", testing) needs.
+# Quiet when nothing is missing.
+set -euo pipefail
+build_pkgs=(cmake ninja-build g++ pkgconf qt6-base-dev libxcb1-dev libxcb-keysyms1-dev libxcb-shm0-dev
+    libxcb-xfixes0-dev libxcb-randr0-dev libxcb-xtest0-dev libx11-dev libjpeg62-turbo-dev libgif-dev
+    libcanberra-dev libgtest-dev libgmock-dev libbenchmark-dev)
+run_pkgs=(xvfb icewm x11-utils xdotool)
+test_pkgs=(xclip x11-xserver-utils x11-apps imagemagick)
+want=("${build_pkgs[@]}" "${run_pkgs[@]}")
+[ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
+
+missing=()
+for p in "${want[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test inside a private virtual X session.
+#   ./test.sh             the whole suite
+#   ./test.sh --sanitize  the same, built with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/
+#   ./test.sh -R REGEX    only the tests whose names match (passed on to ctest)
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/deps.sh test
+
+builddir=build
+if [ "${1:-}" = "--sanitize" ]; then
+    shift
+    builddir=build-asan
+    cmake -S . -B "$builddir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAPTIVUS_SANITIZE=ON -DKAPTIVUS_BENCH=OFF >/dev/null
+    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+else
+    werror=OFF
+    [ -n "${CI:-}" ] && werror=ON
+    [ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAPTIVUS_WERROR=$werror >/dev/null
+fi
+cmake --build "$builddir" --parallel "$(nproc)"
+
+export KAPTIVUS_XREADY="$PWD/$builddir/tests/support/xready"
+exec scripts/xsession.sh ctest --test-dir "$builddir" --output-on-failure --parallel "$(nproc)" "$@"
