@@ -12,17 +12,94 @@ namespace kaptivus::pixels {
 
 enum class PixelFormat { DeviceDefault, Bits1, Bits4, Bits8, Bits15, Bits16, Bits24, Bits32, Custom };
 
-// The X screen's own pixel layout: depth, bits per pixel and channel masks
-// (for instance depth 24, 32 bits, 0xFF0000/0x00FF00/0x0000FF).
+// The X screen's own pixel layout: depth, bits per pixel and channel masks.
+// The default is the common depth-24 screen with 32-bit pixels.
 struct DeviceFormat {
     int depth = 24;
     int bitsPerPixel = 32;
     uint32_t redMask = 0xFF0000;
     uint32_t greenMask = 0x00FF00;
     uint32_t blueMask = 0x0000FF;
+    friend bool operator==(const DeviceFormat&, const DeviceFormat&) = default;
 };
 
-// API to be completed by the picture module (see Picture.cpp).
-class Picture;
+// Rows are top-down, little-endian words, each row padded to a multiple of 4
+// bytes. Palette entries are colours 0x00BBGGRR like every colour of the program.
+class Picture {
+public:
+    Picture() = default;
+
+    // A zeroed (black) picture; an empty one for sizes of 0. Custom is not a
+    // format that can be asked for: it only comes from adopt().
+    static Picture create(int width, int height, PixelFormat format, const DeviceFormat& device = {});
+    // Takes over rows already in memory (a screen grab, a decoded file). For
+    // DeviceDefault the layout is the device's; for Custom give bitsPerPixel and masks.
+    static Picture adopt(int width, int height, PixelFormat format, const DeviceFormat& device,
+                         std::vector<uint8_t>&& bits, int stride, int bitsPerPixel = 0,
+                         uint32_t redMask = 0, uint32_t greenMask = 0, uint32_t blueMask = 0);
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    bool isEmpty() const { return m_width <= 0 || m_height <= 0; }
+    PixelFormat format() const { return m_format; }
+    const DeviceFormat& device() const { return m_device; }
+    // Bits each pixel takes in memory (15-bit pixels take 16).
+    int storageBits() const { return m_storageBits; }
+    int stride() const { return m_stride; }
+    uint32_t redMask() const { return m_redMask; }
+    uint32_t greenMask() const { return m_greenMask; }
+    uint32_t blueMask() const { return m_blueMask; }
+    uint8_t* scanLine(int y) { return m_bits.data() + static_cast<size_t>(y) * static_cast<size_t>(m_stride); }
+    const uint8_t* scanLine(int y) const
+    {
+        return m_bits.data() + static_cast<size_t>(y) * static_cast<size_t>(m_stride);
+    }
+    const std::vector<uint8_t>& bits() const { return m_bits; }
+    const std::vector<Color>& palette() const { return m_palette; }
+    void setPalette(std::vector<Color> palette) { m_palette = std::move(palette); }
+
+    // Slow per-pixel access for tests, picking and small jobs; bulk work goes
+    // through TPixelBuffer. setPixel maps to the nearest table colour for 1, 4, 8 bits.
+    PixelBGR pixel(int x, int y) const;
+    void setPixel(int x, int y, PixelBGR p);
+
+    bool transparent() const { return m_transparent; }
+    Color transparentColor() const { return m_transparentColor; }
+    void setTransparent(bool on, Color colour = 0)
+    {
+        m_transparent = on;
+        m_transparentColor = colour;
+    }
+
+    // Stores the picture in another format, mapping every pixel to the nearest
+    // colour the format can hold, without dithering. Setting the current format
+    // does nothing. DeviceDefault uses the picture's device().
+    void convertTo(PixelFormat format);
+
+private:
+    int m_width = 0;
+    int m_height = 0;
+    PixelFormat m_format = PixelFormat::DeviceDefault;
+    DeviceFormat m_device;
+    int m_storageBits = 0;
+    int m_stride = 0;
+    uint32_t m_redMask = 0;
+    uint32_t m_greenMask = 0;
+    uint32_t m_blueMask = 0;
+    std::vector<uint8_t> m_bits;
+    std::vector<Color> m_palette;
+    bool m_transparent = false;
+    Color m_transparentColor = 0;
+};
+
+// Bits per pixel as the status bar names them: 1, 4, 8, 15, 16, 24, 32; device
+// default and custom give the screen's depth.
+int PixelFormatBits(const Picture& picture);
+
+// The format ComboBox1's index stands for (0 and anything outside 1..7: device default).
+PixelFormat PixelFormatForIndex(int index);
+
+// How a bitmap with this header bit count and masks is recognised.
+PixelFormat RecognisePixelFormat(int bitCount, uint32_t redMask, uint32_t greenMask, uint32_t blueMask);
 
 } // namespace kaptivus::pixels

@@ -1,0 +1,48 @@
+// The 24-bit pixel buffer: memory, row table, copies and the two resizes.
+#include "pixels/PixelBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace kaptivus::pixels {
+
+bool TPixelBuffer::Allocate(int width, int height)
+{
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (width == m_width && height == m_height) return true;
+    // Rows are padded to 4 bytes; the product is checked before anything is allocated.
+    const int64_t stride = ((static_cast<int64_t>(width) * 24 + 31) / 32) * 4;
+    const int64_t bytes = stride * height;
+    m_memory.clear();
+    m_rows.clear();
+    m_data = nullptr;
+    m_width = m_height = m_rowStride = m_rowPadding = m_size = 0;
+    if (bytes > INT32_MAX) return false;
+    try {
+        m_memory.assign(static_cast<size_t>(bytes), 0);
+        m_rows.resize(static_cast<size_t>(height));
+    } catch (const std::bad_alloc&) {
+        m_memory.clear();
+        m_rows.clear();
+        return false;
+    }
+    m_width = width;
+    m_height = height;
+    m_rowStride = static_cast<int>(stride);
+    m_rowPadding = width % 4;
+    m_size = static_cast<int>(bytes);
+    m_data = m_memory.empty() ? nullptr : m_memory.data();
+    for (int y = 0; y < height; ++y) m_rows[static_cast<size_t>(y)] = m_data + static_cast<size_t>(y) * stride;
+    return true;
+}
+
+bool TPixelBuffer::AssignFrom(const TPixelBase& source)
+{
+    if (!Allocate(source.width(), source.height())) return false;
+    if (m_size > 0) std::memcpy(m_data, source.data(), static_cast<size_t>(m_size));
+    return true;
+}
+
+} // namespace kaptivus::pixels
