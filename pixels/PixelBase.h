@@ -2,6 +2,7 @@
 // effects share. Standard library only: no Qt, no X11.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
