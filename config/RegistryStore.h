@@ -1,0 +1,100 @@
+// The current user's registry, kept in one registry-export file. Keys are opened, read and
+// written in memory; closing a key (or commit()) makes written changes durable on disk.
+// Standard library only: no Qt.
+#pragma once
+
+#include "config/RegistryDocument.h"
+#include "config/Status.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kaptivus::config {
+
+inline constexpr std::string_view kCurrentUserRoot = "HKEY_CURRENT_USER";
+inline constexpr std::string_view kSettingsKey = "HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10";
+inline constexpr std::string_view kSettingsParentKey = "HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000";
+
+// ${XDG_CONFIG_HOME:-$HOME/.config}/Kaptivus2000/registry.reg (a relative XDG_CONFIG_HOME
+// is ignored, as the XDG rules ask; without HOME the password database gives the home).
+std::filesystem::path defaultRegistryPath();
+
+class RegistryStore;
+
+// A handle on one key of a store. It stays valid while its store lives; after the key is
+// deleted reads find nothing and writes fail.
+class RegistryKey {
+public:
+    const std::string& path() const { return m_path; }
+    bool hasValue(std::string_view name) const;
+
+    // Fails (nullopt) when the value is missing or is not a dword.
+    std::optional<int32_t> readInteger(std::string_view name) const;
+    // As readInteger; any non-zero dword reads as true.
+    std::optional<bool> readBool(std::string_view name) const;
+    // A missing value reads as ""; a value of another type fails (nullopt).
+    std::optional<std::string> readText(std::string_view name) const;
+
+    // Writes replace a value in place or append it after the key's other values. A write
+    // fails when the key has been deleted, or (texts) when the text is not valid UTF-8 or
+    // holds a NUL; the message names the value.
+    Status writeInteger(std::string_view name, int32_t value);
+    Status writeBool(std::string_view name, bool value);
+    Status writeText(std::string_view name, std::string_view text);
+    bool deleteValue(std::string_view name);
+
+    // Makes every change written through the store durable (no-op when nothing changed).
+    Status close();
+
+private:
+    friend class RegistryStore;
+    RegistryKey(RegistryStore* store, std::string path) : m_store(store), m_path(std::move(path)) {}
+    const RegistryValue* find(std::string_view name) const;
+
+    RegistryStore* m_store;
+    std::string m_path;
+};
+
+struct OpenResult {
+    bool setAside = false; // the file could not be read as a registry and became registry.reg.bad
+    std::string message;   // why (parse error with line number, or an I/O error); empty when all went well
+    bool ok() const { return message.empty(); }
+};
+
+class RegistryStore {
+public:
+    explicit RegistryStore(std::filesystem::path file = defaultRegistryPath());
+
+    // Loads the file. A missing file is an empty registry. A file that cannot be parsed
+    // (or is over the size limit) is renamed to "<file>.bad", replacing an older one, and
+    // the registry starts empty. A file that exists but cannot be read leaves the registry
+    // empty and reports the error.
+    OpenResult open();
+
+    const std::filesystem::path& path() const { return m_file; }
+    bool keyExists(std::string_view key) const;
+    // Opens an existing key without creating it.
+    std::optional<RegistryKey> openKey(std::string_view key);
+    // Opens the key, creating it (in memory) when missing; nullopt for an invalid path.
+    std::optional<RegistryKey> createKey(std::string_view key);
+    // Deletes the key with all its subkeys, keeping its parent key, and writes the file at
+    // once. Deleting a missing key changes nothing and succeeds.
+    Status deleteKey(std::string_view key);
+
+    // Writes the file durably if anything changed since the last open or commit.
+    Status commit();
+    bool isDirty() const { return m_dirty; }
+    const RegistryDocument& document() const { return m_document; }
+
+private:
+    friend class RegistryKey;
+
+    std::filesystem::path m_file;
+    RegistryDocument m_document;
+    bool m_dirty = false;
+};
+
+} // namespace kaptivus::config
