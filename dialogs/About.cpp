@@ -1,0 +1,165 @@
+#include "dialogs/About.h"
+
+#include "dialogs/ProgramIcon.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+#include <memory>
+
+namespace {
+
+QFont boldFont(const QFont& base, int pixelSize = 0, bool underline = false)
+{
+    QFont font = base;
+    font.setBold(true);
+    font.setUnderline(underline);
+    if (pixelSize > 0)
+        font.setPixelSize(pixelSize);
+    return font;
+}
+
+void setTextColour(QLabel* label, const QColor& colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(geometry);
+    return label;
+}
+
+} // namespace
+
+void TLinkLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+TAboutBox1::TAboutBox1(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
+    , OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+{
+    setObjectName(QStringLiteral("AboutBox1"));
+    setWindowTitle(QStringLiteral("A propos de Kaptivus v5.10"));
+    setFixedSize(348, 332);
+    buildPanel();
+    buildLinks();
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setGeometry(137, 296, 75, 25);
+    OKButton->setDefault(true);
+    OKButton->setAutoDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, &TAboutBox1::OKButtonClick);
+    OKButton->setFocus();
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void TAboutBox1::buildPanel()
+{
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(8, 8, 332, 280);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+    ProgramIcon = new QLabel(Panel1);
+    ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
+    ProgramIcon->setGeometry(8, 8, 109, 129);
+    ProgramIcon->setScaledContents(true);
+    ProgramIcon->setPixmap(kaptivus::dialogs::ProgramPicture(QSize(109, 129)));
+
+    ProductName = makeLabel(Panel1, "ProductName", QStringLiteral("Kaptivus2000"), QRect(124, 16, 204, 40));
+    ProductName->setFont(boldFont(font(), 32, true));
+    setTextColour(ProductName, Qt::red);
+
+    Version = makeLabel(Panel1, "Version", QStringLiteral("Version v5.10 complète"), QRect(124, 64, 204, 20));
+    Version->setFont(boldFont(font()));
+    setTextColour(Version, Qt::red);
+
+    Label3 = makeLabel(Panel1, "Label3", QStringLiteral("Utilitaire de capture d'écran"), QRect(124, 92, 204, 20));
+    Label4 = makeLabel(Panel1, "Label4",
+                       QStringLiteral("Captures du bureau, d'une fenêtre, d'une zone ou d'un objet, "
+                                      "à imprimer, enregistrer ou copier."),
+                       QRect(16, 148, 300, 48));
+    Label4->setWordWrap(true);
+}
+
+void TAboutBox1::buildLinks()
+{
+    const QColor blue(0, 0, 255);
+    Label1 = makeLabel(Panel1, "Label1", QStringLiteral("E-Mail "), QRect(16, 212, 100, 20));
+    Label1->setFont(boldFont(font()));
+    Label7 = new TLinkLabel(QString::fromLatin1(EMailAddress), Panel1);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Label7->setTextFormat(Qt::PlainText);
+    Label7->setGeometry(120, 212, 204, 20);
+    Label7->setToolTip(QStringLiteral("Pour m'envoyer un e-mail"));
+
+    Label2 = makeLabel(Panel1, "Label2", QStringLiteral("Page d'accueil"), QRect(16, 240, 100, 20));
+    Label2->setFont(boldFont(font()));
+    Label12 = new TLinkLabel(QString::fromLatin1(HomePage), Panel1);
+    Label12->setObjectName(QStringLiteral("Label12"));
+    Label12->setTextFormat(Qt::PlainText);
+    Label12->setGeometry(120, 240, 204, 20);
+    Label12->setToolTip(QStringLiteral("Visitez ma page d'accueil"));
+
+    for (TLinkLabel* link : {Label7, Label12}) {
+        link->setFont(boldFont(font(), 0, true));
+        setTextColour(link, blue);
+        link->setCursor(Qt::PointingHandCursor);
+    }
+    connect(Label7, &TLinkLabel::clicked, this, &TAboutBox1::Label7Click);
+    connect(Label12, &TLinkLabel::clicked, this, &TAboutBox1::Label12Click);
+}
+
+void TAboutBox1::OKButtonClick()
+{
+    done(1);
+}
+
+void TAboutBox1::Label7Click()
+{
+    if (!OpenUrl || !OpenUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(EMailAddress))))
+        reportFailure(QStringLiteral("Could not Send E-Mail"));
+}
+
+void TAboutBox1::Label12Click()
+{
+    if (!OpenUrl || !OpenUrl(QUrl(QString::fromLatin1(HomePage))))
+        reportFailure(QStringLiteral("Could not find the URL"));
+}
+
+// The box stays open after the message.
+void TAboutBox1::reportFailure(const QString& message)
+{
+    QApplication::beep();
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), message, QMessageBox::Ok,
+                    this);
+    box.setObjectName(QStringLiteral("AboutFailureMessage"));
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    box.exec();
+}
+
+void ShowAboutBox(QWidget* parent)
+{
+    auto box = std::make_unique<TAboutBox1>(parent);
+    box->exec();
+}

@@ -1,0 +1,63 @@
+// The About box AboutBox1: program name, version and two links (e-mail and
+// home page) opened with the desktop's handler.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QUrl>
+
+#include <functional>
+
+class QFrame;
+class QPushButton;
+
+// A label that reports a left click, for the two links.
+class TLinkLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+class TAboutBox1 : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr const char* EMailAddress = "kaptivus2000@example.org";
+    static constexpr const char* HomePage = "https://kaptivus2000.example.org/";
+
+    explicit TAboutBox1(QWidget* parent = nullptr);
+
+    // Opens an address with the desktop's handler; false when none could be
+    // started. QDesktopServices::openUrl unless replaced (tests).
+    std::function<bool(const QUrl&)> OpenUrl;
+
+    QFrame* Panel1 = nullptr;
+    QLabel* ProgramIcon = nullptr;
+    QLabel* ProductName = nullptr;
+    QLabel* Version = nullptr;
+    QLabel* Label1 = nullptr;
+    TLinkLabel* Label7 = nullptr;
+    QLabel* Label2 = nullptr;
+    TLinkLabel* Label12 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QPushButton* OKButton = nullptr;
+
+public slots:
+    void OKButtonClick();
+    void Label7Click();
+    void Label12Click();
+
+private:
+    void buildPanel();
+    void buildLinks();
+    void reportFailure(const QString& message);
+};
+
+// Creates the About box, shows it modally and releases it.
+void ShowAboutBox(QWidget* parent);
