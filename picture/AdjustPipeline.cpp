@@ -1,0 +1,195 @@
+// The adjustment pipeline: capture in, shown picture out, every option applied
+// in its fixed order on 24-bit working buffers.
+#include "picture/AdjustPipeline.h"
+
+#include "pixels/PixelBuffer.h"
+#include "pixels/PixelEffects.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace kaptivus::picture {
+
+using pixels::Picture;
+using pixels::PixelBGR;
+using pixels::TPixelBuffer;
+
+namespace {
+
+constexpr PixelBGR kWhite{255, 255, 255};
+
+// Pixel data with a size the pipeline asked for, or std::bad_alloc: a stage
+// must never run on a buffer whose memory could not be had.
+void AllocateOrThrow(TPixelBuffer& buffer, int width, int height)
+{
+    if (!buffer.Allocate(width, height)) throw std::bad_alloc();
+}
+
+void FillSolid(TPixelBuffer& buffer, PixelBGR colour)
+{
+    if (buffer.isEmpty()) return;
+    if (colour == kWhite) {
+        std::memset(buffer.data(), 0xFF, static_cast<size_t>(buffer.size()));
+        return;
+    }
+    for (int y = 0; y < buffer.height(); ++y) std::fill_n(buffer.row(y), buffer.width(), colour);
+}
+
+int ClampOption(int value, int low, int high) { return std::clamp(value, low, high); }
+
+// Option values come from the settings file too: keep each within its control's range.
+PictureOptions Sanitised(PictureOptions o)
+{
+    o.brightness = ClampOption(o.brightness, -255, 255);
+    o.contrast = ClampOption(o.contrast, -255, 255);
+    o.saturation = ClampOption(o.saturation, -255, 255);
+    o.red = ClampOption(o.red, -255, 255);
+    o.green = ClampOption(o.green, -255, 255);
+    o.blue = ClampOption(o.blue, -255, 255);
+    o.frame = ClampOption(o.frame, 0, 20);
+    o.rotation = ClampOption(o.rotation, -180, 180);
+    o.resizePercent = ClampOption(o.resizePercent, 10, 400);
+    return o;
+}
+
+void ApplyColourStages(TPixelBuffer& work, const PictureOptions& o)
+{
+    if (o.brightness != 0) pixels::AdjustLightness(work, o.brightness);
+    if (o.contrast != 0) pixels::AdjustContrast(work, o.contrast);
+    if (o.saturation != 0) pixels::AdjustSaturation(work, o.saturation + 255);
+    if (o.red != 0 || o.green != 0 || o.blue != 0) pixels::ShiftChannels(work, o.red, o.green, o.blue);
+}
+
+void ApplyRotation(TPixelBuffer& work, int angle)
+{
+    TPixelBuffer rotated;
+    if (!pixels::RotatedBounds(work, rotated, static_cast<long double>(angle))) throw std::bad_alloc();
+    FillSolid(rotated, kWhite);
+    // The exact centre, not the integer one: with an odd size the integer
+    // centre shifts a quarter turn by a pixel, dropping a row of the capture
+    // and leaving a white line in its place.
+    pixels::RotateBilinear(work, rotated, rotated.width() / 2.0L, rotated.height() / 2.0L,
+                           static_cast<long double>(angle));
+    if (!work.AssignFrom(rotated)) throw std::bad_alloc();
+}
+
+void ApplyReplacementStages(TPixelBuffer& work, const PictureOptions& o)
+{
+    if (o.flipVertical) pixels::FlipRows(work);
+    if (o.flipHorizontal) pixels::FlipColumns(work);
+    if (o.emboss) pixels::EmbossPicture(work);
+    if (o.exchange) pixels::ExchangeColors(work, o.color1, o.color2);
+    if (o.substitute) pixels::SubstituteColor(work, o.color1, o.color2);
+    if (o.sharpen) pixels::Convolve3x3(work, pixels::SharpenKernel);
+    if (o.grey) pixels::GreyScale(work);
+    if (o.invert) pixels::InvertColors(work);
+}
+
+// The frame is the ring between the framed picture's edge and the picture at
+// (f, f): four solid strips, drawn as two buffers.
+void DrawFrame(Picture& picture, const FramedSize& size, int frame, pixels::Color colour)
+{
+    if (frame <= 0) return;
+    const PixelBGR pixel = pixels::ColorToPixel(colour);
+    TPixelBuffer strip;
+    AllocateOrThrow(strip, size.width, frame);
+    FillSolid(strip, pixel);
+    strip.DrawTo(picture, 0, 0);
+    strip.DrawTo(picture, 0, size.height - frame);
+    if (size.pictureHeight <= 0) return;
+    AllocateOrThrow(strip, frame, size.pictureHeight);
+    FillSolid(strip, pixel);
+    strip.DrawTo(picture, 0, frame);
+    strip.DrawTo(picture, size.width - frame, frame);
+}
+
+// Steps 6 to 11: the picture without its frame, or an empty buffer when its size is 0.
+void BuildInnerPicture(const Picture& capture, const PictureOptions& o, const FramedSize& size, int angle,
+                       TPixelBuffer& output)
+{
+    AllocateOrThrow(output, size.pictureWidth, size.pictureHeight);
+    if (output.isEmpty()) return;
+    FillSolid(output, kWhite);
+    TPixelBuffer work;
+    if (!work.LoadFromBitmap(capture)) throw std::bad_alloc();
+    if (work.isEmpty()) return; // nothing captured yet: a white picture
+    ApplyColourStages(work, o);
+    if (angle != 0) ApplyRotation(work, angle);
+    ApplyReplacementStages(work, o);
+    work.ResizeBilinear(output);
+}
+
+} // namespace
+
+int SnapRotation(int angle)
+{
+    if (angle >= -180 && angle <= -170) return -180;
+    if (angle >= -100 && angle <= -80) return -90;
+    if (angle >= 80 && angle <= 100) return 90;
+    if (angle >= 170 && angle <= 180) return 180;
+    return angle;
+}
+
+bool IsNearQuarterTurn(int angle) { return (angle >= -100 && angle <= -80) || (angle >= 80 && angle <= 100); }
+
+int64_t ScaleByPercent(int length, int percent)
+{
+    // Extended precision, then the current rounding mode: nearest, ties to even.
+    const long double scaled = std::nearbyintl(static_cast<long double>(length) / 100.0L * percent);
+    if (scaled >= static_cast<long double>(INT64_MAX)) return INT64_MAX;
+    if (scaled <= static_cast<long double>(INT64_MIN)) return INT64_MIN;
+    return static_cast<int64_t>(scaled);
+}
+
+FramedSize ComputeFramedSize(bool explicitSize, int width, int height, int percent, int frame, int captureWidth,
+                             int captureHeight)
+{
+    frame = std::clamp(frame, 0, 20);
+    int64_t pw = explicitSize ? width : ScaleByPercent(width, percent);
+    int64_t ph = explicitSize ? height : ScaleByPercent(height, percent);
+    pw = std::max<int64_t>(pw, 0);
+    ph = std::max<int64_t>(ph, 0);
+    // Each side is below 2^62 here and the frame adds at most 40, so the
+    // product of the clamped sides cannot overflow 64 bits.
+    const int64_t W = std::min<int64_t>(pw, INT32_MAX) + 2 * frame;
+    const int64_t H = std::min<int64_t>(ph, INT32_MAX) + 2 * frame;
+    if (W * H > kMaxFramedPixels) {
+        pw = std::max(captureWidth, 0);
+        ph = std::max(captureHeight, 0);
+    }
+    // A framed side must itself fit an int.
+    pw = std::min<int64_t>(pw, INT32_MAX - 2 * frame);
+    ph = std::min<int64_t>(ph, INT32_MAX - 2 * frame);
+    FramedSize size;
+    size.pictureWidth = static_cast<int>(pw);
+    size.pictureHeight = static_cast<int>(ph);
+    size.width = size.pictureWidth + 2 * frame;
+    size.height = size.pictureHeight + 2 * frame;
+    return size;
+}
+
+PipelineResult RunPipeline(const Picture& capture, const PictureOptions& options, bool explicitSize, int width,
+                           int height)
+{
+    const PictureOptions o = Sanitised(options);
+    PipelineResult result;
+    result.snappedRotation = SnapRotation(o.rotation);
+    const FramedSize size = ComputeFramedSize(explicitSize, width, height, o.resizePercent, o.frame,
+                                              capture.width(), capture.height());
+    TPixelBuffer output;
+    BuildInnerPicture(capture, o, size, result.snappedRotation, output);
+
+    // Built in the screen's own layout first, so every colour depth starts
+    // from the same picture and no conversion loss builds up between runs.
+    result.picture = Picture::create(size.width, size.height, pixels::PixelFormat::DeviceDefault, capture.device());
+    if (result.picture.isEmpty()) return result;
+    DrawFrame(result.picture, size, o.frame, o.frameColor);
+    if (!output.isEmpty()) output.DrawTo(result.picture, o.frame, o.frame);
+    result.picture.convertTo(pixels::PixelFormatForIndex(o.colorsIndex));
+    return result;
+}
+
+} // namespace kaptivus::picture
