@@ -1,1 +1,65 @@
-int main() { return 0; }
+// The program's entry: one agent per desktop session, behind its tray icon.
+#include "app/AppStyle.h"
+#include "app/Tray.h"
+#include "dialogs/Info.h"
+#include "picture/Main.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    (void)!::write(g_signalPipe[1], &c, 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP (the end of the session) quit like " &Quitter":
+// settings written once, icon removed, hotkeys released.
+void quitOnSignals(TTray1& agent)
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &agent);
+    QObject::connect(notifier, &QSocketNotifier::activated, &agent, [&agent] {
+        char buf[16];
+        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        agent.Exit1Click();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &sa, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kaptivus2000"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start in the same session leaves at once, before any setting or hotkey.
+    if (!kaptivus::platform::acquireSingleInstance()) return 0;
+
+    InstallHintBehaviour(app);
+    TTray1 tray;
+    TMain1 main1(&tray);
+    tray.Main1 = &main1;
+    main1.FormCreate();
+    TInfo1 info;
+    tray.Info1 = &info;
+    quitOnSignals(tray);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &tray, [&tray] { tray.SaveSettings(); });
+    return app.exec();
+}

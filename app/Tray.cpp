@@ -1,0 +1,275 @@
+// The agent window Tray1: tray icon and menu, hotkey gate, suspension,
+// hide-icon mode, direct-print twin, quitting.
+#include "app/Tray.h"
+
+#include "app/ConfigReset.h"
+#include "app/TrayIcon.h"
+#include "dialogs/About.h"
+#include "dialogs/Info.h"
+#include "picture/Main.h"
+#include "platform/Hotkeys.h"
+#include "platform/Screen.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QToolButton>
+
+namespace {
+
+const QString TrayTip = QStringLiteral("Kaptivus 2000  V5.10 (complet)");
+
+QAction* addItem(QMenu* menu, const char* name, const QString& caption, bool checkable = false)
+{
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setCheckable(checkable);
+    return a;
+}
+
+void addSeparator(QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(QString::fromLatin1(name)); }
+
+} // namespace
+
+TTray1::TTray1(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::CustomizeWindowHint)
+    , m_hotkeys(std::make_unique<kaptivus::platform::HotkeyService>())
+{
+    setObjectName(QStringLiteral("Tray1"));
+    setWindowTitle(QStringLiteral("Kaptivus 2000"));
+    setFixedSize(107, 43);
+    setCursor(Qt::PointingHandCursor);
+    buildMenu();
+    buildWindow();
+
+    TrayIcon1 = new TTrayIcon(this);
+    TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+    TrayIcon1->setActive(true);
+    TrayIcon1->setIcon(ProgramIcon());
+    TrayIcon1->setToolTip(TrayTip);
+    TrayIcon1->setPopupMenu(PopupMenu1);
+    connect(TrayIcon1, &TTrayIcon::OnDblClick, this, &TTray1::TrayIcon1DblClick);
+    connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::hotkeyPressed, this, &TTray1::HotkeyPressed);
+    FormCreate();
+}
+
+TTray1::~TTray1() { FormDestroy(); }
+
+QIcon TTray1::ProgramIcon()
+{
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/kaptivus32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/kaptivus16.png"), QSize(16, 16));
+    return icon;
+}
+
+void TTray1::buildMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->setToolTipsVisible(true);
+    Open1 = addItem(PopupMenu1, "Open1", QStringLiteral(" &Ouvrir"));
+    Suspend1 = addItem(PopupMenu1, "Suspend1", QStringLiteral(" &Suspendre"), true);
+    PrinttheDesktop1 = addItem(PopupMenu1, "PrinttheDesktop1", QStringLiteral(" I&mprimer le bureau"));
+    About1 = addItem(PopupMenu1, "About1", QStringLiteral(" &A propos"));
+    addSeparator(PopupMenu1, "N2");
+    StopTimer1 = addItem(PopupMenu1, "StopTimer1", QStringLiteral(" Enregistrement auto (minuteur)"), true);
+    StopTimer1->setToolTip(QStringLiteral("Enregistrer..."));
+    HideIcononSystemTray1 =
+        addItem(PopupMenu1, "HideIcononSystemTray1", QStringLiteral(" Cacher l'icône dans le system tray"), true);
+    DirectPrintNoDialog1 =
+        addItem(PopupMenu1, "DirectPrintNoDialog1", QStringLiteral(" Impression directe (pas de dialogue)"), true);
+    addSeparator(PopupMenu1, "N1");
+    CleanupRegistryandresetconfiguartion1 = addItem(PopupMenu1, "CleanupRegistryandresetconfiguartion1",
+                                                    QStringLiteral(" Ré-initialiser la configuration originale..."));
+    addSeparator(PopupMenu1, "N3");
+    Exit1 = addItem(PopupMenu1, "Exit1", QStringLiteral(" &Quitter"));
+    addSeparator(PopupMenu1, "N4");
+
+    connect(Open1, &QAction::triggered, this, &TTray1::Open1Click);
+    connect(Suspend1, &QAction::triggered, this, &TTray1::Suspend1Click);
+    connect(PrinttheDesktop1, &QAction::triggered, this, &TTray1::PrinttheDesktop1Click);
+    connect(About1, &QAction::triggered, this, &TTray1::About1Click);
+    connect(StopTimer1, &QAction::triggered, this, &TTray1::StopTimer1Click);
+    connect(HideIcononSystemTray1, &QAction::triggered, this, &TTray1::HideIcononSystemTray1Click);
+    connect(DirectPrintNoDialog1, &QAction::triggered, this, &TTray1::DirectPrintNoDialog1Click);
+    connect(CleanupRegistryandresetconfiguartion1, &QAction::triggered, this,
+            &TTray1::CleanupRegistryandresetconfiguartion1Click);
+    connect(Exit1, &QAction::triggered, this, &TTray1::Exit1Click);
+}
+
+void TTray1::buildWindow()
+{
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(4, 4, 33, 33);
+    Image1->setPixmap(ProgramIcon().pixmap(32, 32));
+    Image1->setToolTip(TrayTip);
+    Label1 = new QLabel(QStringLiteral("Clic droit => options"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(48, 8, 53, 29);
+    Label1->setWordWrap(true);
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPointSize(8);
+    setFont(f);
+}
+
+void TTray1::contextMenuEvent(QContextMenuEvent* event)
+{
+    // A right click anywhere on the small window, its picture or its text opens the tray menu.
+    PopupMenu1->popup(event->globalPos());
+}
+
+void TTray1::FormCreate()
+{
+    CaptureBitmap = {};
+    SetDesktopRect(-1);
+}
+
+void TTray1::FormDestroy()
+{
+    if (m_destroyed) return;
+    m_destroyed = true;
+    UnregisterHotkeys();
+    CaptureBitmap = {};
+    if (TrayIcon1) TrayIcon1->setActive(false);
+}
+
+void TTray1::ResetHotkeyDefaults()
+{
+    HotkeyKeys.fill(0);
+    HotkeyModifiers.fill(0);
+    HotkeyKeyIndex.fill(0);
+    HotkeyModifierIndex.fill(0);
+    HotkeyKeys[0] = 44;
+    HotkeyKeys[3] = 44;
+    HotkeyModifiers[3] = 1;
+    HotkeyKeyIndex[0] = 1;
+    HotkeyKeyIndex[3] = 1;
+    HotkeyModifierIndex[3] = 1;
+}
+
+void TTray1::RegisterHotkeys()
+{
+    UnregisterHotkeys();
+    // A combination another client holds simply never arrives; nothing is reported.
+    for (int i = 0; i < 12; ++i) (void)m_hotkeys->registerHotkey(101 + i, HotkeyKeys[i], HotkeyModifiers[i]);
+}
+
+void TTray1::UnregisterHotkeys() { m_hotkeys->unregisterAll(); }
+
+void TTray1::HotkeyPressed(int id)
+{
+    if (CaptureBusy || Suspend1->isChecked()) return;
+    CaptureBusy = true;
+    CaptureByHotkey(id);
+}
+
+void TTray1::TrayIcon1DblClick()
+{
+    // Suspension does not block this path; only a running capture does.
+    if (CaptureBusy) return;
+    CaptureBusy = true;
+    OpenedFromTray = true;
+    CaptureByHotkey(101);
+}
+
+void TTray1::Open1Click() { TrayIcon1DblClick(); }
+
+void TTray1::Suspend1Click()
+{
+    // The action has already flipped its check mark.
+    if (Main1) Main1->suspend1->setChecked(Suspend1->isChecked());
+    if (Suspend1->isChecked()) {
+        CaptureBusy = true;
+        UnregisterHotkeys();
+    } else {
+        RegisterHotkeys();
+        OpenedFromTray = false;
+        CaptureBusy = false;
+    }
+}
+
+void TTray1::StopTimer1Click()
+{
+    // The button's marked look follows the new check mark; its handler flips
+    // it back and starts or stops the timer to match.
+    if (Main1) {
+        Main1->ToolButton7->setChecked(StopTimer1->isChecked());
+        Main1->ToolButton7Click();
+    }
+    SaveSettings();
+}
+
+void TTray1::HideIcononSystemTray1Click()
+{
+    if (Main1) Main1->HideIcononSystemTray1->setChecked(HideIcononSystemTray1->isChecked());
+    ApplyHideIconMode(HideIcononSystemTray1->isChecked());
+    SaveSettings();
+}
+
+void TTray1::ApplyHideIconMode(bool hidden)
+{
+    TrayIcon1->setActive(!hidden);
+    if (hidden) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+        show();
+    } else {
+        hide();
+    }
+}
+
+void TTray1::DirectPrintNoDialog1Click()
+{
+    if (Main1) Main1->DirectPrintNoDialog1->setChecked(DirectPrintNoDialog1->isChecked());
+    SaveSettings();
+}
+
+void TTray1::PrinttheDesktop1Click()
+{
+    // Printing comes with the print job; the desktop rectangle is reset already.
+    SetDesktopRect(-1);
+}
+
+void TTray1::About1Click()
+{
+    ShowAboutBox(nullptr);
+}
+
+void TTray1::CleanupRegistryandresetconfiguartion1Click() { RunConfigurationReset(*this); }
+
+void TTray1::Exit1Click()
+{
+    // Closing the picture window writes the settings, hidden or not.
+    if (Main1) Main1->close();
+    QuitAgent();
+}
+
+void TTray1::QuitAgent()
+{
+    close();
+    FormDestroy();
+    QCoreApplication::quit();
+}
+
+bool TTray1::SetDesktopRect(int index)
+{
+    const auto rect = index < 0 ? std::optional(kaptivus::platform::virtualDesktop())
+                                : kaptivus::platform::monitorRect(index);
+    if (!rect) return false;
+    DesktopRect = TRect{rect->left, rect->top, rect->left + rect->width, rect->top + rect->height};
+    return true;
+}
+
+void TTray1::ShowInfo(const QString& text, int seconds)
+{
+    if (Info1) Info1->ShowInfo(text, seconds);
+}
+
+void TTray1::CaptureByHotkey(int id)
+{
+    (void)id;
+}

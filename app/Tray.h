@@ -1,0 +1,129 @@
+// The agent: the application's main window Tray1, owner of the hotkeys, the
+// tray icon and its menu, the capture bitmap and the settings record.
+#pragma once
+
+#include "pixels/Picture.h"
+
+#include <QMenu>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QContextMenuEvent;
+class TMain1;
+class TInfo1;
+class TTrayIcon;
+
+namespace kaptivus::platform {
+class HotkeyService;
+}
+
+// Left, top, right, bottom; right and bottom exclusive; screen coordinates.
+struct TRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    int width() const { return Right - Left; }
+    int height() const { return Bottom - Top; }
+    friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+class TTray1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TTray1(QWidget* parent = nullptr);
+    ~TTray1() override;
+
+    // The other long-lived windows, set by main() after they are created.
+    TMain1* Main1 = nullptr;
+    TInfo1* Info1 = nullptr;
+
+    // Hotkey tables, index = id - 101.
+    std::array<int32_t, 12> HotkeyKeys{};
+    std::array<int32_t, 12> HotkeyModifiers{};
+    std::array<int32_t, 12> HotkeyKeyIndex{};
+    std::array<int32_t, 12> HotkeyModifierIndex{};
+
+    bool CaptureBusy = false;
+    bool OpenedFromTray = false;
+    kaptivus::pixels::Picture CaptureBitmap;
+    TRect DesktopRect;
+
+    // Agent variables fed by the settings.
+    bool Transparent = false;
+    int CaptureDelay = 1000;
+    int TimerDelay = 30;
+    QString AutoFolder;
+    QString Footer = QStringLiteral("Kaptivus 2000 Version 5.10");
+    QString DefaultFile = QStringLiteral("MyPicture");
+    QString Editor;
+    QString DefaultExt = QStringLiteral(".GIF");
+    QString Printer = QStringLiteral("Default Printer");
+    int CustomW = 64; // LastDefinedWidth of the area selector
+    int CustomH = 64; // LastDefinedHeight
+    int HistoryCount = 0;
+
+    // Tray menu and its items (design names).
+    TTrayIcon* TrayIcon1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Open1 = nullptr;
+    QAction* Suspend1 = nullptr;
+    QAction* PrinttheDesktop1 = nullptr;
+    QAction* About1 = nullptr;
+    QAction* StopTimer1 = nullptr;
+    QAction* HideIcononSystemTray1 = nullptr;
+    QAction* DirectPrintNoDialog1 = nullptr;
+    QAction* CleanupRegistryandresetconfiguartion1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    static QIcon ProgramIcon();
+    // The system's temporary-files folder with its trailing separator.
+    static QString TempFolder();
+
+    void LoadSettings();
+    void SaveSettings();
+    void ResetHotkeyDefaults();
+    void RegisterHotkeys();
+    void UnregisterHotkeys();
+    // -1: the whole virtual desktop; 0..3: that monitor. False when the monitor does not exist.
+    bool SetDesktopRect(int index);
+    // The capture of a hotkey or tray double click, with CaptureBusy already set.
+    virtual void CaptureByHotkey(int id);
+    void ShowInfo(const QString& text, int seconds);
+    // Icon removed and the small window shown, or the other way round.
+    void ApplyHideIconMode(bool hidden);
+    // Ends the program without closing the picture window (so without writing settings).
+    void QuitAgent();
+
+public slots:
+    void HotkeyPressed(int id);
+    void TrayIcon1DblClick();
+    void Open1Click();
+    void Suspend1Click();
+    void StopTimer1Click();
+    void HideIcononSystemTray1Click();
+    void DirectPrintNoDialog1Click();
+    void PrinttheDesktop1Click();
+    void About1Click();
+    void CleanupRegistryandresetconfiguartion1Click();
+    void Exit1Click();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildWindow();
+    void FormCreate();
+    void FormDestroy();
+
+    std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
+    bool m_destroyed = false;
+};
