@@ -53,6 +53,7 @@ private:
     friend class RegistryStore;
     RegistryKey(RegistryStore* store, std::string path) : m_store(store), m_path(std::move(path)) {}
     const RegistryValue* find(std::string_view name) const;
+    Status store(RegistryValue value);
 
     RegistryStore* m_store;
     std::string m_path;

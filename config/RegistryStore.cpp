@@ -1,0 +1,236 @@
+// The registry file store: loading (with the set-aside of unreadable files), key handles
+// with the typed reading rules, and durable commits.
+#include "config/RegistryStore.h"
+
+#include "config/DurableFile.h"
+#include "config/RegistryFormat.h"
+#include "config/Utf8.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kaptivus::config {
+
+namespace {
+
+constexpr size_t kMaxValueNameBytes = 255;
+constexpr size_t kMaxTextBytes = 16 * 1024;
+
+std::filesystem::path homeFolder()
+{
+    const char* home = std::getenv("HOME");
+    if (home && *home) return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir && *entry->pw_dir) return entry->pw_dir;
+    return "/";
+}
+
+struct FileRead {
+    bool missing = false;
+    std::string bytes;
+    std::string error; // set when the file exists but could not be read in full
+};
+
+// Reads at most one byte more than the size limit, so that an oversize file is recognised
+// without reading all of it.
+FileRead readBounded(const std::filesystem::path& file)
+{
+    FileRead result;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        result.missing = errno == ENOENT;
+        if (!result.missing) result.error = std::string("cannot open: ") + std::strerror(errno);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        result.error = "not a regular file";
+        return result;
+    }
+    char buffer[65536];
+    while (result.bytes.size() <= kMaxRegistryFileBytes) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            result.error = std::string("cannot read: ") + std::strerror(errno);
+            break;
+        }
+        if (got == 0) break;
+        result.bytes.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return result;
+}
+
+Status checkName(std::string_view name)
+{
+    if (name.size() > kMaxValueNameBytes || !isValidUtf8(name))
+        return Status::failure("invalid value name \"" + std::string(name.substr(0, 64)) + "\"");
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20)
+            return Status::failure("invalid value name \"" + std::string(name.substr(0, 64)) + "\"");
+    return Status::success();
+}
+
+} // namespace
+
+std::filesystem::path defaultRegistryPath()
+{
+    std::filesystem::path base;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && *xdg == '/')
+        base = xdg;
+    else
+        base = homeFolder() / ".config";
+    return base / "Kaptivus2000" / "registry.reg";
+}
+
+RegistryStore::RegistryStore(std::filesystem::path file) : m_file(std::move(file)) { }
+
+OpenResult RegistryStore::open()
+{
+    m_document = {};
+    m_dirty = false;
+    FileRead read = readBounded(m_file);
+    if (read.missing) return {};
+    std::string problem = read.error;
+    if (problem.empty()) {
+        ParseResult parsed = parseRegistry(read.bytes);
+        if (parsed.ok()) {
+            m_document = std::move(*parsed.document);
+            return {};
+        }
+        problem = std::move(parsed.error);
+    }
+    // Keep the unreadable file for the user to inspect; the caller starts from defaults.
+    OpenResult result;
+    const std::string aside = m_file.string() + ".bad";
+    result.setAside = ::rename(m_file.c_str(), aside.c_str()) == 0;
+    const int renameError = errno;
+    result.message = m_file.string() + ": " + problem;
+    if (result.setAside)
+        result.message += "; kept as " + aside;
+    else
+        result.message += std::string("; could not be kept as ") + aside + ": " + std::strerror(renameError);
+    return result;
+}
+
+bool RegistryStore::keyExists(std::string_view key) const { return m_document.keyExists(key); }
+
+std::optional<RegistryKey> RegistryStore::openKey(std::string_view key)
+{
+    if (!isValidKeyPath(key) || !m_document.keyExists(key)) return std::nullopt;
+    return RegistryKey(this, std::string(key));
+}
+
+std::optional<RegistryKey> RegistryStore::createKey(std::string_view key)
+{
+    if (!isValidKeyPath(key)) return std::nullopt;
+    if (!m_document.findKey(key)) {
+        m_document.ensureKey(key);
+        m_dirty = true;
+    }
+    return RegistryKey(this, std::string(key));
+}
+
+Status RegistryStore::deleteKey(std::string_view key)
+{
+    if (!m_document.removeKeyTree(key)) return Status::success();
+    m_dirty = true;
+    return commit();
+}
+
+Status RegistryStore::commit()
+{
+    if (!m_dirty) return Status::success();
+    const std::string bytes = serializeRegistry(m_document);
+    // Never write a file that the next start would refuse to read.
+    if (bytes.size() > kMaxRegistryFileBytes)
+        return Status::failure("Cannot write " + m_file.string() + ": the settings exceed "
+                               + std::to_string(kMaxRegistryFileBytes) + " bytes");
+    if (m_file.has_parent_path())
+        if (Status folder = ensureFolder(m_file.parent_path()); !folder) return folder;
+    Status written = writeFileDurably(m_file, bytes);
+    if (written) m_dirty = false;
+    return written;
+}
+
+const RegistryValue* RegistryKey::find(std::string_view name) const
+{
+    const RegistryKeyData* key = m_store->m_document.findKey(m_path);
+    return key ? key->findValue(name) : nullptr;
+}
+
+bool RegistryKey::hasValue(std::string_view name) const { return find(name) != nullptr; }
+
+std::optional<int32_t> RegistryKey::readInteger(std::string_view name) const
+{
+    const RegistryValue* value = find(name);
+    if (!value || value->kind != ValueKind::Dword) return std::nullopt;
+    return static_cast<int32_t>(value->dword);
+}
+
+std::optional<bool> RegistryKey::readBool(std::string_view name) const
+{
+    const RegistryValue* value = find(name);
+    if (!value || value->kind != ValueKind::Dword) return std::nullopt;
+    return value->dword != 0;
+}
+
+std::optional<std::string> RegistryKey::readText(std::string_view name) const
+{
+    const RegistryValue* value = find(name);
+    if (!value) return std::string();
+    if (value->kind != ValueKind::Text) return std::nullopt;
+    return value->data;
+}
+
+Status RegistryKey::writeInteger(std::string_view name, int32_t value)
+{
+    RegistryValue entry {std::string(name), ValueKind::Dword, static_cast<uint32_t>(value), {}};
+    return store(std::move(entry));
+}
+
+Status RegistryKey::writeBool(std::string_view name, bool value) { return writeInteger(name, value ? 1 : 0); }
+
+Status RegistryKey::writeText(std::string_view name, std::string_view text)
+{
+    if (text.size() > kMaxTextBytes)
+        return Status::failure("value \"" + std::string(name) + "\": text longer than "
+                               + std::to_string(kMaxTextBytes) + " bytes");
+    if (!isValidUtf8(text) || text.find('\0') != std::string_view::npos)
+        return Status::failure("value \"" + std::string(name) + "\": text is not valid UTF-8 or holds a NUL");
+    return store(RegistryValue {std::string(name), ValueKind::Text, 0, std::string(text)});
+}
+
+Status RegistryKey::store(RegistryValue value)
+{
+    if (Status name = checkName(value.name); !name) return name;
+    RegistryDocument& document = m_store->m_document;
+    if (!document.keyExists(m_path))
+        return Status::failure("value \"" + value.name + "\": key " + m_path + " no longer exists");
+    RegistryKeyData* key = &document.ensureKey(m_path);
+    if (const RegistryValue* old = key->findValue(value.name);
+        old && old->kind == value.kind && old->dword == value.dword && old->data == value.data)
+        return Status::success();
+    key->setValue(std::move(value));
+    m_store->m_dirty = true;
+    return Status::success();
+}
+
+bool RegistryKey::deleteValue(std::string_view name)
+{
+    RegistryKeyData* key = m_store->m_document.findKey(m_path);
+    if (!key || !key->removeValue(name)) return false;
+    m_store->m_dirty = true;
+    return true;
+}
+
+Status RegistryKey::close() { return m_store->commit(); }
+
+} // namespace kaptivus::config
