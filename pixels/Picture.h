@@ -10,6 +10,10 @@
 
 namespace kaptivus::pixels {
 
+namespace detail {
+struct PictureLayout;
+}
+
 enum class PixelFormat { DeviceDefault, Bits1, Bits4, Bits8, Bits15, Bits16, Bits24, Bits32, Custom };
 
 // The X screen's own pixel layout: depth, bits per pixel and channel masks.
@@ -29,11 +33,19 @@ class Picture {
 public:
     Picture() = default;
 
-    // A zeroed (black) picture; an empty one for sizes of 0. Custom is not a
-    // format that can be asked for: it only comes from adopt().
+    // A zeroed (black) picture; an empty one for sizes of 0, for more than
+    // 2 GiB of pixels, for a device layout other than 16, 24 or 32 bits per
+    // pixel with three disjoint masks, or when the memory cannot be had.
+    // Custom is not a format that can be asked for: it only comes from adopt().
     static Picture create(int width, int height, PixelFormat format, const DeviceFormat& device = {});
     // Takes over rows already in memory (a screen grab, a decoded file). For
-    // DeviceDefault the layout is the device's; for Custom give bitsPerPixel and masks.
+    // DeviceDefault the layout is the device's; for Custom give bitsPerPixel
+    // (1, 2, 4, 8 indexed: set the palette afterwards; 16, 24, 32 with masks,
+    // none meaning 5-5-5 or 8-8-8). Inconsistent data never gives a picture
+    // that reads out of bounds: an unknown layout, a size below 1 or a stride
+    // shorter than a row gives an empty picture; a buffer too short for every
+    // row keeps only its complete rows (the height shrinks); a stride that is
+    // not a multiple of 4 is repacked.
     static Picture adopt(int width, int height, PixelFormat format, const DeviceFormat& device,
                          std::vector<uint8_t>&& bits, int stride, int bitsPerPixel = 0,
                          uint32_t redMask = 0, uint32_t greenMask = 0, uint32_t blueMask = 0);
@@ -46,6 +58,8 @@ public:
     // Bits each pixel takes in memory (15-bit pixels take 16).
     int storageBits() const { return m_storageBits; }
     int stride() const { return m_stride; }
+    // The channel masks in effect for direct-colour layouts (also for 15, 24
+    // and 32 bits, whose files carry none); 0 for indexed layouts.
     uint32_t redMask() const { return m_redMask; }
     uint32_t greenMask() const { return m_greenMask; }
     uint32_t blueMask() const { return m_blueMask; }
@@ -73,10 +87,14 @@ public:
 
     // Stores the picture in another format, mapping every pixel to the nearest
     // colour the format can hold, without dithering. Setting the current format
-    // does nothing. DeviceDefault uses the picture's device().
+    // does nothing. DeviceDefault uses the picture's device(). Nearest colour
+    // and channel rounding: see Palettes.h and PictureRows.h. When the new
+    // layout cannot be had the picture stays as it was.
     void convertTo(PixelFormat format);
 
 private:
+    void applyLayout(PixelFormat format, const DeviceFormat& device, const detail::PictureLayout& layout);
+
     int m_width = 0;
     int m_height = 0;
     PixelFormat m_format = PixelFormat::DeviceDefault;
@@ -99,7 +117,9 @@ int PixelFormatBits(const Picture& picture);
 // The format ComboBox1's index stands for (0 and anything outside 1..7: device default).
 PixelFormat PixelFormatForIndex(int index);
 
-// How a bitmap with this header bit count and masks is recognised.
+// How a bitmap with this header bit count and masks is recognised: 16 bits
+// without masks is 15 bits, with exactly 0xF800/0x07E0/0x001F 16 bits, with
+// others custom; 32 bits with any mask is custom; unknown counts are custom.
 PixelFormat RecognisePixelFormat(int bitCount, uint32_t redMask, uint32_t greenMask, uint32_t blueMask);
 
 } // namespace kaptivus::pixels

@@ -19,18 +19,26 @@ public:
     // zeroed memory. Negative sizes count as 0. Returns false when the memory
     // cannot be had (the buffer is then empty).
     bool Allocate(int width, int height);
-    // Takes the picture's size and its pixels converted to 24 bits.
+    // Takes the picture's size and its pixels converted to 24 bits (an empty
+    // picture gives an empty buffer). False when the memory cannot be had.
     bool LoadFromBitmap(const Picture& picture);
     // Same size and bytes as the source.
     bool AssignFrom(const TPixelBase& source);
-    // Copies the whole buffer 1:1 onto the picture at (x, y), clipped to it.
+    // Copies the whole buffer 1:1 onto the picture at (x, y), clipped to it,
+    // in the picture's own format (nearest table colour for indexed ones).
     void DrawTo(Picture& picture, int x, int y) const;
 
-    // Fill the already allocated destination from this buffer.
+    // Fill the already allocated destination from this buffer, with the exact
+    // fixed-point rules of the picture options. An empty source or destination
+    // leaves the destination as it is.
     void ResizeNearest(TPixelBuffer& destination) const;
     void ResizeBilinear(TPixelBuffer& destination) const;
 
 private:
+    void enlargeNearest(TPixelBuffer& destination, float fx, float fy) const;
+    static void bilinearRow(const uint8_t* upper, const uint8_t* lower, uint32_t wy, const uint32_t* offsets,
+                            const uint32_t* wxs, uint8_t* out, int count);
+
     std::vector<uint8_t> m_memory;
 };
 
