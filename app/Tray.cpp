@@ -268,8 +268,3 @@ void TTray1::ShowInfo(const QString& text, int seconds)
 {
     if (Info1) Info1->ShowInfo(text, seconds);
 }
-
-void TTray1::CaptureByHotkey(int id)
-{
-    (void)id;
-}

@@ -5,6 +5,7 @@
 #include "pixels/Picture.h"
 
 #include <QMenu>
+#include <QPoint>
 #include <QWidget>
 
 #include <array>
@@ -53,6 +54,7 @@ public:
     bool OpenedFromTray = false;
     kaptivus::pixels::Picture CaptureBitmap;
     TRect DesktopRect;
+    QPoint CursorPos;
 
     // Agent variables fed by the settings.
     bool Transparent = false;
@@ -97,6 +99,13 @@ public:
     // The capture of a hotkey or tray double click, with CaptureBusy already set.
     virtual void CaptureByHotkey(int id);
     void ShowInfo(const QString& text, int seconds);
+    // The grab of a rectangle of the display, or of a frozen snapshot, into CaptureBitmap.
+    void GrabRect(TRect rect, const kaptivus::pixels::Picture* snapshot = nullptr);
+    void CaptureDesktop();
+    void CaptureWindow(uint32_t window);
+    void CaptureClientArea(uint32_t window);
+    void PlayCaptureSound();
+    void GetPicturefromKaptivus1Click();
     // Icon removed and the small window shown, or the other way round.
     void ApplyHideIconMode(bool hidden);
     // Ends the program without closing the picture window (so without writing settings).
@@ -123,6 +132,8 @@ private:
     void buildWindow();
     void FormCreate();
     void FormDestroy();
+    void DrawPointer();
+    void RouteCapture(int id);
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
     bool m_destroyed = false;

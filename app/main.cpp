@@ -1,6 +1,7 @@
 // The program's entry: one agent per desktop session, behind its tray icon.
 #include "app/AppStyle.h"
 #include "app/Tray.h"
+#include "app/Wiring.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
 #include "platform/SingleInstance.h"
@@ -55,10 +56,9 @@ int main(int argc, char** argv)
     InstallHintBehaviour(app);
     TTray1 tray;
     TMain1 main1(&tray);
-    tray.Main1 = &main1;
+    TInfo1 info1;
+    WireWindows(tray, main1, info1);
     main1.FormCreate();
-    TInfo1 info;
-    tray.Info1 = &info;
     quitOnSignals(tray);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &tray, [&tray] { tray.SaveSettings(); });
     return app.exec();

@@ -1,0 +1,181 @@
+// The capture engine of the agent: grabbing the desktop or a window into
+// CaptureBitmap, the pointer, the shutter sound, and the routes of a hotkey
+// capture (show, numbered file, clipboard).
+#include "app/Tray.h"
+
+#include "picture/Main.h"
+#include "platform/Screen.h"
+#include "platform/Sound.h"
+
+#include <QAction>
+#include <QFile>
+#include <QImage>
+#include <QScrollBar>
+#include <QThread>
+
+using kaptivus::pixels::Picture;
+using kaptivus::pixels::PixelBGR;
+
+namespace {
+
+const QString ClipboardNotice = QStringLiteral(
+    "Picture Copied to the ClipBoard\r\ruse Paste from any Application\rto get the Picture into it");
+
+enum class Grab { Desktop, ActiveWindow, Area, Object };
+enum class Route { PrintOrShow, NumberedFile, Clipboard };
+
+Grab grabKind(int id) { return static_cast<Grab>((id - 101) / 3); }
+Route routeOf(int id) { return static_cast<Route>((id - 101) % 3); }
+
+// A rotation this close to a quarter turn swaps the picture's proportions.
+bool nearQuarterTurn(int angle) { return (angle >= 80 && angle <= 100) || (angle >= -100 && angle <= -80); }
+
+const QImage& arrowImage()
+{
+    static const QImage arrow = QImage(QStringLiteral(":/arrow.xpm")).convertToFormat(QImage::Format_ARGB32);
+    return arrow;
+}
+
+} // namespace
+
+void TTray1::PlayCaptureSound()
+{
+    if (!Main1 || !Main1->Sound1->isChecked()) return;
+    static const QByteArray wave = [] {
+        QFile f(QStringLiteral(":/shutter.wav"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    if (wave.isEmpty() || !kaptivus::platform::playWave(wave)) kaptivus::platform::beep();
+}
+
+void TTray1::GrabRect(TRect rect, const Picture* snapshot)
+{
+    CaptureBitmap = {};
+    // Lets windows that were just hidden (a menu, the picture window) leave the screen.
+    QThread::msleep(50);
+    if (rect.Right - rect.Left < 1) {
+        rect.Left = DesktopRect.Left;
+        rect.Right = DesktopRect.Right;
+    }
+    if (rect.Bottom - rect.Top < 1) {
+        rect.Top = DesktopRect.Top;
+        rect.Bottom = DesktopRect.Bottom;
+    }
+    if (!snapshot) {
+        CaptureBitmap = kaptivus::platform::grabRect(rect.Left, rect.Top, rect.width(), rect.height());
+        return;
+    }
+    // From a frozen snapshot of the desktop: a plain copy, black outside it.
+    Picture out = Picture::create(rect.width(), rect.height(), snapshot->format(), snapshot->device());
+    for (int y = 0; y < out.height(); ++y) {
+        const int sy = rect.Top + y;
+        if (sy < 0 || sy >= snapshot->height()) continue;
+        for (int x = 0; x < out.width(); ++x) {
+            const int sx = rect.Left + x;
+            if (sx >= 0 && sx < snapshot->width()) out.setPixel(x, y, snapshot->pixel(sx, sy));
+        }
+    }
+    CaptureBitmap = std::move(out);
+}
+
+void TTray1::CaptureDesktop() { GrabRect(DesktopRect); }
+
+void TTray1::CaptureWindow(uint32_t window)
+{
+    const auto r = kaptivus::platform::windowOuterRect(window);
+    CursorPos -= QPoint(r.left, r.top);
+    GrabRect(TRect{r.left, r.top, r.right(), r.bottom()});
+}
+
+void TTray1::CaptureClientArea(uint32_t window)
+{
+    const auto r = kaptivus::platform::windowClientRect(window);
+    CursorPos -= QPoint(r.left, r.top);
+    GrabRect(TRect{r.left, r.top, r.right(), r.bottom()});
+}
+
+void TTray1::DrawPointer()
+{
+    // The program's own arrow, drawn where the pointer was; only its opaque pixels.
+    const QImage& arrow = arrowImage();
+    for (int y = 0; y < arrow.height(); ++y) {
+        const int ty = CursorPos.y() + y;
+        if (ty < 0 || ty >= CaptureBitmap.height()) continue;
+        const auto* line = reinterpret_cast<const QRgb*>(arrow.constScanLine(y));
+        for (int x = 0; x < arrow.width(); ++x) {
+            const int tx = CursorPos.x() + x;
+            if (qAlpha(line[x]) < 128 || tx < 0 || tx >= CaptureBitmap.width()) continue;
+            const QRgb c = line[x];
+            CaptureBitmap.setPixel(tx, ty, PixelBGR{static_cast<uint8_t>(qBlue(c)), static_cast<uint8_t>(qGreen(c)),
+                                                    static_cast<uint8_t>(qRed(c))});
+        }
+    }
+}
+
+void TTray1::CaptureByHotkey(int id)
+{
+    if (id < 101 || id > 112 || !Main1) {
+        CaptureBusy = OpenedFromTray = false;
+        return;
+    }
+    PlayCaptureSound();
+    const bool withPointer = Main1->IncludeCursor1->isChecked();
+    if (withPointer) {
+        const auto p = kaptivus::platform::pointerPosition();
+        CursorPos = QPoint(p.x, p.y);
+    }
+    switch (grabKind(id)) {
+    case Grab::Desktop:
+        // The picture starts at the desktop rectangle's corner, so the pointer is placed relative to it.
+        CursorPos -= QPoint(DesktopRect.Left, DesktopRect.Top);
+        CaptureDesktop();
+        break;
+    case Grab::ActiveWindow: {
+        const uint32_t window = kaptivus::platform::activeWindow();
+        if (Main1->ClientAreaonly1->isChecked())
+            CaptureClientArea(window);
+        else
+            CaptureWindow(window);
+        break;
+    }
+    case Grab::Area:
+    case Grab::Object:
+        // The selectors keep the previous picture when nothing is chosen.
+        break;
+    }
+    if (withPointer) DrawPointer();
+    const bool swap = nearQuarterTurn(Main1->ScrollBar9->value());
+    const int w = CaptureBitmap.width();
+    const int h = CaptureBitmap.height();
+    Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
+    RouteCapture(id);
+}
+
+void TTray1::RouteCapture(int id)
+{
+    switch (routeOf(id)) {
+    case Route::NumberedFile:
+        // The numbered save comes with the picture files; the gate opens again.
+        CaptureBusy = OpenedFromTray = false;
+        break;
+    case Route::Clipboard:
+        Main1->CopyToClipboard(false);
+        ShowInfo(ClipboardNotice, 1);
+        CaptureBusy = OpenedFromTray = false;
+        break;
+    case Route::PrintOrShow:
+        // The flags stay set until the picture window is closed.
+        if (!Main1->isVisible()) Main1->show();
+        Main1->raise();
+        Main1->activateWindow();
+        break;
+    }
+}
+
+void TTray1::GetPicturefromKaptivus1Click()
+{
+    QThread::msleep(200);
+    CaptureWindow(kaptivus::platform::activeWindow());
+    Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
+    Main1->update();
+}
