@@ -22,11 +22,12 @@ pixels::DeviceFormat screenDeviceFormat();
 // The whole root window (the X screen) in its own coordinates.
 ScreenRect screenRect();
 
+// Auto: MIT-SHM when the server shares memory with us, else plain GetImage.
+// The other two force one way (for measurements); a forced way that fails gives black.
 enum class GrabMethod { Auto, SharedMemory, GetImage };
 // A copy of the root window's pixels in the rectangle, in the device format.
 // Parts outside the screen come back black. An empty rectangle (or one larger
-// than the protocol's 32767 pixels a side) gives an empty picture. Auto uses
-// MIT-SHM when the server shares memory with us, else plain GetImage.
+// than the protocol's 32767 pixels a side) gives an empty picture.
 pixels::Picture grabRect(int left, int top, int width, int height, GrabMethod method = GrabMethod::Auto);
 
 // Monitors in the server's order (RandR 1.5 monitors); one monitor = the screen
@@ -46,7 +47,8 @@ ScreenRect windowOuterRect(WindowId window);
 // The window's inside (client area) in root coordinates; empty when it does not exist.
 ScreenRect windowClientRect(WindowId window);
 // The deepest mapped window under a point (a control inside a top-level when
-// there is one), skipping the top-level windows listed in `ignore`; 0 over bare root.
+// there is one), skipping the top-level windows listed in `ignore`; the root
+// window where no other window is, 0 for a point off the screen.
 WindowId windowAt(ScreenPoint point, const std::vector<WindowId>& ignore = {});
 
 ScreenPoint pointerPosition();

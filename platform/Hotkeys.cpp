@@ -1,0 +1,242 @@
+// Hotkeys as passive key grabs on the root window. A private connection keeps
+// the grabs and their key presses away from Qt's own connection, whose event
+// mask on the root window does not include key presses.
+#include "platform/Hotkeys.h"
+
+#include "platform/KeyMap.h"
+#include "platform/XcbSupport_p.h"
+
+#include <xcb/xcb_keysyms.h>
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace kaptivus::platform {
+
+namespace {
+
+struct Registration {
+    int virtualKey = 0;
+    int flags = 0;
+    // What is grabbed now; empty when the key could not be grabbed.
+    std::vector<xcb_keycode_t> keycodes;
+    uint16_t mods = 0;
+};
+
+struct Grab {
+    xcb_keycode_t keycode;
+    uint16_t mods;
+};
+
+} // namespace
+
+struct HotkeyService::Impl {
+    xcb::Connection connection;
+    xcb_key_symbols_t* symbols = nullptr;
+    ModifierLayout layout;
+    std::map<int, Registration> registrations;
+    std::unique_ptr<QSocketNotifier> notifier;
+
+    xcb_connection_t* c() const { return connection.get(); }
+    std::vector<Grab> grabsOf(const Registration& r) const;
+    void readModifierLayout();
+    std::vector<xcb_keycode_t> keycodesOf(uint32_t keysym) const;
+    bool grab(Registration& r);
+    void ungrab(Registration& r);
+    bool clashes(int id, const std::vector<xcb_keycode_t>& keycodes, uint16_t mods) const;
+    void regrabAll();
+    int match(xcb_keycode_t keycode, uint16_t state) const;
+};
+
+std::vector<Grab> HotkeyService::Impl::grabsOf(const Registration& r) const
+{
+    auto variants = modifierVariants(r.mods, layout.numLock);
+    std::sort(variants.begin(), variants.end());
+    const auto end = std::unique(variants.begin(), variants.end());
+    std::vector<Grab> grabs;
+    for (xcb_keycode_t keycode : r.keycodes)
+        for (auto it = variants.begin(); it != end; ++it) grabs.push_back(Grab{keycode, *it});
+    return grabs;
+}
+
+// Finds which of Mod1..Mod5 carry NumLock, Alt and Super on this keyboard.
+void HotkeyService::Impl::readModifierLayout()
+{
+    layout = ModifierLayout{};
+    layout.numLock = 0;
+    auto map = xcb::reply(c(), xcb_get_modifier_mapping_reply, xcb_get_modifier_mapping(c()));
+    if (!map) return;
+    const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(map.get());
+    const int perModifier = map->keycodes_per_modifier;
+    bool altFound = false;
+    bool superFound = false;
+    for (int mod = 3; mod < 8; ++mod) {
+        for (int k = 0; k < perModifier; ++k) {
+            const xcb_keycode_t keycode = keycodes[mod * perModifier + k];
+            if (keycode == 0) continue;
+            for (int col = 0; col < 4; ++col) {
+                const xcb_keysym_t sym = xcb_key_symbols_get_keysym(symbols, keycode, col);
+                const auto mask = static_cast<uint16_t>(1u << mod);
+                if (sym == XK_Num_Lock && layout.numLock == 0) layout.numLock = mask;
+                if ((sym == XK_Alt_L || sym == XK_Alt_R) && !altFound) {
+                    layout.alt = mask;
+                    altFound = true;
+                }
+                if ((sym == XK_Super_L || sym == XK_Super_R) && !superFound) {
+                    layout.super = mask;
+                    superFound = true;
+                }
+            }
+        }
+    }
+}
+
+std::vector<xcb_keycode_t> HotkeyService::Impl::keycodesOf(uint32_t keysym) const
+{
+    std::vector<xcb_keycode_t> result;
+    xcb::Reply<xcb_keycode_t> list(xcb_key_symbols_get_keycode(symbols, keysym));
+    if (!list) return result;
+    for (const xcb_keycode_t* k = list.get(); *k != XCB_NO_SYMBOL; ++k)
+        if (std::find(result.begin(), result.end(), *k) == result.end()) result.push_back(*k);
+    return result;
+}
+
+// Grabs every keycode of the key with every lock variant; all or nothing.
+bool HotkeyService::Impl::grab(Registration& r)
+{
+    const uint32_t keysym = keysymForVirtualKey(r.virtualKey);
+    r.keycodes = keysym ? keycodesOf(keysym) : std::vector<xcb_keycode_t>{};
+    r.mods = modifierMaskForFlags(r.flags, layout);
+    if (r.keycodes.empty()) return false;
+    const auto grabs = grabsOf(r);
+    std::vector<xcb_void_cookie_t> cookies;
+    for (const Grab& g : grabs)
+        cookies.push_back(xcb_grab_key_checked(c(), 0, connection.root(), g.mods, g.keycode, XCB_GRAB_MODE_ASYNC,
+                                               XCB_GRAB_MODE_ASYNC));
+    bool ok = true;
+    for (const auto& cookie : cookies)
+        if (xcb::errorCode(c(), cookie) != 0) ok = false;
+    if (!ok) ungrab(r);
+    return ok;
+}
+
+// Releases only this client's grabs, then a round trip, so that whoever grabs
+// the same key next finds it free.
+void HotkeyService::Impl::ungrab(Registration& r)
+{
+    for (const Grab& g : grabsOf(r)) xcb_ungrab_key(c(), g.keycode, connection.root(), g.mods);
+    r.keycodes.clear();
+    connection.sync();
+}
+
+bool HotkeyService::Impl::clashes(int id, const std::vector<xcb_keycode_t>& keycodes, uint16_t mods) const
+{
+    for (const auto& [otherId, other] : registrations) {
+        if (otherId == id || other.mods != mods) continue;
+        for (xcb_keycode_t k : keycodes)
+            if (std::find(other.keycodes.begin(), other.keycodes.end(), k) != other.keycodes.end()) return true;
+    }
+    return false;
+}
+
+void HotkeyService::Impl::regrabAll()
+{
+    for (auto& [id, r] : registrations) ungrab(r);
+    readModifierLayout();
+    for (auto& [id, r] : registrations) {
+        const uint32_t keysym = keysymForVirtualKey(r.virtualKey);
+        if (keysym && !clashes(id, keycodesOf(keysym), modifierMaskForFlags(r.flags, layout))) grab(r);
+    }
+}
+
+int HotkeyService::Impl::match(xcb_keycode_t keycode, uint16_t state) const
+{
+    const uint16_t mods = withoutLocks(state, layout.numLock);
+    for (const auto& [id, r] : registrations)
+        if (r.mods == mods && std::find(r.keycodes.begin(), r.keycodes.end(), keycode) != r.keycodes.end()) return id;
+    return -1;
+}
+
+HotkeyService::HotkeyService(QObject* parent)
+    : QObject(parent)
+    , m(std::make_unique<Impl>())
+{
+    if (!m->connection.isValid()) return;
+    m->symbols = xcb_key_symbols_alloc(m->c());
+    m->readModifierLayout();
+    m->notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m->c()), QSocketNotifier::Read);
+    connect(m->notifier.get(), &QSocketNotifier::activated, this, &HotkeyService::readEvents);
+}
+
+HotkeyService::~HotkeyService()
+{
+    m->notifier.reset();
+    if (isConnected()) unregisterAll();
+    if (m->symbols) xcb_key_symbols_free(m->symbols);
+}
+
+bool HotkeyService::isConnected() const { return m->connection.isValid() && m->symbols; }
+
+bool HotkeyService::registerHotkey(int id, int virtualKey, int modifiers)
+{
+    unregisterHotkey(id);
+    if (virtualKey == 0) return true;
+    if (!isConnected()) return false;
+    // Key presses that arrived while we waited for replies sit in xcb's queue
+    // where the socket notifier cannot see them.
+    QTimer::singleShot(0, this, &HotkeyService::readEvents);
+    Registration r{virtualKey, modifiers, {}, 0};
+    const uint32_t keysym = keysymForVirtualKey(virtualKey);
+    if (!keysym) return false;
+    if (m->clashes(id, m->keycodesOf(keysym), modifierMaskForFlags(modifiers, m->layout))) return false;
+    if (!m->grab(r)) return false;
+    m->registrations[id] = std::move(r);
+    return true;
+}
+
+void HotkeyService::unregisterHotkey(int id)
+{
+    const auto it = m->registrations.find(id);
+    if (it == m->registrations.end()) return;
+    if (isConnected()) m->ungrab(it->second);
+    m->registrations.erase(it);
+}
+
+void HotkeyService::unregisterAll()
+{
+    while (!m->registrations.empty()) unregisterHotkey(m->registrations.begin()->first);
+}
+
+void HotkeyService::readEvents()
+{
+    if (!m->connection.get()) return;
+    if (xcb_connection_has_error(m->c())) {
+        if (m->notifier) m->notifier->setEnabled(false);
+        return;
+    }
+    QPointer<HotkeyService> self(this);
+    while (xcb::Reply<xcb_generic_event_t> event{xcb_poll_for_event(m->c())}) {
+        const uint8_t type = event->response_type & 0x7F;
+        if (type == XCB_MAPPING_NOTIFY) {
+            auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event.get());
+            xcb_refresh_keyboard_mapping(m->symbols, mapping);
+            if (mapping->request != XCB_MAPPING_POINTER) m->regrabAll();
+        } else if (type == XCB_KEY_PRESS) {
+            const auto* press = reinterpret_cast<xcb_key_press_event_t*>(event.get());
+            const int id = m->match(press->detail, press->state);
+            if (id < 0) continue;
+            emit hotkeyPressed(id);
+            // A slot may run a modal loop that read further events, or delete us.
+            if (!self) return;
+        }
+    }
+}
+
+} // namespace kaptivus::platform
