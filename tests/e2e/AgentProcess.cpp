@@ -1,0 +1,185 @@
+#include "AgentProcess.h"
+
+#include "SettingsTable.h"
+#include "config/RegistryFormat.h"
+
+#include <xcb/xcb.h>
+
+#include <QProcessEnvironment>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+namespace kaptivus::e2e {
+
+namespace {
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&free)>;
+
+xcb_connection_t* connection()
+{
+    static xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    return c;
+}
+
+xcb_atom_t atom(const char* name)
+{
+    Reply<xcb_intern_atom_reply_t> r(
+        xcb_intern_atom_reply(connection(), xcb_intern_atom(connection(), 0, static_cast<uint16_t>(strlen(name)), name),
+                              nullptr),
+        &free);
+    return r ? r->atom : XCB_ATOM_NONE;
+}
+
+std::vector<test::Window> children(test::Window w)
+{
+    Reply<xcb_query_tree_reply_t> r(xcb_query_tree_reply(connection(), xcb_query_tree(connection(), w), nullptr),
+                                    &free);
+    if (!r) return {};
+    const xcb_window_t* c = xcb_query_tree_children(r.get());
+    return {c, c + xcb_query_tree_children_length(r.get())};
+}
+
+void walk(test::Window w, const std::function<void(test::Window)>& visit)
+{
+    visit(w);
+    for (test::Window c : children(w)) walk(c, visit);
+}
+
+} // namespace
+
+std::filesystem::path settingsFile() { return config::defaultRegistryPath(); }
+
+void writeSettingsFile(const std::string& body)
+{
+    std::filesystem::create_directories(settingsFile().parent_path());
+    std::ofstream out(settingsFile(), std::ios::binary | std::ios::trunc);
+    out << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10]\r\n"
+        << body << "\r\n";
+}
+
+std::optional<config::RegistryKeyData> storedSettings()
+{
+    std::ifstream in(settingsFile(), std::ios::binary);
+    if (!in) return std::nullopt;
+    std::stringstream ss;
+    ss << in.rdbuf();
+    auto parsed = config::parseRegistry(ss.str());
+    if (!parsed.ok()) return std::nullopt;
+    const auto* key = parsed.document->findKey(config::kSettingsKey);
+    if (!key) return std::nullopt;
+    return *key;
+}
+
+std::string defaultSettingsBody(const std::vector<std::pair<std::string, std::string>>& replace,
+                                const std::vector<std::string>& drop)
+{
+    std::string body;
+    for (const auto& v : defaultSettings()) {
+        if (std::find(drop.begin(), drop.end(), v.name) != drop.end()) continue;
+        std::string value;
+        if (v.isText) {
+            value = "\"" + (v.text == "\x01" ? std::string("Default Printer") : v.text) + "\"";
+        } else {
+            char hex[32];
+            std::snprintf(hex, sizeof hex, "dword:%08x", static_cast<unsigned>(v.number < 0 ? 0 : v.number));
+            value = hex;
+            if (v.name == "Width" || v.name == "Height") value = "dword:00000280"; // 640
+            if (v.name == "PosX" || v.name == "PosY") value = "dword:00000010";
+        }
+        for (const auto& [name, replacement] : replace)
+            if (name == v.name) value = replacement;
+        body += "\"" + v.name + "\"=" + value + "\r\n";
+    }
+    return body;
+}
+
+AgentProcess::~AgentProcess()
+{
+    if (isRunning()) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+void AgentProcess::launch()
+{
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(QStringLiteral(KAPTIVUS_BINARY), {});
+    m_process.waitForStarted(5000);
+}
+
+bool AgentProcess::start(std::chrono::milliseconds timeout)
+{
+    launch();
+    return test::waitUntil([] { return keyIsGrabbed(test::keysym::Print, test::NoModifier); }, timeout);
+}
+
+bool AgentProcess::waitForExit(std::chrono::milliseconds timeout)
+{
+    if (!isRunning()) return true;
+    return m_process.waitForFinished(static_cast<int>(timeout.count()));
+}
+
+void AgentProcess::terminate() { m_process.terminate(); }
+
+QString AgentProcess::output() { return QString::fromLocal8Bit(m_process.readAll()); }
+
+bool keyIsGrabbed(uint32_t keysym, unsigned modifiers)
+{
+    test::ForeignKeyGrab probe(keysym, modifiers);
+    return !probe.isGrabbed();
+}
+
+test::Window trayHost()
+{
+    Reply<xcb_get_selection_owner_reply_t> r(
+        xcb_get_selection_owner_reply(connection(),
+                                      xcb_get_selection_owner(connection(), atom("_NET_SYSTEM_TRAY_S0")), nullptr),
+        &free);
+    return r ? r->owner : 0;
+}
+
+std::vector<test::Window> windowsOfPid(qint64 pid)
+{
+    std::vector<test::Window> found;
+    walk(test::rootWindow(), [&](test::Window w) {
+        const auto p = test::cardinalProperty(w, "_NET_WM_PID");
+        if (!p.empty() && p.front() == static_cast<uint32_t>(pid)) found.push_back(w);
+    });
+    return found;
+}
+
+test::Window AgentProcess::findWindow(const std::string& titlePrefix) const
+{
+    for (test::Window w : windowsOfPid(pid())) {
+        const std::string title = test::stringProperty(w, "_NET_WM_NAME");
+        if (title.rfind(titlePrefix, 0) == 0) return w;
+    }
+    return 0;
+}
+
+bool AgentProcess::pictureWindowShown() const
+{
+    const test::Window w = findWindow("Kaptivus 2000   v5.10 complet");
+    return w != 0 && test::isViewable(w);
+}
+
+test::Window AgentProcess::trayIconWindow() const
+{
+    // The icon is one of our windows that the tray host has taken in as its child.
+    const test::Window host = trayHost();
+    if (!host) return 0;
+    for (test::Window w : windowsOfPid(pid())) {
+        bool inside = false;
+        walk(host, [&](test::Window c) { inside = inside || (c == w && c != host); });
+        if (inside && test::isViewable(w)) return w;
+    }
+    return 0;
+}
+
+} // namespace kaptivus::e2e

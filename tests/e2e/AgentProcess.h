@@ -1,0 +1,66 @@
+// Starts the real kaptivus2000 in the test's private settings folder and
+// watches it from the outside: its windows, its tray icon, its settings file.
+#pragma once
+
+#include "XTest.h"
+#include "config/RegistryStore.h"
+
+#include <QProcess>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace kaptivus::e2e {
+
+using namespace std::chrono_literals;
+
+std::filesystem::path settingsFile();
+// Writes a settings file holding only the given key text after the header.
+void writeSettingsFile(const std::string& body);
+// The stored settings key, or nothing when the file or the key is missing.
+std::optional<config::RegistryKeyData> storedSettings();
+
+// A complete default key as the program writes it, with some values replaced.
+std::string defaultSettingsBody(const std::vector<std::pair<std::string, std::string>>& replace = {},
+                                const std::vector<std::string>& drop = {});
+
+class AgentProcess {
+public:
+    AgentProcess() = default;
+    ~AgentProcess();
+    AgentProcess(const AgentProcess&) = delete;
+    AgentProcess& operator=(const AgentProcess&) = delete;
+
+    // Starts the program and waits until it holds its Print Screen hotkey.
+    bool start(std::chrono::milliseconds timeout = 15s);
+    // Starts without waiting.
+    void launch();
+    qint64 pid() const { return m_process.processId(); }
+    QProcess& process() { return m_process; }
+    bool waitForExit(std::chrono::milliseconds timeout = 10s);
+    void terminate();
+    int exitCode() const { return m_process.exitCode(); }
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    QString output();
+
+    // Top-level client windows of this process whose title starts with the text.
+    test::Window findWindow(const std::string& titlePrefix) const;
+    // The picture window, when mapped.
+    bool pictureWindowShown() const;
+    // The tray icon's window inside the tray host, or 0.
+    test::Window trayIconWindow() const;
+
+private:
+    QProcess m_process;
+};
+
+// True when some client holds the combination (a grab of our own fails then).
+bool keyIsGrabbed(uint32_t keysym, unsigned modifiers);
+// The window that owns _NET_SYSTEM_TRAY_S0.
+test::Window trayHost();
+// Windows (any depth) whose _NET_WM_PID is the pid.
+std::vector<test::Window> windowsOfPid(qint64 pid);
+
+} // namespace kaptivus::e2e

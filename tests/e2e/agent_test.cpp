@@ -1,0 +1,200 @@
+// The agent as a person meets it: started twice, driven by real key presses,
+// its settings file written and repaired, its tray icon, its quitting.
+#include "AgentProcess.h"
+#include "SettingsTable.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+using namespace kaptivus;
+using namespace kaptivus::e2e;
+
+namespace {
+
+const config::RegistryValue* value(const config::RegistryKeyData& key, const std::string& name)
+{
+    return key.findValue(name);
+}
+
+// Every default value is there, with its type; screen-dependent ones only by type.
+void expectDefaults(const config::RegistryKeyData& key, const std::vector<std::string>& except = {})
+{
+    EXPECT_EQ(key.values.size(), 127u);
+    for (const auto& expected : defaultSettings()) {
+        const auto* v = value(key, expected.name);
+        ASSERT_NE(v, nullptr) << expected.name;
+        if (std::find(except.begin(), except.end(), expected.name) != except.end()) continue;
+        if (expected.isText) {
+            ASSERT_EQ(v->kind, config::ValueKind::Text) << expected.name;
+            if (expected.text != "\x01") EXPECT_EQ(v->data, expected.text) << expected.name;
+        } else {
+            ASSERT_EQ(v->kind, config::ValueKind::Dword) << expected.name;
+            if (expected.number >= 0) EXPECT_EQ(v->dword, static_cast<uint32_t>(expected.number)) << expected.name;
+        }
+    }
+}
+
+bool waitShown(AgentProcess& agent, std::chrono::milliseconds timeout = 10s)
+{
+    return test::waitUntil([&] { return agent.pictureWindowShown(); }, timeout);
+}
+
+bool waitHidden(AgentProcess& agent, std::chrono::milliseconds timeout = 10s)
+{
+    return test::waitUntil([&] { return !agent.pictureWindowShown(); }, timeout);
+}
+
+// Escape closes (hides) the picture window; the gate opens again.
+void closePictureWindow(AgentProcess& agent)
+{
+    ASSERT_TRUE(waitShown(agent));
+    const auto w = agent.findWindow("Kaptivus 2000   v5.10 complet");
+    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == w; }, 5s));
+    test::pressKey(test::keysym::Escape);
+    ASSERT_TRUE(waitHidden(agent));
+}
+
+void quit(AgentProcess& agent)
+{
+    agent.terminate();
+    ASSERT_TRUE(agent.waitForExit());
+    EXPECT_EQ(agent.process().exitStatus(), QProcess::NormalExit);
+}
+
+} // namespace
+
+TEST(Agent, FirstStartWritesEveryValueWithItsDefault)
+{
+    ASSERT_FALSE(std::filesystem::exists(settingsFile()));
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+    quit(agent);
+    const auto key = storedSettings();
+    ASSERT_TRUE(key.has_value());
+    expectDefaults(*key);
+}
+
+TEST(Agent, KeyMissingFrameIsRewrittenCompleteKeepingWhatCameBefore)
+{
+    writeSettingsFile(defaultSettingsBody(
+        {{"Brightness", "dword:00000032"}, {"Resize", "dword:00000096"}, {"Rotation", "dword:0000005a"},
+         {"Hist1", "\"/tmp/a.bmp\""}, {"Cursor", "dword:00000001"}},
+        {"Frame"}));
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start());
+    // The repair happens at start: the file is complete before anyone quits.
+    const auto key = storedSettings();
+    ASSERT_TRUE(key.has_value());
+    expectDefaults(*key, {"Brightness", "Resize"});
+    EXPECT_EQ(value(*key, "Brightness")->dword, 50u);
+    EXPECT_EQ(value(*key, "Resize")->dword, 150u);
+    EXPECT_EQ(value(*key, "Frame")->dword, 0u);
+    EXPECT_EQ(value(*key, "Rotation")->dword, 0u);
+    EXPECT_EQ(value(*key, "Cursor")->dword, 0u);
+    EXPECT_EQ(value(*key, "Hist1")->data, "");
+    quit(agent);
+}
+
+TEST(Agent, BrightnessStoredAsTextEndsTheReadThere)
+{
+    writeSettingsFile(defaultSettingsBody(
+        {{"Brightness", "\"50\""}, {"Sharpen", "dword:00000001"}, {"Contrast", "dword:00000014"}}));
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start());
+    quit(agent);
+    const auto key = storedSettings();
+    ASSERT_TRUE(key.has_value());
+    expectDefaults(*key, {"Sharpen"});
+    EXPECT_EQ(value(*key, "Sharpen")->dword, 1u);   // read before "Brightness"
+    EXPECT_EQ(value(*key, "Brightness")->kind, config::ValueKind::Dword);
+    EXPECT_EQ(value(*key, "Contrast")->dword, 0u);  // read after it
+}
+
+TEST(Agent, SecondStartExitsAtOnceAndLeavesTheFirstAlone)
+{
+    AgentProcess first;
+    ASSERT_TRUE(first.start());
+    const auto icon = first.trayIconWindow();
+    AgentProcess second;
+    second.launch();
+    ASSERT_TRUE(second.waitForExit(10s));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(windowsOfPid(second.pid()).empty());
+    EXPECT_TRUE(first.isRunning());
+    EXPECT_TRUE(keyIsGrabbed(test::keysym::Print, test::NoModifier));
+    EXPECT_EQ(first.trayIconWindow(), icon);
+    quit(first);
+}
+
+TEST(Agent, TwentyStartsAtOnceLeaveExactlyOne)
+{
+    std::vector<std::unique_ptr<AgentProcess>> agents;
+    for (int i = 0; i < 20; ++i) {
+        agents.push_back(std::make_unique<AgentProcess>());
+        agents.back()->launch();
+    }
+    ASSERT_TRUE(test::waitUntil([] { return keyIsGrabbed(test::keysym::Print, test::NoModifier); }, 30s));
+    int running = 0;
+    for (auto& a : agents) {
+        if (a->waitForExit(std::chrono::milliseconds(a->isRunning() ? 15000 : 0)) && !a->isRunning()) {
+            EXPECT_EQ(a->exitCode(), 0);
+        }
+    }
+    for (auto& a : agents) running += a->isRunning() ? 1 : 0;
+    EXPECT_EQ(running, 1);
+    for (auto& a : agents)
+        if (a->isRunning()) quit(*a);
+}
+
+TEST(Agent, TrayIconIsEmbeddedAndGoneAfterSigterm)
+{
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start());
+    test::Window icon = 0;
+    ASSERT_TRUE(test::waitUntil([&] { return (icon = agent.trayIconWindow()) != 0; }, 10s));
+    std::filesystem::remove(settingsFile());
+    quit(agent);
+    EXPECT_EQ(agent.exitCode(), 0);
+    // Quitting writes the settings and releases the icon and the hotkeys.
+    EXPECT_TRUE(storedSettings().has_value());
+    EXPECT_FALSE(test::windowExists(icon) && test::isViewable(icon));
+    EXPECT_FALSE(keyIsGrabbed(test::keysym::Print, test::NoModifier));
+    EXPECT_FALSE(keyIsGrabbed(test::keysym::Print, test::Alt));
+}
+
+TEST(Agent, PrintScreenAndAltPrintScreenReachTheGate)
+{
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start());
+    ASSERT_TRUE(test::pressKey(test::keysym::Print));
+    ASSERT_TRUE(waitShown(agent));
+    // While the picture is shown, further hotkeys are kept out.
+    closePictureWindow(agent);
+    ASSERT_TRUE(test::pressKey(test::keysym::Print, test::Alt));
+    ASSERT_TRUE(waitShown(agent));
+    closePictureWindow(agent);
+    ASSERT_TRUE(test::setNumLock(true));
+    ASSERT_TRUE(test::pressKey(test::keysym::Print));
+    const bool shownWithNumLock = waitShown(agent);
+    test::setNumLock(false);
+    ASSERT_TRUE(shownWithNumLock);
+    closePictureWindow(agent);
+    quit(agent);
+}
+
+TEST(Agent, RedefinedCtrlF5ReachesTheGate)
+{
+    // Action 101 on Ctrl+F5 (F5 is virtual key 116, Ctrl is 2).
+    writeSettingsFile(defaultSettingsBody({{"HotKey0", "dword:00000074"}, {"Modifier0", "dword:00000002"},
+                                           {"IndexH0", "dword:00000006"}, {"IndexM0", "dword:00000002"}}));
+    AgentProcess agent;
+    agent.launch();
+    ASSERT_TRUE(test::waitUntil([] { return keyIsGrabbed(test::keysym::F5, test::Ctrl); }, 15s));
+    EXPECT_FALSE(keyIsGrabbed(test::keysym::Print, test::NoModifier));
+    ASSERT_TRUE(test::pressKey(test::keysym::F5, test::Ctrl));
+    ASSERT_TRUE(waitShown(agent));
+    closePictureWindow(agent);
+    quit(agent);
+}
