@@ -127,7 +127,7 @@ public:
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
     Window id() const { return m_window; }
-    // Waits until the window manager has reparented it and announced its frame extents.
+    // Waits until the window manager has reparented it, set WM_STATE and mapped it.
     bool waitForManaged(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
     // Asks the window manager to activate it and waits until it is _NET_ACTIVE_WINDOW.
     bool activate(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
