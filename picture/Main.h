@@ -425,7 +425,15 @@ private:
     std::vector<QAction*> captureDelayItems() const;
     std::vector<QAction*> timerDelayItems() const;
 
+    int shownBits() const;
+    void fillPrinterList();
+    void selectPrinterEntry();
+
     TTray1* m_agent = nullptr;
+    // The shown picture in its own format, valid while Image1 shows the image
+    // made from it (m_shownKey is that image's cache key).
+    kaptivus::pixels::Picture m_shown;
+    qint64 m_shownKey = 0;
     std::vector<Anchored> m_anchored;
     bool m_created = false;
 };

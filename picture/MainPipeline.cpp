@@ -1,0 +1,130 @@
+// The picture window's side of the adjustment pipeline: reading the option
+// controls, running the pipeline on the agent's capture, showing the result and
+// the automatic copy to the clipboard.
+#include "picture/Main.h"
+
+#include "app/Tray.h"
+#include "picture/AdjustPipeline.h"
+#include "picture/PictureImage.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QPushButton>
+#include <QScrollBar>
+
+using kaptivus::picture::PictureOptions;
+
+PictureOptions TMain1::currentPictureOptions() const
+{
+    PictureOptions o;
+    o.brightness = ScrollBar1->value();
+    o.contrast = ScrollBar2->value();
+    o.saturation = ScrollBar3->value();
+    o.red = ScrollBar6->value();
+    o.green = ScrollBar7->value();
+    o.blue = ScrollBar5->value();
+    o.frame = ScrollBar4->value();
+    o.rotation = ScrollBar9->value();
+    o.resizePercent = ScrollBar8->value();
+    o.grey = CheckBox1->isChecked();
+    o.invert = CheckBox2->isChecked();
+    o.exchange = CheckBox3->isChecked();
+    o.substitute = CheckBox14->isChecked();
+    o.flipVertical = CheckBox4->isChecked();
+    o.flipHorizontal = CheckBox15->isChecked();
+    o.emboss = CheckBox10->isChecked();
+    o.sharpen = CheckBox11->isChecked();
+    o.color1 = Panel2->color();
+    o.color2 = Panel3->color();
+    o.frameColor = Panel4->color();
+    o.colorsIndex = ComboBox1->currentIndex();
+    return o;
+}
+
+namespace {
+
+// Restores the print button and the cursor on every way out of a run.
+class BusyScope {
+public:
+    explicit BusyScope(QWidget* button) : m_button(button)
+    {
+        m_button->setEnabled(false);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~BusyScope()
+    {
+        m_button->setEnabled(true);
+        QApplication::restoreOverrideCursor();
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    QWidget* m_button;
+};
+
+} // namespace
+
+void TMain1::ApplyPictureOptions(bool explicitSize, int width, int height)
+{
+    emit pictureOptionsApplied(explicitSize, width, height);
+    {
+        BusyScope busy(BitBtn1);
+        const kaptivus::pixels::Picture empty;
+        const kaptivus::pixels::Picture& capture = m_agent ? m_agent->CaptureBitmap : empty;
+        kaptivus::picture::PipelineResult result =
+            kaptivus::picture::RunPipeline(capture, currentPictureOptions(), explicitSize, width, height);
+        if (ScrollBar9->value() != result.snappedRotation)
+            ScrollBar9->setValue(result.snappedRotation);
+        setShownPicture(result.picture);
+        CopyToClipboard(true);
+    }
+    repaint();
+    FormPaint();
+}
+
+void TMain1::CopyToClipboard(bool onlyIfAutomatic)
+{
+    if (onlyIfAutomatic && !AutocopytoClipboard1->isChecked())
+        return;
+    const QImage& image = Image1->image();
+    if (image.isNull())
+        return;
+    QGuiApplication::clipboard()->setImage(image);
+}
+
+kaptivus::pixels::Picture TMain1::shownPicture() const
+{
+    const QImage& image = Image1->image();
+    if (!image.isNull() && image.cacheKey() == m_shownKey)
+        return m_shown;
+    const kaptivus::pixels::DeviceFormat device = m_agent ? m_agent->CaptureBitmap.device()
+                                                          : kaptivus::pixels::DeviceFormat{};
+    return kaptivus::picture::fromQImage(image, device);
+}
+
+void TMain1::setShownPicture(const kaptivus::pixels::Picture& picture)
+{
+    m_shown = picture;
+    Image1->setImage(kaptivus::picture::toQImage(picture));
+    m_shownKey = Image1->image().cacheKey();
+}
+
+int TMain1::shownBits() const
+{
+    const QImage& image = Image1->image();
+    if (image.isNull() || image.cacheKey() == m_shownKey)
+        return kaptivus::pixels::PixelFormatBits(m_shown);
+    switch (image.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB: return 1;
+    case QImage::Format_Indexed8: return 8;
+    case QImage::Format_RGB555: return 15;
+    case QImage::Format_RGB16: return 16;
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888: return 24;
+    default: return 32;
+    }
+}
