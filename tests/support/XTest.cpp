@@ -237,6 +237,43 @@ std::vector<uint8_t> keycodesOf(uint32_t keysym)
     return result;
 }
 
+void pressKeycode(uint8_t keycode)
+{
+    fake(XCB_KEY_PRESS, keycode);
+    fake(XCB_KEY_RELEASE, keycode);
+    sync();
+}
+
+uint8_t unusedKeycode()
+{
+    if (!haveDisplay()) return 0;
+    const xcb_setup_t* setup = xcb_get_setup(conn());
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    auto map = reply(conn(), xcb_get_keyboard_mapping_reply,
+                     xcb_get_keyboard_mapping(conn(), setup->min_keycode, static_cast<uint8_t>(count)));
+    if (!map) return 0;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
+    const int per = map->keysyms_per_keycode;
+    // From the top: the low codes are the ones real keyboards use.
+    for (int i = count - 1; i >= 0; --i) {
+        if (std::all_of(syms + i * per, syms + (i + 1) * per, [](xcb_keysym_t s) { return s == 0; }))
+            return static_cast<uint8_t>(setup->min_keycode + i);
+    }
+    return 0;
+}
+
+bool setKeycodeKeysym(uint8_t keycode, uint32_t keysym)
+{
+    if (!haveDisplay()) return false;
+    const xcb_keysym_t syms[2] = {keysym, keysym};
+    Reply<xcb_generic_error_t> error(
+        xcb_request_check(conn(), xcb_change_keyboard_mapping_checked(conn(), 1, keycode, 2, syms)));
+    // The cached mapping is stale now.
+    xcb_key_symbols_free(display().symbols);
+    display().symbols = xcb_key_symbols_alloc(conn());
+    return !error;
+}
+
 bool keyDown(uint32_t keysym)
 {
     const auto codes = keycodesOf(keysym);
@@ -425,6 +462,20 @@ PictureWindow::~PictureWindow()
     if (!m_window) return;
     xcb_destroy_window(conn(), m_window);
     xcb_free_pixmap(conn(), m_pixmap);
+    sync();
+}
+
+void scribbleOnScreen(const Rect& rect, uint32_t colour)
+{
+    if (!haveDisplay()) return;
+    xcb_connection_t* c = conn();
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    const uint32_t values[] = {rootChannels().toPixel(colour), XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS};
+    xcb_create_gc(c, gc, rootWindow(), XCB_GC_FOREGROUND | XCB_GC_SUBWINDOW_MODE, values);
+    const xcb_rectangle_t r{static_cast<int16_t>(rect.left), static_cast<int16_t>(rect.top),
+                            static_cast<uint16_t>(rect.width), static_cast<uint16_t>(rect.height)};
+    xcb_poly_fill_rectangle(c, rootWindow(), gc, 1, &r);
+    xcb_free_gc(c, gc);
     sync();
 }
 

@@ -22,6 +22,11 @@ namespace keysym {
 inline constexpr uint32_t Print = 0xff61;
 inline constexpr uint32_t F1 = 0xffbe;
 inline constexpr uint32_t F5 = 0xffc2;
+inline constexpr uint32_t F7 = 0xffc4;
+inline constexpr uint32_t F8 = 0xffc5;
+inline constexpr uint32_t F9 = 0xffc6;
+inline constexpr uint32_t F10 = 0xffc7;
+inline constexpr uint32_t F11 = 0xffc8;
 inline constexpr uint32_t F12 = 0xffc9;
 inline constexpr uint32_t KP_0 = 0xffb0;
 inline constexpr uint32_t KP_Multiply = 0xffaa;
@@ -49,8 +54,15 @@ bool pressKey(uint32_t keysym, unsigned modifiers = NoModifier);
 // Only the press or only the release (for holding a key down).
 bool keyDown(uint32_t keysym);
 bool keyUp(uint32_t keysym);
+// Presses and releases one key code, then syncs.
+void pressKeycode(uint8_t keycode);
 // Every key code that carries the keysym.
 std::vector<uint8_t> keycodesOf(uint32_t keysym);
+// A key code that carries no keysym at all (0 when there is none).
+uint8_t unusedKeycode();
+// Makes the key code produce the keysym (0: nothing); the server tells every
+// client with a MappingNotify.
+bool setKeycodeKeysym(uint8_t keycode, uint32_t keysym);
 
 bool numLockOn();
 bool capsLockOn();
@@ -114,6 +126,10 @@ private:
     Window m_window = 0;
     uint32_t m_pixmap = 0;
 };
+
+// Paints a rectangle straight onto the screen, over whatever windows are there,
+// without telling them (their content is stale until they are exposed).
+void scribbleOnScreen(const Rect& rect, uint32_t colour);
 
 // Sets the root window's background to the picture (tiled from 0,0) and clears it.
 void putPictureOnRoot(int width, int height, const ColourAt& colourAt);

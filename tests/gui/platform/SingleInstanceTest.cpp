@@ -1,0 +1,222 @@
+// The single-instance lock across processes: exclusive, released by death
+// (even SIGKILL), not inherited by programs the holder starts.
+#include "platform/SingleInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using kaptivus::platform::SingleInstanceLock;
+using Result = SingleInstanceLock::Result;
+
+namespace {
+
+// Children only use async-signal-safe calls: the test process has Qt's threads.
+char resultCode(Result r) { return r == Result::First ? 'F' : r == Result::AlreadyRunning ? 'A' : 'U'; }
+
+bool readByte(int fd, char& c)
+{
+    ssize_t n;
+    do {
+        n = read(fd, &c, 1);
+    } while (n < 0 && errno == EINTR);
+    return n == 1;
+}
+
+struct Child {
+    pid_t pid = -1;
+    int fromChild = -1; // the child writes its result here
+};
+
+// A process that waits until `go` reaches end of file (when given), tries the
+// lock, reports, and holds what it got until it is killed.
+Child startContender(const std::string& path, int goRead = -1, int goWrite = -1)
+{
+    int up[2];
+    if (pipe(up) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(up[0]);
+        char c;
+        if (goWrite >= 0) close(goWrite);
+        if (goRead >= 0) readByte(goRead, c);
+        SingleInstanceLock lock;
+        const char code = resultCode(lock.tryAcquire(path));
+        (void)!write(up[1], &code, 1);
+        for (;;) pause();
+    }
+    close(up[1]);
+    return Child{pid, up[0]};
+}
+
+char resultOf(const Child& child)
+{
+    char c = '?';
+    return readByte(child.fromChild, c) ? c : '?';
+}
+
+void finish(Child& child)
+{
+    kill(child.pid, SIGKILL);
+    waitpid(child.pid, nullptr, 0);
+    close(child.fromChild);
+}
+
+class SingleInstance : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("Kaptivus_v5.test.lock")).toStdString();
+    }
+    QTemporaryDir m_dir;
+    std::string m_path;
+};
+
+} // namespace
+
+TEST(SingleInstanceNames, DisplayNamesBecomeFileNames)
+{
+    using kaptivus::platform::sanitisedDisplayName;
+    EXPECT_EQ(sanitisedDisplayName(":0"), "0");
+    EXPECT_EQ(sanitisedDisplayName(":0.0"), "0");
+    EXPECT_EQ(sanitisedDisplayName(":12.1"), "12");
+    EXPECT_EQ(sanitisedDisplayName("localhost:10.0"), "localhost_10");
+    EXPECT_EQ(sanitisedDisplayName("/tmp/.X11-unix/X0"), "_tmp__X11-unix_X0");
+    EXPECT_EQ(sanitisedDisplayName("../../etc/x:1"), "______etc_x_1");
+    EXPECT_EQ(sanitisedDisplayName(""), "default");
+    EXPECT_LE(sanitisedDisplayName(std::string(5000, 'a')).size(), 100u);
+}
+
+TEST(SingleInstanceNames, LockLivesInTheRuntimeFolder)
+{
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    chmod(runtime.path().toLocal8Bit().constData(), 0700);
+    const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    EXPECT_EQ(kaptivus::platform::singleInstanceLockPath("Kaptivus_v5", ":3.0"),
+              runtime.path().toStdString() + "/Kaptivus_v5.3.lock");
+    qputenv("XDG_RUNTIME_DIR", old);
+}
+
+TEST(SingleInstanceNames, WithoutAPrivateRuntimeFolderAPrivateTempFolderIsMade)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.path().toLocal8Bit());
+    const std::string expectedFolder = tmp.path().toStdString() + "/kaptivus-" + std::to_string(geteuid());
+    for (const char* runtime : {"", "relative/path", "/nonexistent/runtime"}) {
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        EXPECT_EQ(kaptivus::platform::singleInstanceLockPath("Kaptivus_v5", ":0"), expectedFolder + "/Kaptivus_v5.0.lock");
+    }
+    // A runtime folder others can read is not private enough.
+    QTemporaryDir open;
+    chmod(open.path().toLocal8Bit().constData(), 0755);
+    qputenv("XDG_RUNTIME_DIR", open.path().toLocal8Bit());
+    EXPECT_EQ(kaptivus::platform::singleInstanceLockPath("Kaptivus_v5", ":0"), expectedFolder + "/Kaptivus_v5.0.lock");
+    struct stat st{};
+    ASSERT_EQ(lstat(expectedFolder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // A world-writable folder planted under that name is refused, not used.
+    ASSERT_EQ(chmod(expectedFolder.c_str(), 0777), 0);
+    EXPECT_EQ(kaptivus::platform::singleInstanceLockPath("Kaptivus_v5", ":0"), "");
+    qputenv("XDG_RUNTIME_DIR", oldRuntime);
+    qputenv("TMPDIR", oldTmp);
+}
+
+TEST_F(SingleInstance, SecondProcessIsRefusedWhileTheFirstHoldsTheLock)
+{
+    SingleInstanceLock first;
+    ASSERT_EQ(first.tryAcquire(m_path), Result::First);
+    Child second = startContender(m_path);
+    EXPECT_EQ(resultOf(second), 'A');
+    finish(second);
+}
+
+TEST_F(SingleInstance, LockIsFreeAgainAfterTheHolderIsKilled)
+{
+    Child holder = startContender(m_path);
+    ASSERT_EQ(resultOf(holder), 'F');
+    SingleInstanceLock mine;
+    EXPECT_EQ(mine.tryAcquire(m_path), Result::AlreadyRunning);
+    finish(holder);
+    EXPECT_EQ(mine.tryAcquire(m_path), Result::First);
+}
+
+TEST_F(SingleInstance, ProgramStartedByTheHolderDoesNotInheritTheLock)
+{
+    int up[2];
+    ASSERT_EQ(pipe(up), 0);
+    const pid_t holder = fork();
+    if (holder == 0) {
+        SingleInstanceLock lock;
+        if (lock.tryAcquire(m_path) != Result::First) _exit(1);
+        // Like an editor the agent starts: it outlives the agent.
+        const pid_t editor = fork();
+        if (editor == 0) {
+            execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        (void)!write(up[1], &editor, sizeof editor);
+        pause();
+        _exit(0);
+    }
+    close(up[1]);
+    pid_t editor = -1;
+    ASSERT_EQ(read(up[0], &editor, sizeof editor), static_cast<ssize_t>(sizeof editor));
+    close(up[0]);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    SingleInstanceLock mine;
+    EXPECT_EQ(mine.tryAcquire(m_path), Result::First);
+    kill(editor, SIGKILL);
+}
+
+TEST_F(SingleInstance, TwentyConcurrentStartsLeaveExactlyOneHolder)
+{
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<Child> children;
+    for (int i = 0; i < 20; ++i) children.push_back(startContender(m_path, go[0], go[1]));
+    // Closing the write end wakes every child at once.
+    close(go[1]);
+    close(go[0]);
+    std::string results;
+    for (const Child& c : children) results += resultOf(c);
+    for (Child& c : children) finish(c);
+    EXPECT_EQ(std::count(results.begin(), results.end(), 'F'), 1) << results;
+    EXPECT_EQ(std::count(results.begin(), results.end(), 'A'), 19) << results;
+}
+
+TEST_F(SingleInstance, UnusableFolderIsReportedAsUnavailable)
+{
+    SingleInstanceLock lock;
+    EXPECT_EQ(lock.tryAcquire(""), Result::Unavailable);
+    EXPECT_EQ(lock.tryAcquire("/nonexistent-folder/x.lock"), Result::Unavailable);
+    EXPECT_FALSE(lock.isHeld());
+}
+
+TEST(SingleInstanceAgent, OnlyTheFirstAgentOnADisplayRuns)
+{
+    const char* display = std::getenv("DISPLAY");
+    const std::string path = kaptivus::platform::singleInstanceLockPath("Kaptivus_v5_agent_test", display ? display : "");
+    ASSERT_FALSE(path.empty());
+    EXPECT_TRUE(kaptivus::platform::acquireSingleInstance("Kaptivus_v5_agent_test"));
+    Child second = startContender(path);
+    EXPECT_EQ(resultOf(second), 'A');
+    finish(second);
+}
