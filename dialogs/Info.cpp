@@ -7,9 +7,11 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QTextOption>
+#include <QWindow>
 
 #include <algorithm>
 #include <limits>
@@ -46,8 +48,10 @@ TInfo1::TInfo1(QWidget* parent)
     setSizeGripEnabled(false);
     setModal(false);
     // A notice: appearing must not take the keyboard from the window the user
-    // is typing in. Clicking it activates it, and then Escape hides it.
+    // is typing in (some window managers focus every new window whatever its
+    // user time says). A click on it hands it the keyboard; then Escape hides it.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus, true);
     buildControls();
 
     Timer1 = new TTimer(this);
@@ -165,6 +169,25 @@ void TInfo1::keyPressEvent(QKeyEvent* event)
     else if (!event->text().isEmpty())
         FormKeyPress(event->text().at(0));
     event->accept();
+}
+
+void TInfo1::mousePressEvent(QMouseEvent* event)
+{
+    QDialog::mousePressEvent(event);
+    setTakesFocus(true);
+    activateWindow();
+}
+
+void TInfo1::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    setTakesFocus(false);
+}
+
+void TInfo1::setTakesFocus(bool takes)
+{
+    if (QWindow* window = windowHandle())
+        window->setFlag(Qt::WindowDoesNotAcceptFocus, !takes);
 }
 
 // The close box hides, like Escape; the countdown goes on.

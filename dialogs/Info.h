@@ -49,10 +49,13 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void buildControls();
     void centreOnScreen();
+    void setTakesFocus(bool takes);
 };
 
 namespace kaptivus::dialogs {

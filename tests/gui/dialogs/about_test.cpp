@@ -1,0 +1,171 @@
+// The About box: caption, size, texts and colours, the OK result, and the two
+// links when the desktop has no handler for them.
+#include "dialogs/About.h"
+
+#include "dialogs_wait.h"
+
+#include <QDir>
+#include <QFrame>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using kaptivus::test::dialogs::ModalWatcher;
+using kaptivus::test::dialogs::waitFor;
+
+namespace {
+
+struct MessageSeen {
+    QString caption;
+    QString text;
+};
+
+// Clicks the left button on the label and records every message box that
+// shows up meanwhile, closing each.
+std::vector<MessageSeen> clickAndCollectMessages(QWidget* label)
+{
+    std::vector<MessageSeen> seen;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen.push_back({box->windowTitle(), box->text()});
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+    return seen;
+}
+
+TEST(AboutBox, HasItsCaptionSizeAndTexts)
+{
+    TAboutBox1 box;
+    EXPECT_EQ(box.objectName(), "AboutBox1");
+    EXPECT_EQ(box.windowTitle(), "A propos de Kaptivus v5.10");
+    EXPECT_EQ(box.size(), QSize(348, 332));
+    EXPECT_EQ(box.minimumSize(), box.maximumSize());
+    EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(box.ProgramIcon->size(), QSize(109, 129));
+    EXPECT_FALSE(box.ProgramIcon->pixmap().isNull());
+    EXPECT_EQ(box.ProductName->text(), "Kaptivus2000");
+    EXPECT_EQ(box.ProductName->font().pixelSize(), 32);
+    EXPECT_TRUE(box.ProductName->font().bold());
+    EXPECT_TRUE(box.ProductName->font().underline());
+    EXPECT_EQ(box.ProductName->palette().color(QPalette::WindowText), QColor(Qt::red));
+    EXPECT_EQ(box.Version->text(), "Version v5.10 complète");
+    EXPECT_EQ(box.Version->palette().color(QPalette::WindowText), QColor(Qt::red));
+    EXPECT_EQ(box.Label1->text(), "E-Mail ");
+    EXPECT_EQ(box.Label2->text(), "Page d'accueil");
+    EXPECT_EQ(box.Label7->text(), "kaptivus2000@example.org");
+    EXPECT_EQ(box.Label12->text(), "https://kaptivus2000.example.org/");
+    EXPECT_EQ(box.Label7->toolTip(), "Pour m'envoyer un e-mail");
+    EXPECT_EQ(box.Label12->toolTip(), "Visitez ma page d'accueil");
+    for (QLabel* link : {static_cast<QLabel*>(box.Label7), static_cast<QLabel*>(box.Label12)}) {
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        EXPECT_TRUE(link->font().bold() && link->font().underline());
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    }
+    EXPECT_EQ(box.OKButton->text(), "OK");
+    EXPECT_TRUE(box.OKButton->isDefault());
+    for (QWidget* child : box.findChildren<QWidget*>())
+        EXPECT_TRUE(box.rect().contains(child->geometry().translated(child->parentWidget()->mapTo(&box, QPoint()))))
+            << child->objectName().toStdString() << " lies outside the box";
+}
+
+TEST(AboutBox, OkClosesWithResultOne)
+{
+    TAboutBox1 box;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (modal == &box)
+            box.OKButton->click();
+    });
+    EXPECT_EQ(box.exec(), 1);
+    EXPECT_EQ(watcher.seen, 1);
+}
+
+TEST(AboutBox, EnterPressesOk)
+{
+    TAboutBox1 box;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (modal == &box)
+            QTest::keyClick(&box, Qt::Key_Return);
+    });
+    EXPECT_EQ(box.exec(), 1);
+}
+
+TEST(AboutBox, LinksOpenTheirAddresses)
+{
+    TAboutBox1 box;
+    std::vector<QUrl> opened;
+    box.OpenUrl = [&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    };
+    box.show();
+    EXPECT_TRUE(clickAndCollectMessages(box.Label7).empty());
+    EXPECT_TRUE(clickAndCollectMessages(box.Label12).empty());
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], QUrl("mailto:kaptivus2000@example.org"));
+    EXPECT_EQ(opened[1], QUrl("https://kaptivus2000.example.org/"));
+    EXPECT_TRUE(box.isVisible());
+}
+
+TEST(AboutBox, FailedOpenersShowTheirMessageAndTheBoxStaysOpen)
+{
+    TAboutBox1 box;
+    box.OpenUrl = [](const QUrl&) { return false; };
+    box.show();
+    const auto mail = clickAndCollectMessages(box.Label7);
+    ASSERT_EQ(mail.size(), 1u);
+    EXPECT_EQ(mail[0].text, "Could not Send E-Mail");
+    EXPECT_EQ(mail[0].caption, QGuiApplication::applicationDisplayName());
+    EXPECT_TRUE(box.isVisible());
+    const auto web = clickAndCollectMessages(box.Label12);
+    ASSERT_EQ(web.size(), 1u);
+    EXPECT_EQ(web[0].text, "Could not find the URL");
+    EXPECT_TRUE(box.isVisible());
+}
+
+// The test session has no xdg-open and no browser: with an empty PATH the
+// desktop services find no handler at all.
+TEST(AboutBox, WithoutAnyDesktopHandlerTheEMailLinkReportsFailure)
+{
+    QTemporaryDir empty;
+    ASSERT_TRUE(empty.isValid());
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(empty.path()));
+    qunsetenv("BROWSER");
+    qunsetenv("DEFAULT_BROWSER");
+    TAboutBox1 box;
+    box.show();
+    const auto mail = clickAndCollectMessages(box.Label7);
+    const auto web = clickAndCollectMessages(box.Label12);
+    qputenv("PATH", savedPath);
+    ASSERT_EQ(mail.size(), 1u);
+    EXPECT_EQ(mail[0].text, "Could not Send E-Mail");
+    ASSERT_EQ(web.size(), 1u);
+    EXPECT_EQ(web[0].text, "Could not find the URL");
+    EXPECT_TRUE(box.isVisible());
+}
+
+TEST(AboutBox, ShowAboutBoxRunsModallyAndReleasesTheBox)
+{
+    QWidget owner;
+    QPointer<TAboutBox1> shown;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (auto* box = qobject_cast<TAboutBox1*>(modal)) {
+            shown = box;
+            EXPECT_TRUE(box->isVisible());
+            box->OKButton->click();
+        }
+    });
+    ShowAboutBox(&owner);
+    EXPECT_EQ(watcher.seen, 1);
+    EXPECT_TRUE(shown.isNull()) << "the box outlived its modal run";
+    EXPECT_TRUE(owner.findChildren<TAboutBox1*>().isEmpty());
+}
+
+} // namespace
