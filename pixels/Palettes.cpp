@@ -91,7 +91,9 @@ void NearestColorMap::buildCells()
 {
     const int cellSize = 1 << kCellShift;
     for (int cell = 0; cell < static_cast<int>(m_cells.size()); ++cell) {
-        const int lo[3] = {(cell & 7) * cellSize, ((cell >> 3) & 7) * cellSize, (cell >> 6) * cellSize};
+        const int axisMask = kCellsPerAxis - 1;
+        const int lo[3] = {(cell & axisMask) * cellSize, ((cell >> kCellBits) & axisMask) * cellSize,
+                           (cell >> (2 * kCellBits)) * cellSize};
         int bound = std::numeric_limits<int>::max();
         for (const auto& e : m_rgb) {
             int worst = 0;

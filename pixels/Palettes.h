@@ -3,7 +3,7 @@
 //
 // Nearest colour: least squared distance in RGB, (dr² + dg² + db²), equal
 // weights; on a tie the lowest table index wins. No dithering. The search is
-// exact but fast: the RGB cube is cut into 8×8×8 cells, and each cell keeps
+// exact but fast: the RGB cube is cut into 16×16×16 cells, and each cell keeps
 // only the table entries that can be nearest to some colour inside it.
 #pragma once
 
@@ -44,7 +44,7 @@ public:
     static const NearestColorMap& halftone256();
 
 private:
-    static constexpr int kCellBits = 3;
+    static constexpr int kCellBits = 4;
     static constexpr int kCellsPerAxis = 1 << kCellBits;
     static constexpr int kCellShift = 8 - kCellBits;
 

@@ -35,10 +35,6 @@ public:
     void ResizeBilinear(TPixelBuffer& destination) const;
 
 private:
-    void enlargeNearest(TPixelBuffer& destination, float fx, float fy) const;
-    static void bilinearRow(const uint8_t* upper, const uint8_t* lower, uint32_t wy, const uint32_t* offsets,
-                            const uint32_t* wxs, uint8_t* out, int count);
-
     std::vector<uint8_t> m_memory;
 };
 
