@@ -16,6 +16,14 @@ namespace kaptivus::pixels {
 
 namespace {
 
+// Row loops get an AVX2 twin, chosen once at load time where the processor
+// has it: the byte shuffles of three-byte pixels are cheap there.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define KAPTIVUS_VECTOR_CLONES __attribute__((target_clones("default", "avx2")))
+#else
+#define KAPTIVUS_VECTOR_CLONES
+#endif
+
 // Beyond ±65536 every channel that can move saturates at 0 or 255 (the change
 // is at least 256), so larger amounts give the same bytes and the products
 // below stay far inside 32 bits.
@@ -31,137 +39,198 @@ template <class RowFn> void ForEachRow(TPixelBase& buffer, RowFn fn)
     for (int y = 0; y < buffer.height(); ++y) fn(buffer.rowBytes(y), count);
 }
 
-void LightenRow(uint8_t* __restrict bytes, int count, int amount)
+// The slider range, 0..255, in 16-bit lanes: (255 - v) × a < 65536 and the
+// result never leaves 0..255.
+KAPTIVUS_VECTOR_CLONES void LightenRow16(uint8_t* __restrict bytes, int count, uint16_t amount)
 {
     for (int i = 0; i < count; ++i) {
-        const int v = bytes[i];
-        bytes[i] = static_cast<uint8_t>(ClampByte(v + (((255 - v) * amount) >> 8)));
+        const uint16_t v = bytes[i];
+        const auto step = static_cast<uint16_t>(static_cast<uint16_t>((255 - v) * amount) >> 8);
+        bytes[i] = static_cast<uint8_t>(v + step);
     }
 }
 
-void DarkenRow(uint8_t* __restrict bytes, int count, int amount)
+KAPTIVUS_VECTOR_CLONES void DarkenRow16(uint8_t* __restrict bytes, int count, uint16_t amount)
 {
     for (int i = 0; i < count; ++i) {
-        const int v = bytes[i];
-        bytes[i] = static_cast<uint8_t>(ClampByte(v - ((v * amount) >> 8)));
+        const uint16_t v = bytes[i];
+        const auto step = static_cast<uint16_t>(static_cast<uint16_t>(v * amount) >> 8);
+        bytes[i] = static_cast<uint8_t>(v - step);
     }
 }
 
-// Channel i of a pixel through the saturation rule: A(i) = floor(i × a / 256).
-inline int SaturationStep(int value, int amount) { return (value * amount) >> 8; }
+// Any amount within the limit, in 32-bit lanes.
+void LightnessRow32(uint8_t* __restrict bytes, int count, int amount)
+{
+    for (int i = 0; i < count; ++i) {
+        const int v = bytes[i];
+        const int moved = amount >= 0 ? v + (((255 - v) * amount) >> 8) : v - ((v * -amount) >> 8);
+        bytes[i] = static_cast<uint8_t>(ClampByte(moved));
+    }
+}
+
+// 0..126 move down, 127..255 up, each by |128 - i| × a / 256 truncated. For
+// |a| <= 255 the product fits 16 signed bits.
+KAPTIVUS_VECTOR_CLONES void ContrastRow16(uint8_t* __restrict bytes, int count, int16_t amount)
+{
+    for (int i = 0; i < count; ++i) {
+        const int16_t v = bytes[i];
+        const auto distance = static_cast<int16_t>(v <= 126 ? 128 - v : v - 128);
+        const auto step = static_cast<int16_t>(static_cast<int16_t>(distance * amount) / 256);
+        const auto moved = static_cast<int16_t>(v <= 126 ? v - step : v + step);
+        bytes[i] = static_cast<uint8_t>(std::clamp<int16_t>(moved, 0, 255));
+    }
+}
+
+void ContrastRow32(uint8_t* __restrict bytes, int count, int amount)
+{
+    for (int i = 0; i < count; ++i) {
+        const int v = bytes[i];
+        const int step = (std::abs(128 - v) * amount) / 256;
+        bytes[i] = static_cast<uint8_t>(ClampByte(v <= 126 ? v - step : v + step));
+    }
+}
+
+// floor(v × a / 256) for a = 256 × high + low, low 0..255: v × high plus
+// floor(v × low / 256), all inside 16 bits for the slider range 0..510.
+inline int16_t SaturationStep16(uint16_t v, uint16_t high, uint16_t low)
+{
+    return static_cast<int16_t>(v * high + (static_cast<uint16_t>(v * low) >> 8));
+}
+
+KAPTIVUS_VECTOR_CLONES void SaturationRow16(uint8_t* __restrict bytes, int count, uint16_t high, uint16_t low)
+{
+    for (int i = 0; i < count; i += 3) {
+        const uint16_t b = bytes[i];
+        const uint16_t g = bytes[i + 1];
+        const uint16_t r = bytes[i + 2];
+        const auto grey = static_cast<uint16_t>(static_cast<uint16_t>(b + g + r) / 3);
+        const auto d = static_cast<int16_t>(grey - SaturationStep16(grey, high, low));
+        bytes[i] = static_cast<uint8_t>(std::clamp<int16_t>(int16_t(d + SaturationStep16(b, high, low)), 0, 255));
+        bytes[i + 1] = static_cast<uint8_t>(std::clamp<int16_t>(int16_t(d + SaturationStep16(g, high, low)), 0, 255));
+        bytes[i + 2] = static_cast<uint8_t>(std::clamp<int16_t>(int16_t(d + SaturationStep16(r, high, low)), 0, 255));
+    }
+}
+
+// Any amount within the limit; >> of a negative product rounds down, like the
+// rule's shift of a non-negative one.
+void SaturationRow32(uint8_t* __restrict bytes, int count, int amount)
+{
+    for (int i = 0; i < count; i += 3) {
+        const int grey = (bytes[i] + bytes[i + 1] + bytes[i + 2]) / 3;
+        const int d = grey - ((grey * amount) >> 8);
+        for (int c = 0; c < 3; ++c) bytes[i + c] = static_cast<uint8_t>(ClampByte(d + ((bytes[i + c] * amount) >> 8)));
+    }
+}
 
 } // namespace
 
 void AdjustLightness(TPixelBase& buffer, int amount)
 {
     const int a = LimitAmount(amount);
-    if (a >= 0)
-        ForEachRow(buffer, [a](uint8_t* bytes, int count) { LightenRow(bytes, count, a); });
+    if (a >= 0 && a <= 255)
+        ForEachRow(buffer, [a](uint8_t* bytes, int count) { LightenRow16(bytes, count, uint16_t(a)); });
+    else if (a < 0 && a >= -255)
+        ForEachRow(buffer, [a](uint8_t* bytes, int count) { DarkenRow16(bytes, count, uint16_t(-a)); });
     else
-        ForEachRow(buffer, [a](uint8_t* bytes, int count) { DarkenRow(bytes, count, -a); });
+        ForEachRow(buffer, [a](uint8_t* bytes, int count) { LightnessRow32(bytes, count, a); });
 }
 
 void AdjustContrast(TPixelBase& buffer, int amount)
 {
     const int a = LimitAmount(amount);
-    // 0..126 move down, 127..255 up, each by |128 - i| × a / 256 truncated.
-    ForEachRow(buffer, [a](uint8_t* __restrict bytes, int count) {
-        for (int i = 0; i < count; ++i) {
-            const int v = bytes[i];
-            const int step = (std::abs(128 - v) * a) / 256;
-            bytes[i] = static_cast<uint8_t>(ClampByte(v <= 126 ? v - step : v + step));
-        }
-    });
+    if (a >= -255 && a <= 255)
+        ForEachRow(buffer, [a](uint8_t* bytes, int count) { ContrastRow16(bytes, count, int16_t(a)); });
+    else
+        ForEachRow(buffer, [a](uint8_t* bytes, int count) { ContrastRow32(bytes, count, a); });
 }
 
 void AdjustSaturation(TPixelBase& buffer, int amount)
 {
     const int a = LimitAmount(amount);
-    ForEachRow(buffer, [a](uint8_t* __restrict bytes, int count) {
-        for (int i = 0; i < count; i += 3) {
-            const int b = bytes[i];
-            const int g = bytes[i + 1];
-            const int r = bytes[i + 2];
-            const int grey = (b + g + r) / 3;
-            const int d = grey - SaturationStep(grey, a);
-            bytes[i] = static_cast<uint8_t>(ClampByte(d + SaturationStep(b, a)));
-            bytes[i + 1] = static_cast<uint8_t>(ClampByte(d + SaturationStep(g, a)));
-            bytes[i + 2] = static_cast<uint8_t>(ClampByte(d + SaturationStep(r, a)));
-        }
-    });
+    if (a >= 0 && a <= 510) {
+        const auto high = static_cast<uint16_t>(a >> 8);
+        const auto low = static_cast<uint16_t>(a & 255);
+        ForEachRow(buffer, [high, low](uint8_t* bytes, int count) { SaturationRow16(bytes, count, high, low); });
+    } else {
+        ForEachRow(buffer, [a](uint8_t* bytes, int count) { SaturationRow32(bytes, count, a); });
+    }
 }
+
+namespace {
+
+// A block of 48 bytes (16 pixels) always starts with blue, so the offsets can
+// be a plain array the width of a vector.
+constexpr int kShiftBlock = 48;
+
+KAPTIVUS_VECTOR_CLONES void ShiftRow(uint8_t* __restrict bytes, int count, const int16_t* __restrict pattern)
+{
+    int i = 0;
+    for (; i + kShiftBlock <= count; i += kShiftBlock)
+        for (int j = 0; j < kShiftBlock; ++j)
+            bytes[i + j] = static_cast<uint8_t>(std::clamp<int16_t>(int16_t(bytes[i + j] + pattern[j]), 0, 255));
+    for (int j = 0; i < count; ++i, ++j)
+        bytes[i] = static_cast<uint8_t>(std::clamp<int16_t>(int16_t(bytes[i] + pattern[j]), 0, 255));
+}
+
+KAPTIVUS_VECTOR_CLONES void GreyRow(uint8_t* __restrict bytes, int count)
+{
+    for (int i = 0; i < count; i += 3) {
+        const auto grey = static_cast<uint8_t>(static_cast<uint16_t>(bytes[i] + bytes[i + 1] + bytes[i + 2]) / 3);
+        bytes[i] = grey;
+        bytes[i + 1] = grey;
+        bytes[i + 2] = grey;
+    }
+}
+
+KAPTIVUS_VECTOR_CLONES void InvertRow(uint8_t* __restrict bytes, int count)
+{
+    for (int i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(255 - bytes[i]);
+}
+
+// Each pixel is tested once against its unchanged value: a true swap. With
+// swap false, only the first colour changes.
+KAPTIVUS_VECTOR_CLONES void ExchangeRow(uint8_t* __restrict bytes, int count, PixelBGR p1, PixelBGR p2, bool swap)
+{
+    for (int i = 0; i < count; i += 3) {
+        const uint8_t b = bytes[i];
+        const uint8_t g = bytes[i + 1];
+        const uint8_t r = bytes[i + 2];
+        const bool isFirst = b == p1.b && g == p1.g && r == p1.r;
+        const bool isSecond = swap && b == p2.b && g == p2.g && r == p2.r;
+        bytes[i] = isFirst ? p2.b : (isSecond ? p1.b : b);
+        bytes[i + 1] = isFirst ? p2.g : (isSecond ? p1.g : g);
+        bytes[i + 2] = isFirst ? p2.r : (isSecond ? p1.r : r);
+    }
+}
+
+} // namespace
 
 void ShiftChannels(TPixelBase& buffer, int red, int green, int blue)
 {
     // An offset of ±256 already drives every value to the end of the range.
     const int offsets[3] = {std::clamp(blue, -256, 256), std::clamp(green, -256, 256), std::clamp(red, -256, 256)};
-    // Whole rows at a time: the offsets repeat every three bytes, so a block of
-    // 48 bytes (16 pixels) always starts with blue and vectorises cleanly.
-    constexpr int kBlock = 48;
-    int pattern[kBlock];
-    for (int i = 0; i < kBlock; ++i) pattern[i] = offsets[i % 3];
-    ForEachRow(buffer, [&pattern](uint8_t* __restrict bytes, int count) {
-        int i = 0;
-        for (; i + kBlock <= count; i += kBlock)
-            for (int j = 0; j < kBlock; ++j)
-                bytes[i + j] = static_cast<uint8_t>(ClampByte(bytes[i + j] + pattern[j]));
-        for (int j = 0; i < count; ++i, ++j) bytes[i] = static_cast<uint8_t>(ClampByte(bytes[i] + pattern[j]));
-    });
+    int16_t pattern[kShiftBlock];
+    for (int i = 0; i < kShiftBlock; ++i) pattern[i] = static_cast<int16_t>(offsets[i % 3]);
+    ForEachRow(buffer, [&pattern](uint8_t* bytes, int count) { ShiftRow(bytes, count, pattern); });
 }
 
-void GreyScale(TPixelBase& buffer)
-{
-    ForEachRow(buffer, [](uint8_t* __restrict bytes, int count) {
-        for (int i = 0; i < count; i += 3) {
-            const auto grey = static_cast<uint8_t>((bytes[i] + bytes[i + 1] + bytes[i + 2]) / 3);
-            bytes[i] = grey;
-            bytes[i + 1] = grey;
-            bytes[i + 2] = grey;
-        }
-    });
-}
+void GreyScale(TPixelBase& buffer) { ForEachRow(buffer, GreyRow); }
 
-void InvertColors(TPixelBase& buffer)
-{
-    ForEachRow(buffer, [](uint8_t* __restrict bytes, int count) {
-        for (int i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(255 - bytes[i]);
-    });
-}
+void InvertColors(TPixelBase& buffer) { ForEachRow(buffer, InvertRow); }
 
 void ExchangeColors(TPixelBase& buffer, Color first, Color second)
 {
     const PixelBGR p1 = ColorToPixel(first);
     const PixelBGR p2 = ColorToPixel(second);
-    // Each pixel is tested once against the unchanged value: a true swap.
-    ForEachRow(buffer, [p1, p2](uint8_t* __restrict bytes, int count) {
-        for (int i = 0; i < count; i += 3) {
-            const uint8_t b = bytes[i];
-            const uint8_t g = bytes[i + 1];
-            const uint8_t r = bytes[i + 2];
-            const bool isFirst = b == p1.b && g == p1.g && r == p1.r;
-            const bool isSecond = b == p2.b && g == p2.g && r == p2.r;
-            bytes[i] = isFirst ? p2.b : (isSecond ? p1.b : b);
-            bytes[i + 1] = isFirst ? p2.g : (isSecond ? p1.g : g);
-            bytes[i + 2] = isFirst ? p2.r : (isSecond ? p1.r : r);
-        }
-    });
+    ForEachRow(buffer, [p1, p2](uint8_t* bytes, int count) { ExchangeRow(bytes, count, p1, p2, true); });
 }
 
 void SubstituteColor(TPixelBase& buffer, Color first, Color second)
 {
     const PixelBGR from = ColorToPixel(first);
     const PixelBGR to = ColorToPixel(second);
-    ForEachRow(buffer, [from, to](uint8_t* __restrict bytes, int count) {
-        for (int i = 0; i < count; i += 3) {
-            const uint8_t b = bytes[i];
-            const uint8_t g = bytes[i + 1];
-            const uint8_t r = bytes[i + 2];
-            const bool hit = b == from.b && g == from.g && r == from.r;
-            bytes[i] = hit ? to.b : b;
-            bytes[i + 1] = hit ? to.g : g;
-            bytes[i + 2] = hit ? to.r : r;
-        }
-    });
+    ForEachRow(buffer, [from, to](uint8_t* bytes, int count) { ExchangeRow(bytes, count, from, to, false); });
 }
 
 } // namespace kaptivus::pixels

@@ -122,8 +122,9 @@ TEST(ColourEffectsMatchTables, EveryAmountOnEveryByteValue)
         ASSERT_TRUE(SameBytes(fast, slow)) << "contrast " << a;
         Copy(source, fast);
         Copy(source, slow);
-        ShiftChannels(fast, a, -a, a / 2);
-        ReferenceShift(slow, a, -a, a / 2);
+        const int negated = a == INT_MIN ? INT_MAX : -a;
+        ShiftChannels(fast, a, negated, a / 2);
+        ReferenceShift(slow, a, negated, a / 2);
         ASSERT_TRUE(SameBytes(fast, slow)) << "shift " << a;
     }
 }
