@@ -85,8 +85,9 @@ NearestColorMap::NearestColorMap(std::vector<Color> palette) : m_palette(std::mo
 
 // An entry can be nearest to some colour of a cell only when its smallest
 // distance to the cell does not exceed the largest distance of the entry that
-// is best in the worst case. All entries tied for nearest pass that test, so
-// scanning the candidates in index order keeps the lowest-index rule.
+// is best in the worst case. All entries tied for nearest pass that test;
+// ties are settled by index explicitly, since candidates are kept in order of
+// their smallest distance to the cell.
 void NearestColorMap::buildCells()
 {
     const int cellSize = 1 << kCellShift;
@@ -100,11 +101,17 @@ void NearestColorMap::buildCells()
             for (int a = 0; a < 3; ++a) worst += MaxAxis(e[a], lo[a], lo[a] + cellSize - 1);
             bound = std::min(bound, worst);
         }
-        const auto begin = static_cast<uint32_t>(m_candidates.size());
+        std::vector<std::pair<int, uint8_t>> found; // (smallest distance, index)
         for (size_t i = 0; i < m_rgb.size(); ++i) {
             int best = 0;
             for (int a = 0; a < 3; ++a) best += MinAxis(m_rgb[i][a], lo[a], lo[a] + cellSize - 1);
-            if (best <= bound) m_candidates.push_back(static_cast<uint8_t>(i));
+            if (best <= bound) found.emplace_back(best, static_cast<uint8_t>(i));
+        }
+        std::sort(found.begin(), found.end());
+        const auto begin = static_cast<uint32_t>(m_candidates.size());
+        for (const auto& [best, index] : found) {
+            m_candidates.push_back(index);
+            m_candidateBounds.push_back(best);
         }
         m_cells[static_cast<size_t>(cell)] = {begin, static_cast<uint32_t>(m_candidates.size())};
     }
@@ -117,11 +124,15 @@ uint8_t NearestColorMap::indexOf(PixelBGR p) const
     uint8_t bestIndex = 0;
     int bestDistance = std::numeric_limits<int>::max();
     for (uint32_t k = begin; k < end; ++k) {
-        const auto& e = m_rgb[m_candidates[k]];
+        // Candidates come nearest-to-the-cell first: once even the cell's
+        // nearest point is farther than the best so far, none can win or tie.
+        if (m_candidateBounds[k] > bestDistance) break;
+        const uint8_t index = m_candidates[k];
+        const auto& e = m_rgb[index];
         const int d = Square(e[0] - p.r) + Square(e[1] - p.g) + Square(e[2] - p.b);
-        if (d < bestDistance) {
+        if (d < bestDistance || (d == bestDistance && index < bestIndex)) {
             bestDistance = d;
-            bestIndex = m_candidates[k];
+            bestIndex = index;
         }
     }
     return bestIndex;

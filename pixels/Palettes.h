@@ -4,7 +4,8 @@
 // Nearest colour: least squared distance in RGB, (dr² + dg² + db²), equal
 // weights; on a tie the lowest table index wins. No dithering. The search is
 // exact but fast: the RGB cube is cut into 16×16×16 cells, and each cell keeps
-// only the table entries that can be nearest to some colour inside it.
+// only the table entries that can be nearest to some colour inside it, in
+// order of their distance to the cell, so most searches stop after a few.
 #pragma once
 
 #include "pixels/PixelBase.h"
@@ -55,6 +56,7 @@ private:
     // Candidates of each cell, as [begin, end) into m_candidates.
     std::array<std::pair<uint32_t, uint32_t>, kCellsPerAxis * kCellsPerAxis * kCellsPerAxis> m_cells{};
     std::vector<uint8_t> m_candidates;
+    std::vector<int> m_candidateBounds; // smallest distance of each candidate to its cell
 };
 
 } // namespace kaptivus::pixels

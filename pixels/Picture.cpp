@@ -185,12 +185,7 @@ void Picture::setPixel(int x, int y, PixelBGR p)
         // A plain scan: building the fast map would cost more than one pixel.
         std::vector<Color> reachable = m_palette;
         if (reachable.size() > (size_t{1} << m_storageBits)) reachable.resize(size_t{1} << m_storageBits);
-        const unsigned index = NearestIndex(reachable, p);
-        const int perByte = 8 / m_storageBits;
-        const unsigned mask = (1u << m_storageBits) - 1u;
-        const int shift = (perByte - 1 - x % perByte) * m_storageBits;
-        uint8_t& byte = scanLine(y)[x / perByte];
-        byte = static_cast<uint8_t>((byte & ~(mask << shift)) | ((index & mask) << shift));
+        StoreIndex(scanLine(y), x, m_storageBits, PixelsPerByteLog2(m_storageBits), NearestIndex(reachable, p));
         return;
     }
     PictureRowWriter(*this).write(y, x, 1, &p);

@@ -100,14 +100,12 @@ void PictureRowReader::read(int y, int x0, int count, PixelBGR* out) const
 void PictureRowReader::readIndexed(const uint8_t* line, int x0, int count, PixelBGR* out) const
 {
     const std::vector<Color>& palette = m_picture.palette();
-    const int perByte = 8 / m_bpp;
-    const unsigned mask = (1u << m_bpp) - 1u;
-    for (int i = 0; i < count; ++i) {
-        const int x = x0 + i;
-        // The leftmost pixel of a byte sits in its highest bits.
-        const int shift = (perByte - 1 - x % perByte) * m_bpp;
-        out[i] = PaletteColour(palette, (line[x / perByte] >> shift) & mask);
+    if (m_bpp == 8) {
+        for (int i = 0; i < count; ++i) out[i] = PaletteColour(palette, line[x0 + i]);
+        return;
     }
+    const int perByteLog2 = PixelsPerByteLog2(m_bpp);
+    for (int i = 0; i < count; ++i) out[i] = PaletteColour(palette, LoadIndex(line, x0 + i, m_bpp, perByteLog2));
 }
 
 void PictureRowReader::readMasked(const uint8_t* line, int x0, int count, PixelBGR* out) const
@@ -171,8 +169,7 @@ void PictureRowWriter::write(int y, int x0, int count, const PixelBGR* in)
 
 void PictureRowWriter::writeIndexed(uint8_t* line, int x0, int count, const PixelBGR* in) const
 {
-    const int perByte = 8 / m_bpp;
-    const unsigned mask = (1u << m_bpp) - 1u;
+    const int perByteLog2 = PixelsPerByteLog2(m_bpp);
     PixelBGR last{};
     unsigned lastIndex = m_map->indexOf(last);
     for (int i = 0; i < count; ++i) {
@@ -181,10 +178,8 @@ void PictureRowWriter::writeIndexed(uint8_t* line, int x0, int count, const Pixe
             last = in[i];
             lastIndex = m_map->indexOf(last);
         }
-        const int x = x0 + i;
-        const int shift = (perByte - 1 - x % perByte) * m_bpp;
-        uint8_t& byte = line[x / perByte];
-        byte = static_cast<uint8_t>((byte & ~(mask << shift)) | ((lastIndex & mask) << shift));
+        if (m_bpp == 8) line[x0 + i] = static_cast<uint8_t>(lastIndex);
+        else StoreIndex(line, x0 + i, m_bpp, perByteLog2, lastIndex);
     }
 }
 

@@ -28,6 +28,24 @@ ChannelLayout ChannelFromMask(uint32_t mask);
 uint8_t ExpandChannel(uint32_t value, const ChannelLayout& channel);
 uint32_t ReduceChannel(uint8_t value, const ChannelLayout& channel);
 
+// Indexed rows pack 8 / bpp pixels a byte, the leftmost in the highest bits.
+// bpp is 1, 2, 4 or 8; shifts instead of divisions keep this cheap per pixel.
+inline int PixelsPerByteLog2(int bpp) { return bpp == 1 ? 3 : (bpp == 2 ? 2 : (bpp == 4 ? 1 : 0)); }
+
+inline unsigned LoadIndex(const uint8_t* line, int x, int bpp, int perByteLog2)
+{
+    const int shift = ((~x) & ((1 << perByteLog2) - 1)) * bpp;
+    return (line[x >> perByteLog2] >> shift) & ((1u << bpp) - 1u);
+}
+
+inline void StoreIndex(uint8_t* line, int x, int bpp, int perByteLog2, unsigned index)
+{
+    const int shift = ((~x) & ((1 << perByteLog2) - 1)) * bpp;
+    const unsigned mask = ((1u << bpp) - 1u) << shift;
+    uint8_t& byte = line[x >> perByteLog2];
+    byte = static_cast<uint8_t>((byte & ~mask) | ((index << shift) & mask));
+}
+
 class PictureRowReader {
 public:
     explicit PictureRowReader(const Picture& picture);

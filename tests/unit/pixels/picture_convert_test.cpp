@@ -114,6 +114,33 @@ TEST(PictureRoundTrip, TheAsymmetricFKeepsItsShapeAndColours)
     }
 }
 
+// 1 × 1, 1 × n, n × 1 and widths that end mid-byte in every format: what
+// comes back is what the format can hold, pixel for pixel.
+TEST(PictureRoundTrip, AwkwardSizesInEveryFormat)
+{
+    const std::pair<int, int> sizes[] = {{1, 1}, {1, 6}, {6, 1}, {3, 3}, {9, 2}, {17, 1}};
+    for (auto [w, h] : sizes)
+        for (int i = 0; i <= 7; ++i) {
+            TPixelBuffer source, back;
+            FillRandom(source, w, h, uint32_t(w * 100 + h * 10 + i));
+            const Picture p = PictureOf(source, PixelFormatForIndex(i));
+            ASSERT_EQ(p.width(), w);
+            ASSERT_EQ(p.height(), h);
+            ASSERT_TRUE(back.LoadFromBitmap(p));
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const PixelBGR s = source.row(y)[x], b = back.row(y)[x];
+                    PixelBGR expected = s;
+                    if (i == 1) expected = ColorToPixel(MonochromePalette()[NearestIndex(MonochromePalette(), s)]);
+                    if (i == 2) expected = ColorToPixel(StandardPalette16()[NearestIndex(StandardPalette16(), s)]);
+                    if (i == 3) expected = ColorToPixel(HalftonePalette256()[NearestIndex(HalftonePalette256(), s)]);
+                    if (i == 4) expected = PixelBGR{Through(s.b, 5), Through(s.g, 5), Through(s.r, 5)};
+                    if (i == 5) expected = PixelBGR{Through(s.b, 5), Through(s.g, 6), Through(s.r, 5)};
+                    ASSERT_EQ(b, expected) << w << "x" << h << " format index " << i << " at " << x << "," << y;
+                }
+        }
+}
+
 TEST(PictureRawBits, EachFormatStoresTheExpectedBits)
 {
     TPixelBuffer red;
