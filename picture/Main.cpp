@@ -282,8 +282,8 @@ void TMain1::fitToDesktop()
     const QRect frame = frameGeometry();
     if (desktop.width() < frame.left() || desktop.width() < frame.width() || desktop.height() < frame.top() ||
         desktop.height() < frame.height()) {
-        setMinimumSize(0, 0);
         const QSize decoration = frame.size() - size();
+        setMinimumSize(minimumSize().boundedTo(desktop.size() - decoration));
         resize(desktop.size() - decoration);
         move(0, 0);
     }

@@ -244,7 +244,7 @@ void TMain1::toggleOptionsPanel()
     QRect box = ScrollBox1->geometry();
     box.moveTop(PageControl1->y());
     const int delta = PageControl1->width() + 8;
-    if (PageControl1->isVisible()) {
+    if (!PageControl1->isHidden()) {
         PageControl1->hide();
         Image1->setToolTip(QStringLiteral("Clic pour les options") + common);
         box.setWidth(box.width() + delta);
