@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pixels/Picture.h"
+#include "pixels/PixelBuffer.h"
 
 #include <cstdint>
 
@@ -20,6 +21,18 @@ inline pixels::Picture MakeCapture(int width, int height, const pixels::DeviceFo
     pixels::Picture capture = pixels::Picture::create(width, height, pixels::PixelFormat::DeviceDefault, device);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) capture.setPixel(x, y, UniquePixel(x, y));
+    return capture;
+}
+
+// The same picture painted through a pixel buffer: fast enough for screen sizes.
+inline pixels::Picture MakeLargeCapture(int width, int height)
+{
+    pixels::TPixelBuffer buffer;
+    if (!buffer.Allocate(width, height)) return {};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) buffer.row(y)[x] = UniquePixel(x, y);
+    pixels::Picture capture = pixels::Picture::create(width, height, pixels::PixelFormat::DeviceDefault);
+    buffer.DrawTo(capture, 0, 0);
     return capture;
 }
 

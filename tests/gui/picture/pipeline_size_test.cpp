@@ -11,6 +11,7 @@ namespace {
 
 using pixels::PixelBGR;
 using testing::MakeCapture;
+using testing::MakeLargeCapture;
 using testing::UniquePixel;
 
 TEST(PipelineSize, PercentRoundsToNearestWithTiesToEven)
@@ -41,7 +42,7 @@ TEST(PipelineSize, EnlargementOverTheLimitKeepsTheCaptureSize)
     PictureOptions options;
     options.resizePercent = 400;
     options.frame = 3;
-    const PipelineResult result = RunPipeline(MakeCapture(1280, 1024), options, false, 1280, 1024);
+    const PipelineResult result = RunPipeline(MakeLargeCapture(1280, 1024), options, false, 1280, 1024);
     EXPECT_EQ(result.picture.width(), 1286);
     EXPECT_EQ(result.picture.height(), 1030);
     EXPECT_EQ(result.picture.pixel(3, 3), UniquePixel(0, 0));

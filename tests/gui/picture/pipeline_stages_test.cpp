@@ -12,6 +12,7 @@ namespace {
 using pixels::Picture;
 using pixels::PixelBGR;
 using testing::MakeCapture;
+using testing::MakeLargeCapture;
 using testing::MakeSolidCapture;
 using testing::UniquePixel;
 
@@ -76,7 +77,7 @@ TEST(PipelineRotation, ReportsTheSnappedAngleAndKeepsTheCallersSize)
 
 TEST(PipelineRotation, QuarterTurnSwapsProportionsOnlyWhenCallerSwaps)
 {
-    const Picture capture = MakeCapture(300, 200);
+    const Picture capture = MakeLargeCapture(300, 200);
     PictureOptions options;
     options.rotation = 90;
     const PipelineResult swapped = RunPipeline(capture, options, false, 200, 300);
