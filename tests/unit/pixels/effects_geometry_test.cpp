@@ -137,7 +137,7 @@ TEST(RotateBilinear, HalfTurnOfOddSizeLosesNoColumn)
     TPixelBuffer integerCentre;
     (void)integerCentre.Allocate(5, 3);
     FillWhite(integerCentre);
-    ReferenceRotate(source, integerCentre, 5 / 2, 3 / 2, 180);
+    ReferenceRotateIntegerCentre(source, integerCentre, 180);
     EXPECT_EQ(integerCentre.row(0)[4], (PixelBGR{255, 255, 255}));
     EXPECT_EQ(integerCentre.row(2)[0], (PixelBGR{255, 255, 255}));
 
@@ -169,11 +169,59 @@ TEST(RotateBilinear, EvenSizesMatchTheIntegerCentreFormula)
             const int w = c.destination.width;
             const int h = c.destination.height;
             RotateBilinear(source, fast, w / 2.0L, h / 2.0L, angle);
-            ReferenceRotate(source, slow, w / 2, h / 2, angle);
+            ReferenceRotateIntegerCentre(source, slow, angle);
             ASSERT_TRUE(SameBytes(fast, slow)) << Describe(c.source) << " into " << Describe(c.destination)
                                                << " by " << double(angle);
         }
     }
+}
+
+TEST(RotateBilinear, AnySizeMatchesTheExactCentreFormula)
+{
+    // Odd differences put source positions on exact halves: rounding ties in
+    // the coordinates and in the blend, where the fast path must step aside.
+    struct Case {
+        Size source;
+        Size destination;
+    };
+    const Case cases[] = {{{4, 4}, {5, 5}}, {{5, 3}, {6, 8}}, {{13, 7}, {13, 7}}, {{7, 13}, {12, 4}},
+                          {{1, 9}, {4, 4}}, {{31, 17}, {40, 33}}};
+    const long double angles[] = {0, 0.5L, 10, 33.3L, 45, -60, 90, 123, 180, -90.25L, 300};
+    uint32_t seed = 650;
+    for (const Case& c : cases) {
+        TPixelBuffer source;
+        FillRandom(source, c.source, seed++);
+        for (long double angle : angles) {
+            TPixelBuffer fast;
+            TPixelBuffer slow;
+            FillRandom(fast, c.destination, seed);
+            Copy(fast, slow);
+            RotateBilinear(source, fast, c.destination.width / 2.0L, c.destination.height / 2.0L, angle);
+            ReferenceRotateExactCentre(source, slow, angle);
+            ASSERT_TRUE(SameBytes(fast, slow)) << Describe(c.source) << " into " << Describe(c.destination)
+                                               << " by " << double(angle);
+        }
+    }
+}
+
+TEST(RotateBilinear, LargeAndOddCentresMatchTheFormula)
+{
+    // Off-centre and far-away centres take the all-extended path or the fast
+    // one; both must agree with the rule.
+    TPixelBuffer source;
+    FillRandom(source, {21, 14}, 660);
+    const long double centres[][2] = {{3.25L, 7.75L}, {-5, 40}, {2e6L, 3}, {1e7L, -1e7L}, {10.5L, 0.5L}};
+    for (const auto& centre : centres)
+        for (long double angle : {15.0L, 90.0L, 200.0L}) {
+            TPixelBuffer fast;
+            TPixelBuffer slow;
+            FillRandom(fast, {30, 30}, 661);
+            Copy(fast, slow);
+            RotateBilinear(source, fast, centre[0], centre[1], angle);
+            ReferenceRotate(source, slow, centre[0], centre[1], 4.5L, 8, angle);
+            ASSERT_TRUE(SameBytes(fast, slow)) << double(centre[0]) << "," << double(centre[1]) << " by "
+                                               << double(angle);
+        }
 }
 
 TEST(RotateBilinear, UncoveredPixelsKeepTheirValue)

@@ -231,18 +231,17 @@ inline void ReferenceConvolve(TPixelBase& buffer, const Kernel3x3& k)
 
 inline constexpr long double kReferencePi = 3.141592653589793238462643383279502884L;
 
-// Integer centre and integer offsets, exactly as the pipeline once passed them.
-inline void ReferenceRotate(const TPixelBase& src, TPixelBase& dst, int cx, int cy, long double angle)
+// The turn, literally: centre (cx, cy) and offsets (dx, dy) as given.
+inline void ReferenceRotate(const TPixelBase& src, TPixelBase& dst, long double cx, long double cy, long double dx,
+                            long double dy, long double angle)
 {
     const long double t = -angle * kReferencePi / 180;
     const double s = static_cast<double>(sinl(t));
     const double c = static_cast<double>(cosl(t));
-    const int dx = (dst.width() - src.width()) / 2;
-    const int dy = (dst.height() - src.height()) / 2;
     for (int y = 0; y < dst.height(); ++y)
         for (int x = 0; x < dst.width(); ++x) {
-            const int m = 2 * (x - cx) + 1;
-            const int l = 2 * (y - cy) + 1;
+            const long double m = 2 * (x - cx) + 1;
+            const long double l = 2 * (y - cy) + 1;
             const long double sx = (m * (long double)c - l * (long double)s - 1) / 2 + cx - dx;
             const long double sy = (m * (long double)s + l * (long double)c - 1) / 2 + cy - dy;
             const long ix = lrintl(sx);
@@ -262,6 +261,20 @@ inline void ReferenceRotate(const TPixelBase& src, TPixelBase& dst, int cx, int 
                 dst.rowBytes(y)[3 * x + ch] = uint8_t(ClampByte(int(lrintl(top + fy * (bottom - top)))));
             }
         }
+}
+
+// Integer centre and integer offsets, as the pipeline once passed them.
+inline void ReferenceRotateIntegerCentre(const TPixelBase& src, TPixelBase& dst, long double angle)
+{
+    ReferenceRotate(src, dst, dst.width() / 2, dst.height() / 2, (dst.width() - src.width()) / 2,
+                    (dst.height() - src.height()) / 2, angle);
+}
+
+// The destination's true centre and exact half offsets.
+inline void ReferenceRotateExactCentre(const TPixelBase& src, TPixelBase& dst, long double angle)
+{
+    ReferenceRotate(src, dst, dst.width() / 2.0L, dst.height() / 2.0L, (dst.width() - src.width()) / 2.0L,
+                    (dst.height() - src.height()) / 2.0L, angle);
 }
 
 inline void FillWhite(TPixelBase& buffer)
