@@ -8,8 +8,10 @@
 #include <QFrame>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -166,6 +168,28 @@ TEST(AboutBox, ShowAboutBoxRunsModallyAndReleasesTheBox)
     EXPECT_EQ(watcher.seen, 1);
     EXPECT_TRUE(shown.isNull()) << "the box outlived its modal run";
     EXPECT_TRUE(owner.findChildren<TAboutBox1*>().isEmpty());
+}
+
+TEST(AboutBox, FromAHiddenOwnerItAppearsByItselfCentredOnTheScreen)
+{
+    QWidget hiddenOwner;
+    bool visible = false;
+    QPoint centre;
+    ModalWatcher watcher([&](QWidget* modal) {
+        auto* box = qobject_cast<TAboutBox1*>(modal);
+        if (!box)
+            return;
+        if (waitFor([&] { return box->isVisible() && box->windowHandle() && box->windowHandle()->isExposed(); })) {
+            visible = true;
+            centre = box->geometry().center();
+        }
+        box->OKButton->click();
+    });
+    ShowAboutBox(&hiddenOwner);
+    EXPECT_TRUE(visible);
+    EXPECT_FALSE(hiddenOwner.isVisible());
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
+    EXPECT_LT((centre - screenCentre).manhattanLength(), 40);
 }
 
 } // namespace

@@ -4,9 +4,11 @@
 #include "dialogs/Timer.h"
 
 #include "dialogs_wait.h"
+#include "XTest.h"
 
 #include <QElapsedTimer>
 #include <QFrame>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -196,6 +198,26 @@ TEST(InfoFocus, ANoticeDoesNotTakeTheKeyboardFromTheUsersWindow)
     info.ShowInfo(QStringLiteral("again"), 2);
     ASSERT_TRUE(waitFor([&] { return ticks.count() >= 4; }));
     EXPECT_NE(QApplication::activeWindow(), &info) << "the next notice took the keyboard again";
+}
+
+TEST(InfoOnScreen, IsCentredAndAClickThenTheRealEscapeKeyHidesIt)
+{
+    namespace xt = kaptivus::test;
+    ASSERT_TRUE(xt::haveDisplay());
+    TInfo1 info;
+    info.ShowInfo(QStringLiteral("notice"), 5);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&info));
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
+    ASSERT_TRUE(waitFor([&] { return (info.geometry().center() - screenCentre).manhattanLength() < 40; }))
+        << "the notice is not centred on the screen";
+
+    const QPoint target = info.Panel1->mapToGlobal(info.Panel1->rect().center());
+    xt::movePointer(target.x(), target.y());
+    xt::clickButton(1);
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &info; }));
+    ASSERT_TRUE(xt::pressKey(xt::keysym::Escape));
+    ASSERT_TRUE(waitFor([&] { return !info.isVisible(); }));
+    EXPECT_TRUE(info.Timer1->isCounting()) << "Escape must leave the countdown running";
 }
 
 TEST(TimerRule, SettingAValueItAlreadyHasChangesNothing)
