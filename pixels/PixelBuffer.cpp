@@ -17,12 +17,13 @@ bool TPixelBuffer::Allocate(int width, int height)
     if (width == m_width && height == m_height) return true;
     // Rows are padded to 4 bytes; the product is checked before anything is allocated.
     const int64_t stride = ((static_cast<int64_t>(width) * 24 + 31) / 32) * 4;
-    const int64_t bytes = stride * height;
     m_memory.clear();
     m_rows.clear();
     m_data = nullptr;
     m_width = m_height = m_rowStride = m_rowPadding = m_size = 0;
-    if (bytes > INT32_MAX) return false;
+    // Compared by division: the product itself could overflow 64 bits.
+    if (height > 0 && stride > INT32_MAX / height) return false;
+    const int64_t bytes = stride * height;
     try {
         m_memory.assign(static_cast<size_t>(bytes), 0);
         m_rows.resize(static_cast<size_t>(height));
