@@ -6,17 +6,14 @@
 #include "platform/KeyMap.h"
 #include "platform/XcbSupport_p.h"
 
-#include <xcb/xcb_keysyms.h>
-
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
-
 #include <X11/keysym.h>
-
 #include <algorithm>
 #include <map>
 #include <utility>
+#include <xcb/xcb_keysyms.h>
 
 namespace kaptivus::platform {
 
@@ -62,14 +59,15 @@ std::vector<Grab> HotkeyService::Impl::grabsOf(const Registration& r) const
     const auto end = std::unique(variants.begin(), variants.end());
     std::vector<Grab> grabs;
     for (xcb_keycode_t keycode : r.keycodes)
-        for (auto it = variants.begin(); it != end; ++it) grabs.push_back(Grab{keycode, *it});
+        for (auto it = variants.begin(); it != end; ++it)
+            grabs.push_back(Grab { keycode, *it });
     return grabs;
 }
 
 // Finds which of Mod1..Mod5 carry NumLock, Alt and Super on this keyboard.
 void HotkeyService::Impl::readModifierLayout()
 {
-    layout = ModifierLayout{};
+    layout = ModifierLayout {};
     layout.numLock = 0;
     auto map = xcb::reply(c(), xcb_get_modifier_mapping_reply, xcb_get_modifier_mapping(c()));
     if (!map) return;
@@ -112,14 +110,14 @@ std::vector<xcb_keycode_t> HotkeyService::Impl::keycodesOf(uint32_t keysym) cons
 bool HotkeyService::Impl::grab(Registration& r)
 {
     const uint32_t keysym = keysymForVirtualKey(r.virtualKey);
-    r.keycodes = keysym ? keycodesOf(keysym) : std::vector<xcb_keycode_t>{};
+    r.keycodes = keysym ? keycodesOf(keysym) : std::vector<xcb_keycode_t> {};
     r.mods = modifierMaskForFlags(r.flags, layout);
     if (r.keycodes.empty()) return false;
     const auto grabs = grabsOf(r);
     std::vector<xcb_void_cookie_t> cookies;
     for (const Grab& g : grabs)
-        cookies.push_back(xcb_grab_key_checked(c(), 0, connection.root(), g.mods, g.keycode, XCB_GRAB_MODE_ASYNC,
-                                               XCB_GRAB_MODE_ASYNC));
+        cookies.push_back(xcb_grab_key_checked(
+            c(), 0, connection.root(), g.mods, g.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     bool ok = true;
     for (const auto& cookie : cookies)
         if (xcb::errorCode(c(), cookie) != 0) ok = false;
@@ -131,7 +129,8 @@ bool HotkeyService::Impl::grab(Registration& r)
 // the same key next finds it free.
 void HotkeyService::Impl::ungrab(Registration& r)
 {
-    for (const Grab& g : grabsOf(r)) xcb_ungrab_key(c(), g.keycode, connection.root(), g.mods);
+    for (const Grab& g : grabsOf(r))
+        xcb_ungrab_key(c(), g.keycode, connection.root(), g.mods);
     r.keycodes.clear();
     connection.sync();
 }
@@ -148,7 +147,8 @@ bool HotkeyService::Impl::clashes(int id, const std::vector<xcb_keycode_t>& keyc
 
 void HotkeyService::Impl::regrabAll()
 {
-    for (auto& [id, r] : registrations) ungrab(r);
+    for (auto& [id, r] : registrations)
+        ungrab(r);
     readModifierLayout();
     for (auto& [id, r] : registrations) {
         const uint32_t keysym = keysymForVirtualKey(r.virtualKey);
@@ -182,7 +182,10 @@ HotkeyService::~HotkeyService()
     if (m->symbols) xcb_key_symbols_free(m->symbols);
 }
 
-bool HotkeyService::isConnected() const { return m->connection.isValid() && m->symbols; }
+bool HotkeyService::isConnected() const
+{
+    return m->connection.isValid() && m->symbols;
+}
 
 bool HotkeyService::registerHotkey(int id, int virtualKey, int modifiers)
 {
@@ -192,7 +195,7 @@ bool HotkeyService::registerHotkey(int id, int virtualKey, int modifiers)
     // Key presses that arrived while we waited for replies sit in xcb's queue
     // where the socket notifier cannot see them.
     QTimer::singleShot(0, this, &HotkeyService::readEvents);
-    Registration r{virtualKey, modifiers, {}, 0};
+    Registration r { virtualKey, modifiers, {}, 0 };
     const uint32_t keysym = keysymForVirtualKey(virtualKey);
     if (!keysym) return false;
     if (m->clashes(id, m->keycodesOf(keysym), modifierMaskForFlags(modifiers, m->layout))) return false;
@@ -211,7 +214,8 @@ void HotkeyService::unregisterHotkey(int id)
 
 void HotkeyService::unregisterAll()
 {
-    while (!m->registrations.empty()) unregisterHotkey(m->registrations.begin()->first);
+    while (!m->registrations.empty())
+        unregisterHotkey(m->registrations.begin()->first);
 }
 
 void HotkeyService::readEvents()
@@ -222,7 +226,7 @@ void HotkeyService::readEvents()
         return;
     }
     QPointer<HotkeyService> self(this);
-    while (xcb::Reply<xcb_generic_event_t> event{xcb_poll_for_event(m->c())}) {
+    while (xcb::Reply<xcb_generic_event_t> event { xcb_poll_for_event(m->c()) }) {
         const uint8_t type = event->response_type & 0x7F;
         if (type == XCB_MAPPING_NOTIFY) {
             auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event.get());

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QObject>
-
 #include <memory>
 
 namespace kaptivus::platform {

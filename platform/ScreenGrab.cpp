@@ -2,17 +2,14 @@
 // format: MIT-SHM GetImage into a reused shared segment, plain GetImage in
 // strips when the server cannot share memory with us.
 #include "platform/Screen.h"
-
 #include "platform/XcbSupport_p.h"
-
-#include <xcb/shm.h>
 
 #include <algorithm>
 #include <cstring>
 #include <new>
-
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <xcb/shm.h>
 
 namespace kaptivus::platform {
 
@@ -51,12 +48,12 @@ const xcb_visualtype_t* rootVisual(const xcb_screen_t* screen)
 struct CopyJob {
     xcb_connection_t* c;
     xcb_window_t root;
-    ScreenRect source;     // on the screen, already clipped to it
-    uint8_t* target;       // first byte of the source's top-left pixel in the picture
+    ScreenRect source; // on the screen, already clipped to it
+    uint8_t* target; // first byte of the source's top-left pixel in the picture
     int targetStride;
     int bytesPerPixel;
-    int serverStride;      // bytes a row in the server's image, padded to its scanline unit
-    bool swapBytes;        // the server sends most significant byte first
+    int serverStride; // bytes a row in the server's image, padded to its scanline unit
+    bool swapBytes; // the server sends most significant byte first
 };
 
 void copyRows(const CopyJob& job, const uint8_t* data, int firstRow, int rows)
@@ -147,10 +144,9 @@ bool copyThroughSharedMemory(const CopyJob& job)
         return false;
     }
     auto r = xcb::reply(job.c, xcb_shm_get_image_reply,
-                        xcb_shm_get_image(job.c, job.root, static_cast<int16_t>(job.source.left),
-                                          static_cast<int16_t>(job.source.top), static_cast<uint16_t>(job.source.width),
-                                          static_cast<uint16_t>(job.source.height), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                                          segment.id(), 0));
+        xcb_shm_get_image(job.c, job.root, static_cast<int16_t>(job.source.left), static_cast<int16_t>(job.source.top),
+            static_cast<uint16_t>(job.source.width), static_cast<uint16_t>(job.source.height), ~0u,
+            XCB_IMAGE_FORMAT_Z_PIXMAP, segment.id(), 0));
     if (!r || r->size < bytes) return false;
     copyRows(job, data, 0, job.source.height);
     return true;
@@ -162,10 +158,9 @@ bool copyThroughGetImage(const CopyJob& job)
     for (int row = 0; row < job.source.height; row += rowsPerStrip) {
         const int rows = std::min(rowsPerStrip, job.source.height - row);
         auto r = xcb::reply(job.c, xcb_get_image_reply,
-                            xcb_get_image(job.c, XCB_IMAGE_FORMAT_Z_PIXMAP, job.root,
-                                          static_cast<int16_t>(job.source.left),
-                                          static_cast<int16_t>(job.source.top + row),
-                                          static_cast<uint16_t>(job.source.width), static_cast<uint16_t>(rows), ~0u));
+            xcb_get_image(job.c, XCB_IMAGE_FORMAT_Z_PIXMAP, job.root, static_cast<int16_t>(job.source.left),
+                static_cast<int16_t>(job.source.top + row), static_cast<uint16_t>(job.source.width),
+                static_cast<uint16_t>(rows), ~0u));
         if (!r) return false;
         const size_t need = static_cast<size_t>(job.serverStride) * static_cast<size_t>(rows);
         if (static_cast<size_t>(xcb_get_image_data_length(r.get())) < need) return false;
@@ -176,7 +171,10 @@ bool copyThroughGetImage(const CopyJob& job)
 
 } // namespace
 
-bool screenAvailable() { return xcb::shared().isValid(); }
+bool screenAvailable()
+{
+    return xcb::shared().isValid();
+}
 
 DeviceFormat screenDeviceFormat()
 {
@@ -199,7 +197,7 @@ ScreenRect screenRect()
 {
     const xcb::Connection& conn = xcb::shared();
     if (!conn.isValid()) return {};
-    return ScreenRect{0, 0, conn.screen()->width_in_pixels, conn.screen()->height_in_pixels};
+    return ScreenRect { 0, 0, conn.screen()->width_in_pixels, conn.screen()->height_in_pixels };
 }
 
 pixels::Picture grabRect(int left, int top, int width, int height, GrabMethod method)
@@ -217,17 +215,17 @@ pixels::Picture grabRect(int left, int top, int width, int height, GrabMethod me
     } catch (const std::bad_alloc&) {
         return {};
     }
-    const ScreenRect source = intersected(ScreenRect{left, top, width, height}, screenRect());
+    const ScreenRect source = intersected(ScreenRect { left, top, width, height }, screenRect());
     // Screens below 8 bits a pixel do not exist in practice; they give black.
     if (!source.isEmpty() && bpp % 8 == 0) {
         const xcb_setup_t* setup = xcb_get_setup(conn.get());
         const xcb_format_t* f = pixmapFormat(setup, conn.screen()->root_depth);
         const int pad = f && f->scanline_pad >= 8 ? f->scanline_pad : 32;
-        CopyJob job{conn.get(), conn.root(), source, nullptr, stride, bpp / 8,
-                    (source.width * bpp + pad - 1) / pad * pad / 8,
-                    setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST && bpp > 8};
-        job.target = bits.data() + static_cast<size_t>(source.top - top) * static_cast<size_t>(stride) +
-                     static_cast<size_t>(source.left - left) * static_cast<size_t>(bpp / 8);
+        CopyJob job { conn.get(), conn.root(), source, nullptr, stride, bpp / 8,
+            (source.width * bpp + pad - 1) / pad * pad / 8,
+            setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST && bpp > 8 };
+        job.target = bits.data() + static_cast<size_t>(source.top - top) * static_cast<size_t>(stride)
+            + static_cast<size_t>(source.left - left) * static_cast<size_t>(bpp / 8);
         const bool done = method != GrabMethod::GetImage && copyThroughSharedMemory(job);
         if (!done && method != GrabMethod::SharedMemory) copyThroughGetImage(job);
     }

@@ -1,12 +1,10 @@
 // Monitors, window rectangles, the window under a point, the pointer,
 // repainting the desktop and the bell, through the shared X connection.
 #include "platform/Screen.h"
-
 #include "platform/XcbSupport_p.h"
 
-#include <xcb/randr.h>
-
 #include <algorithm>
+#include <xcb/randr.h>
 
 namespace kaptivus::platform {
 
@@ -35,7 +33,7 @@ std::vector<ScreenRect> randrMonitors(xcb_connection_t* c, xcb_window_t root)
     if (!list) return result;
     xcb_randr_monitor_info_iterator_t it = xcb_randr_get_monitors_monitors_iterator(list.get());
     for (; it.rem > 0; xcb_randr_monitor_info_next(&it)) {
-        const ScreenRect r{it.data->x, it.data->y, it.data->width, it.data->height};
+        const ScreenRect r { it.data->x, it.data->y, it.data->width, it.data->height };
         if (!r.isEmpty()) result.push_back(r);
     }
     return result;
@@ -50,8 +48,8 @@ std::optional<ScreenRect> borderBox(xcb_connection_t* c, xcb_window_t root, xcb_
     auto origin = xcb::reply(c, xcb_translate_coordinates_reply, xcb_translate_coordinates(c, w, root, 0, 0));
     if (!origin) return std::nullopt;
     const int border = geometry->border_width;
-    return ScreenRect{origin->dst_x - border, origin->dst_y - border, geometry->width + 2 * border,
-                      geometry->height + 2 * border};
+    return ScreenRect { origin->dst_x - border, origin->dst_y - border, geometry->width + 2 * border,
+        geometry->height + 2 * border };
 }
 
 // The ancestor directly below the root: the window manager's frame of a client.
@@ -86,7 +84,7 @@ xcb_window_t topLevelAt(xcb_connection_t* c, xcb_window_t root, ScreenPoint p, c
         auto g = xcb::reply(c, xcb_get_geometry_reply, geometries[i]);
         if (!a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) continue;
         if (std::find(ignore.begin(), ignore.end(), children[i]) != ignore.end()) continue;
-        const ScreenRect box{g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width};
+        const ScreenRect box { g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width };
         if (box.contains(p)) found = children[i];
     }
     return found;
@@ -113,7 +111,8 @@ std::optional<ScreenRect> monitorRect(int index)
 ScreenRect virtualDesktop()
 {
     ScreenRect box;
-    for (const ScreenRect& r : monitors()) box = united(box, r);
+    for (const ScreenRect& r : monitors())
+        box = united(box, r);
     return box;
 }
 
@@ -133,9 +132,10 @@ ScreenRect windowClientRect(WindowId window)
     xcb_connection_t* c = conn->get();
     auto geometry = xcb::reply(c, xcb_get_geometry_reply, xcb_get_geometry(c, window));
     if (!geometry) return {};
-    auto origin = xcb::reply(c, xcb_translate_coordinates_reply, xcb_translate_coordinates(c, window, conn->root(), 0, 0));
+    auto origin
+        = xcb::reply(c, xcb_translate_coordinates_reply, xcb_translate_coordinates(c, window, conn->root(), 0, 0));
     if (!origin) return {};
-    return ScreenRect{origin->dst_x, origin->dst_y, geometry->width, geometry->height};
+    return ScreenRect { origin->dst_x, origin->dst_y, geometry->width, geometry->height };
 }
 
 ScreenRect windowOuterRect(WindowId window)
@@ -147,16 +147,17 @@ ScreenRect windowOuterRect(WindowId window)
     const ScreenRect client = windowClientRect(window);
     if (client.isEmpty()) return {};
     const auto extents = xcb::property32(c, window, xcb::atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 4);
-    if (extents.size() == 4 && std::all_of(extents.begin(), extents.end(), [](uint32_t e) { return e <= MaxFrameExtent; })) {
+    if (extents.size() == 4
+        && std::all_of(extents.begin(), extents.end(), [](uint32_t e) { return e <= MaxFrameExtent; })) {
         const int l = static_cast<int>(extents[0]), r = static_cast<int>(extents[1]);
         const int t = static_cast<int>(extents[2]), b = static_cast<int>(extents[3]);
-        return ScreenRect{client.left - l, client.top - t, client.width + l + r, client.height + t + b};
+        return ScreenRect { client.left - l, client.top - t, client.width + l + r, client.height + t + b };
     }
     // A managed client without extents: its frame is the ancestor under the root.
     // Any other window (a control, an unmanaged window) is its own border box.
     xcb_window_t outer = window;
     if (xcb::hasProperty(c, window, xcb::atom(c, "WM_STATE"))) outer = topLevelAncestor(c, conn->root(), window);
-    return borderBox(c, conn->root(), outer ? outer : window).value_or(ScreenRect{});
+    return borderBox(c, conn->root(), outer ? outer : window).value_or(ScreenRect {});
 }
 
 WindowId windowAt(ScreenPoint point, const std::vector<WindowId>& ignore)
@@ -169,7 +170,7 @@ WindowId windowAt(ScreenPoint point, const std::vector<WindowId>& ignore)
     if (w == XCB_WINDOW_NONE) return root;
     for (int depth = 0; depth < MaxTreeDepth; ++depth) {
         auto t = xcb::reply(c, xcb_translate_coordinates_reply,
-                            xcb_translate_coordinates(c, root, w, static_cast<int16_t>(point.x), static_cast<int16_t>(point.y)));
+            xcb_translate_coordinates(c, root, w, static_cast<int16_t>(point.x), static_cast<int16_t>(point.y)));
         if (!t || t->child == XCB_WINDOW_NONE) break;
         w = t->child;
     }
@@ -181,7 +182,7 @@ ScreenPoint pointerPosition()
     const xcb::Connection* conn = usable();
     if (!conn) return {};
     auto r = xcb::reply(conn->get(), xcb_query_pointer_reply, xcb_query_pointer(conn->get(), conn->root()));
-    return r ? ScreenPoint{r->root_x, r->root_y} : ScreenPoint{};
+    return r ? ScreenPoint { r->root_x, r->root_y } : ScreenPoint {};
 }
 
 void repaintDesktop()
@@ -192,11 +193,10 @@ void repaintDesktop()
     const ScreenRect area = united(screenRect(), virtualDesktop());
     // No background: mapping shows nothing, unmapping exposes everything below.
     const xcb_window_t w = xcb_generate_id(c);
-    const uint32_t values[] = {1};
+    const uint32_t values[] = { 1 };
     xcb_create_window(c, XCB_COPY_FROM_PARENT, w, conn->root(), static_cast<int16_t>(area.left),
-                      static_cast<int16_t>(area.top), static_cast<uint16_t>(area.width),
-                      static_cast<uint16_t>(area.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                      XCB_CW_OVERRIDE_REDIRECT, values);
+        static_cast<int16_t>(area.top), static_cast<uint16_t>(area.width), static_cast<uint16_t>(area.height), 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_map_window(c, w);
     conn->sync();
     xcb_destroy_window(c, w);

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -23,7 +22,7 @@ bool isSafeChar(char c)
 // A folder we own, mode 0700, that is not a symbolic link.
 bool isPrivateFolder(const std::string& path)
 {
-    struct stat st{};
+    struct stat st { };
     if (lstat(path.c_str(), &st) != 0) return false;
     return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
 }
@@ -43,7 +42,8 @@ std::string tempFolder()
 {
     const char* tmp = std::getenv("TMPDIR");
     std::string base = (tmp && tmp[0] == '/') ? tmp : "/tmp";
-    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
     const std::string folder = base + "/kaptivus-" + std::to_string(geteuid());
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
     return isPrivateFolder(folder) ? folder : std::string();
@@ -61,7 +61,8 @@ std::string sanitisedDisplayName(std::string_view display)
     }
     if (!display.empty() && display.front() == ':') display.remove_prefix(1);
     std::string name;
-    for (char c : display) name += isSafeChar(c) ? c : '_';
+    for (char c : display)
+        name += isSafeChar(c) ? c : '_';
     if (name.size() > 100) name.resize(100);
     return name.empty() ? std::string("default") : name;
 }

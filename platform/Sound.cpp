@@ -2,13 +2,11 @@
 // A WAVE held in memory is written to a private temporary file first.
 #include "platform/Sound.h"
 
-#include <canberra.h>
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryFile>
-
+#include <canberra.h>
 #include <memory>
 
 namespace kaptivus::platform {
@@ -39,8 +37,9 @@ bool playSoundFile(const QString& path)
     ca_context* ctx = context();
     if (!ctx) return false;
     const QByteArray file = QFile::encodeName(path);
-    return ca_context_play(ctx, 0, CA_PROP_MEDIA_FILENAME, file.constData(), CA_PROP_CANBERRA_CACHE_CONTROL, "volatile",
-                           nullptr) == CA_SUCCESS;
+    return ca_context_play(
+               ctx, 0, CA_PROP_MEDIA_FILENAME, file.constData(), CA_PROP_CANBERRA_CACHE_CONTROL, "volatile", nullptr)
+        == CA_SUCCESS;
 }
 
 bool playWave(const QByteArray& wav)

@@ -36,7 +36,8 @@ bool Connection::isValid() const
 void Connection::discardEvents() const
 {
     if (!m_connection) return;
-    while (xcb_generic_event_t* e = xcb_poll_for_event(m_connection)) std::free(e);
+    while (xcb_generic_event_t* e = xcb_poll_for_event(m_connection))
+        std::free(e);
 }
 
 void Connection::sync() const
@@ -57,8 +58,8 @@ xcb_atom_t atom(xcb_connection_t* c, std::string_view name)
     return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-std::vector<uint32_t> property32(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
-                                 uint32_t maxItems)
+std::vector<uint32_t> property32(
+    xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type, uint32_t maxItems)
 {
     if (w == XCB_WINDOW_NONE || property == XCB_ATOM_NONE) return {};
     auto r = reply(c, xcb_get_property_reply, xcb_get_property(c, 0, w, property, type, 0, maxItems));

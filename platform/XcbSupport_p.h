@@ -3,14 +3,13 @@
 // nothing outside platform/ may include it.
 #pragma once
 
-#include <xcb/xcb.h>
-
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <type_traits>
 #include <vector>
+#include <xcb/xcb.h>
 
 namespace kaptivus::platform::xcb {
 
@@ -60,8 +59,8 @@ Connection& shared();
 
 xcb_atom_t atom(xcb_connection_t* c, std::string_view name);
 // A property's 32-bit items (CARDINAL, WINDOW, ATOM...); empty when absent.
-std::vector<uint32_t> property32(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
-                                 uint32_t maxItems = 64);
+std::vector<uint32_t> property32(
+    xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type, uint32_t maxItems = 64);
 bool hasProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property);
 
 } // namespace kaptivus::platform::xcb

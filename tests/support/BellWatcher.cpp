@@ -4,19 +4,17 @@
 
 #include "XTest.h"
 
-#include <xcb/xcb.h>
-#include <xcb/xcbext.h>
-
-#include <sys/uio.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <sys/uio.h>
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
 
 namespace kaptivus::test {
 
 namespace {
 
-xcb_extension_t xkbExtension = {"XKEYBOARD", 0};
+xcb_extension_t xkbExtension = { "XKEYBOARD", 0 };
 
 constexpr uint8_t UseExtension = 0;
 constexpr uint8_t SelectEvents = 1;
@@ -31,7 +29,7 @@ unsigned int sendXkb(xcb_connection_t* c, uint8_t minor, void* body, size_t size
     parts[2].iov_len = size;
     parts[3].iov_base = nullptr;
     parts[3].iov_len = 0;
-    const xcb_protocol_request_t request{2, &xkbExtension, minor, static_cast<uint8_t>(hasReply ? 0 : 1)};
+    const xcb_protocol_request_t request { 2, &xkbExtension, minor, static_cast<uint8_t>(hasReply ? 0 : 1) };
     return xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &request);
 }
 
@@ -44,14 +42,18 @@ struct BellWatcher::Connection {
 
 BellWatcher::BellWatcher()
 {
-    m_connection = new Connection{xcb_connect(nullptr, nullptr), 0};
+    m_connection = new Connection { xcb_connect(nullptr, nullptr), 0 };
     xcb_connection_t* c = m_connection->c;
     if (xcb_connection_has_error(c)) return;
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xkbExtension);
     if (!ext || !ext->present) return;
     m_connection->firstEvent = ext->first_event;
 
-    struct { uint8_t major, minor; uint16_t length; uint16_t wantedMajor, wantedMinor; } use{0, 0, 0, 1, 0};
+    struct {
+        uint8_t major, minor;
+        uint16_t length;
+        uint16_t wantedMajor, wantedMinor;
+    } use { 0, 0, 0, 1, 0 };
     xcb_generic_error_t* error = nullptr;
     void* reply = xcb_wait_for_reply(c, sendXkb(c, UseExtension, &use, sizeof use, true), &error);
     const bool supported = reply && static_cast<uint8_t*>(reply)[1] != 0;
@@ -62,8 +64,8 @@ BellWatcher::BellWatcher()
     struct {
         uint8_t major, minor;
         uint16_t length, deviceSpec, affectWhich, clear, selectAll, affectMap, map;
-    } select{0, 0, 0, UseCoreKeyboard, BellNotifyMask, 0, BellNotifyMask, 0, 0};
-    const xcb_void_cookie_t cookie{sendXkb(c, SelectEvents, &select, sizeof select, false)};
+    } select { 0, 0, 0, UseCoreKeyboard, BellNotifyMask, 0, BellNotifyMask, 0, 0 };
+    const xcb_void_cookie_t cookie { sendXkb(c, SelectEvents, &select, sizeof select, false) };
     xcb_generic_error_t* selectError = xcb_request_check(c, cookie);
     m_watching = selectError == nullptr;
     std::free(selectError);

@@ -2,25 +2,21 @@
 // both the program under test and Qt).
 #include "XTest.h"
 
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
-#include <xcb/xtest.h>
-
-#include <X11/keysym.h>
-
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
-
+#include <X11/keysym.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <thread>
-
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
 
 namespace kaptivus::test {
 
@@ -54,7 +50,8 @@ struct Display {
     bool valid() const { return screen && !xcb_connection_has_error(c); }
     void drain() const
     {
-        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) std::free(e);
+        while (xcb_generic_event_t* e = xcb_poll_for_event(c))
+            std::free(e);
     }
 };
 
@@ -65,12 +62,15 @@ Display& display()
     return d;
 }
 
-xcb_connection_t* conn() { return display().c; }
+xcb_connection_t* conn()
+{
+    return display().c;
+}
 
 xcb_atom_t atom(const std::string& name)
 {
-    auto r = reply(conn(), xcb_intern_atom_reply,
-                   xcb_intern_atom(conn(), 0, static_cast<uint16_t>(name.size()), name.c_str()));
+    auto r = reply(
+        conn(), xcb_intern_atom_reply, xcb_intern_atom(conn(), 0, static_cast<uint16_t>(name.size()), name.c_str()));
     return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
@@ -83,8 +83,8 @@ uint16_t modifierMaskOf(uint32_t keysymWanted)
     for (int mod = 0; mod < 8; ++mod)
         for (int k = 0; k < per; ++k)
             for (int col = 0; col < 4; ++col)
-                if (keycodes[mod * per + k] &&
-                    xcb_key_symbols_get_keysym(display().symbols, keycodes[mod * per + k], col) == keysymWanted)
+                if (keycodes[mod * per + k]
+                    && xcb_key_symbols_get_keysym(display().symbols, keycodes[mod * per + k], col) == keysymWanted)
                     return static_cast<uint16_t>(1u << mod);
     return 0;
 }
@@ -98,22 +98,26 @@ uint16_t pointerState()
 void fake(uint8_t type, uint8_t detail, int x = 0, int y = 0)
 {
     xcb_test_fake_input(conn(), type, detail, XCB_CURRENT_TIME, type == XCB_MOTION_NOTIFY ? rootWindow() : XCB_NONE,
-                        static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
+        static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
 }
 
 uint32_t modifierKeysym(unsigned flag)
 {
     switch (flag) {
-    case Alt: return XK_Alt_L;
-    case Ctrl: return XK_Control_L;
-    case Shift: return XK_Shift_L;
-    default: return 0;
+    case Alt:
+        return XK_Alt_L;
+    case Ctrl:
+        return XK_Control_L;
+    case Shift:
+        return XK_Shift_L;
+    default:
+        return 0;
     }
 }
 
 // 0xRRGGBB <-> pixel for a TrueColor visual, by its channel masks.
 struct Channels {
-    uint32_t masks[3] = {0xff0000, 0x00ff00, 0x0000ff};
+    uint32_t masks[3] = { 0xff0000, 0x00ff00, 0x0000ff };
     uint32_t toPixel(uint32_t rgb) const
     {
         uint32_t pixel = 0;
@@ -144,7 +148,8 @@ Channels rootChannels()
     const xcb_screen_t* screen = display().screen;
     for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem > 0; xcb_depth_next(&d))
         for (auto v = xcb_depth_visuals_iterator(d.data); v.rem > 0; xcb_visualtype_next(&v))
-            if (v.data->visual_id == screen->root_visual && v.data->red_mask && v.data->green_mask && v.data->blue_mask) {
+            if (v.data->visual_id == screen->root_visual && v.data->red_mask && v.data->green_mask
+                && v.data->blue_mask) {
                 ch.masks[0] = v.data->red_mask;
                 ch.masks[1] = v.data->green_mask;
                 ch.masks[2] = v.data->blue_mask;
@@ -159,8 +164,8 @@ xcb_pixmap_t makePixmap(int width, int height, const ColourAt& colourAt)
     xcb_connection_t* c = conn();
     const xcb_screen_t* screen = display().screen;
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
-    xcb_create_pixmap(c, screen->root_depth, pixmap, screen->root, static_cast<uint16_t>(width),
-                      static_cast<uint16_t>(height));
+    xcb_create_pixmap(
+        c, screen->root_depth, pixmap, screen->root, static_cast<uint16_t>(width), static_cast<uint16_t>(height));
     const xcb_gcontext_t gc = xcb_generate_id(c);
     xcb_create_gc(c, gc, pixmap, 0, nullptr);
     const Channels ch = rootChannels();
@@ -169,10 +174,11 @@ xcb_pixmap_t makePixmap(int width, int height, const ColourAt& colourAt)
         const int rows = std::min(rowsPerStrip, height - y0);
         std::vector<uint32_t> data(static_cast<size_t>(width) * static_cast<size_t>(rows));
         for (int y = 0; y < rows; ++y)
-            for (int x = 0; x < width; ++x) data[static_cast<size_t>(y * width + x)] = ch.toPixel(colourAt(x, y0 + y));
-        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<uint16_t>(width), static_cast<uint16_t>(rows),
-                      0, static_cast<int16_t>(y0), 0, screen->root_depth, static_cast<uint32_t>(data.size() * 4),
-                      reinterpret_cast<const uint8_t*>(data.data()));
+            for (int x = 0; x < width; ++x)
+                data[static_cast<size_t>(y * width + x)] = ch.toPixel(colourAt(x, y0 + y));
+        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<uint16_t>(width),
+            static_cast<uint16_t>(rows), 0, static_cast<int16_t>(y0), 0, screen->root_depth,
+            static_cast<uint32_t>(data.size() * 4), reinterpret_cast<const uint8_t*>(data.data()));
     }
     xcb_free_gc(c, gc);
     return pixmap;
@@ -181,12 +187,12 @@ xcb_pixmap_t makePixmap(int width, int height, const ColourAt& colourAt)
 void setTitle(xcb_window_t w, const std::string& title)
 {
     xcb_change_property(conn(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                        static_cast<uint32_t>(title.size()), title.data());
+        static_cast<uint32_t>(title.size()), title.data());
     xcb_change_property(conn(), XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
-                        static_cast<uint32_t>(title.size()), title.data());
+        static_cast<uint32_t>(title.size()), title.data());
     const char wmClass[] = "kaptivus-test\0KaptivusTest";
-    xcb_change_property(conn(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof(wmClass),
-                        wmClass);
+    xcb_change_property(
+        conn(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof(wmClass), wmClass);
 }
 
 Window searchTitle(xcb_window_t w, const std::string& title, int depth)
@@ -219,7 +225,10 @@ bool waitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds
     return true;
 }
 
-bool haveDisplay() { return display().valid(); }
+bool haveDisplay()
+{
+    return display().valid();
+}
 
 void sync()
 {
@@ -250,7 +259,7 @@ uint8_t unusedKeycode()
     const xcb_setup_t* setup = xcb_get_setup(conn());
     const int count = setup->max_keycode - setup->min_keycode + 1;
     auto map = reply(conn(), xcb_get_keyboard_mapping_reply,
-                     xcb_get_keyboard_mapping(conn(), setup->min_keycode, static_cast<uint8_t>(count)));
+        xcb_get_keyboard_mapping(conn(), setup->min_keycode, static_cast<uint8_t>(count)));
     if (!map) return 0;
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
     const int per = map->keysyms_per_keycode;
@@ -265,7 +274,7 @@ uint8_t unusedKeycode()
 bool setKeycodeKeysym(uint8_t keycode, uint32_t keysym)
 {
     if (!haveDisplay()) return false;
-    const xcb_keysym_t syms[2] = {keysym, keysym};
+    const xcb_keysym_t syms[2] = { keysym, keysym };
     Reply<xcb_generic_error_t> error(
         xcb_request_check(conn(), xcb_change_keyboard_mapping_checked(conn(), 1, keycode, 2, syms)));
     // The cached mapping is stale now.
@@ -296,7 +305,7 @@ bool pressKey(uint32_t keysym, unsigned modifiers)
 {
     const auto codes = keycodesOf(keysym);
     if (codes.empty()) return false;
-    const unsigned order[] = {Ctrl, Alt, Shift};
+    const unsigned order[] = { Ctrl, Alt, Shift };
     for (unsigned flag : order)
         if (modifiers & flag) fake(XCB_KEY_PRESS, keycodesOf(modifierKeysym(flag)).at(0));
     fake(XCB_KEY_PRESS, codes.front());
@@ -307,8 +316,14 @@ bool pressKey(uint32_t keysym, unsigned modifiers)
     return true;
 }
 
-bool numLockOn() { return haveDisplay() && (pointerState() & modifierMaskOf(XK_Num_Lock)) != 0; }
-bool capsLockOn() { return haveDisplay() && (pointerState() & XCB_MOD_MASK_LOCK) != 0; }
+bool numLockOn()
+{
+    return haveDisplay() && (pointerState() & modifierMaskOf(XK_Num_Lock)) != 0;
+}
+bool capsLockOn()
+{
+    return haveDisplay() && (pointerState() & XCB_MOD_MASK_LOCK) != 0;
+}
 
 bool setNumLock(bool on)
 {
@@ -346,9 +361,15 @@ void clickButton(int button)
     buttonUp(button);
 }
 
-Window rootWindow() { return display().screen ? display().screen->root : 0; }
+Window rootWindow()
+{
+    return display().screen ? display().screen->root : 0;
+}
 
-Window activeWindow() { return windowProperty(rootWindow(), "_NET_ACTIVE_WINDOW").value_or(0); }
+Window activeWindow()
+{
+    return windowProperty(rootWindow(), "_NET_ACTIVE_WINDOW").value_or(0);
+}
 
 Window findWindowByTitle(const std::string& title)
 {
@@ -382,16 +403,16 @@ bool isViewable(Window window)
 std::string stringProperty(Window window, const std::string& name)
 {
     auto r = reply(conn(), xcb_get_property_reply,
-                   xcb_get_property(conn(), 0, window, atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 4096));
+        xcb_get_property(conn(), 0, window, atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 4096));
     if (!r || r->format != 8) return {};
     return std::string(static_cast<const char*>(xcb_get_property_value(r.get())),
-                       static_cast<size_t>(xcb_get_property_value_length(r.get())));
+        static_cast<size_t>(xcb_get_property_value_length(r.get())));
 }
 
 std::vector<uint32_t> cardinalProperty(Window window, const std::string& name)
 {
     auto r = reply(conn(), xcb_get_property_reply,
-                   xcb_get_property(conn(), 0, window, atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024));
+        xcb_get_property(conn(), 0, window, atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024));
     if (!r || r->format != 32) return {};
     const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
     return std::vector<uint32_t>(v, v + xcb_get_property_value_length(r.get()) / 4);
@@ -407,15 +428,16 @@ std::optional<Window> windowProperty(Window window, const std::string& name)
 Rect windowRootGeometry(Window window)
 {
     auto g = reply(conn(), xcb_get_geometry_reply, xcb_get_geometry(conn(), window));
-    auto t = reply(conn(), xcb_translate_coordinates_reply, xcb_translate_coordinates(conn(), window, rootWindow(), 0, 0));
+    auto t
+        = reply(conn(), xcb_translate_coordinates_reply, xcb_translate_coordinates(conn(), window, rootWindow(), 0, 0));
     if (!g || !t) return {};
-    return Rect{t->dst_x, t->dst_y, g->width, g->height};
+    return Rect { t->dst_x, t->dst_y, g->width, g->height };
 }
 
 Rect screenSize()
 {
     const xcb_screen_t* s = display().screen;
-    return s ? Rect{0, 0, s->width_in_pixels, s->height_in_pixels} : Rect{};
+    return s ? Rect { 0, 0, s->width_in_pixels, s->height_in_pixels } : Rect {};
 }
 
 std::vector<uint32_t> readScreen(const Rect& rect)
@@ -423,21 +445,22 @@ std::vector<uint32_t> readScreen(const Rect& rect)
     std::vector<uint32_t> result;
     if (!haveDisplay() || rect.width <= 0 || rect.height <= 0) return result;
     auto r = reply(conn(), xcb_get_image_reply,
-                   xcb_get_image(conn(), XCB_IMAGE_FORMAT_Z_PIXMAP, rootWindow(), static_cast<int16_t>(rect.left),
-                                 static_cast<int16_t>(rect.top), static_cast<uint16_t>(rect.width),
-                                 static_cast<uint16_t>(rect.height), ~0u));
+        xcb_get_image(conn(), XCB_IMAGE_FORMAT_Z_PIXMAP, rootWindow(), static_cast<int16_t>(rect.left),
+            static_cast<int16_t>(rect.top), static_cast<uint16_t>(rect.width), static_cast<uint16_t>(rect.height),
+            ~0u));
     const size_t count = static_cast<size_t>(rect.width) * static_cast<size_t>(rect.height);
     if (!r || static_cast<size_t>(xcb_get_image_data_length(r.get())) < count * 4) return result;
     const auto* pixels = reinterpret_cast<const uint32_t*>(xcb_get_image_data(r.get()));
     const Channels ch = rootChannels();
     result.reserve(count);
-    for (size_t i = 0; i < count; ++i) result.push_back(ch.toRgb(pixels[i]));
+    for (size_t i = 0; i < count; ++i)
+        result.push_back(ch.toRgb(pixels[i]));
     return result;
 }
 
 uint32_t screenPixel(int x, int y)
 {
-    const auto p = readScreen(Rect{x, y, 1, 1});
+    const auto p = readScreen(Rect { x, y, 1, 1 });
     return p.empty() ? 0 : p.front();
 }
 
@@ -447,11 +470,10 @@ PictureWindow::PictureWindow(const Rect& rect, const ColourAt& colourAt)
     xcb_connection_t* c = conn();
     m_pixmap = makePixmap(rect.width, rect.height, colourAt);
     m_window = xcb_generate_id(c);
-    const uint32_t values[] = {m_pixmap, 1};
+    const uint32_t values[] = { m_pixmap, 1 };
     xcb_create_window(c, XCB_COPY_FROM_PARENT, m_window, rootWindow(), static_cast<int16_t>(rect.left),
-                      static_cast<int16_t>(rect.top), static_cast<uint16_t>(rect.width),
-                      static_cast<uint16_t>(rect.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                      XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
+        static_cast<int16_t>(rect.top), static_cast<uint16_t>(rect.width), static_cast<uint16_t>(rect.height), 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_map_window(c, m_window);
     // The server paints the background while it maps the window.
     sync();
@@ -470,10 +492,10 @@ void scribbleOnScreen(const Rect& rect, uint32_t colour)
     if (!haveDisplay()) return;
     xcb_connection_t* c = conn();
     const xcb_gcontext_t gc = xcb_generate_id(c);
-    const uint32_t values[] = {rootChannels().toPixel(colour), XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS};
+    const uint32_t values[] = { rootChannels().toPixel(colour), XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS };
     xcb_create_gc(c, gc, rootWindow(), XCB_GC_FOREGROUND | XCB_GC_SUBWINDOW_MODE, values);
-    const xcb_rectangle_t r{static_cast<int16_t>(rect.left), static_cast<int16_t>(rect.top),
-                            static_cast<uint16_t>(rect.width), static_cast<uint16_t>(rect.height)};
+    const xcb_rectangle_t r { static_cast<int16_t>(rect.left), static_cast<int16_t>(rect.top),
+        static_cast<uint16_t>(rect.width), static_cast<uint16_t>(rect.height) };
     xcb_poly_fill_rectangle(c, rootWindow(), gc, 1, &r);
     xcb_free_gc(c, gc);
     sync();
@@ -483,7 +505,7 @@ void putPictureOnRoot(int width, int height, const ColourAt& colourAt)
 {
     if (!haveDisplay() || width <= 0 || height <= 0) return;
     const xcb_pixmap_t pixmap = makePixmap(width, height, colourAt);
-    const uint32_t values[] = {pixmap};
+    const uint32_t values[] = { pixmap };
     xcb_change_window_attributes(conn(), rootWindow(), XCB_CW_BACK_PIXMAP, values);
     xcb_clear_area(conn(), 0, rootWindow(), 0, 0, 0, 0);
     xcb_free_pixmap(conn(), pixmap);
@@ -495,11 +517,10 @@ TestWindow::TestWindow(const std::string& title, const Rect& rect, uint32_t colo
     if (!haveDisplay()) return;
     xcb_connection_t* c = conn();
     m_window = xcb_generate_id(c);
-    const uint32_t values[] = {rootChannels().toPixel(colour)};
+    const uint32_t values[] = { rootChannels().toPixel(colour) };
     xcb_create_window(c, XCB_COPY_FROM_PARENT, m_window, rootWindow(), static_cast<int16_t>(rect.left),
-                      static_cast<int16_t>(rect.top), static_cast<uint16_t>(rect.width),
-                      static_cast<uint16_t>(rect.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                      XCB_CW_BACK_PIXEL, values);
+        static_cast<int16_t>(rect.top), static_cast<uint16_t>(rect.width), static_cast<uint16_t>(rect.height), 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL, values);
     setTitle(m_window, title);
     // Ask the window manager to keep the given position.
     uint32_t hints[18] = {};
@@ -508,8 +529,8 @@ TestWindow::TestWindow(const std::string& title, const Rect& rect, uint32_t colo
     hints[2] = static_cast<uint32_t>(rect.top);
     hints[3] = static_cast<uint32_t>(rect.width);
     hints[4] = static_cast<uint32_t>(rect.height);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18,
-                        hints);
+    xcb_change_property(
+        c, XCB_PROP_MODE_REPLACE, m_window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
     xcb_map_window(c, m_window);
     sync();
 }
@@ -525,15 +546,13 @@ bool TestWindow::waitForManaged(std::chrono::milliseconds timeout)
 {
     const Window w = m_window;
     return waitUntil(
-        [w] {
-            return parentOf(w) != rootWindow() && !cardinalProperty(w, "WM_STATE").empty() && isViewable(w);
-        },
+        [w] { return parentOf(w) != rootWindow() && !cardinalProperty(w, "WM_STATE").empty() && isViewable(w); },
         timeout);
 }
 
 bool TestWindow::activate(std::chrono::milliseconds timeout)
 {
-    xcb_client_message_event_t event{};
+    xcb_client_message_event_t event {};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = m_window;
@@ -541,7 +560,7 @@ bool TestWindow::activate(std::chrono::milliseconds timeout)
     event.data.data32[0] = 2; // from a pager: honoured without focus-stealing checks
     event.data.data32[1] = XCB_CURRENT_TIME;
     xcb_send_event(conn(), 0, rootWindow(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&event));
+        reinterpret_cast<const char*>(&event));
     sync();
     const Window w = m_window;
     return waitUntil([w] { return activeWindow() == w; }, timeout);
@@ -551,11 +570,10 @@ Window TestWindow::addChild(const Rect& rect, uint32_t colour)
 {
     xcb_connection_t* c = conn();
     const xcb_window_t child = xcb_generate_id(c);
-    const uint32_t values[] = {rootChannels().toPixel(colour)};
+    const uint32_t values[] = { rootChannels().toPixel(colour) };
     xcb_create_window(c, XCB_COPY_FROM_PARENT, child, m_window, static_cast<int16_t>(rect.left),
-                      static_cast<int16_t>(rect.top), static_cast<uint16_t>(rect.width),
-                      static_cast<uint16_t>(rect.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                      XCB_CW_BACK_PIXEL, values);
+        static_cast<int16_t>(rect.top), static_cast<uint16_t>(rect.width), static_cast<uint16_t>(rect.height), 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL, values);
     xcb_map_window(c, child);
     sync();
     return child;
@@ -567,7 +585,7 @@ struct ForeignKeyGrab::Connection {
 
 ForeignKeyGrab::ForeignKeyGrab(uint32_t keysym, unsigned modifiers)
 {
-    m_connection = new Connection{xcb_connect(nullptr, nullptr)};
+    m_connection = new Connection { xcb_connect(nullptr, nullptr) };
     xcb_connection_t* c = m_connection->c;
     if (xcb_connection_has_error(c)) return;
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
@@ -596,7 +614,8 @@ int runProgram(const std::vector<std::string>& argv)
     if (pid < 0) return -1;
     if (pid == 0) {
         std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);

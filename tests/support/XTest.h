@@ -39,8 +39,8 @@ inline constexpr uint32_t a = 0x0061;
 
 // Runs the Qt event loop (when there is an application) in short slices until
 // the predicate holds or the timeout passes. Returns the predicate's last value.
-bool waitUntil(const std::function<bool()>& predicate,
-               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+bool waitUntil(
+    const std::function<bool()>& predicate, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
 // Whether $DISPLAY can be opened; tests that need X skip themselves when not.
 bool haveDisplay();
@@ -81,8 +81,8 @@ Window rootWindow();
 Window activeWindow();
 // The first window, depth first from the root, whose _NET_WM_NAME or WM_NAME equals the title.
 Window findWindowByTitle(const std::string& title);
-Window waitForWindowByTitle(const std::string& title,
-                            std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+Window waitForWindowByTitle(
+    const std::string& title, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 Window parentOf(Window window);
 bool windowExists(Window window);
 bool isViewable(Window window);

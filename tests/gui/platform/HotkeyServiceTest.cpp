@@ -1,12 +1,10 @@
 // Hotkeys through the X server: key presses injected with XTest reach the
 // service as the id they were registered with, whatever the lock keys' state.
+#include "XTest.h"
 #include "platform/Hotkeys.h"
 #include "platform/KeyMap.h"
 
-#include "XTest.h"
-
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <vector>
 
@@ -30,7 +28,10 @@ struct Recorder {
     {
         QObject::connect(&service, &HotkeyService::hotkeyPressed, &service, [this](int id) { ids.push_back(id); });
     }
-    bool waitFor(size_t count) { return xt::waitUntil([&] { return ids.size() >= count; }); }
+    bool waitFor(size_t count)
+    {
+        return xt::waitUntil([&] { return ids.size() >= count; });
+    }
     std::vector<int> ids;
 };
 
@@ -78,7 +79,7 @@ TEST_F(Hotkeys, DefaultKeysReachTheirActions)
     // Alt+Print produces Sys_Req on the same key: matched by key, not by symbol.
     xt::pressKey(xt::keysym::Print, xt::Alt);
     ASSERT_TRUE(m_recorder->waitFor(2));
-    EXPECT_EQ(m_recorder->ids, (std::vector<int>{101, 104}));
+    EXPECT_EQ(m_recorder->ids, (std::vector<int> { 101, 104 }));
 }
 
 TEST_F(Hotkeys, EveryKeyCodeOfTheKeyIsGrabbed)
@@ -97,15 +98,15 @@ TEST_F(Hotkeys, HotkeysFireWithNumLockAndCapsLockOn)
 {
     ASSERT_TRUE(m_service->registerHotkey(101, PrintScreen, 0));
     ASSERT_TRUE(m_service->registerHotkey(105, F5, 2));
-    for (bool num : {false, true}) {
-        for (bool caps : {false, true}) {
+    for (bool num : { false, true }) {
+        for (bool caps : { false, true }) {
             ASSERT_TRUE(xt::setNumLock(num));
             ASSERT_TRUE(xt::setCapsLock(caps));
             m_recorder->ids.clear();
             xt::pressKey(xt::keysym::Print);
             xt::pressKey(xt::keysym::F5, xt::Ctrl);
             EXPECT_TRUE(m_recorder->waitFor(2)) << "NumLock " << num << " CapsLock " << caps;
-            EXPECT_EQ(m_recorder->ids, (std::vector<int>{101, 105})) << "NumLock " << num << " CapsLock " << caps;
+            EXPECT_EQ(m_recorder->ids, (std::vector<int> { 101, 105 })) << "NumLock " << num << " CapsLock " << caps;
         }
     }
 }
@@ -113,7 +114,7 @@ TEST_F(Hotkeys, HotkeysFireWithNumLockAndCapsLockOn)
 TEST_F(Hotkeys, KeypadDigitFiresWhateverNumLockSays)
 {
     ASSERT_TRUE(m_service->registerHotkey(107, Num0, 0));
-    for (bool num : {true, false}) {
+    for (bool num : { true, false }) {
         ASSERT_TRUE(xt::setNumLock(num));
         m_recorder->ids.clear();
         xt::pressKey(xt::keysym::KP_0);
@@ -129,7 +130,7 @@ TEST_F(Hotkeys, CombinationsNotRegisteredDoNothing)
     EXPECT_TRUE(pressThenMarker(xt::keysym::Print, xt::Ctrl).empty());
     EXPECT_TRUE(pressThenMarker(xt::keysym::F5, 0).empty());
     EXPECT_TRUE(pressThenMarker(xt::keysym::F5, xt::Ctrl | xt::Shift).empty());
-    EXPECT_EQ(pressThenMarker(xt::keysym::F5, xt::Ctrl), (std::vector<int>{105}));
+    EXPECT_EQ(pressThenMarker(xt::keysym::F5, xt::Ctrl), (std::vector<int> { 105 }));
 }
 
 TEST_F(Hotkeys, CombinationHeldByAnotherClientFailsQuietly)
@@ -139,7 +140,7 @@ TEST_F(Hotkeys, CombinationHeldByAnotherClientFailsQuietly)
     EXPECT_FALSE(m_service->registerHotkey(106, F7, 2));
     // Nothing of the refused combination stays grabbed, and the rest still works.
     ASSERT_TRUE(m_service->registerHotkey(101, PrintScreen, 0));
-    EXPECT_EQ(pressThenMarker(xt::keysym::Print, 0), (std::vector<int>{101}));
+    EXPECT_EQ(pressThenMarker(xt::keysym::Print, 0), (std::vector<int> { 101 }));
     EXPECT_TRUE(pressThenMarker(xt::keysym::F7, xt::Ctrl).empty());
 }
 
@@ -169,7 +170,7 @@ TEST_F(Hotkeys, RegisteringAnIdAgainReplacesItsKey)
     ASSERT_TRUE(m_service->registerHotkey(101, F9, 0));
     ASSERT_TRUE(m_service->registerHotkey(101, F10, 0));
     EXPECT_TRUE(pressThenMarker(xt::keysym::F9, 0).empty());
-    EXPECT_EQ(pressThenMarker(xt::keysym::F10, 0), (std::vector<int>{101}));
+    EXPECT_EQ(pressThenMarker(xt::keysym::F10, 0), (std::vector<int> { 101 }));
     // Key 0 takes the id's key away and is not an error.
     EXPECT_TRUE(m_service->registerHotkey(101, 0, 0));
     EXPECT_TRUE(pressThenMarker(xt::keysym::F10, 0).empty());
@@ -182,15 +183,18 @@ TEST_F(Hotkeys, UnknownKeysAndDuplicatesAreRefused)
     ASSERT_TRUE(m_service->registerHotkey(102, F8, 4));
     EXPECT_FALSE(m_service->registerHotkey(103, F8, 4));
     EXPECT_TRUE(m_service->registerHotkey(103, F8, 1));
-    EXPECT_EQ(pressThenMarker(xt::keysym::F8, xt::Shift), (std::vector<int>{102}));
+    EXPECT_EQ(pressThenMarker(xt::keysym::F8, xt::Shift), (std::vector<int> { 102 }));
 }
 
 TEST_F(Hotkeys, EveryKeyOfTheDialogCanBePressed)
 {
-    std::vector<int> codes{PrintScreen, 33, 34, 35, 36, 106, 107, 109, 111};
-    for (int code = 112; code <= 123; ++code) codes.push_back(code);
-    for (int code = 96; code <= 105; ++code) codes.push_back(code);
-    for (int code = 'A'; code <= 'Z'; ++code) codes.push_back(code);
+    std::vector<int> codes { PrintScreen, 33, 34, 35, 36, 106, 107, 109, 111 };
+    for (int code = 112; code <= 123; ++code)
+        codes.push_back(code);
+    for (int code = 96; code <= 105; ++code)
+        codes.push_back(code);
+    for (int code = 'A'; code <= 'Z'; ++code)
+        codes.push_back(code);
     ASSERT_TRUE(xt::setNumLock(true));
     for (int code : codes) {
         ASSERT_TRUE(m_service->registerHotkey(110, code, 6)) << code;

@@ -2,10 +2,8 @@
 #include "platform/KeyMap.h"
 
 #include <X11/keysym.h>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <set>
 #include <vector>
 
@@ -16,11 +14,15 @@ namespace {
 // The codes the hotkey dialog's key list stores, in list order (without "Aucun").
 std::vector<int> dialogKeyCodes()
 {
-    std::vector<int> codes{44};
-    for (int position = 2; position <= 13; ++position) codes.push_back(position + 110);
-    for (int position = 14; position <= 23; ++position) codes.push_back(position + 82);
-    for (int position = 24; position <= 49; ++position) codes.push_back(position + 41);
-    for (int code : {33, 34, 35, 36, 106, 107, 109, 111}) codes.push_back(code);
+    std::vector<int> codes { 44 };
+    for (int position = 2; position <= 13; ++position)
+        codes.push_back(position + 110);
+    for (int position = 14; position <= 23; ++position)
+        codes.push_back(position + 82);
+    for (int position = 24; position <= 49; ++position)
+        codes.push_back(position + 41);
+    for (int code : { 33, 34, 35, 36, 106, 107, 109, 111 })
+        codes.push_back(code);
     return codes;
 }
 
@@ -62,7 +64,8 @@ TEST(KeyMap, NamedKeysGiveTheKeysOfTheSameName)
 
 TEST(KeyMap, NoKeyAndUnknownCodesGiveNothing)
 {
-    for (int code : {0, -1, 1, 255, 256, 1000, 0x7fffffff, -0x7fffffff - 1}) EXPECT_EQ(keysymForVirtualKey(code), 0u) << code;
+    for (int code : { 0, -1, 1, 255, 256, 1000, 0x7fffffff, -0x7fffffff - 1 })
+        EXPECT_EQ(keysymForVirtualKey(code), 0u) << code;
 }
 
 TEST(KeyMap, ModifierFlagsBecomeTheServersMasks)
@@ -84,14 +87,15 @@ TEST(KeyMap, LockVariantsCoverEveryLockState)
 {
     const auto v = modifierVariants(ControlMask, Mod2Mask);
     const std::set<uint16_t> masks(v.begin(), v.end());
-    const std::set<uint16_t> expected{ControlMask, ControlMask | LockMask, ControlMask | Mod2Mask,
-                                      ControlMask | LockMask | Mod2Mask};
+    const std::set<uint16_t> expected { ControlMask, ControlMask | LockMask, ControlMask | Mod2Mask,
+        ControlMask | LockMask | Mod2Mask };
     EXPECT_EQ(masks, expected);
     // Each variant reads back as the plain combination once the locks are taken out.
-    for (uint16_t mask : v) EXPECT_EQ(withoutLocks(mask, Mod2Mask), ControlMask);
+    for (uint16_t mask : v)
+        EXPECT_EQ(withoutLocks(mask, Mod2Mask), ControlMask);
     // Without a NumLock modifier the variants only differ by CapsLock.
     const auto noNum = modifierVariants(0, 0);
-    EXPECT_EQ(std::set<uint16_t>(noNum.begin(), noNum.end()), (std::set<uint16_t>{0, LockMask}));
+    EXPECT_EQ(std::set<uint16_t>(noNum.begin(), noNum.end()), (std::set<uint16_t> { 0, LockMask }));
 }
 
 TEST(KeyMap, PressStateIgnoresLocksAndPointerButtons)

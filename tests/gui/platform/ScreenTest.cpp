@@ -6,11 +6,9 @@
 #include "BellWatcher.h"
 #include "XTest.h"
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 using namespace kaptivus::platform;
 namespace xt = kaptivus::test;
@@ -67,13 +65,13 @@ TEST_F(Screen, DeviceFormatIsTheRootWindows)
     EXPECT_EQ(format.redMask | format.greenMask | format.blueMask, 0xFFFFFFu);
     EXPECT_EQ(format.redMask & format.greenMask, 0u);
     const auto size = xt::screenSize();
-    EXPECT_EQ(screenRect(), (ScreenRect{0, 0, size.width, size.height}));
+    EXPECT_EQ(screenRect(), (ScreenRect { 0, 0, size.width, size.height }));
 }
 
 TEST_F(Screen, GrabGivesBackThePictureOnScreenByEveryMethod)
 {
-    xt::PictureWindow shown({100, 50, 64, 48}, pattern);
-    for (GrabMethod method : {GrabMethod::Auto, GrabMethod::SharedMemory, GrabMethod::GetImage}) {
+    xt::PictureWindow shown({ 100, 50, 64, 48 }, pattern);
+    for (GrabMethod method : { GrabMethod::Auto, GrabMethod::SharedMemory, GrabMethod::GetImage }) {
         const Picture grab = grabRect(100, 50, 64, 48, method);
         ASSERT_EQ(grab.width(), 64);
         ASSERT_EQ(grab.height(), 48);
@@ -89,7 +87,7 @@ TEST_F(Screen, GrabGivesBackThePictureOnScreenByEveryMethod)
 
 TEST_F(Screen, RowsArePaddedToFourBytesForOddWidths)
 {
-    xt::PictureWindow shown({0, 0, 33, 5}, pattern);
+    xt::PictureWindow shown({ 0, 0, 33, 5 }, pattern);
     const Picture grab = grabRect(0, 0, 33, 5);
     ASSERT_EQ(grab.width(), 33);
     EXPECT_EQ(grab.stride() % 4, 0);
@@ -101,8 +99,8 @@ TEST_F(Screen, GrabPartlyOffScreenIsBlackOutside)
 {
     const auto size = xt::screenSize();
     const auto white = [](int, int) { return 0xFFFFFFu; };
-    xt::PictureWindow topLeft({0, 0, 30, 25}, white);
-    xt::PictureWindow bottomRight({size.width - 20, size.height - 10, 20, 10}, white);
+    xt::PictureWindow topLeft({ 0, 0, 30, 25 }, white);
+    xt::PictureWindow bottomRight({ size.width - 20, size.height - 10, 20, 10 }, white);
 
     const Picture a = grabRect(-10, -5, 40, 30);
     ASSERT_EQ(a.width(), 40);
@@ -133,7 +131,7 @@ TEST_F(Screen, EmptyOrImpossibleRectanglesGiveEmptyPictures)
 TEST_F(Screen, WholeScreenGrabMatchesAnIndependentRead)
 {
     const auto size = xt::screenSize();
-    xt::PictureWindow shown({0, 0, size.width, size.height}, pattern);
+    xt::PictureWindow shown({ 0, 0, size.width, size.height }, pattern);
     const Picture grab = grabRect(0, 0, size.width, size.height);
     ASSERT_EQ(grab.width(), size.width);
     EXPECT_EQ(mismatches(grab, 0, 0, size.width, size.height, pattern), 0);
@@ -142,8 +140,8 @@ TEST_F(Screen, WholeScreenGrabMatchesAnIndependentRead)
 TEST_F(Screen, OneScreenIsOneMonitor)
 {
     const auto size = xt::screenSize();
-    const ScreenRect whole{0, 0, size.width, size.height};
-    ASSERT_EQ(monitors(), std::vector<ScreenRect>{whole});
+    const ScreenRect whole { 0, 0, size.width, size.height };
+    ASSERT_EQ(monitors(), std::vector<ScreenRect> { whole });
     EXPECT_EQ(virtualDesktop(), whole);
     EXPECT_EQ(monitorRect(0), whole);
     EXPECT_FALSE(monitorRect(1).has_value());
@@ -155,24 +153,24 @@ TEST_F(Screen, SplitScreenGivesTwoMonitorsInTheServersOrder)
     const auto size = xt::screenSize();
     const int half = size.width / 2;
     const std::string left = std::to_string(half) + "/254x" + std::to_string(size.height) + "/286+0+0";
-    const std::string right = std::to_string(size.width - half) + "/254x" + std::to_string(size.height) + "/286+" +
-                              std::to_string(half) + "+0";
-    ASSERT_EQ(xt::runProgram({"xrandr", "--setmonitor", "KLEFT", left, "screen"}), 0);
-    ASSERT_EQ(xt::runProgram({"xrandr", "--setmonitor", "KRIGHT", right, "none"}), 0);
+    const std::string right = std::to_string(size.width - half) + "/254x" + std::to_string(size.height) + "/286+"
+        + std::to_string(half) + "+0";
+    ASSERT_EQ(xt::runProgram({ "xrandr", "--setmonitor", "KLEFT", left, "screen" }), 0);
+    ASSERT_EQ(xt::runProgram({ "xrandr", "--setmonitor", "KRIGHT", right, "none" }), 0);
     const auto found = monitors();
     const ScreenRect desktop = virtualDesktop();
-    xt::runProgram({"xrandr", "--delmonitor", "KRIGHT"});
-    xt::runProgram({"xrandr", "--delmonitor", "KLEFT"});
+    xt::runProgram({ "xrandr", "--delmonitor", "KRIGHT" });
+    xt::runProgram({ "xrandr", "--delmonitor", "KLEFT" });
     ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0], (ScreenRect{0, 0, half, size.height}));
-    EXPECT_EQ(found[1], (ScreenRect{half, 0, size.width - half, size.height}));
-    EXPECT_EQ(desktop, (ScreenRect{0, 0, size.width, size.height}));
+    EXPECT_EQ(found[0], (ScreenRect { 0, 0, half, size.height }));
+    EXPECT_EQ(found[1], (ScreenRect { half, 0, size.width - half, size.height }));
+    EXPECT_EQ(desktop, (ScreenRect { 0, 0, size.width, size.height }));
     EXPECT_EQ(monitors().size(), 1u);
 }
 
 TEST_F(Screen, ActiveWindowRectanglesIncludeTheFrameOnlyOutside)
 {
-    xt::TestWindow window("kaptivus screen test", {200, 150, 300, 200}, 0x3060c0);
+    xt::TestWindow window("kaptivus screen test", { 200, 150, 300, 200 }, 0x3060c0);
     ASSERT_TRUE(window.waitForManaged());
     ASSERT_TRUE(window.activate());
     EXPECT_EQ(activeWindow(), window.id());
@@ -181,14 +179,15 @@ TEST_F(Screen, ActiveWindowRectanglesIncludeTheFrameOnlyOutside)
     EXPECT_EQ(client.width, 300);
     EXPECT_EQ(client.height, 200);
     const auto geometry = xt::windowRootGeometry(window.id());
-    EXPECT_EQ(client, (ScreenRect{geometry.left, geometry.top, geometry.width, geometry.height}));
+    EXPECT_EQ(client, (ScreenRect { geometry.left, geometry.top, geometry.width, geometry.height }));
 
     // The outer rectangle is the window manager's frame: the one below the root.
     const ScreenRect outer = windowOuterRect(window.id());
     xt::Window frame = window.id();
-    while (xt::parentOf(frame) != xt::rootWindow()) frame = xt::parentOf(frame);
+    while (xt::parentOf(frame) != xt::rootWindow())
+        frame = xt::parentOf(frame);
     const auto frameGeometry = xt::windowRootGeometry(frame);
-    EXPECT_EQ(outer, (ScreenRect{frameGeometry.left, frameGeometry.top, frameGeometry.width, frameGeometry.height}));
+    EXPECT_EQ(outer, (ScreenRect { frameGeometry.left, frameGeometry.top, frameGeometry.width, frameGeometry.height }));
     EXPECT_LT(outer.top, client.top) << "title bar";
     EXPECT_LE(outer.left, client.left);
     EXPECT_GE(outer.right(), client.right());
@@ -209,49 +208,51 @@ TEST_F(Screen, GoneWindowsHaveEmptyRectangles)
 
 TEST_F(Screen, WindowUnderAPointIsTheDeepestOne)
 {
-    xt::TestWindow window("kaptivus point test", {300, 200, 200, 150}, 0x208020);
+    xt::TestWindow window("kaptivus point test", { 300, 200, 200, 150 }, 0x208020);
     ASSERT_TRUE(window.waitForManaged());
-    const xt::Window control = window.addChild({20, 30, 50, 40}, 0xc02020);
+    const xt::Window control = window.addChild({ 20, 30, 50, 40 }, 0xc02020);
     const ScreenRect client = windowClientRect(window.id());
 
-    EXPECT_EQ(windowAt({client.left + 25, client.top + 35}), control);
-    EXPECT_EQ(windowAt({client.left + 150, client.top + 100}), window.id());
+    EXPECT_EQ(windowAt({ client.left + 25, client.top + 35 }), control);
+    EXPECT_EQ(windowAt({ client.left + 150, client.top + 100 }), window.id());
     // A control is its own outer rectangle, not its top-level's frame.
-    EXPECT_EQ(windowOuterRect(control), (ScreenRect{client.left + 20, client.top + 30, 50, 40}));
+    EXPECT_EQ(windowOuterRect(control), (ScreenRect { client.left + 20, client.top + 30, 50, 40 }));
 
     // A window on top hides it, unless it is passed over.
-    xt::PictureWindow cover({client.left, client.top, 100, 100}, [](int, int) { return 0u; });
-    EXPECT_EQ(windowAt({client.left + 25, client.top + 35}), cover.id());
-    EXPECT_EQ(windowAt({client.left + 25, client.top + 35}, {cover.id()}), control);
+    xt::PictureWindow cover({ client.left, client.top, 100, 100 }, [](int, int) { return 0u; });
+    EXPECT_EQ(windowAt({ client.left + 25, client.top + 35 }), cover.id());
+    EXPECT_EQ(windowAt({ client.left + 25, client.top + 35 }, { cover.id() }), control);
 
-    EXPECT_EQ(windowAt({-1, 10}), 0u);
+    EXPECT_EQ(windowAt({ -1, 10 }), 0u);
     const auto size = xt::screenSize();
-    EXPECT_EQ(windowAt({size.width, 0}), 0u);
+    EXPECT_EQ(windowAt({ size.width, 0 }), 0u);
 }
 
 TEST_F(Screen, PointerPositionFollowsThePointer)
 {
     xt::movePointer(123, 45);
-    EXPECT_EQ(pointerPosition(), (ScreenPoint{123, 45}));
+    EXPECT_EQ(pointerPosition(), (ScreenPoint { 123, 45 }));
     xt::movePointer(7, 600);
-    EXPECT_EQ(pointerPosition(), (ScreenPoint{7, 600}));
+    EXPECT_EQ(pointerPosition(), (ScreenPoint { 7, 600 }));
 }
 
 TEST_F(Screen, RepaintingTheDesktopRestoresStaleWindows)
 {
-    xt::TestWindow window("kaptivus repaint test", {400, 300, 120, 90}, 0x3060c0);
+    xt::TestWindow window("kaptivus repaint test", { 400, 300, 120, 90 }, 0x3060c0);
     ASSERT_TRUE(window.waitForManaged());
     const ScreenRect client = windowClientRect(window.id());
     const auto blue = [](int, int) { return 0x3060c0u; };
     const auto black = [](int, int) { return 0u; };
-    ASSERT_TRUE(xt::waitUntil([&] { return mismatches(grabRect(client.left, client.top, 120, 90), 0, 0, 120, 90, blue) == 0; }));
-    xt::scribbleOnScreen({client.left, client.top, 120, 90}, 0);
+    ASSERT_TRUE(xt::waitUntil(
+        [&] { return mismatches(grabRect(client.left, client.top, 120, 90), 0, 0, 120, 90, blue) == 0; }));
+    xt::scribbleOnScreen({ client.left, client.top, 120, 90 }, 0);
     ASSERT_EQ(mismatches(grabRect(client.left, client.top, 120, 90), 0, 0, 120, 90, black), 0);
 
     repaintDesktop();
-    EXPECT_TRUE(xt::waitUntil([&] { return mismatches(grabRect(client.left, client.top, 120, 90), 0, 0, 120, 90, blue) == 0; }));
+    EXPECT_TRUE(xt::waitUntil(
+        [&] { return mismatches(grabRect(client.left, client.top, 120, 90), 0, 0, 120, 90, blue) == 0; }));
     // Nothing of the repaint stays on screen.
-    EXPECT_EQ(windowAt({client.left + 5, client.top + 5}), window.id());
+    EXPECT_EQ(windowAt({ client.left + 5, client.top + 5 }), window.id());
 }
 
 TEST_F(Screen, BeepRingsTheDisplaysBell)

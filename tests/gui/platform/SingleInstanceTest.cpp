@@ -2,20 +2,17 @@
 // (even SIGKILL), not inherited by programs the holder starts.
 #include "platform/SingleInstance.h"
 
-#include <gtest/gtest.h>
-
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
-#include <vector>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using kaptivus::platform::SingleInstanceLock;
 using Result = SingleInstanceLock::Result;
@@ -23,7 +20,10 @@ using Result = SingleInstanceLock::Result;
 namespace {
 
 // Children only use async-signal-safe calls: the test process has Qt's threads.
-char resultCode(Result r) { return r == Result::First ? 'F' : r == Result::AlreadyRunning ? 'A' : 'U'; }
+char resultCode(Result r)
+{
+    return r == Result::First ? 'F' : r == Result::AlreadyRunning ? 'A' : 'U';
+}
 
 bool readByte(int fd, char& c)
 {
@@ -54,10 +54,11 @@ Child startContender(const std::string& path, int goRead = -1, int goWrite = -1)
         SingleInstanceLock lock;
         const char code = resultCode(lock.tryAcquire(path));
         (void)!write(up[1], &code, 1);
-        for (;;) pause();
+        for (;;)
+            pause();
     }
     close(up[1]);
-    return Child{pid, up[0]};
+    return Child { pid, up[0] };
 }
 
 char resultOf(const Child& child)
@@ -107,7 +108,7 @@ TEST(SingleInstanceNames, LockLivesInTheRuntimeFolder)
     const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     EXPECT_EQ(kaptivus::platform::singleInstanceLockPath("Kaptivus_v5", ":3.0"),
-              runtime.path().toStdString() + "/Kaptivus_v5.3.lock");
+        runtime.path().toStdString() + "/Kaptivus_v5.3.lock");
     qputenv("XDG_RUNTIME_DIR", old);
 }
 
@@ -119,16 +120,17 @@ TEST(SingleInstanceNames, WithoutAPrivateRuntimeFolderAPrivateTempFolderIsMade)
     const QByteArray oldTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", tmp.path().toLocal8Bit());
     const std::string expectedFolder = tmp.path().toStdString() + "/kaptivus-" + std::to_string(geteuid());
-    for (const char* runtime : {"", "relative/path", "/nonexistent/runtime"}) {
+    for (const char* runtime : { "", "relative/path", "/nonexistent/runtime" }) {
         qputenv("XDG_RUNTIME_DIR", runtime);
-        EXPECT_EQ(kaptivus::platform::singleInstanceLockPath("Kaptivus_v5", ":0"), expectedFolder + "/Kaptivus_v5.0.lock");
+        EXPECT_EQ(
+            kaptivus::platform::singleInstanceLockPath("Kaptivus_v5", ":0"), expectedFolder + "/Kaptivus_v5.0.lock");
     }
     // A runtime folder others can read is not private enough.
     QTemporaryDir open;
     chmod(open.path().toLocal8Bit().constData(), 0755);
     qputenv("XDG_RUNTIME_DIR", open.path().toLocal8Bit());
     EXPECT_EQ(kaptivus::platform::singleInstanceLockPath("Kaptivus_v5", ":0"), expectedFolder + "/Kaptivus_v5.0.lock");
-    struct stat st{};
+    struct stat st { };
     ASSERT_EQ(lstat(expectedFolder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     // A world-writable folder planted under that name is refused, not used.
@@ -191,13 +193,16 @@ TEST_F(SingleInstance, TwentyConcurrentStartsLeaveExactlyOneHolder)
     int go[2];
     ASSERT_EQ(pipe(go), 0);
     std::vector<Child> children;
-    for (int i = 0; i < 20; ++i) children.push_back(startContender(m_path, go[0], go[1]));
+    for (int i = 0; i < 20; ++i)
+        children.push_back(startContender(m_path, go[0], go[1]));
     // Closing the write end wakes every child at once.
     close(go[1]);
     close(go[0]);
     std::string results;
-    for (const Child& c : children) results += resultOf(c);
-    for (Child& c : children) finish(c);
+    for (const Child& c : children)
+        results += resultOf(c);
+    for (Child& c : children)
+        finish(c);
     EXPECT_EQ(std::count(results.begin(), results.end(), 'F'), 1) << results;
     EXPECT_EQ(std::count(results.begin(), results.end(), 'A'), 19) << results;
 }
@@ -213,7 +218,8 @@ TEST_F(SingleInstance, UnusableFolderIsReportedAsUnavailable)
 TEST(SingleInstanceAgent, OnlyTheFirstAgentOnADisplayRuns)
 {
     const char* display = std::getenv("DISPLAY");
-    const std::string path = kaptivus::platform::singleInstanceLockPath("Kaptivus_v5_agent_test", display ? display : "");
+    const std::string path
+        = kaptivus::platform::singleInstanceLockPath("Kaptivus_v5_agent_test", display ? display : "");
     ASSERT_FALSE(path.empty());
     EXPECT_TRUE(kaptivus::platform::acquireSingleInstance("Kaptivus_v5_agent_test"));
     Child second = startContender(path);

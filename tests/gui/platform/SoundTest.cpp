@@ -1,13 +1,11 @@
 // Sounds: what cannot be played says so, so that the caller can beep instead.
 #include "platform/Sound.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace kaptivus::platform;
@@ -18,7 +16,8 @@ namespace {
 QByteArray makeWave(int samples)
 {
     auto le32 = [](QByteArray& out, uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.append(static_cast<char>((v >> (8 * i)) & 0xff));
+        for (int i = 0; i < 4; ++i)
+            out.append(static_cast<char>((v >> (8 * i)) & 0xff));
     };
     auto le16 = [](QByteArray& out, uint16_t v) {
         out.append(static_cast<char>(v & 0xff));
@@ -36,14 +35,15 @@ QByteArray makeWave(int samples)
     le16(w, 8);
     w.append("data");
     le32(w, static_cast<uint32_t>(samples));
-    for (int i = 0; i < samples; ++i) w.append(static_cast<char>((i / 25) % 2 ? 0xc0 : 0x40));
+    for (int i = 0; i < samples; ++i)
+        w.append(static_cast<char>((i / 25) % 2 ? 0xc0 : 0x40));
     return w;
 }
 
 // Whether any sound output could exist here: a sound card or a sound server.
 bool soundOutputPossible()
 {
-    struct stat st{};
+    struct stat st { };
     if (stat("/dev/snd", &st) == 0) return true;
     if (qEnvironmentVariableIsSet("PULSE_SERVER")) return true;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
