@@ -3,6 +3,7 @@
 #include "picture/Main.h"
 
 #include "app/Tray.h"
+#include "dialogs/SystemInfo.h"
 #include "picture/MainIcons.h"
 
 #include <QApplication>
@@ -109,6 +110,9 @@ constexpr int kStatusBarHeight = 19;
 TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(agent)
 {
     setObjectName(QStringLiteral("Main1"));
+    // System menu and maximise, no minimise button.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Kaptivus 2000   v5.10 complet - capture d'écran"));
     setWindowIcon(QIcon(QStringLiteral(":/kaptivus32.png")));
     setCursor(Qt::PointingHandCursor);
@@ -222,6 +226,24 @@ bool TMain1::eventFilter(QObject* watched, QEvent* event)
 
 // --- Form events ------------------------------------------------------------------
 
+namespace {
+
+// "dddd, dd mmm, yyyy  hh:mm AM/PM": names from the system's locale, the hour
+// on the 12-hour clock, and AM/PM as such whatever the locale calls them.
+QString CreationTimeHint(const QDateTime& when)
+{
+    const QLocale locale = QLocale::system();
+    const int hour = when.time().hour();
+    const int hour12 = hour % 12 == 0 ? 12 : hour % 12;
+    return locale.toString(when.date(), QStringLiteral("dddd, dd MMM, yyyy"))
+         + QStringLiteral("  %1:%2 %3")
+               .arg(hour12, 2, 10, QLatin1Char('0'))
+               .arg(when.time().minute(), 2, 10, QLatin1Char('0'))
+               .arg(hour < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
+}
+
+} // namespace
+
 void TMain1::FormCreate()
 {
     buildSaveFilterTable();
@@ -250,8 +272,10 @@ void TMain1::FormCreate()
     }
     CheckBox9->setToolTip(m_agent ? m_agent->Footer : QString());
     fillPrinterList();
-    CheckBox7->setToolTip(QLocale(QLocale::French).toString(QDateTime::currentDateTime(),
-                                                            QStringLiteral("dddd, dd MMM, yyyy  hh:mm AP")));
+    CheckBox7->setToolTip(CreationTimeHint(QDateTime::currentDateTime()));
+    if (const auto* info = findChild<TSystemInfo*>(QStringLiteral("SystemInfo1")))
+        UserSystemLine = info->UserAndSystemLine();
+    CheckBox8->setToolTip(UserSystemLine);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 
     // Auto-save button: marked when the timer is to stay off, then the click
@@ -348,21 +372,27 @@ void TMain1::FormPaint()
     const int bits = shownBits();
     const int w = Image1->image().width();
     const int h = Image1->image().height();
-    // A 32-bit product, as the size has always been computed; pictures are
-    // capped well below the point where it would overflow.
-    const int32_t product = int32_t(int64_t(w) * h * bits);
+    // In 64 bits: a picture kept at a huge capture's own size would overflow
+    // a 32-bit product and show a negative size.
+    const int64_t product = int64_t(w) * h * bits;
     const double kilobytes = std::nearbyint(double(product) / 8.0 / 1024.0);
     const auto memory = memoryInfo ? memoryInfo() : std::pair<quint64, quint64>{0, 0};
-    StatusBar1->showMessage(QStringLiteral(" Taille Image %1 X %2  =  %3 ko avec %4   /   Mémoire totale=%5 ko"
-                                           "  Mémoire libre=%6 ko")
-                                .arg(w)
-                                .arg(h)
-                                .arg(qint64(kilobytes))
-                                .arg(ColourLabel(bits))
-                                .arg(memory.first)
-                                .arg(memory.second));
-    Edit1->setText(QString::number(w));
-    Edit2->setText(QString::number(h));
+    // Only changed texts are set: this runs from paint events, and setting a
+    // text schedules another paint.
+    const QString status = QStringLiteral(" Taille Image %1 X %2  =  %3 ko avec %4   /   Mémoire totale=%5 ko"
+                                          "  Mémoire libre=%6 ko")
+                               .arg(w)
+                               .arg(h)
+                               .arg(qint64(kilobytes))
+                               .arg(ColourLabel(bits))
+                               .arg(memory.first)
+                               .arg(memory.second);
+    if (StatusBar1->currentMessage() != status)
+        StatusBar1->showMessage(status);
+    if (Edit1->text() != QString::number(w))
+        Edit1->setText(QString::number(w));
+    if (Edit2->text() != QString::number(h))
+        Edit2->setText(QString::number(h));
     BitBtn1->setToolTip(QStringLiteral("C'est parti !\r\n") + (m_agent ? m_agent->Printer : QString()));
     const QString editor = m_agent ? m_agent->Editor : QString();
     // The stored path may come from another system: cut at either separator.

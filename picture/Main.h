@@ -273,6 +273,9 @@ public:
 
     // Alternates Ctrl+click colour picks between Panel2 and Panel3.
     bool ColourPickToggle = false;
+    // The print footer's user and system line, built at creation from the
+    // system information component SystemInfo1 (a child of this window).
+    QString UserSystemLine = QStringLiteral("No System Information");
 
     // --- Hooks to services other folders provide ------------------------------
     // Total and available physical memory in KB for the status bar.
@@ -374,6 +377,7 @@ public slots:
     void Label8Click();
     void Edit3Click();
     void Edit7Click();
+    void ComboBox2Change();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

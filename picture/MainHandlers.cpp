@@ -63,6 +63,7 @@ void TMain1::connectHandlers()
     connect(Button2, &QPushButton::clicked, this, &TMain1::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TMain1::Button3Click);
     connect(ComboBox1, &QComboBox::activated, this, &TMain1::ComboBox1Change);
+    connect(ComboBox2, &QComboBox::activated, this, &TMain1::ComboBox2Change);
     connect(Panel2, &TColorPanel::clicked, this, &TMain1::Panel2Click);
     connect(Panel3, &TColorPanel::clicked, this, &TMain1::Panel3Click);
     connect(Panel4, &TColorPanel::clicked, this, &TMain1::Panel4Click);
@@ -401,6 +402,14 @@ void TMain1::Timer1Timer()
 {
     if (autoSaveTick)
         autoSaveTick();
+}
+
+void TMain1::ComboBox2Change()
+{
+    if (m_agent && ComboBox2->currentIndex() >= 0)
+        m_agent->Printer = ComboBox2->currentText();
+    update();
+    FormPaint();
 }
 
 void TMain1::Label8Click() { UpDown6->setValue(1); }

@@ -3,11 +3,13 @@
 // desktop, anchoring, and closing.
 #include "main_fixture.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QScrollBar>
 #include <QToolBar>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -222,6 +224,53 @@ TEST_F(MainWindowTest, AutoCopyPutsTheShownPictureOnTheClipboard)
     EXPECT_EQ(copied.pixelColor(25, 10), QColor(0, 0, 255));
     EXPECT_TRUE(main1->BitBtn1->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+} // namespace
+} // namespace kaptivus::picture::testing
+
+namespace kaptivus::picture::testing {
+namespace {
+
+TEST_F(MainWindowTest, StatusBarSizeOfAHugePictureDoesNotWrapAround)
+{
+    // 8200 × 8200 × 32 bits overflows a 32-bit product; 8200 × 8200 × 4 / 1024 = 262656 KB.
+    QImage huge(8200, 8200, QImage::Format_RGB32);
+    ASSERT_FALSE(huge.isNull());
+    main1->Image1->setImage(huge);
+    main1->FormPaint();
+    EXPECT_TRUE(main1->StatusBar1->currentMessage().contains(QStringLiteral("  =  262656 ko avec 64M Coul.")))
+        << main1->StatusBar1->currentMessage().toStdString();
+}
+
+TEST_F(MainWindowTest, AnIdleShownWindowStopsRepainting)
+{
+    showPicture(50, 40);
+    main1->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main1.get()));
+    QTest::qWait(200);
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                ++paints;
+            return false;
+        }
+    } counter;
+    main1->installEventFilter(&counter);
+    main1->StatusBar1->installEventFilter(&counter);
+    main1->update();
+    QTest::qWait(300);
+    EXPECT_LT(counter.paints, 6);
+}
+
+TEST_F(MainWindowTest, CreationFillsTheFooterHints)
+{
+    EXPECT_EQ(main1->CheckBox9->toolTip(), QStringLiteral("Kaptivus 2000 Version 5.10"));
+    EXPECT_EQ(main1->CheckBox8->toolTip(), main1->UserSystemLine);
+    const QRegularExpression pattern(QStringLiteral("^.+, \\d\\d .+, \\d{4}  (0[1-9]|1[0-2]):[0-5]\\d (AM|PM)$"));
+    EXPECT_TRUE(pattern.match(main1->CheckBox7->toolTip()).hasMatch()) << main1->CheckBox7->toolTip().toStdString();
 }
 
 } // namespace
