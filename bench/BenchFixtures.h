@@ -11,7 +11,10 @@ namespace kaptivus::bench {
 // A small xorshift generator: the same picture on every run and every machine.
 class FixtureRandom {
 public:
-    explicit FixtureRandom(uint32_t seed) : m_state(seed ? seed : 0x9E3779B9u) {}
+    explicit FixtureRandom(uint32_t seed)
+        : m_state(seed ? seed : 0x9E3779B9u)
+    {
+    }
     uint32_t next()
     {
         m_state ^= m_state << 13;
@@ -40,15 +43,16 @@ inline void FillGradient(kaptivus::pixels::TPixelBuffer& buffer)
     }
 }
 
-inline void FillRect(kaptivus::pixels::TPixelBuffer& buffer, int left, int top, int right, int bottom,
-                     kaptivus::pixels::PixelBGR colour)
+inline void FillRect(
+    kaptivus::pixels::TPixelBuffer& buffer, int left, int top, int right, int bottom, kaptivus::pixels::PixelBGR colour)
 {
     left = left < 0 ? 0 : left;
     top = top < 0 ? 0 : top;
     right = right > buffer.width() ? buffer.width() : right;
     bottom = bottom > buffer.height() ? buffer.height() : bottom;
     for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x) buffer.row(y)[x] = colour;
+        for (int x = left; x < right; ++x)
+            buffer.row(y)[x] = colour;
 }
 
 // Windows with title bars, a few discs: hard edges like a desktop screenshot.
@@ -62,8 +66,8 @@ inline void DrawShapes(kaptivus::pixels::TPixelBuffer& buffer, FixtureRandom& ra
         const int right = left + 1 + static_cast<int>(random.next() % static_cast<uint32_t>(w / 3 + 1));
         const int bottom = top + 1 + static_cast<int>(random.next() % static_cast<uint32_t>(h / 3 + 1));
         const uint32_t c = random.next();
-        FillRect(buffer, left, top, right, bottom, {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
-        FillRect(buffer, left, top, right, top + 12, {200, 90, 30});
+        FillRect(buffer, left, top, right, bottom, { uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16) });
+        FillRect(buffer, left, top, right, top + 12, { 200, 90, 30 });
     }
     for (int i = 0; i < 6; ++i) {
         const int cx = static_cast<int>(random.next() % static_cast<uint32_t>(w));
@@ -75,7 +79,7 @@ inline void DrawShapes(kaptivus::pixels::TPixelBuffer& buffer, FixtureRandom& ra
             for (int x = cx - radius; x <= cx + radius; ++x) {
                 if (x < 0 || x >= w) continue;
                 if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius)
-                    buffer.row(y)[x] = {uint8_t(c >> 3), uint8_t(c >> 11), uint8_t(c >> 19)};
+                    buffer.row(y)[x] = { uint8_t(c >> 3), uint8_t(c >> 11), uint8_t(c >> 19) };
             }
         }
     }
@@ -93,7 +97,7 @@ inline void DrawTextLike(kaptivus::pixels::TPixelBuffer& buffer, FixtureRandom& 
             const uint32_t glyph = random.next();
             for (int gy = 0; gy < 9; ++gy)
                 for (int gx = 0; gx < 5; ++gx)
-                    if ((glyph >> ((gy * 5 + gx) % 31)) & 1u) buffer.row(line + gy)[x + gx] = {20, 20, 24};
+                    if ((glyph >> ((gy * 5 + gx) % 31)) & 1u) buffer.row(line + gy)[x + gx] = { 20, 20, 24 };
         }
     }
 }

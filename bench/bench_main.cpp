@@ -4,7 +4,6 @@
 #include "bench/BenchFixtures.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -30,8 +29,9 @@ BENCHMARK(BM_Memcpy)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv)
 {
 #ifndef __OPTIMIZE__
-    std::fprintf(stderr, "kaptivus_bench was built without optimisation; rebuild with "
-                         "-DCMAKE_BUILD_TYPE=Release to measure anything.\n");
+    std::fprintf(stderr,
+        "kaptivus_bench was built without optimisation; rebuild with "
+        "-DCMAKE_BUILD_TYPE=Release to measure anything.\n");
     (void)argc;
     (void)argv;
     return 1;

@@ -24,10 +24,16 @@ void ResizeBilinearTo(benchmark::State& state, int width, int height)
     }
 }
 
-void BM_ResizeBilinearHalf(benchmark::State& state) { ResizeBilinearTo(state, 960, 540); }
+void BM_ResizeBilinearHalf(benchmark::State& state)
+{
+    ResizeBilinearTo(state, 960, 540);
+}
 BENCHMARK(BM_ResizeBilinearHalf)->Unit(benchmark::kMicrosecond);
 
-void BM_ResizeBilinearDouble(benchmark::State& state) { ResizeBilinearTo(state, 3840, 2160); }
+void BM_ResizeBilinearDouble(benchmark::State& state)
+{
+    ResizeBilinearTo(state, 3840, 2160);
+}
 BENCHMARK(BM_ResizeBilinearDouble)->Unit(benchmark::kMicrosecond);
 
 void ConvertTo(benchmark::State& state, PixelFormat format)
@@ -43,13 +49,22 @@ void ConvertTo(benchmark::State& state, PixelFormat format)
     }
 }
 
-void BM_ConvertTo8Bits(benchmark::State& state) { ConvertTo(state, PixelFormat::Bits8); }
+void BM_ConvertTo8Bits(benchmark::State& state)
+{
+    ConvertTo(state, PixelFormat::Bits8);
+}
 BENCHMARK(BM_ConvertTo8Bits)->Unit(benchmark::kMillisecond);
 
-void BM_ConvertTo4Bits(benchmark::State& state) { ConvertTo(state, PixelFormat::Bits4); }
+void BM_ConvertTo4Bits(benchmark::State& state)
+{
+    ConvertTo(state, PixelFormat::Bits4);
+}
 BENCHMARK(BM_ConvertTo4Bits)->Unit(benchmark::kMillisecond);
 
-void BM_ConvertTo16Bits(benchmark::State& state) { ConvertTo(state, PixelFormat::Bits16); }
+void BM_ConvertTo16Bits(benchmark::State& state)
+{
+    ConvertTo(state, PixelFormat::Bits16);
+}
 BENCHMARK(BM_ConvertTo16Bits)->Unit(benchmark::kMillisecond);
 
 void BM_LoadFromDevicePicture(benchmark::State& state)

@@ -54,7 +54,7 @@ private:
     std::vector<Color> m_palette;
     std::vector<std::array<int, 3>> m_rgb; // r, g, b of each entry
     // Candidates of each cell, as [begin, end) into m_candidates.
-    std::array<std::pair<uint32_t, uint32_t>, kCellsPerAxis * kCellsPerAxis * kCellsPerAxis> m_cells{};
+    std::array<std::pair<uint32_t, uint32_t>, kCellsPerAxis * kCellsPerAxis * kCellsPerAxis> m_cells {};
     std::vector<uint8_t> m_candidates;
     std::vector<int> m_candidateBounds; // smallest distance of each candidate to its cell
 };

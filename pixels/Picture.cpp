@@ -32,7 +32,7 @@ bool MasksFit(int bitsPerPixel, uint32_t r, uint32_t g, uint32_t b)
 {
     if (r == 0 || g == 0 || b == 0) return false;
     if ((r & g) || (r & b) || (g & b)) return false;
-    const uint64_t limit = uint64_t{1} << bitsPerPixel;
+    const uint64_t limit = uint64_t { 1 } << bitsPerPixel;
     return (static_cast<uint64_t>(r | g | b)) < limit;
 }
 
@@ -41,7 +41,7 @@ bool DeviceLayout(const DeviceFormat& d, Layout& out)
     if (d.bitsPerPixel != 16 && d.bitsPerPixel != 24 && d.bitsPerPixel != 32) return false;
     if (d.depth < 1 || d.depth > d.bitsPerPixel) return false;
     if (!MasksFit(d.bitsPerPixel, d.redMask, d.greenMask, d.blueMask)) return false;
-    out = {d.bitsPerPixel, d.redMask, d.greenMask, d.blueMask, nullptr};
+    out = { d.bitsPerPixel, d.redMask, d.greenMask, d.blueMask, nullptr };
     return true;
 }
 
@@ -49,15 +49,31 @@ bool DeviceLayout(const DeviceFormat& d, Layout& out)
 bool LayoutOf(PixelFormat format, const DeviceFormat& device, Layout& out)
 {
     switch (format) {
-    case PixelFormat::DeviceDefault: return DeviceLayout(device, out);
-    case PixelFormat::Bits1: out = {1, 0, 0, 0, &MonochromePalette()}; return true;
-    case PixelFormat::Bits4: out = {4, 0, 0, 0, &StandardPalette16()}; return true;
-    case PixelFormat::Bits8: out = {8, 0, 0, 0, &HalftonePalette256()}; return true;
-    case PixelFormat::Bits15: out = {16, 0x7C00, 0x03E0, 0x001F, nullptr}; return true;
-    case PixelFormat::Bits16: out = {16, 0xF800, 0x07E0, 0x001F, nullptr}; return true;
-    case PixelFormat::Bits24: out = {24, 0xFF0000, 0x00FF00, 0x0000FF, nullptr}; return true;
-    case PixelFormat::Bits32: out = {32, 0xFF0000, 0x00FF00, 0x0000FF, nullptr}; return true;
-    case PixelFormat::Custom: return false;
+    case PixelFormat::DeviceDefault:
+        return DeviceLayout(device, out);
+    case PixelFormat::Bits1:
+        out = { 1, 0, 0, 0, &MonochromePalette() };
+        return true;
+    case PixelFormat::Bits4:
+        out = { 4, 0, 0, 0, &StandardPalette16() };
+        return true;
+    case PixelFormat::Bits8:
+        out = { 8, 0, 0, 0, &HalftonePalette256() };
+        return true;
+    case PixelFormat::Bits15:
+        out = { 16, 0x7C00, 0x03E0, 0x001F, nullptr };
+        return true;
+    case PixelFormat::Bits16:
+        out = { 16, 0xF800, 0x07E0, 0x001F, nullptr };
+        return true;
+    case PixelFormat::Bits24:
+        out = { 24, 0xFF0000, 0x00FF00, 0x0000FF, nullptr };
+        return true;
+    case PixelFormat::Bits32:
+        out = { 32, 0xFF0000, 0x00FF00, 0x0000FF, nullptr };
+        return true;
+    case PixelFormat::Custom:
+        return false;
     }
     return false;
 }
@@ -68,16 +84,18 @@ bool CustomLayout(int bitsPerPixel, uint32_t r, uint32_t g, uint32_t b, Layout& 
 {
     static const std::vector<Color> noPalette;
     if (bitsPerPixel == 1 || bitsPerPixel == 2 || bitsPerPixel == 4 || bitsPerPixel == 8) {
-        out = {bitsPerPixel, 0, 0, 0, &noPalette};
+        out = { bitsPerPixel, 0, 0, 0, &noPalette };
         return true;
     }
     if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) return false;
     if (r == 0 && g == 0 && b == 0) {
-        if (bitsPerPixel == 16) r = 0x7C00, g = 0x03E0, b = 0x001F;
-        else r = 0xFF0000, g = 0x00FF00, b = 0x0000FF;
+        if (bitsPerPixel == 16)
+            r = 0x7C00, g = 0x03E0, b = 0x001F;
+        else
+            r = 0xFF0000, g = 0x00FF00, b = 0x0000FF;
     }
     if (!MasksFit(bitsPerPixel, r, g, b)) return false;
-    out = {bitsPerPixel, r, g, b, nullptr};
+    out = { bitsPerPixel, r, g, b, nullptr };
     return true;
 }
 
@@ -86,7 +104,10 @@ int64_t AlignedStride(int width, int bitsPerPixel)
     return ((static_cast<int64_t>(width) * bitsPerPixel + 31) / 32) * 4;
 }
 
-int64_t RowBytes(int width, int bitsPerPixel) { return (static_cast<int64_t>(width) * bitsPerPixel + 7) / 8; }
+int64_t RowBytes(int width, int bitsPerPixel)
+{
+    return (static_cast<int64_t>(width) * bitsPerPixel + 7) / 8;
+}
 
 } // namespace
 
@@ -98,7 +119,7 @@ void Picture::applyLayout(PixelFormat format, const DeviceFormat& device, const 
     m_redMask = l.red;
     m_greenMask = l.green;
     m_blueMask = l.blue;
-    m_palette = l.palette ? *l.palette : std::vector<Color>{};
+    m_palette = l.palette ? *l.palette : std::vector<Color> {};
 }
 
 Picture Picture::create(int width, int height, PixelFormat format, const DeviceFormat& device)
@@ -126,8 +147,7 @@ Picture Picture::create(int width, int height, PixelFormat format, const DeviceF
 }
 
 Picture Picture::adopt(int width, int height, PixelFormat format, const DeviceFormat& device,
-                       std::vector<uint8_t>&& bits, int stride, int bitsPerPixel, uint32_t redMask, uint32_t greenMask,
-                       uint32_t blueMask)
+    std::vector<uint8_t>&& bits, int stride, int bitsPerPixel, uint32_t redMask, uint32_t greenMask, uint32_t blueMask)
 {
     Picture picture;
     picture.m_format = format;
@@ -141,7 +161,7 @@ Picture Picture::adopt(int width, int height, PixelFormat format, const DeviceFo
     const int64_t rowBytes = RowBytes(width, layout.bitsPerPixel);
     if (stride < rowBytes) return picture;
     // Only complete rows are kept: a short buffer loses its last rows.
-    const int64_t available = static_cast<int64_t>(std::min<size_t>(bits.size(), size_t{INT64_MAX / 2}));
+    const int64_t available = static_cast<int64_t>(std::min<size_t>(bits.size(), size_t { INT64_MAX / 2 }));
     const int64_t completeRows = available < rowBytes ? 0 : 1 + (available - rowBytes) / stride;
     const int rows = static_cast<int>(std::min<int64_t>(height, completeRows));
     if (rows <= 0) return picture;
@@ -157,7 +177,7 @@ Picture Picture::adopt(int width, int height, PixelFormat format, const DeviceFo
             std::vector<uint8_t> packed(static_cast<size_t>(aligned * rows), 0);
             for (int y = 0; y < rows; ++y)
                 std::memcpy(packed.data() + y * aligned, bits.data() + static_cast<int64_t>(y) * stride,
-                            static_cast<size_t>(rowBytes));
+                    static_cast<size_t>(rowBytes));
             picture.m_bits = std::move(packed);
             picture.m_stride = static_cast<int>(aligned);
         }
@@ -172,7 +192,7 @@ Picture Picture::adopt(int width, int height, PixelFormat format, const DeviceFo
 
 PixelBGR Picture::pixel(int x, int y) const
 {
-    if (x < 0 || y < 0 || x >= m_width || y >= m_height) return PixelBGR{};
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height) return PixelBGR {};
     PixelBGR p;
     PictureRowReader(*this).read(y, x, 1, &p);
     return p;
@@ -184,7 +204,7 @@ void Picture::setPixel(int x, int y, PixelBGR p)
     if (m_storageBits <= 8) {
         // A plain scan: building the fast map would cost more than one pixel.
         std::vector<Color> reachable = m_palette;
-        if (reachable.size() > (size_t{1} << m_storageBits)) reachable.resize(size_t{1} << m_storageBits);
+        if (reachable.size() > (size_t { 1 } << m_storageBits)) reachable.resize(size_t { 1 } << m_storageBits);
         StoreIndex(scanLine(y), x, m_storageBits, PixelsPerByteLog2(m_storageBits), NearestIndex(reachable, p));
         return;
     }
@@ -213,15 +233,23 @@ void Picture::convertTo(PixelFormat format)
 int PixelFormatBits(const Picture& picture)
 {
     switch (picture.format()) {
-    case PixelFormat::Bits1: return 1;
-    case PixelFormat::Bits4: return 4;
-    case PixelFormat::Bits8: return 8;
-    case PixelFormat::Bits15: return 15;
-    case PixelFormat::Bits16: return 16;
-    case PixelFormat::Bits24: return 24;
-    case PixelFormat::Bits32: return 32;
+    case PixelFormat::Bits1:
+        return 1;
+    case PixelFormat::Bits4:
+        return 4;
+    case PixelFormat::Bits8:
+        return 8;
+    case PixelFormat::Bits15:
+        return 15;
+    case PixelFormat::Bits16:
+        return 16;
+    case PixelFormat::Bits24:
+        return 24;
+    case PixelFormat::Bits32:
+        return 32;
     case PixelFormat::DeviceDefault:
-    case PixelFormat::Custom: break;
+    case PixelFormat::Custom:
+        break;
     }
     return picture.device().depth;
 }
@@ -229,14 +257,22 @@ int PixelFormatBits(const Picture& picture)
 PixelFormat PixelFormatForIndex(int index)
 {
     switch (index) {
-    case 1: return PixelFormat::Bits1;
-    case 2: return PixelFormat::Bits4;
-    case 3: return PixelFormat::Bits8;
-    case 4: return PixelFormat::Bits15;
-    case 5: return PixelFormat::Bits16;
-    case 6: return PixelFormat::Bits24;
-    case 7: return PixelFormat::Bits32;
-    default: return PixelFormat::DeviceDefault;
+    case 1:
+        return PixelFormat::Bits1;
+    case 2:
+        return PixelFormat::Bits4;
+    case 3:
+        return PixelFormat::Bits8;
+    case 4:
+        return PixelFormat::Bits15;
+    case 5:
+        return PixelFormat::Bits16;
+    case 6:
+        return PixelFormat::Bits24;
+    case 7:
+        return PixelFormat::Bits32;
+    default:
+        return PixelFormat::DeviceDefault;
     }
 }
 
@@ -244,16 +280,22 @@ PixelFormat RecognisePixelFormat(int bitCount, uint32_t redMask, uint32_t greenM
 {
     const bool noMasks = redMask == 0 && greenMask == 0 && blueMask == 0;
     switch (bitCount) {
-    case 1: return PixelFormat::Bits1;
-    case 4: return PixelFormat::Bits4;
-    case 8: return PixelFormat::Bits8;
+    case 1:
+        return PixelFormat::Bits1;
+    case 4:
+        return PixelFormat::Bits4;
+    case 8:
+        return PixelFormat::Bits8;
     case 16:
         if (noMasks) return PixelFormat::Bits15;
         if (redMask == 0xF800 && greenMask == 0x07E0 && blueMask == 0x001F) return PixelFormat::Bits16;
         return PixelFormat::Custom;
-    case 24: return PixelFormat::Bits24;
-    case 32: return noMasks ? PixelFormat::Bits32 : PixelFormat::Custom;
-    default: return PixelFormat::Custom;
+    case 24:
+        return PixelFormat::Bits24;
+    case 32:
+        return noMasks ? PixelFormat::Bits32 : PixelFormat::Custom;
+    default:
+        return PixelFormat::Custom;
     }
 }
 

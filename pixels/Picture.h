@@ -47,8 +47,8 @@ public:
     // row keeps only its complete rows (the height shrinks); a stride that is
     // not a multiple of 4 is repacked.
     static Picture adopt(int width, int height, PixelFormat format, const DeviceFormat& device,
-                         std::vector<uint8_t>&& bits, int stride, int bitsPerPixel = 0,
-                         uint32_t redMask = 0, uint32_t greenMask = 0, uint32_t blueMask = 0);
+        std::vector<uint8_t>&& bits, int stride, int bitsPerPixel = 0, uint32_t redMask = 0, uint32_t greenMask = 0,
+        uint32_t blueMask = 0);
 
     int width() const { return m_width; }
     int height() const { return m_height; }

@@ -8,29 +8,34 @@ namespace kaptivus::pixels {
 
 namespace {
 
-bool IsIndexed(const Picture& picture) { return picture.storageBits() <= 8; }
+bool IsIndexed(const Picture& picture)
+{
+    return picture.storageBits() <= 8;
+}
 
 bool IsPlainBgr(const Picture& picture)
 {
-    return (picture.storageBits() == 24 || picture.storageBits() == 32) && picture.redMask() == 0xFF0000 &&
-           picture.greenMask() == 0x00FF00 && picture.blueMask() == 0x0000FF;
+    return (picture.storageBits() == 24 || picture.storageBits() == 32) && picture.redMask() == 0xFF0000
+        && picture.greenMask() == 0x00FF00 && picture.blueMask() == 0x0000FF;
 }
 
 uint32_t LoadWord(const uint8_t* p, int bytes)
 {
     uint32_t word = 0;
-    for (int i = 0; i < bytes; ++i) word |= static_cast<uint32_t>(p[i]) << (8 * i);
+    for (int i = 0; i < bytes; ++i)
+        word |= static_cast<uint32_t>(p[i]) << (8 * i);
     return word;
 }
 
 void StoreWord(uint8_t* p, int bytes, uint32_t word)
 {
-    for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(word >> (8 * i));
+    for (int i = 0; i < bytes; ++i)
+        p[i] = static_cast<uint8_t>(word >> (8 * i));
 }
 
 PixelBGR PaletteColour(const std::vector<Color>& palette, unsigned index)
 {
-    return index < palette.size() ? ColorToPixel(palette[index]) : PixelBGR{};
+    return index < palette.size() ? ColorToPixel(palette[index]) : PixelBGR {};
 }
 
 const NearestColorMap* SharedMapFor(const std::vector<Color>& palette)
@@ -63,7 +68,8 @@ uint8_t ExpandChannel(uint32_t value, const ChannelLayout& channel)
         return static_cast<uint8_t>((static_cast<uint64_t>(value) * 255u + max / 2) / max);
     }
     uint32_t out = value << (8 - channel.bits);
-    for (int s = channel.bits; s < 8; s *= 2) out |= out >> s;
+    for (int s = channel.bits; s < 8; s *= 2)
+        out |= out >> s;
     return static_cast<uint8_t>(out);
 }
 
@@ -74,11 +80,13 @@ uint32_t ReduceChannel(uint8_t value, const ChannelLayout& channel)
 }
 
 PictureRowReader::PictureRowReader(const Picture& picture)
-    : m_picture(picture), m_bpp(picture.storageBits()), m_indexed(IsIndexed(picture)),
-      m_plainBgr(IsPlainBgr(picture))
+    : m_picture(picture)
+    , m_bpp(picture.storageBits())
+    , m_indexed(IsIndexed(picture))
+    , m_plainBgr(IsPlainBgr(picture))
 {
-    m_channels = {ChannelFromMask(picture.redMask()), ChannelFromMask(picture.greenMask()),
-                  ChannelFromMask(picture.blueMask())};
+    m_channels = { ChannelFromMask(picture.redMask()), ChannelFromMask(picture.greenMask()),
+        ChannelFromMask(picture.blueMask()) };
 }
 
 void PictureRowReader::read(int y, int x0, int count, PixelBGR* out) const
@@ -91,7 +99,8 @@ void PictureRowReader::read(int y, int x0, int count, PixelBGR* out) const
         std::memcpy(out, line + static_cast<size_t>(x0) * 3, static_cast<size_t>(count) * 3);
     } else if (m_plainBgr) {
         const uint8_t* p = line + static_cast<size_t>(x0) * 4;
-        for (int i = 0; i < count; ++i, p += 4) out[i] = PixelBGR{p[0], p[1], p[2]};
+        for (int i = 0; i < count; ++i, p += 4)
+            out[i] = PixelBGR { p[0], p[1], p[2] };
     } else {
         readMasked(line, x0, count, out);
     }
@@ -101,11 +110,13 @@ void PictureRowReader::readIndexed(const uint8_t* line, int x0, int count, Pixel
 {
     const std::vector<Color>& palette = m_picture.palette();
     if (m_bpp == 8) {
-        for (int i = 0; i < count; ++i) out[i] = PaletteColour(palette, line[x0 + i]);
+        for (int i = 0; i < count; ++i)
+            out[i] = PaletteColour(palette, line[x0 + i]);
         return;
     }
     const int perByteLog2 = PixelsPerByteLog2(m_bpp);
-    for (int i = 0; i < count; ++i) out[i] = PaletteColour(palette, LoadIndex(line, x0 + i, m_bpp, perByteLog2));
+    for (int i = 0; i < count; ++i)
+        out[i] = PaletteColour(palette, LoadIndex(line, x0 + i, m_bpp, perByteLog2));
 }
 
 void PictureRowReader::readMasked(const uint8_t* line, int x0, int count, PixelBGR* out) const
@@ -117,19 +128,21 @@ void PictureRowReader::readMasked(const uint8_t* line, int x0, int count, PixelB
     const ChannelLayout& b = m_channels[2];
     for (int i = 0; i < count; ++i, p += bytes) {
         const uint32_t word = LoadWord(p, bytes);
-        out[i] = PixelBGR{ExpandChannel((word >> b.shift) & b.max, b), ExpandChannel((word >> g.shift) & g.max, g),
-                          ExpandChannel((word >> r.shift) & r.max, r)};
+        out[i] = PixelBGR { ExpandChannel((word >> b.shift) & b.max, b), ExpandChannel((word >> g.shift) & g.max, g),
+            ExpandChannel((word >> r.shift) & r.max, r) };
     }
 }
 
 PictureRowWriter::PictureRowWriter(Picture& picture)
-    : m_picture(picture), m_bpp(picture.storageBits()), m_indexed(IsIndexed(picture)),
-      m_plainBgr(IsPlainBgr(picture))
+    : m_picture(picture)
+    , m_bpp(picture.storageBits())
+    , m_indexed(IsIndexed(picture))
+    , m_plainBgr(IsPlainBgr(picture))
 {
     if (m_indexed) {
         // Only the entries an index of this width can reach take part.
         std::vector<Color> reachable = picture.palette();
-        if (reachable.size() > (size_t{1} << m_bpp)) reachable.resize(size_t{1} << m_bpp);
+        if (reachable.size() > (size_t { 1 } << m_bpp)) reachable.resize(size_t { 1 } << m_bpp);
         m_map = SharedMapFor(reachable);
         if (!m_map) {
             m_ownMap = std::make_unique<NearestColorMap>(std::move(reachable));
@@ -137,12 +150,12 @@ PictureRowWriter::PictureRowWriter(Picture& picture)
         }
         return;
     }
-    const uint32_t masks[3] = {picture.redMask(), picture.greenMask(), picture.blueMask()};
+    const uint32_t masks[3] = { picture.redMask(), picture.greenMask(), picture.blueMask() };
     for (int c = 0; c < 3; ++c) {
         const ChannelLayout layout = ChannelFromMask(masks[c]);
         for (int v = 0; v < 256; ++v)
-            m_words[static_cast<size_t>(c)][static_cast<size_t>(v)] =
-                layout.bits == 0 ? 0u : (ReduceChannel(static_cast<uint8_t>(v), layout) << layout.shift);
+            m_words[static_cast<size_t>(c)][static_cast<size_t>(v)]
+                = layout.bits == 0 ? 0u : (ReduceChannel(static_cast<uint8_t>(v), layout) << layout.shift);
     }
 }
 
@@ -170,7 +183,7 @@ void PictureRowWriter::write(int y, int x0, int count, const PixelBGR* in)
 void PictureRowWriter::writeIndexed(uint8_t* line, int x0, int count, const PixelBGR* in) const
 {
     const int perByteLog2 = PixelsPerByteLog2(m_bpp);
-    PixelBGR last{};
+    PixelBGR last {};
     unsigned lastIndex = m_map->indexOf(last);
     for (int i = 0; i < count; ++i) {
         // Runs of one colour are common in screenshots: skip the search for them.
@@ -178,8 +191,10 @@ void PictureRowWriter::writeIndexed(uint8_t* line, int x0, int count, const Pixe
             last = in[i];
             lastIndex = m_map->indexOf(last);
         }
-        if (m_bpp == 8) line[x0 + i] = static_cast<uint8_t>(lastIndex);
-        else StoreIndex(line, x0 + i, m_bpp, perByteLog2, lastIndex);
+        if (m_bpp == 8)
+            line[x0 + i] = static_cast<uint8_t>(lastIndex);
+        else
+            StoreIndex(line, x0 + i, m_bpp, perByteLog2, lastIndex);
     }
 }
 

@@ -30,7 +30,10 @@ uint32_t ReduceChannel(uint8_t value, const ChannelLayout& channel);
 
 // Indexed rows pack 8 / bpp pixels a byte, the leftmost in the highest bits.
 // bpp is 1, 2, 4 or 8; shifts instead of divisions keep this cheap per pixel.
-inline int PixelsPerByteLog2(int bpp) { return bpp == 1 ? 3 : (bpp == 2 ? 2 : (bpp == 4 ? 1 : 0)); }
+inline int PixelsPerByteLog2(int bpp)
+{
+    return bpp == 1 ? 3 : (bpp == 2 ? 2 : (bpp == 4 ? 1 : 0));
+}
 
 inline unsigned LoadIndex(const uint8_t* line, int x, int bpp, int perByteLog2)
 {
@@ -59,7 +62,7 @@ private:
     int m_bpp;
     bool m_indexed;
     bool m_plainBgr; // 24 or 32 bits with 8-bit channels in blue, green, red byte order
-    std::array<ChannelLayout, 3> m_channels{}; // red, green, blue
+    std::array<ChannelLayout, 3> m_channels {}; // red, green, blue
 };
 
 class PictureRowWriter {
@@ -78,7 +81,7 @@ private:
     const NearestColorMap* m_map = nullptr;
     std::unique_ptr<NearestColorMap> m_ownMap;
     // The word of each channel value already shifted into place.
-    std::array<std::array<uint32_t, 256>, 3> m_words{};
+    std::array<std::array<uint32_t, 256>, 3> m_words {};
 };
 
 } // namespace kaptivus::pixels

@@ -38,7 +38,8 @@ bool TPixelBuffer::Allocate(int width, int height)
     m_rowPadding = width % 4;
     m_size = static_cast<int>(bytes);
     m_data = m_memory.empty() ? nullptr : m_memory.data();
-    for (int y = 0; y < height; ++y) m_rows[static_cast<size_t>(y)] = m_data + static_cast<size_t>(y) * stride;
+    for (int y = 0; y < height; ++y)
+        m_rows[static_cast<size_t>(y)] = m_data + static_cast<size_t>(y) * stride;
     return true;
 }
 
@@ -58,7 +59,8 @@ bool TPixelBuffer::LoadFromBitmap(const Picture& picture)
     if (!Allocate(picture.width(), picture.height())) return false;
     if (isEmpty()) return true;
     const PictureRowReader reader(picture);
-    for (int y = 0; y < m_height; ++y) reader.read(y, 0, m_width, row(y));
+    for (int y = 0; y < m_height; ++y)
+        reader.read(y, 0, m_width, row(y));
     return true;
 }
 
@@ -68,8 +70,8 @@ void TPixelBuffer::DrawTo(Picture& picture, int x, int y) const
     // 64-bit sums: a far-off position must clip, not wrap around.
     const int64_t left = std::max<int64_t>(x, 0);
     const int64_t top = std::max<int64_t>(y, 0);
-    const int64_t right = std::min<int64_t>(int64_t{x} + m_width, picture.width());
-    const int64_t bottom = std::min<int64_t>(int64_t{y} + m_height, picture.height());
+    const int64_t right = std::min<int64_t>(int64_t { x } + m_width, picture.width());
+    const int64_t bottom = std::min<int64_t>(int64_t { y } + m_height, picture.height());
     if (left >= right || top >= bottom) return;
     PictureRowWriter writer(picture);
     const int count = static_cast<int>(right - left);

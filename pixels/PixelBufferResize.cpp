@@ -31,7 +31,8 @@ void EnlargeNearest(const TPixelBuffer& source, TPixelBuffer& destination, float
         for (int j = 0; j < source.width(); ++j) {
             const int64_t start = static_cast<int64_t>(j * static_cast<double>(fx));
             const int64_t end = std::min<int64_t>(start + nx, dw);
-            for (int64_t k = start; k < end; ++k) line[static_cast<size_t>(k)] = pixels[j];
+            for (int64_t k = start; k < end; ++k)
+                line[static_cast<size_t>(k)] = pixels[j];
         }
         const int64_t ty = static_cast<int64_t>(i * static_cast<double>(fy));
         const int64_t lastRow = std::min<int64_t>(ty + ny, dh);
@@ -82,12 +83,12 @@ inline void BilinearPixel(const uint8_t* u, const uint8_t* l, uint32_t wx, uint3
 }
 
 #ifndef __SSE2__
-void BilinearRowScalar(const uint8_t* upper, const uint8_t* lower, uint32_t wy, const BilinearColumns& columns,
-                       uint8_t* out, int count)
+void BilinearRowScalar(
+    const uint8_t* upper, const uint8_t* lower, uint32_t wy, const BilinearColumns& columns, uint8_t* out, int count)
 {
     for (int x = 0; x < count; ++x)
         BilinearPixel(upper + columns.offsets[static_cast<size_t>(x)], lower + columns.offsets[static_cast<size_t>(x)],
-                      columns.fractions[static_cast<size_t>(x)], wy, out + 3 * x);
+            columns.fractions[static_cast<size_t>(x)], wy, out + 3 * x);
 }
 #endif
 
@@ -114,11 +115,15 @@ struct DirectPairs {
 // used by several destination pixels and rows, so building it once pays.
 class PairedRow {
 public:
-    explicit PairedRow(int width) : m_pairs(static_cast<size_t>(std::max(width - 1, 0))) {}
+    explicit PairedRow(int width)
+        : m_pairs(static_cast<size_t>(std::max(width - 1, 0)))
+    {
+    }
 
     void build(const uint8_t* row)
     {
-        for (size_t c = 0; c < m_pairs.size(); ++c) m_pairs[c].lanes = LoadPair(row + 3 * c);
+        for (size_t c = 0; c < m_pairs.size(); ++c)
+            m_pairs[c].lanes = LoadPair(row + 3 * c);
     }
     // Indexed by the left pixel's byte offset (3 × column).
     __m128i at(uint32_t offset) const { return m_pairs[offset / 3].lanes; }
@@ -136,7 +141,7 @@ private:
 // pixel of a row, whose 4-byte store would reach into the padding.
 template <typename Pairs>
 void BilinearRowSse2(const Pairs& upper, const Pairs& lower, const uint8_t* upperBytes, const uint8_t* lowerBytes,
-                     uint32_t wy, const BilinearColumns& columns, uint8_t* out, int count)
+    uint32_t wy, const BilinearColumns& columns, uint8_t* out, int count)
 {
     const uint32_t invWy = 32768u - wy;
     for (int x = 0; x + 1 < count; ++x) {
@@ -148,8 +153,10 @@ void BilinearRowSse2(const Pairs& upper, const Pairs& lower, const uint8_t* uppe
         }
         const uint32_t tr = (wx * invWy) >> 15;
         const uint32_t br = (wx * wy) >> 15;
-        const __m128i top = _mm_madd_epi16(upper.at(offset), _mm_set1_epi32(static_cast<int>((invWy - tr) | (tr << 16))));
-        const __m128i bottom = _mm_madd_epi16(lower.at(offset), _mm_set1_epi32(static_cast<int>((wy - br) | (br << 16))));
+        const __m128i top
+            = _mm_madd_epi16(upper.at(offset), _mm_set1_epi32(static_cast<int>((invWy - tr) | (tr << 16))));
+        const __m128i bottom
+            = _mm_madd_epi16(lower.at(offset), _mm_set1_epi32(static_cast<int>((wy - br) | (br << 16))));
         const __m128i sum = _mm_srli_epi32(_mm_add_epi32(top, bottom), 15);
         const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(sum, sum), sum);
         // The fourth byte stored is the next pixel's first, written right after.
@@ -158,13 +165,17 @@ void BilinearRowSse2(const Pairs& upper, const Pairs& lower, const uint8_t* uppe
     }
     const size_t last = static_cast<size_t>(count - 1);
     BilinearPixel(upperBytes + columns.offsets[last], lowerBytes + columns.offsets[last], columns.fractions[last], wy,
-                  out + 3 * last);
+        out + 3 * last);
 }
 
 // Keeps the pairs of the two source rows a destination row samples.
 class PairedRows {
 public:
-    explicit PairedRows(const TPixelBuffer& source) : m_source(source), m_rows{PairedRow(source.width()), PairedRow(source.width())} {}
+    explicit PairedRows(const TPixelBuffer& source)
+        : m_source(source)
+        , m_rows { PairedRow(source.width()), PairedRow(source.width()) }
+    {
+    }
 
     const PairedRow& operator()(int r)
     {
@@ -180,7 +191,7 @@ public:
 private:
     const TPixelBuffer& m_source;
     PairedRow m_rows[2];
-    int m_rowOf[2] = {-1, -1};
+    int m_rowOf[2] = { -1, -1 };
 };
 #endif
 
@@ -201,14 +212,16 @@ void TPixelBuffer::ResizeNearest(TPixelBuffer& destination) const
     }
     // 16.16 fixed-point steps; 64 bits so that sources of 32768 pixels or more
     // do not overflow.
-    const int64_t xs = (int64_t{m_width} << 16) / destination.width();
-    const int64_t ys = (int64_t{m_height} << 16) / destination.height();
+    const int64_t xs = (int64_t { m_width } << 16) / destination.width();
+    const int64_t ys = (int64_t { m_height } << 16) / destination.height();
     std::vector<int> columns(static_cast<size_t>(destination.width()));
-    for (int x = 0; x < destination.width(); ++x) columns[static_cast<size_t>(x)] = static_cast<int>((x * xs) >> 16);
+    for (int x = 0; x < destination.width(); ++x)
+        columns[static_cast<size_t>(x)] = static_cast<int>((x * xs) >> 16);
     for (int y = 0; y < destination.height(); ++y) {
         const PixelBGR* source = row(static_cast<int>((y * ys) >> 16));
         PixelBGR* target = destination.row(y);
-        for (int x = 0; x < destination.width(); ++x) target[x] = source[columns[static_cast<size_t>(x)]];
+        for (int x = 0; x < destination.width(); ++x)
+            target[x] = source[columns[static_cast<size_t>(x)]];
     }
 }
 
@@ -238,10 +251,10 @@ void TPixelBuffer::ResizeBilinear(TPixelBuffer& destination) const
 #ifdef __SSE2__
         if (shareRows)
             BilinearRowSse2(paired(r), paired(lower), rowBytes(r), rowBytes(lower), wy, columns,
-                            destination.rowBytes(y), destination.width());
+                destination.rowBytes(y), destination.width());
         else
-            BilinearRowSse2(DirectPairs{rowBytes(r)}, DirectPairs{rowBytes(lower)}, rowBytes(r), rowBytes(lower), wy,
-                            columns, destination.rowBytes(y), destination.width());
+            BilinearRowSse2(DirectPairs { rowBytes(r) }, DirectPairs { rowBytes(lower) }, rowBytes(r), rowBytes(lower),
+                wy, columns, destination.rowBytes(y), destination.width());
 #else
         BilinearRowScalar(rowBytes(r), rowBytes(lower), wy, columns, destination.rowBytes(y), destination.width());
 #endif

@@ -16,7 +16,8 @@ void FillArea(TPixelBase& buffer, int x1, int y1, int x2, int y2, PixelBGR pixel
     y2 = ClampInt(y2, 0, buffer.height() - 1);
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
-    for (int y = y1; y <= y2; ++y) std::fill(buffer.row(y) + x1, buffer.row(y) + x2 + 1, pixel);
+    for (int y = y1; y <= y2; ++y)
+        std::fill(buffer.row(y) + x1, buffer.row(y) + x2 + 1, pixel);
 }
 
 } // namespace kaptivus::pixels

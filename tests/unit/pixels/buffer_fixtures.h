@@ -10,18 +10,19 @@
 
 namespace kaptivus::pixels::testing {
 
-inline constexpr PixelBGR kRed{0, 0, 255};
-inline constexpr PixelBGR kBlue{255, 0, 0};
-inline constexpr PixelBGR kWhite{255, 255, 255};
-inline constexpr PixelBGR kBlack{0, 0, 0};
+inline constexpr PixelBGR kRed { 0, 0, 255 };
+inline constexpr PixelBGR kBlue { 255, 0, 0 };
+inline constexpr PixelBGR kWhite { 255, 255, 255 };
+inline constexpr PixelBGR kBlack { 0, 0, 0 };
 
 // A 6 × 5 red "F" on blue; no two of its mirror images or channel swaps agree.
 inline void FillF(TPixelBuffer& buffer)
 {
-    static const char* const rows[5] = {"#####.", "#.....", "####..", "#.....", "#....."};
+    static const char* const rows[5] = { "#####.", "#.....", "####..", "#.....", "#....." };
     buffer.Allocate(6, 5);
     for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x) buffer.row(y)[x] = rows[y][x] == '#' ? kRed : kBlue;
+        for (int x = 0; x < 6; ++x)
+            buffer.row(y)[x] = rows[y][x] == '#' ? kRed : kBlue;
 }
 
 // Every pixel a different colour in all three channels, deterministic.
@@ -32,7 +33,7 @@ inline void FillRandom(TPixelBuffer& buffer, int width, int height, uint32_t see
     for (int y = 0; y < buffer.height(); ++y)
         for (int x = 0; x < buffer.width(); ++x) {
             const uint32_t v = random();
-            buffer.row(y)[x] = PixelBGR{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)};
+            buffer.row(y)[x] = PixelBGR { uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16) };
         }
 }
 
@@ -42,7 +43,7 @@ inline void FillRamp(TPixelBuffer& buffer, int width, int height)
     buffer.Allocate(width, height);
     for (int y = 0; y < buffer.height(); ++y)
         for (int x = 0; x < buffer.width(); ++x)
-            buffer.row(y)[x] = PixelBGR{uint8_t(y * 37 + x), uint8_t(x * 11 + 3), uint8_t(x * 29 + y * 5)};
+            buffer.row(y)[x] = PixelBGR { uint8_t(y * 37 + x), uint8_t(x * 11 + 3), uint8_t(x * 29 + y * 5) };
     if (buffer.isEmpty()) return;
     buffer.row(0)[0] = kRed;
     buffer.row(buffer.height() - 1)[buffer.width() - 1] = kBlue;
@@ -52,7 +53,8 @@ inline void FillRamp(TPixelBuffer& buffer, int width, int height)
 inline void MarkPadding(TPixelBuffer& buffer, uint8_t sentinel)
 {
     for (int y = 0; y < buffer.height(); ++y)
-        for (int i = buffer.width() * 3; i < buffer.rowStride(); ++i) buffer.rowBytes(y)[i] = sentinel;
+        for (int i = buffer.width() * 3; i < buffer.rowStride(); ++i)
+            buffer.rowBytes(y)[i] = sentinel;
 }
 
 inline bool PaddingIs(const TPixelBuffer& buffer, uint8_t sentinel)

@@ -2,9 +2,8 @@
 #include "buffer_fixtures.h"
 #include "pixels/PixelFill.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
+#include <gtest/gtest.h>
 
 namespace kaptivus::pixels {
 namespace {
@@ -16,7 +15,8 @@ TEST(BufferLayout, RowsArePaddedToFourBytes)
     struct Case {
         int width, stride, padding;
     };
-    for (const Case c : {Case{4, 12, 0}, Case{5, 16, 1}, Case{1, 4, 1}, Case{2, 8, 2}, Case{3, 12, 3}}) {
+    for (const Case c :
+        { Case { 4, 12, 0 }, Case { 5, 16, 1 }, Case { 1, 4, 1 }, Case { 2, 8, 2 }, Case { 3, 12, 3 } }) {
         TPixelBuffer buffer;
         ASSERT_TRUE(buffer.Allocate(c.width, 3));
         EXPECT_EQ(buffer.rowStride(), c.stride) << c.width;
@@ -46,12 +46,14 @@ TEST(BufferAllocate, SameSizeKeepsPixelsOtherSizeClears)
 
     ASSERT_TRUE(buffer.Allocate(5, 6));
     EXPECT_EQ(buffer.width(), 5);
-    for (uint8_t b : Bytes(buffer)) ASSERT_EQ(b, 0);
+    for (uint8_t b : Bytes(buffer))
+        ASSERT_EQ(b, 0);
 }
 
 TEST(BufferAllocate, ZeroAndNegativeSizesGiveAnEmptyBuffer)
 {
-    for (auto [w, h] : {std::pair{0, 0}, std::pair{0, 7}, std::pair{7, 0}, std::pair{-3, 4}, std::pair{4, -3}}) {
+    for (auto [w, h] :
+        { std::pair { 0, 0 }, std::pair { 0, 7 }, std::pair { 7, 0 }, std::pair { -3, 4 }, std::pair { 4, -3 } }) {
         TPixelBuffer buffer;
         FillF(buffer);
         EXPECT_TRUE(buffer.Allocate(w, h));
@@ -91,7 +93,8 @@ TEST(BufferFill, CornersBeyondTheEdgesFillToTheEdge)
     MarkPadding(buffer, 0xAB);
     FillArea(buffer, -10, 2, 100, 99, kWhite);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(buffer.row(y)[x], y >= 2 ? kWhite : kBlack) << x << "," << y;
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(buffer.row(y)[x], y >= 2 ? kWhite : kBlack) << x << "," << y;
     EXPECT_TRUE(PaddingIs(buffer, 0xAB));
 }
 
@@ -112,13 +115,14 @@ TEST(BufferFill, AwkwardSizes)
     TPixelBuffer empty;
     FillArea(empty, 0, 0, 10, 10, kRed); // must not touch anything
     EXPECT_TRUE(empty.isEmpty());
-    for (auto [w, h] : {std::pair{1, 1}, std::pair{1, 7}, std::pair{7, 1}}) {
+    for (auto [w, h] : { std::pair { 1, 1 }, std::pair { 1, 7 }, std::pair { 7, 1 } }) {
         TPixelBuffer buffer;
         buffer.Allocate(w, h);
         MarkPadding(buffer, 0x5A);
         FillArea(buffer, INT_MIN, INT_MIN, INT_MAX, INT_MAX, kRed);
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) EXPECT_EQ(buffer.row(y)[x], kRed);
+            for (int x = 0; x < w; ++x)
+                EXPECT_EQ(buffer.row(y)[x], kRed);
         EXPECT_TRUE(PaddingIs(buffer, 0x5A));
     }
 }

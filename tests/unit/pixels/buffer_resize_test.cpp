@@ -3,9 +3,8 @@
 #include "buffer_fixtures.h"
 #include "pixels/PixelFill.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <set>
 
 namespace kaptivus::pixels {
@@ -31,9 +30,10 @@ void ReferenceBilinear(const TPixelBuffer& s, TPixelBuffer& d)
             const int tr = (wx * (32768 - wy)) >> 15, tl = (32768 - wy) - tr;
             const int br = (wx * wy) >> 15, bl = wy - br;
             auto mix = [&](uint8_t PixelBGR::*c) {
-                return static_cast<uint8_t>((up[cl].*c * tl + up[cl + 1].*c * tr + lo[cl].*c * bl + lo[cl + 1].*c * br) >> 15);
+                return static_cast<uint8_t>(
+                    (up[cl].*c * tl + up[cl + 1].*c * tr + lo[cl].*c * bl + lo[cl + 1].*c * br) >> 15);
             };
-            d.row(y)[x] = PixelBGR{mix(&PixelBGR::b), mix(&PixelBGR::g), mix(&PixelBGR::r)};
+            d.row(y)[x] = PixelBGR { mix(&PixelBGR::b), mix(&PixelBGR::g), mix(&PixelBGR::r) };
         }
     }
 }
@@ -48,7 +48,8 @@ void ReferenceNearest(const TPixelBuffer& s, TPixelBuffer& d)
         for (int i = 0; i < s.height(); ++i) {
             std::vector<PixelBGR> line(d.width());
             for (int j = 0; j < s.width(); ++j)
-                for (int k = int(j * double(fx)); k < int(j * double(fx)) + nx && k < d.width(); ++k) line[k] = s.row(i)[j];
+                for (int k = int(j * double(fx)); k < int(j * double(fx)) + nx && k < d.width(); ++k)
+                    line[k] = s.row(i)[j];
             for (int r = int(i * double(fy)); r < int(i * double(fy)) + ny && r < d.height(); ++r)
                 std::copy(line.begin(), line.end(), d.row(r));
         }
@@ -56,25 +57,27 @@ void ReferenceNearest(const TPixelBuffer& s, TPixelBuffer& d)
     }
     const int xs = (s.width() * 65536) / d.width(), ys = (s.height() * 65536) / d.height();
     for (int y = 0; y < d.height(); ++y)
-        for (int x = 0; x < d.width(); ++x) d.row(y)[x] = s.row((y * ys) >> 16)[(x * xs) >> 16];
+        for (int x = 0; x < d.width(); ++x)
+            d.row(y)[x] = s.row((y * ys) >> 16)[(x * xs) >> 16];
 }
 
 TEST(ResizeBilinear, TwoByTwoToFourByFourWeights)
 {
     TPixelBuffer source, target;
     source.Allocate(2, 2);
-    source.row(0)[0] = PixelBGR{0, 0, 0};
-    source.row(0)[1] = PixelBGR{200, 100, 40};
-    source.row(1)[0] = PixelBGR{0, 0, 0};
-    source.row(1)[1] = PixelBGR{200, 100, 40};
+    source.row(0)[0] = PixelBGR { 0, 0, 0 };
+    source.row(0)[1] = PixelBGR { 200, 100, 40 };
+    source.row(1)[0] = PixelBGR { 0, 0, 0 };
+    source.row(1)[1] = PixelBGR { 200, 100, 40 };
     target.Allocate(4, 4);
     source.ResizeBilinear(target);
     // xs = 8192: column 3 samples column 0 with wx = 24576, three quarters of column 1.
-    EXPECT_EQ(target.row(0)[3], (PixelBGR{150, 75, 30}));
-    EXPECT_EQ(target.row(0)[1], (PixelBGR{50, 25, 10}));
-    EXPECT_EQ(target.row(0)[0], (PixelBGR{0, 0, 0}));
+    EXPECT_EQ(target.row(0)[3], (PixelBGR { 150, 75, 30 }));
+    EXPECT_EQ(target.row(0)[1], (PixelBGR { 50, 25, 10 }));
+    EXPECT_EQ(target.row(0)[0], (PixelBGR { 0, 0, 0 }));
     // Never the last source column exactly.
-    for (int y = 0; y < 4; ++y) EXPECT_NE(target.row(y)[3], source.row(0)[1]);
+    for (int y = 0; y < 4; ++y)
+        EXPECT_NE(target.row(y)[3], source.row(0)[1]);
 }
 
 TEST(ResizeBilinear, SameSizeCopiesTheBytes)
@@ -93,7 +96,8 @@ TEST(ResizeBilinear, OnePixelWideSourceReplicatesItsColumn)
     target.Allocate(5, 6);
     source.ResizeBilinear(target);
     for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(target.row(y)[x], source.row(y / 2)[0]) << x << "," << y;
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(target.row(y)[x], source.row(y / 2)[0]) << x << "," << y;
 }
 
 TEST(ResizeBilinear, MatchesThePlainRuleOnRandomPictures)
@@ -116,7 +120,7 @@ TEST(ResizeBilinear, FullHdHalfAndDoubleMatchThePlainRule)
 {
     TPixelBuffer source;
     FillRandom(source, 1920, 1080, 11);
-    for (auto [dw, dh] : {std::pair{960, 540}, std::pair{3840, 2160}}) {
+    for (auto [dw, dh] : { std::pair { 960, 540 }, std::pair { 3840, 2160 } }) {
         TPixelBuffer fast, plain;
         fast.Allocate(dw, dh);
         plain.Allocate(dw, dh);
@@ -134,14 +138,15 @@ TEST(ResizeNearest, EnlargeFigures)
     // fx = 2.5: each pixel is written Round(3.0) = 3 times from Trunc(j × 2.5).
     target.Allocate(5, 1);
     source.ResizeNearest(target);
-    EXPECT_EQ(std::vector<PixelBGR>(target.row(0), target.row(0) + 5), (std::vector<PixelBGR>{a, a, b, b, b}));
+    EXPECT_EQ(std::vector<PixelBGR>(target.row(0), target.row(0) + 5), (std::vector<PixelBGR> { a, a, b, b, b }));
 
     // 2 × 2 -> 4 × 4: fx = 2 gives Round(2.5) = 2 (ties to even): 2 × 2 blocks.
     FillRandom(source, 2, 2, 4);
     target.Allocate(4, 4);
     source.ResizeNearest(target);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(target.row(y)[x], source.row(y / 2)[x / 2]);
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(target.row(y)[x], source.row(y / 2)[x / 2]);
 }
 
 TEST(ResizeNearest, ShrinkFigures)
@@ -197,7 +202,8 @@ TEST(ResizeNearest, EnlargingCoversEveryPixel)
             target.Allocate(dw, 2 * dw / sw + 2);
             source.ResizeNearest(target);
             for (int y = 0; y < target.height(); ++y)
-                for (int x = 0; x < dw; ++x) ASSERT_EQ(target.row(y)[x], kWhite) << sw << "->" << dw << " at " << x;
+                for (int x = 0; x < dw; ++x)
+                    ASSERT_EQ(target.row(y)[x], kWhite) << sw << "->" << dw << " at " << x;
         }
 }
 
@@ -206,17 +212,20 @@ TEST(ResizeNearest, EnlargingCoversEveryPixel)
 // is never touched except by a same-size copy.
 TEST(ResizeAwkwardSizes, EveryCombinationIsSound)
 {
-    const std::pair<int, int> sizes[] = {{0, 0}, {0, 3}, {3, 0}, {1, 1}, {1, 5}, {5, 1}, {7, 3}, {3, 7}, {2, 1}};
+    const std::pair<int, int> sizes[]
+        = { { 0, 0 }, { 0, 3 }, { 3, 0 }, { 1, 1 }, { 1, 5 }, { 5, 1 }, { 7, 3 }, { 3, 7 }, { 2, 1 } };
     for (auto [sw, sh] : sizes)
         for (auto [dw, dh] : sizes)
-            for (bool bilinear : {false, true}) {
+            for (bool bilinear : { false, true }) {
                 TPixelBuffer source, target;
                 FillRandom(source, sw, sh, 12);
                 target.Allocate(dw, dh);
-                FillArea(target, 0, 0, dw, dh, PixelBGR{1, 2, 3});
+                FillArea(target, 0, 0, dw, dh, PixelBGR { 1, 2, 3 });
                 MarkPadding(target, 0xEE);
-                if (bilinear) source.ResizeBilinear(target);
-                else source.ResizeNearest(target);
+                if (bilinear)
+                    source.ResizeBilinear(target);
+                else
+                    source.ResizeNearest(target);
                 // Equal sizes copy the whole memory, padding included.
                 if (sw != dw || sh != dh) {
                     ASSERT_TRUE(PaddingIs(target, 0xEE)) << sw << "x" << sh << "->" << dw << "x" << dh;
@@ -231,9 +240,10 @@ TEST(ResizeAwkwardSizes, EveryCombinationIsSound)
                     for (int x = 0; x < dw; ++x) {
                         const PixelBGR p = target.row(y)[x];
                         if (source.isEmpty()) {
-                            EXPECT_EQ(p, (PixelBGR{1, 2, 3})); // an empty source leaves the destination
+                            EXPECT_EQ(p, (PixelBGR { 1, 2, 3 })); // an empty source leaves the destination
                         } else if (!bilinear || sw == 1 || (sw == dw && sh == dh)) {
-                            EXPECT_TRUE(colours.count(p.b | p.g << 8 | p.r << 16)) << sw << "x" << sh << "->" << dw << "x" << dh;
+                            EXPECT_TRUE(colours.count(p.b | p.g << 8 | p.r << 16))
+                                << sw << "x" << sh << "->" << dw << "x" << dh;
                         }
                     }
             }

@@ -4,19 +4,18 @@
 #include "pixels/Palettes.h"
 #include "pixels/Picture.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace kaptivus::pixels {
 namespace {
 
 using namespace testing;
 
-const DeviceFormat kDevice565{16, 16, 0xF800, 0x07E0, 0x001F};
-const DeviceFormat kDevice555{15, 16, 0x7C00, 0x03E0, 0x001F};
-const DeviceFormat kDevicePacked24{24, 24, 0xFF0000, 0x00FF00, 0x0000FF};
+const DeviceFormat kDevice565 { 16, 16, 0xF800, 0x07E0, 0x001F };
+const DeviceFormat kDevice555 { 15, 16, 0x7C00, 0x03E0, 0x001F };
+const DeviceFormat kDevicePacked24 { 24, 24, 0xFF0000, 0x00FF00, 0x0000FF };
 
 Picture PictureOf(const TPixelBuffer& buffer, PixelFormat format, const DeviceFormat& device = {})
 {
@@ -44,9 +43,8 @@ TEST(PictureRoundTrip, TrueColourLayoutsAreExact)
 {
     TPixelBuffer source, back;
     FillRandom(source, 7, 5, 21);
-    const std::pair<PixelFormat, DeviceFormat> cases[] = {
-        {PixelFormat::Bits24, {}}, {PixelFormat::Bits32, {}}, {PixelFormat::DeviceDefault, {}},
-        {PixelFormat::DeviceDefault, kDevicePacked24}};
+    const std::pair<PixelFormat, DeviceFormat> cases[] = { { PixelFormat::Bits24, {} }, { PixelFormat::Bits32, {} },
+        { PixelFormat::DeviceDefault, {} }, { PixelFormat::DeviceDefault, kDevicePacked24 } };
     for (const auto& [format, device] : cases) {
         const Picture p = PictureOf(source, format, device);
         ASSERT_TRUE(back.LoadFromBitmap(p));
@@ -63,8 +61,8 @@ TEST(PictureRoundTrip, FifteenAndSixteenBitsRoundEachChannel)
         DeviceFormat device;
         int greenBits;
     };
-    for (const Case& c : {Case{PixelFormat::Bits15, {}, 5}, Case{PixelFormat::Bits16, {}, 6},
-                          Case{PixelFormat::DeviceDefault, kDevice565, 6}, Case{PixelFormat::DeviceDefault, kDevice555, 5}}) {
+    for (const Case& c : { Case { PixelFormat::Bits15, {}, 5 }, Case { PixelFormat::Bits16, {}, 6 },
+             Case { PixelFormat::DeviceDefault, kDevice565, 6 }, Case { PixelFormat::DeviceDefault, kDevice555, 5 } }) {
         Picture p = PictureOf(source, c.format, c.device);
         ASSERT_TRUE(back.LoadFromBitmap(p));
         for (int y = 0; y < 6; ++y)
@@ -84,20 +82,20 @@ TEST(PictureRoundTrip, FifteenAndSixteenBitsRoundEachChannel)
 
 TEST(PictureRoundTrip, IndexedFormatsHoldOnlyTableColoursAndKeepThemExactly)
 {
-    const std::pair<PixelFormat, const std::vector<Color>*> cases[] = {
-        {PixelFormat::Bits1, &MonochromePalette()},
-        {PixelFormat::Bits4, &StandardPalette16()},
-        {PixelFormat::Bits8, &HalftonePalette256()}};
+    const std::pair<PixelFormat, const std::vector<Color>*> cases[] = { { PixelFormat::Bits1, &MonochromePalette() },
+        { PixelFormat::Bits4, &StandardPalette16() }, { PixelFormat::Bits8, &HalftonePalette256() } };
     for (const auto& [format, table] : cases) {
         TPixelBuffer source, back;
         FillRandom(source, 11, 5, 23);
         ASSERT_TRUE(back.LoadFromBitmap(PictureOf(source, format)));
         for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 11; ++x) ASSERT_TRUE(InTable(*table, back.row(y)[x])) << int(format);
+            for (int x = 0; x < 11; ++x)
+                ASSERT_TRUE(InTable(*table, back.row(y)[x])) << int(format);
 
         // Every table colour survives exactly, in a row of odd width.
         source.Allocate(int(table->size()), 1);
-        for (size_t i = 0; i < table->size(); ++i) source.row(0)[i] = ColorToPixel((*table)[i]);
+        for (size_t i = 0; i < table->size(); ++i)
+            source.row(0)[i] = ColorToPixel((*table)[i]);
         ASSERT_TRUE(back.LoadFromBitmap(PictureOf(source, format)));
         EXPECT_EQ(Bytes(back), Bytes(source)) << int(format);
     }
@@ -118,7 +116,7 @@ TEST(PictureRoundTrip, TheAsymmetricFKeepsItsShapeAndColours)
 // comes back is what the format can hold, pixel for pixel.
 TEST(PictureRoundTrip, AwkwardSizesInEveryFormat)
 {
-    const std::pair<int, int> sizes[] = {{1, 1}, {1, 6}, {6, 1}, {3, 3}, {9, 2}, {17, 1}};
+    const std::pair<int, int> sizes[] = { { 1, 1 }, { 1, 6 }, { 6, 1 }, { 3, 3 }, { 9, 2 }, { 17, 1 } };
     for (auto [w, h] : sizes)
         for (int i = 0; i <= 7; ++i) {
             TPixelBuffer source, back;
@@ -134,8 +132,8 @@ TEST(PictureRoundTrip, AwkwardSizesInEveryFormat)
                     if (i == 1) expected = ColorToPixel(MonochromePalette()[NearestIndex(MonochromePalette(), s)]);
                     if (i == 2) expected = ColorToPixel(StandardPalette16()[NearestIndex(StandardPalette16(), s)]);
                     if (i == 3) expected = ColorToPixel(HalftonePalette256()[NearestIndex(HalftonePalette256(), s)]);
-                    if (i == 4) expected = PixelBGR{Through(s.b, 5), Through(s.g, 5), Through(s.r, 5)};
-                    if (i == 5) expected = PixelBGR{Through(s.b, 5), Through(s.g, 6), Through(s.r, 5)};
+                    if (i == 4) expected = PixelBGR { Through(s.b, 5), Through(s.g, 5), Through(s.r, 5) };
+                    if (i == 5) expected = PixelBGR { Through(s.b, 5), Through(s.g, 6), Through(s.r, 5) };
                     ASSERT_EQ(b, expected) << w << "x" << h << " format index " << i << " at " << x << "," << y;
                 }
         }
@@ -162,29 +160,30 @@ TEST(PictureRawBits, EachFormatStoresTheExpectedBits)
     EXPECT_EQ(p16.bits()[0] | p16.bits()[1] << 8, 0xF800);
     EXPECT_EQ(p16.bits()[4] | p16.bits()[5] << 8, 0x001F);
     const Picture p32 = PictureOf(red, PixelFormat::Bits32);
-    EXPECT_EQ(std::vector<uint8_t>(p32.bits().begin(), p32.bits().begin() + 4), (std::vector<uint8_t>{0, 0, 255, 0}));
+    EXPECT_EQ(
+        std::vector<uint8_t>(p32.bits().begin(), p32.bits().begin() + 4), (std::vector<uint8_t> { 0, 0, 255, 0 }));
     const Picture p24 = PictureOf(red, PixelFormat::Bits24);
-    EXPECT_EQ(std::vector<uint8_t>(p24.bits().begin(), p24.bits().begin() + 3), (std::vector<uint8_t>{0, 0, 255}));
+    EXPECT_EQ(std::vector<uint8_t>(p24.bits().begin(), p24.bits().begin() + 3), (std::vector<uint8_t> { 0, 0, 255 }));
 }
 
 TEST(PictureNearest, MonochromeSplitsAtHalfTheBrightnessSum)
 {
     // Least squared distance to black or white: white from r + g + b = 383 on.
     Picture p = Picture::create(2, 1, PixelFormat::Bits1);
-    p.setPixel(0, 0, PixelBGR{127, 128, 127});
-    p.setPixel(1, 0, PixelBGR{128, 128, 127});
+    p.setPixel(0, 0, PixelBGR { 127, 128, 127 });
+    p.setPixel(1, 0, PixelBGR { 128, 128, 127 });
     EXPECT_EQ(p.pixel(0, 0), kBlack);
     EXPECT_EQ(p.pixel(1, 0), kWhite);
 }
 
 TEST(PictureNearest, FastMapAgreesWithAPlainScan)
 {
-    for (const auto* table : {&MonochromePalette(), &StandardPalette16(), &HalftonePalette256()}) {
+    for (const auto* table : { &MonochromePalette(), &StandardPalette16(), &HalftonePalette256() }) {
         const NearestColorMap map(*table);
         for (int r = 0; r < 256; r += 5)
             for (int g = 0; g < 256; g += 3)
                 for (int b = 0; b < 256; b += 7) {
-                    const PixelBGR p{uint8_t(b), uint8_t(g), uint8_t(r)};
+                    const PixelBGR p { uint8_t(b), uint8_t(g), uint8_t(r) };
                     ASSERT_EQ(map.indexOf(p), NearestIndex(*table, p)) << r << "," << g << "," << b;
                 }
     }
@@ -192,11 +191,11 @@ TEST(PictureNearest, FastMapAgreesWithAPlainScan)
 
 TEST(PictureNearest, TiesGoToTheLowestIndex)
 {
-    const std::vector<Color> table{0x0000FF, 0x000000, 0x0000FF, 0xFFFFFF};
+    const std::vector<Color> table { 0x0000FF, 0x000000, 0x0000FF, 0xFFFFFF };
     EXPECT_EQ(NearestIndex(table, kRed), 0);
     EXPECT_EQ(NearestColorMap(table).indexOf(kRed), 0);
-    const std::vector<Color> symmetric{0x000010, 0x000030};
-    EXPECT_EQ(NearestColorMap(symmetric).indexOf(PixelBGR{0, 0, 0x20}), 0);
+    const std::vector<Color> symmetric { 0x000010, 0x000030 };
+    EXPECT_EQ(NearestColorMap(symmetric).indexOf(PixelBGR { 0, 0, 0x20 }), 0);
     EXPECT_EQ(NearestColorMap({}).indexOf(kRed), 0);
 }
 
@@ -204,11 +203,11 @@ TEST(PictureNearest, ConversionToAnOwnTableUsesThatTable)
 {
     // An 8-bit picture with its own table (a decoded file) keeps drawing into it.
     Picture p = Picture::create(2, 1, PixelFormat::Bits8);
-    p.setPalette({0x000000, 0x00FF00, 0xFFFFFF});
+    p.setPalette({ 0x000000, 0x00FF00, 0xFFFFFF });
     TPixelBuffer source;
     source.Allocate(2, 1);
-    source.row(0)[0] = PixelBGR{10, 240, 5};
-    source.row(0)[1] = PixelBGR{250, 250, 250};
+    source.row(0)[0] = PixelBGR { 10, 240, 5 };
+    source.row(0)[1] = PixelBGR { 250, 250, 250 };
     source.DrawTo(p, 0, 0);
     EXPECT_EQ(p.bits()[0], 1);
     EXPECT_EQ(p.bits()[1], 2);
@@ -236,7 +235,7 @@ TEST(PictureConvert, SameFormatAndCustomChangeNothing)
     TPixelBuffer source;
     FillRandom(source, 4, 4, 30);
     Picture p = PictureOf(source, PixelFormat::Bits8);
-    p.setPalette({0xFFFFFF});
+    p.setPalette({ 0xFFFFFF });
     const std::vector<uint8_t> before = p.bits();
     p.convertTo(PixelFormat::Bits8);
     EXPECT_EQ(p.bits(), before);
@@ -263,15 +262,16 @@ TEST(BufferLoadDraw, DrawIsClippedToThePicture)
     struct Case {
         int x, y;
     };
-    for (const Case c : {Case{0, 0}, Case{-2, -1}, Case{3, 2}, Case{-6, 0}, Case{6, 5}, Case{INT_MAX, INT_MAX},
-                         Case{INT_MIN, INT_MIN}, Case{-5, -4}}) {
+    for (const Case c : { Case { 0, 0 }, Case { -2, -1 }, Case { 3, 2 }, Case { -6, 0 }, Case { 6, 5 },
+             Case { INT_MAX, INT_MAX }, Case { INT_MIN, INT_MIN }, Case { -5, -4 } }) {
         Picture p = Picture::create(7, 5, PixelFormat::Bits24);
         f.DrawTo(p, c.x, c.y);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 7; ++x) {
                 const int64_t sx = int64_t(x) - c.x, sy = int64_t(y) - c.y;
                 const bool inside = sx >= 0 && sy >= 0 && sx < 6 && sy < 5;
-                ASSERT_EQ(p.pixel(x, y), inside ? f.row(int(sy))[sx] : kBlack) << c.x << "," << c.y << " at " << x << "," << y;
+                ASSERT_EQ(p.pixel(x, y), inside ? f.row(int(sy))[sx] : kBlack)
+                    << c.x << "," << c.y << " at " << x << "," << y;
             }
     }
     TPixelBuffer empty;
@@ -286,13 +286,15 @@ TEST(BufferLoadDraw, DrawOntoSubByteFormatsKeepsNeighbours)
 {
     // 1 and 4 bits pack several pixels a byte: a draw at an odd column must
     // leave the other pixels of the byte alone.
-    for (PixelFormat format : {PixelFormat::Bits1, PixelFormat::Bits4}) {
+    for (PixelFormat format : { PixelFormat::Bits1, PixelFormat::Bits4 }) {
         Picture p = Picture::create(11, 2, format);
-        for (int x = 0; x < 11; ++x) p.setPixel(x, 0, kWhite);
+        for (int x = 0; x < 11; ++x)
+            p.setPixel(x, 0, kWhite);
         TPixelBuffer dot;
         dot.Allocate(3, 1); // black
         dot.DrawTo(p, 3, 0);
-        for (int x = 0; x < 11; ++x) EXPECT_EQ(p.pixel(x, 0), (x >= 3 && x < 6) ? kBlack : kWhite) << x;
+        for (int x = 0; x < 11; ++x)
+            EXPECT_EQ(p.pixel(x, 0), (x >= 3 && x < 6) ? kBlack : kWhite) << x;
     }
 }
 

@@ -3,16 +3,15 @@
 #include "pixels/Palettes.h"
 #include "pixels/Picture.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
+#include <gtest/gtest.h>
 #include <set>
 
 namespace kaptivus::pixels {
 namespace {
 
-const DeviceFormat kDevice565{16, 16, 0xF800, 0x07E0, 0x001F};
-const DeviceFormat kDevice555{15, 16, 0x7C00, 0x03E0, 0x001F};
+const DeviceFormat kDevice565 { 16, 16, 0xF800, 0x07E0, 0x001F };
+const DeviceFormat kDevice555 { 15, 16, 0x7C00, 0x03E0, 0x001F };
 
 TEST(PictureCreate, LayoutOfEachFormat)
 {
@@ -21,10 +20,10 @@ TEST(PictureCreate, LayoutOfEachFormat)
         int storageBits, stride, paletteSize;
     };
     // Width 5: 1 bit -> 1 byte, 4 bits -> 3, 8 -> 5, 16 -> 10, 24 -> 15, 32 -> 20; padded to 4.
-    for (const Case c : {Case{PixelFormat::Bits1, 1, 4, 2}, Case{PixelFormat::Bits4, 4, 4, 16},
-                         Case{PixelFormat::Bits8, 8, 8, 256}, Case{PixelFormat::Bits15, 16, 12, 0},
-                         Case{PixelFormat::Bits16, 16, 12, 0}, Case{PixelFormat::Bits24, 24, 16, 0},
-                         Case{PixelFormat::Bits32, 32, 20, 0}, Case{PixelFormat::DeviceDefault, 32, 20, 0}}) {
+    for (const Case c : { Case { PixelFormat::Bits1, 1, 4, 2 }, Case { PixelFormat::Bits4, 4, 4, 16 },
+             Case { PixelFormat::Bits8, 8, 8, 256 }, Case { PixelFormat::Bits15, 16, 12, 0 },
+             Case { PixelFormat::Bits16, 16, 12, 0 }, Case { PixelFormat::Bits24, 24, 16, 0 },
+             Case { PixelFormat::Bits32, 32, 20, 0 }, Case { PixelFormat::DeviceDefault, 32, 20, 0 } }) {
         const Picture p = Picture::create(5, 3, c.format);
         EXPECT_EQ(p.width(), 5);
         EXPECT_EQ(p.height(), 3);
@@ -33,7 +32,7 @@ TEST(PictureCreate, LayoutOfEachFormat)
         EXPECT_EQ(p.stride(), c.stride) << int(c.format);
         EXPECT_EQ(int(p.palette().size()), c.paletteSize) << int(c.format);
         EXPECT_GE(p.bits().size(), size_t(c.stride) * 3);
-        EXPECT_EQ(p.pixel(4, 2), (PixelBGR{0, 0, 0})) << "a new picture is black";
+        EXPECT_EQ(p.pixel(4, 2), (PixelBGR { 0, 0, 0 })) << "a new picture is black";
     }
 }
 
@@ -54,7 +53,7 @@ TEST(PictureCreate, MasksInEffect)
 TEST(PictureCreate, PalettesOfTheIndexedFormats)
 {
     const Picture mono = Picture::create(1, 1, PixelFormat::Bits1);
-    EXPECT_EQ(mono.palette(), (std::vector<Color>{0x000000, 0xFFFFFF}));
+    EXPECT_EQ(mono.palette(), (std::vector<Color> { 0x000000, 0xFFFFFF }));
     const Picture four = Picture::create(1, 1, PixelFormat::Bits4);
     const std::vector<Color>& p16 = four.palette();
     EXPECT_EQ(p16[0], 0x000000u);
@@ -82,19 +81,20 @@ TEST(PictureCreate, UnusableSizesAndLayoutsGiveEmptyPictures)
     EXPECT_TRUE(Picture::create(INT_MAX, INT_MAX, PixelFormat::Bits32).isEmpty());
     EXPECT_TRUE(Picture::create(70000, 70000, PixelFormat::Bits24).isEmpty());
     EXPECT_TRUE(Picture::create(4, 4, PixelFormat::Custom).isEmpty());
-    EXPECT_TRUE(Picture::create(4, 4, PixelFormat::DeviceDefault, DeviceFormat{8, 8, 0, 0, 0}).isEmpty());
-    EXPECT_TRUE(Picture::create(4, 4, PixelFormat::DeviceDefault, DeviceFormat{24, 32, 0xFF, 0xFF, 0xFF00}).isEmpty());
+    EXPECT_TRUE(Picture::create(4, 4, PixelFormat::DeviceDefault, DeviceFormat { 8, 8, 0, 0, 0 }).isEmpty());
+    EXPECT_TRUE(
+        Picture::create(4, 4, PixelFormat::DeviceDefault, DeviceFormat { 24, 32, 0xFF, 0xFF, 0xFF00 }).isEmpty());
     EXPECT_EQ(Picture::create(0, 0, PixelFormat::Bits8).format(), PixelFormat::Bits8);
 }
 
 TEST(PictureAdopt, TakesConsistentRows)
 {
-    std::vector<uint8_t> bits{10, 20, 30, 0, 40, 50, 60, 0, // row 0
-                              70, 80, 90, 0, 1, 2, 3, 0};   // row 1
+    std::vector<uint8_t> bits { 10, 20, 30, 0, 40, 50, 60, 0, // row 0
+        70, 80, 90, 0, 1, 2, 3, 0 }; // row 1
     const Picture p = Picture::adopt(2, 2, PixelFormat::DeviceDefault, {}, std::move(bits), 8);
     ASSERT_EQ(p.height(), 2);
-    EXPECT_EQ(p.pixel(1, 0), (PixelBGR{40, 50, 60}));
-    EXPECT_EQ(p.pixel(0, 1), (PixelBGR{70, 80, 90}));
+    EXPECT_EQ(p.pixel(1, 0), (PixelBGR { 40, 50, 60 }));
+    EXPECT_EQ(p.pixel(0, 1), (PixelBGR { 70, 80, 90 }));
 }
 
 TEST(PictureAdopt, InconsistentDataNeverReadsOutOfBounds)
@@ -103,7 +103,7 @@ TEST(PictureAdopt, InconsistentDataNeverReadsOutOfBounds)
     Picture p = Picture::adopt(2, 3, PixelFormat::Bits24, {}, std::vector<uint8_t>(8 + 6, 7), 8);
     EXPECT_EQ(p.height(), 2);
     EXPECT_GE(p.bits().size(), size_t(p.stride()) * 2);
-    EXPECT_EQ(p.pixel(1, 1), (PixelBGR{7, 7, 7}));
+    EXPECT_EQ(p.pixel(1, 1), (PixelBGR { 7, 7, 7 }));
     // A stride shorter than a row, no data, bad sizes.
     EXPECT_TRUE(Picture::adopt(4, 2, PixelFormat::Bits24, {}, std::vector<uint8_t>(100), 8).isEmpty());
     EXPECT_TRUE(Picture::adopt(4, 2, PixelFormat::Bits24, {}, {}, 12).isEmpty());
@@ -116,28 +116,28 @@ TEST(PictureAdopt, InconsistentDataNeverReadsOutOfBounds)
 TEST(PictureAdopt, UnalignedStrideIsRepacked)
 {
     // 24 bits, width 1, rows of 3 bytes back to back.
-    const Picture p = Picture::adopt(1, 3, PixelFormat::Bits24, {}, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 3);
+    const Picture p = Picture::adopt(1, 3, PixelFormat::Bits24, {}, { 1, 2, 3, 4, 5, 6, 7, 8, 9 }, 3);
     ASSERT_EQ(p.height(), 3);
     EXPECT_EQ(p.stride(), 4);
-    EXPECT_EQ(p.pixel(0, 2), (PixelBGR{7, 8, 9}));
+    EXPECT_EQ(p.pixel(0, 2), (PixelBGR { 7, 8, 9 }));
 }
 
 TEST(PictureAdopt, CustomLayouts)
 {
     // 16 bits with masks for blue in the high bits: 0x001F red, 0x07E0 green, 0xF800 blue.
-    Picture bgr565 = Picture::adopt(1, 1, PixelFormat::Custom, {}, {0x00, 0xF8, 0, 0}, 4, 16, 0x001F, 0x07E0, 0xF800);
+    Picture bgr565 = Picture::adopt(1, 1, PixelFormat::Custom, {}, { 0x00, 0xF8, 0, 0 }, 4, 16, 0x001F, 0x07E0, 0xF800);
     ASSERT_FALSE(bgr565.isEmpty());
-    EXPECT_EQ(bgr565.pixel(0, 0), (PixelBGR{255, 0, 0}));
+    EXPECT_EQ(bgr565.pixel(0, 0), (PixelBGR { 255, 0, 0 }));
     // 2 bits per pixel with a table set afterwards.
-    Picture two = Picture::adopt(4, 1, PixelFormat::Custom, {}, {0b00011011, 0, 0, 0}, 4, 2);
-    two.setPalette({0x000000, 0x0000FF, 0x00FF00, 0xFF0000});
-    EXPECT_EQ(two.pixel(0, 0), (PixelBGR{0, 0, 0}));
-    EXPECT_EQ(two.pixel(1, 0), (PixelBGR{0, 0, 255}));
-    EXPECT_EQ(two.pixel(3, 0), (PixelBGR{255, 0, 0}));
+    Picture two = Picture::adopt(4, 1, PixelFormat::Custom, {}, { 0b00011011, 0, 0, 0 }, 4, 2);
+    two.setPalette({ 0x000000, 0x0000FF, 0x00FF00, 0xFF0000 });
+    EXPECT_EQ(two.pixel(0, 0), (PixelBGR { 0, 0, 0 }));
+    EXPECT_EQ(two.pixel(1, 0), (PixelBGR { 0, 0, 255 }));
+    EXPECT_EQ(two.pixel(3, 0), (PixelBGR { 255, 0, 0 }));
     // An index beyond a short table reads as black instead of beyond the table.
-    two.setPalette({0xFFFFFF});
-    EXPECT_EQ(two.pixel(3, 0), (PixelBGR{0, 0, 0}));
-    EXPECT_EQ(two.pixel(0, 0), (PixelBGR{255, 255, 255}));
+    two.setPalette({ 0xFFFFFF });
+    EXPECT_EQ(two.pixel(3, 0), (PixelBGR { 0, 0, 0 }));
+    EXPECT_EQ(two.pixel(0, 0), (PixelBGR { 255, 255, 255 }));
 }
 
 TEST(PictureBits, BitsPerPixelOfEachFormat)
@@ -152,16 +152,17 @@ TEST(PictureBits, BitsPerPixelOfEachFormat)
     EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::DeviceDefault)), 24);
     EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::DeviceDefault, kDevice565)), 16);
     EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::DeviceDefault, kDevice555)), 15);
-    const Picture custom = Picture::adopt(1, 1, PixelFormat::Custom, kDevice565, {0, 0, 0, 0}, 4, 32, 0xFF, 0xFF00, 0xFF0000);
+    const Picture custom
+        = Picture::adopt(1, 1, PixelFormat::Custom, kDevice565, { 0, 0, 0, 0 }, 4, 32, 0xFF, 0xFF00, 0xFF0000);
     EXPECT_EQ(PixelFormatBits(custom), 16);
 }
 
 TEST(PictureBits, ComboBoxIndexes)
 {
-    const PixelFormat expected[] = {PixelFormat::DeviceDefault, PixelFormat::Bits1,  PixelFormat::Bits4,
-                                    PixelFormat::Bits8,         PixelFormat::Bits15, PixelFormat::Bits16,
-                                    PixelFormat::Bits24,        PixelFormat::Bits32};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(PixelFormatForIndex(i), expected[i]) << i;
+    const PixelFormat expected[] = { PixelFormat::DeviceDefault, PixelFormat::Bits1, PixelFormat::Bits4,
+        PixelFormat::Bits8, PixelFormat::Bits15, PixelFormat::Bits16, PixelFormat::Bits24, PixelFormat::Bits32 };
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(PixelFormatForIndex(i), expected[i]) << i;
     EXPECT_EQ(PixelFormatForIndex(-1), PixelFormat::DeviceDefault);
     EXPECT_EQ(PixelFormatForIndex(8), PixelFormat::DeviceDefault);
 }
@@ -177,7 +178,8 @@ TEST(PictureBits, RecognisingHeaders)
     EXPECT_EQ(RecognisePixelFormat(24, 0, 0, 0), PixelFormat::Bits24);
     EXPECT_EQ(RecognisePixelFormat(32, 0, 0, 0), PixelFormat::Bits32);
     EXPECT_EQ(RecognisePixelFormat(32, 0xFF0000, 0xFF00, 0xFF), PixelFormat::Custom);
-    for (int odd : {0, 2, 3, 12, 48, 64, -8}) EXPECT_EQ(RecognisePixelFormat(odd, 0, 0, 0), PixelFormat::Custom) << odd;
+    for (int odd : { 0, 2, 3, 12, 48, 64, -8 })
+        EXPECT_EQ(RecognisePixelFormat(odd, 0, 0, 0), PixelFormat::Custom) << odd;
 }
 
 TEST(PictureTransparency, KeptThroughCopiesAndConversions)
