@@ -2,6 +2,7 @@
 // bounded, every line is checked, and any error names its line.
 #include "config/RegistryFormat.h"
 
+#include "config/DocumentBuilder.h"
 #include "config/Utf8.h"
 
 #include <algorithm>
@@ -218,7 +219,7 @@ private:
 
     std::vector<std::string_view> m_lines;
     size_t m_index = 0;
-    RegistryDocument m_document;
+    DocumentBuilder m_document;
     std::optional<size_t> m_key; // section that values go to
     bool m_skipping = false;     // inside a [-KEY] deletion: its values are ignored
 };
@@ -245,7 +246,7 @@ ParseResult Parser::run()
         std::string problem = parseLine(trimLeft(m_lines[m_index]));
         if (!problem.empty()) return {std::nullopt, std::move(problem)};
     }
-    return {std::move(m_document), {}};
+    return {m_document.finish(), {}};
 }
 
 std::string Parser::parseLine(std::string_view line)
@@ -265,11 +266,10 @@ std::string Parser::parseSection(std::string_view line)
     if (m_skipping) path.remove_prefix(1);
     if (!isValidKeyPath(path)) return error("invalid key path");
     if (m_skipping) {
-        m_document.removeKeyTree(path);
+        m_document.removeTree(path);
         return {};
     }
-    const RegistryKeyData& key = m_document.ensureKey(path);
-    m_key = static_cast<size_t>(&key - m_document.keys.data());
+    m_key = m_document.ensureKey(path);
     return {};
 }
 
@@ -287,9 +287,8 @@ std::string Parser::parseValue(std::string_view line)
     std::string problem = parseData(trimLeft(line.substr(pos + 1)), value, erase);
     if (!problem.empty()) return problem;
     if (!m_key) return m_skipping ? std::string() : error("value outside of a key");
-    RegistryKeyData& key = m_document.keys[*m_key];
     if (erase) {
-        key.removeValue(value.name);
+        m_document.removeValue(*m_key, value.name);
         return {};
     }
     std::string written;
@@ -298,7 +297,7 @@ std::string Parser::parseValue(std::string_view line)
         end = written.find('\n', start);
         if (end - start > kMaxRegistryLineBytes) return error("value too long");
     }
-    key.setValue(std::move(value));
+    m_document.setValue(*m_key, std::move(value));
     return {};
 }
 

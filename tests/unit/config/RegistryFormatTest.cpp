@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 using namespace kaptivus::config;
 using ::testing::HasSubstr;
 
@@ -190,4 +192,25 @@ TEST(RegistryFormat, LongTextIsWrittenSoThatItReadsBack)
     const std::string written = serializeRegistry(doc);
     EXPECT_THAT(written, HasSubstr("\"Long\"=hex(1):"));
     EXPECT_EQ(parseOk(written), doc);
+}
+
+// Regression: lookups by scanning made a 4 MiB file of small values take minutes to read.
+TEST(RegistryFormat, FileAtTheSizeLimitReadsInLinearTime)
+{
+    std::string values = kHeader + "[K]\n";
+    std::string sections = kHeader;
+    size_t count = 0;
+    while (values.size() < kMaxRegistryFileBytes - 64 && sections.size() < kMaxRegistryFileBytes - 64) {
+        values += "\"v" + std::to_string(count) + "\"=dword:1\n\"v" + std::to_string(count / 2) + "\"=-\n";
+        sections += "[k" + std::to_string(count) + "\\s]\n[-k" + std::to_string(count / 2) + "]\n";
+        ++count;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const RegistryDocument manyValues = parseOk(values);
+    const RegistryDocument manySections = parseOk(sections);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(manyValues.keys.size(), 1u);
+    EXPECT_EQ(manyValues.keys[0].values.size(), count - (count + 1) / 2);
+    EXPECT_GT(manySections.keys.size(), 1000u);
+    EXPECT_LT(elapsed, std::chrono::seconds(20)); // scanning lookups took minutes
 }
