@@ -152,8 +152,8 @@ FramedSize ComputeFramedSize(bool explicitSize, int width, int height, int perce
     int64_t ph = explicitSize ? height : ScaleByPercent(height, percent);
     pw = std::max<int64_t>(pw, 0);
     ph = std::max<int64_t>(ph, 0);
-    // Each side is below 2^62 here and the frame adds at most 40, so the
-    // product of the clamped sides cannot overflow 64 bits.
+    // Sides clamped to the int range plus at most 40 of frame: the 64-bit
+    // product cannot overflow, where a 32-bit one wraps for sides over 46,340.
     const int64_t W = std::min<int64_t>(pw, INT32_MAX) + 2 * frame;
     const int64_t H = std::min<int64_t>(ph, INT32_MAX) + 2 * frame;
     if (W * H > kMaxFramedPixels) {
