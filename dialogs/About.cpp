@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -85,41 +87,52 @@ void TAboutBox1::buildPanel()
     ProgramIcon->setScaledContents(true);
     ProgramIcon->setPixmap(kaptivus::dialogs::ProgramPicture(QSize(109, 129)));
 
-    ProductName = makeLabel(Panel1, "ProductName", QStringLiteral("Kaptivus2000"), QRect(124, 16, 204, 40));
-    ProductName->setFont(boldFont(font(), 32, true));
-    setTextColour(ProductName, Qt::red);
-
-    Version = makeLabel(Panel1, "Version", QStringLiteral("Version v5.10 complète"), QRect(124, 64, 204, 20));
+    Version = makeLabel(Panel1, "Version", QStringLiteral("Version v5.10 complète"), QRect(125, 20, 199, 20));
     Version->setFont(boldFont(font()));
     setTextColour(Version, Qt::red);
+    Label3 = makeLabel(Panel1, "Label3", QStringLiteral("Utilitaire de capture d'écran"), QRect(125, 48, 199, 40));
+    Label3->setWordWrap(true);
 
-    Label3 = makeLabel(Panel1, "Label3", QStringLiteral("Utilitaire de capture d'écran"), QRect(124, 92, 204, 20));
+    // The name in its large type needs the panel's whole width, under the picture.
+    ProductName = makeLabel(Panel1, "ProductName", QStringLiteral("Kaptivus2000"), QRect(4, 140, 324, 44));
+    ProductName->setFont(boldFont(font(), 32, true));
+    ProductName->setAlignment(Qt::AlignCenter);
+    setTextColour(ProductName, Qt::red);
+
     Label4 = makeLabel(Panel1, "Label4",
                        QStringLiteral("Captures du bureau, d'une fenêtre, d'une zone ou d'un objet, "
                                       "à imprimer, enregistrer ou copier."),
-                       QRect(16, 148, 300, 48));
+                       QRect(10, 188, 312, 34));
     Label4->setWordWrap(true);
 }
 
 void TAboutBox1::buildLinks()
 {
     const QColor blue(0, 0, 255);
-    Label1 = makeLabel(Panel1, "Label1", QStringLiteral("E-Mail "), QRect(16, 212, 100, 20));
-    Label1->setFont(boldFont(font()));
+    Label1 = makeLabel(Panel1, "Label1", QStringLiteral("E-Mail "), QRect());
+    Label2 = makeLabel(Panel1, "Label2", QStringLiteral("Page d'accueil"), QRect());
     Label7 = new TLinkLabel(QString::fromLatin1(EMailAddress), Panel1);
-    Label7->setObjectName(QStringLiteral("Label7"));
-    Label7->setTextFormat(Qt::PlainText);
-    Label7->setGeometry(120, 212, 204, 20);
-    Label7->setToolTip(QStringLiteral("Pour m'envoyer un e-mail"));
-
-    Label2 = makeLabel(Panel1, "Label2", QStringLiteral("Page d'accueil"), QRect(16, 240, 100, 20));
-    Label2->setFont(boldFont(font()));
     Label12 = new TLinkLabel(QString::fromLatin1(HomePage), Panel1);
+    Label7->setObjectName(QStringLiteral("Label7"));
     Label12->setObjectName(QStringLiteral("Label12"));
-    Label12->setTextFormat(Qt::PlainText);
-    Label12->setGeometry(120, 240, 204, 20);
+    Label7->setToolTip(QStringLiteral("Pour m'envoyer un e-mail"));
     Label12->setToolTip(QStringLiteral("Visitez ma page d'accueil"));
 
+    // Captions in one column, each link right of it, as wide as the panel allows.
+    const QFont bold = boldFont(font());
+    const QFontMetrics metrics(bold);
+    const int captionWidth =
+        std::max(metrics.horizontalAdvance(Label1->text()), metrics.horizontalAdvance(Label2->text())) + 2;
+    const int linkLeft = 10 + captionWidth + 6;
+    const int linkWidth = Panel1->width() - 6 - linkLeft;
+    int top = 228;
+    for (auto [caption, link] : {std::pair<QLabel*, TLinkLabel*>{Label1, Label7}, {Label2, Label12}}) {
+        caption->setFont(bold);
+        caption->setGeometry(10, top, captionWidth, 20);
+        link->setTextFormat(Qt::PlainText);
+        link->setGeometry(linkLeft, top, linkWidth, 20);
+        top += 24;
+    }
     for (TLinkLabel* link : {Label7, Label12}) {
         link->setFont(boldFont(font(), 0, true));
         setTextColour(link, blue);

@@ -28,7 +28,7 @@ class TAboutBox1 : public QDialog {
     Q_OBJECT
 public:
     static constexpr const char* EMailAddress = "kaptivus2000@example.org";
-    static constexpr const char* HomePage = "https://kaptivus2000.example.org/";
+    static constexpr const char* HomePage = "https://kaptivus.example.org/";
 
     explicit TAboutBox1(QWidget* parent = nullptr);
 

@@ -62,13 +62,19 @@ TEST(AboutBox, HasItsCaptionSizeAndTexts)
     EXPECT_EQ(box.Label1->text(), "E-Mail ");
     EXPECT_EQ(box.Label2->text(), "Page d'accueil");
     EXPECT_EQ(box.Label7->text(), "kaptivus2000@example.org");
-    EXPECT_EQ(box.Label12->text(), "https://kaptivus2000.example.org/");
+    EXPECT_EQ(box.Label12->text(), "https://kaptivus.example.org/");
     EXPECT_EQ(box.Label7->toolTip(), "Pour m'envoyer un e-mail");
     EXPECT_EQ(box.Label12->toolTip(), "Visitez ma page d'accueil");
     for (QLabel* link : {static_cast<QLabel*>(box.Label7), static_cast<QLabel*>(box.Label12)}) {
         EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         EXPECT_TRUE(link->font().bold() && link->font().underline());
         EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    }
+    for (QLabel* label : box.findChildren<QLabel*>()) {
+        if (label->wordWrap() || label->text().isEmpty())
+            continue;
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->contentsRect().width())
+            << label->objectName().toStdString() << " is cut";
     }
     EXPECT_EQ(box.OKButton->text(), "OK");
     EXPECT_TRUE(box.OKButton->isDefault());
@@ -111,7 +117,7 @@ TEST(AboutBox, LinksOpenTheirAddresses)
     EXPECT_TRUE(clickAndCollectMessages(box.Label12).empty());
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0], QUrl("mailto:kaptivus2000@example.org"));
-    EXPECT_EQ(opened[1], QUrl("https://kaptivus2000.example.org/"));
+    EXPECT_EQ(opened[1], QUrl("https://kaptivus.example.org/"));
     EXPECT_TRUE(box.isVisible());
 }
 
