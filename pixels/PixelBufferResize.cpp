@@ -45,7 +45,7 @@ void EnlargeNearest(const TPixelBuffer& source, TPixelBuffer& destination, float
 // and the 15-bit fraction towards the right one.
 struct BilinearColumns {
     std::vector<uint32_t> offsets;
-    std::vector<uint32_t> fractions;
+    std::vector<uint16_t> fractions; // below 32768
 };
 
 BilinearColumns ColumnsFor(int sourceWidth, int destinationWidth)
@@ -59,7 +59,7 @@ BilinearColumns ColumnsFor(int sourceWidth, int destinationWidth)
     for (int x = 0; x < destinationWidth; ++x) {
         const uint64_t fx = static_cast<uint64_t>(x) * xs;
         columns.offsets[static_cast<size_t>(x)] = static_cast<uint32_t>((fx >> 15) * 3);
-        columns.fractions[static_cast<size_t>(x)] = static_cast<uint32_t>(fx & 32767u);
+        columns.fractions[static_cast<size_t>(x)] = static_cast<uint16_t>(fx & 32767u);
     }
     return columns;
 }
@@ -135,37 +135,59 @@ private:
     std::vector<Pair> m_pairs;
 };
 
-// The same sums as BilinearPixel, three channels in one go. pmaddwd takes
-// signed 16-bit weights, so the one weight that can reach 32768 (top left,
-// when both fractions are 0) is left to the scalar path, and so is the last
-// pixel of a row, whose 4-byte store would reach into the padding.
+// (a × b) >> 15 in each 16-bit lane, for products below 2^31.
+inline __m128i MulShift15(__m128i a, __m128i b)
+{
+    return _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epu16(a, b), 1), _mm_srli_epi16(_mm_mullo_epi16(a, b), 15));
+}
+
+// One pixel from its two pairs and its weights (top left | top right << 16,
+// bottom left | bottom right << 16, in every 32-bit lane). Four bytes are
+// stored: the fourth is the next pixel's first, written right after.
+inline void StorePair(__m128i upper, __m128i lower, __m128i topWeights, __m128i bottomWeights, uint8_t* out)
+{
+    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(upper, topWeights), _mm_madd_epi16(lower, bottomWeights));
+    const __m128i scaled = _mm_srli_epi32(sum, 15);
+    const int value = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(scaled, scaled), scaled));
+    std::memcpy(out, &value, 4);
+}
+
+// The same sums as BilinearPixel, three channels at once and the weights of
+// four pixels at once. pmaddwd takes signed 16-bit weights, and the top left
+// weight reaches 32768 only when both fractions are 0: rows with wy = 0 go the
+// scalar way. So does the last pixel of a row, whose 4-byte store would reach
+// into the padding.
 template <typename Pairs>
 void BilinearRowSse2(const Pairs& upper, const Pairs& lower, const uint8_t* upperBytes, const uint8_t* lowerBytes,
     uint32_t wy, const BilinearColumns& columns, uint8_t* out, int count)
 {
-    const uint32_t invWy = 32768u - wy;
-    for (int x = 0; x + 1 < count; ++x) {
-        const uint32_t wx = columns.fractions[static_cast<size_t>(x)];
-        const uint32_t offset = columns.offsets[static_cast<size_t>(x)];
-        if ((wx | wy) == 0) {
-            BilinearPixel(upperBytes + offset, lowerBytes + offset, wx, wy, out + 3 * x);
-            continue;
+    int x = 0;
+    if (wy != 0) {
+        const __m128i invWy = _mm_set1_epi16(static_cast<int16_t>(32768u - wy));
+        const __m128i wyLanes = _mm_set1_epi16(static_cast<int16_t>(wy));
+        for (; x + 4 < count; x += 4) {
+            // Four fractions; the upper half of the register is zero and ignored.
+            const __m128i wx = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(columns.fractions.data() + x));
+            const __m128i tr = MulShift15(wx, invWy);
+            const __m128i br = MulShift15(wx, wyLanes);
+            const __m128i top = _mm_unpacklo_epi16(_mm_sub_epi16(invWy, tr), tr);
+            const __m128i bottom = _mm_unpacklo_epi16(_mm_sub_epi16(wyLanes, br), br);
+            const uint32_t* offsets = columns.offsets.data() + x;
+            StorePair(upper.at(offsets[0]), lower.at(offsets[0]), _mm_shuffle_epi32(top, 0x00),
+                _mm_shuffle_epi32(bottom, 0x00), out + 3 * x);
+            StorePair(upper.at(offsets[1]), lower.at(offsets[1]), _mm_shuffle_epi32(top, 0x55),
+                _mm_shuffle_epi32(bottom, 0x55), out + 3 * x + 3);
+            StorePair(upper.at(offsets[2]), lower.at(offsets[2]), _mm_shuffle_epi32(top, 0xAA),
+                _mm_shuffle_epi32(bottom, 0xAA), out + 3 * x + 6);
+            StorePair(upper.at(offsets[3]), lower.at(offsets[3]), _mm_shuffle_epi32(top, 0xFF),
+                _mm_shuffle_epi32(bottom, 0xFF), out + 3 * x + 9);
         }
-        const uint32_t tr = (wx * invWy) >> 15;
-        const uint32_t br = (wx * wy) >> 15;
-        const __m128i top
-            = _mm_madd_epi16(upper.at(offset), _mm_set1_epi32(static_cast<int>((invWy - tr) | (tr << 16))));
-        const __m128i bottom
-            = _mm_madd_epi16(lower.at(offset), _mm_set1_epi32(static_cast<int>((wy - br) | (br << 16))));
-        const __m128i sum = _mm_srli_epi32(_mm_add_epi32(top, bottom), 15);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(sum, sum), sum);
-        // The fourth byte stored is the next pixel's first, written right after.
-        const int value = _mm_cvtsi128_si32(bytes);
-        std::memcpy(out + 3 * x, &value, 4);
     }
-    const size_t last = static_cast<size_t>(count - 1);
-    BilinearPixel(upperBytes + columns.offsets[last], lowerBytes + columns.offsets[last], columns.fractions[last], wy,
-        out + 3 * last);
+    for (; x < count; ++x) {
+        const size_t i = static_cast<size_t>(x);
+        BilinearPixel(
+            upperBytes + columns.offsets[i], lowerBytes + columns.offsets[i], columns.fractions[i], wy, out + 3 * i);
+    }
 }
 
 // Keeps the pairs of the two source rows a destination row samples.
