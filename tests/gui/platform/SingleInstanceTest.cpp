@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -167,12 +168,19 @@ TEST_F(SingleInstance, ProgramStartedByTheHolderDoesNotInheritTheLock)
     if (holder == 0) {
         SingleInstanceLock lock;
         if (lock.tryAcquire(m_path) != Result::First) _exit(1);
-        // Like an editor the agent starts: it outlives the agent.
+        // Like an editor the agent starts: it outlives the agent. Between fork
+        // and exec it still has every descriptor; the close-on-exec pipe reaches
+        // end of file once the exec has happened.
+        int started[2];
+        if (pipe2(started, O_CLOEXEC) != 0) _exit(1);
         const pid_t editor = fork();
         if (editor == 0) {
             execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
             _exit(127);
         }
+        close(started[1]);
+        char c;
+        readByte(started[0], c);
         (void)!write(up[1], &editor, sizeof editor);
         pause();
         _exit(0);
