@@ -27,7 +27,7 @@ size_t DocumentBuilder::ensureKey(std::string_view path)
 {
     std::string key = lower(path);
     if (const auto it = m_live.find(key); it != m_live.end()) return it->second;
-    m_sections.push_back(Section {std::string(path), {}, {}, true});
+    m_sections.push_back(Section { std::string(path), {}, {}, true });
     m_live.emplace(std::move(key), m_sections.size() - 1);
     return m_sections.size() - 1;
 }
@@ -47,7 +47,8 @@ void DocumentBuilder::removeTree(std::string_view path)
         removed = true;
     }
     const std::string prefix = key + '\\';
-    for (auto it = m_live.lower_bound(prefix); it != m_live.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
+    for (auto it = m_live.lower_bound(prefix);
+         it != m_live.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
         it = drop(it);
         removed = true;
     }
@@ -84,7 +85,7 @@ RegistryDocument DocumentBuilder::finish()
     RegistryDocument document;
     for (Section& section : m_sections) {
         if (!section.live) continue;
-        RegistryKeyData key {std::move(section.path), {}};
+        RegistryKeyData key { std::move(section.path), {} };
         key.values.reserve(section.names.size());
         for (auto& slot : section.values)
             if (slot) key.values.push_back(std::move(*slot));

@@ -30,7 +30,7 @@ private:
     struct Section {
         std::string path;
         std::vector<std::optional<RegistryValue>> values; // empty slots are removed values
-        std::unordered_map<std::string, size_t> names;    // lower-case name -> slot
+        std::unordered_map<std::string, size_t> names; // lower-case name -> slot
         bool live = true;
     };
     bool exists(const std::string& lowerPath) const;

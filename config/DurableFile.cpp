@@ -53,7 +53,7 @@ Status ensureFolder(const std::filesystem::path& folder)
         if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST)
             return Status::failure("Cannot create folder " + prefix.string() + ": " + std::strerror(errno));
     }
-    struct stat info {};
+    struct stat info { };
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return Status::failure("Cannot create folder " + folder.string() + ": not a folder");
     return Status::success();

@@ -7,7 +7,10 @@ namespace kaptivus::config {
 
 namespace {
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string_view parentOf(std::string_view path)
 {
@@ -98,7 +101,7 @@ bool RegistryDocument::keyExists(std::string_view path) const
 RegistryKeyData& RegistryDocument::ensureKey(std::string_view path)
 {
     if (RegistryKeyData* key = findKey(path)) return *key;
-    keys.push_back(RegistryKeyData {std::string(path), {}});
+    keys.push_back(RegistryKeyData { std::string(path), {} });
     return keys.back();
 }
 
@@ -114,7 +117,7 @@ bool RegistryDocument::removeKeyTree(std::string_view path)
     // own where the deleted one stood so that it survives.
     const std::string_view parent = parentOf(path);
     if (!parent.empty() && !keyExists(parent))
-        keys.insert(keys.begin() + position, RegistryKeyData {std::string(parent), {}});
+        keys.insert(keys.begin() + position, RegistryKeyData { std::string(parent), {} });
     return true;
 }
 

@@ -12,15 +12,15 @@ namespace kaptivus::config {
 
 enum class ValueKind {
     Dword, // dword:XXXXXXXX
-    Text,  // "quoted", or a clean hex(1): UTF-16 string
-    Raw,   // any other hex kind, kept exactly as written (continuation lines included)
+    Text, // "quoted", or a clean hex(1): UTF-16 string
+    Raw, // any other hex kind, kept exactly as written (continuation lines included)
 };
 
 struct RegistryValue {
     std::string name; // unescaped; empty for the default value written as @
     ValueKind kind = ValueKind::Text;
     uint32_t dword = 0; // Dword
-    std::string data;   // Text: the UTF-8 text; Raw: everything after '=' (lines joined by '\n')
+    std::string data; // Text: the UTF-8 text; Raw: everything after '=' (lines joined by '\n')
 
     friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
 };

@@ -15,17 +15,22 @@ namespace {
 
 constexpr size_t kHexBytesPerLine = 25;
 
-bool isSpace(char c) { return c == ' ' || c == '\t'; }
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trimLeft(std::string_view s)
 {
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isSpace(s.front()))
+        s.remove_prefix(1);
     return s;
 }
 
 std::string_view trimRight(std::string_view s)
 {
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isSpace(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -59,9 +64,8 @@ void appendQuoted(std::string& out, std::string_view text)
 
 size_t quotedLength(std::string_view text)
 {
-    return 2 + text.size() + static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-               return c == '\\' || c == '"';
-           }));
+    return 2 + text.size()
+        + static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return c == '\\' || c == '"'; }));
 }
 
 void appendHexText(std::string& out, std::string_view text)
@@ -98,16 +102,17 @@ void appendValue(std::string& out, const RegistryValue& value)
     case ValueKind::Text: {
         // Line breaks and other control characters cannot stand inside quotes, and a very
         // long text would exceed the line limit: both go out as a UTF-16 string in hex.
-        const bool control = std::any_of(value.data.begin(), value.data.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x20 && c != '\t';
-        });
+        const bool control = std::any_of(value.data.begin(), value.data.end(),
+            [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; });
         if (control || nameLength + quotedLength(value.data) > kMaxRegistryLineBytes)
             appendHexText(out, value.data);
         else
             appendQuoted(out, value.data);
         break;
     }
-    case ValueKind::Raw: out += value.data; break;
+    case ValueKind::Raw:
+        out += value.data;
+        break;
     }
     out += '\n';
 }
@@ -155,7 +160,8 @@ std::optional<HexData> decodeHex(std::string_view data)
         const char c = data[i];
         if (c == '\\') { // a continuation: only blanks may follow before the line break
             size_t k = i + 1;
-            while (k < data.size() && isSpace(data[k])) ++k;
+            while (k < data.size() && isSpace(data[k]))
+                ++k;
             if (k >= data.size() || data[k] != '\n') return std::nullopt;
             i = k;
         } else if (c == '\n') {
@@ -196,7 +202,8 @@ std::string serializeRegistry(const RegistryDocument& document)
         out += '[';
         out += key.path;
         out += "]\n";
-        for (const auto& value : key.values) appendValue(out, value);
+        for (const auto& value : key.values)
+            appendValue(out, value);
         out += '\n';
     }
     return out;
@@ -221,7 +228,7 @@ private:
     size_t m_index = 0;
     DocumentBuilder m_document;
     std::optional<size_t> m_key; // section that values go to
-    bool m_skipping = false;     // inside a [-KEY] deletion: its values are ignored
+    bool m_skipping = false; // inside a [-KEY] deletion: its values are ignored
 };
 
 Parser::Parser(std::string_view text)
@@ -240,13 +247,13 @@ Parser::Parser(std::string_view text)
 ParseResult Parser::run()
 {
     if (m_lines.empty() || trimRight(m_lines[0]) != kRegistryHeader)
-        return {std::nullopt, lineError(1, "missing header \"" + std::string(kRegistryHeader) + "\"")};
+        return { std::nullopt, lineError(1, "missing header \"" + std::string(kRegistryHeader) + "\"") };
     for (m_index = 1; m_index < m_lines.size(); ++m_index) {
-        if (m_lines[m_index].size() > kMaxRegistryLineBytes) return {std::nullopt, error("line too long")};
+        if (m_lines[m_index].size() > kMaxRegistryLineBytes) return { std::nullopt, error("line too long") };
         std::string problem = parseLine(trimLeft(m_lines[m_index]));
-        if (!problem.empty()) return {std::nullopt, std::move(problem)};
+        if (!problem.empty()) return { std::nullopt, std::move(problem) };
     }
-    return {m_document.finish(), {}};
+    return { m_document.finish(), {} };
 }
 
 std::string Parser::parseLine(std::string_view line)
@@ -281,7 +288,8 @@ std::string Parser::parseValue(std::string_view line)
         pos = 0;
         if (!parseQuoted(line, pos, value.name)) return error("unterminated value name");
     }
-    while (pos < line.size() && isSpace(line[pos])) ++pos;
+    while (pos < line.size() && isSpace(line[pos]))
+        ++pos;
     if (pos >= line.size() || line[pos] != '=') return error("expected '=' after the value name");
     bool erase = false;
     std::string problem = parseData(trimLeft(line.substr(pos + 1)), value, erase);
@@ -374,16 +382,18 @@ std::optional<size_t> firstStrayControl(std::string_view text)
 ParseResult parseRegistry(std::string_view bytes)
 {
     if (bytes.size() > kMaxRegistryFileBytes)
-        return {std::nullopt, "file too large: " + std::to_string(bytes.size()) + " bytes, the limit is "
-                    + std::to_string(kMaxRegistryFileBytes)};
+        return { std::nullopt,
+            "file too large: " + std::to_string(bytes.size()) + " bytes, the limit is "
+                + std::to_string(kMaxRegistryFileBytes) };
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
-        return {std::nullopt, lineError(1, "the file is UTF-16 text; it must be UTF-8")};
-    if (const auto bad = firstInvalidUtf8(bytes)) return {std::nullopt, lineError(lineOf(bytes, *bad), "invalid UTF-8")};
+        return { std::nullopt, lineError(1, "the file is UTF-16 text; it must be UTF-8") };
+    if (const auto bad = firstInvalidUtf8(bytes))
+        return { std::nullopt, lineError(lineOf(bytes, *bad), "invalid UTF-8") };
     if (const auto bad = firstStrayControl(bytes)) {
         char what[48];
         std::snprintf(what, sizeof what, "control character 0x%02x", static_cast<unsigned char>(bytes[*bad]));
-        return {std::nullopt, lineError(lineOf(bytes, *bad), what)};
+        return { std::nullopt, lineError(lineOf(bytes, *bad), what) };
     }
     return Parser(bytes).run();
 }

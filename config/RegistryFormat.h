@@ -17,7 +17,7 @@ inline constexpr size_t kMaxRegistryLineBytes = 64 * 1024;
 
 struct ParseResult {
     std::optional<RegistryDocument> document; // set when parsing worked
-    std::string error;                        // otherwise "line N: what is wrong"
+    std::string error; // otherwise "line N: what is wrong"
     bool ok() const { return document.has_value(); }
 };
 

@@ -46,7 +46,7 @@ FileRead readBounded(const std::filesystem::path& file)
         if (!result.missing) result.error = std::string("cannot open: ") + std::strerror(errno);
         return result;
     }
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         result.error = "not a regular file";
@@ -90,7 +90,10 @@ std::filesystem::path defaultRegistryPath()
     return base / "Kaptivus2000" / "registry.reg";
 }
 
-RegistryStore::RegistryStore(std::filesystem::path file) : m_file(std::move(file)) { }
+RegistryStore::RegistryStore(std::filesystem::path file)
+    : m_file(std::move(file))
+{
+}
 
 OpenResult RegistryStore::open()
 {
@@ -120,7 +123,10 @@ OpenResult RegistryStore::open()
     return result;
 }
 
-bool RegistryStore::keyExists(std::string_view key) const { return m_document.keyExists(key); }
+bool RegistryStore::keyExists(std::string_view key) const
+{
+    return m_document.keyExists(key);
+}
 
 std::optional<RegistryKey> RegistryStore::openKey(std::string_view key)
 {
@@ -152,7 +158,7 @@ Status RegistryStore::commit()
     // Never write a file that the next start would refuse to read.
     if (bytes.size() > kMaxRegistryFileBytes)
         return Status::failure("Cannot write " + m_file.string() + ": the settings exceed "
-                               + std::to_string(kMaxRegistryFileBytes) + " bytes");
+            + std::to_string(kMaxRegistryFileBytes) + " bytes");
     if (m_file.has_parent_path())
         if (Status folder = ensureFolder(m_file.parent_path()); !folder) return folder;
     Status written = writeFileDurably(m_file, bytes);
@@ -166,7 +172,10 @@ const RegistryValue* RegistryKey::find(std::string_view name) const
     return key ? key->findValue(name) : nullptr;
 }
 
-bool RegistryKey::hasValue(std::string_view name) const { return find(name) != nullptr; }
+bool RegistryKey::hasValue(std::string_view name) const
+{
+    return find(name) != nullptr;
+}
 
 std::optional<int32_t> RegistryKey::readInteger(std::string_view name) const
 {
@@ -192,20 +201,23 @@ std::optional<std::string> RegistryKey::readText(std::string_view name) const
 
 Status RegistryKey::writeInteger(std::string_view name, int32_t value)
 {
-    RegistryValue entry {std::string(name), ValueKind::Dword, static_cast<uint32_t>(value), {}};
+    RegistryValue entry { std::string(name), ValueKind::Dword, static_cast<uint32_t>(value), {} };
     return store(std::move(entry));
 }
 
-Status RegistryKey::writeBool(std::string_view name, bool value) { return writeInteger(name, value ? 1 : 0); }
+Status RegistryKey::writeBool(std::string_view name, bool value)
+{
+    return writeInteger(name, value ? 1 : 0);
+}
 
 Status RegistryKey::writeText(std::string_view name, std::string_view text)
 {
     if (text.size() > kMaxTextBytes)
-        return Status::failure("value \"" + std::string(name) + "\": text longer than "
-                               + std::to_string(kMaxTextBytes) + " bytes");
+        return Status::failure(
+            "value \"" + std::string(name) + "\": text longer than " + std::to_string(kMaxTextBytes) + " bytes");
     if (!isValidUtf8(text) || text.find('\0') != std::string_view::npos)
         return Status::failure("value \"" + std::string(name) + "\": text is not valid UTF-8 or holds a NUL");
-    return store(RegistryValue {std::string(name), ValueKind::Text, 0, std::string(text)});
+    return store(RegistryValue { std::string(name), ValueKind::Text, 0, std::string(text) });
 }
 
 Status RegistryKey::store(RegistryValue value)
@@ -231,6 +243,9 @@ bool RegistryKey::deleteValue(std::string_view name)
     return true;
 }
 
-Status RegistryKey::close() { return m_store->commit(); }
+Status RegistryKey::close()
+{
+    return m_store->commit();
+}
 
 } // namespace kaptivus::config

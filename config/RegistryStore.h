@@ -51,7 +51,11 @@ public:
 
 private:
     friend class RegistryStore;
-    RegistryKey(RegistryStore* store, std::string path) : m_store(store), m_path(std::move(path)) {}
+    RegistryKey(RegistryStore* store, std::string path)
+        : m_store(store)
+        , m_path(std::move(path))
+    {
+    }
     const RegistryValue* find(std::string_view name) const;
     Status store(RegistryValue value);
 
@@ -61,7 +65,7 @@ private:
 
 struct OpenResult {
     bool setAside = false; // the file could not be read as a registry and became registry.reg.bad
-    std::string message;   // why (parse error with line number, or an I/O error); empty when all went well
+    std::string message; // why (parse error with line number, or an I/O error); empty when all went well
     bool ok() const { return message.empty(); }
 };
 

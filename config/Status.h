@@ -13,7 +13,7 @@ struct [[nodiscard]] Status {
     bool ok() const { return error.empty(); }
     explicit operator bool() const { return ok(); }
     static Status success() { return {}; }
-    static Status failure(std::string message) { return {std::move(message)}; }
+    static Status failure(std::string message) { return { std::move(message) }; }
 };
 
 } // namespace kaptivus::config

@@ -54,9 +54,10 @@ void appendUtf8(std::string& out, uint32_t code)
 uint32_t decodeValid(std::string_view text, size_t i, size_t length)
 {
     const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
-    static constexpr uint8_t kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    static constexpr uint8_t kLeadMask[] = { 0, 0x7F, 0x1F, 0x0F, 0x07 };
     uint32_t code = byte(i) & kLeadMask[length];
-    for (size_t k = 1; k < length; ++k) code = (code << 6) | (byte(i + k) & 0x3F);
+    for (size_t k = 1; k < length; ++k)
+        code = (code << 6) | (byte(i + k) & 0x3F);
     return code;
 }
 

@@ -2,10 +2,9 @@
 // malformed input with the line that is wrong.
 #include "config/RegistryFormat.h"
 
+#include <chrono>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <chrono>
 
 using namespace kaptivus::config;
 using ::testing::HasSubstr;
@@ -21,32 +20,38 @@ RegistryDocument parseOk(std::string_view text)
     return result.ok() ? *result.document : RegistryDocument {};
 }
 
-RegistryValue text(std::string name, std::string data) { return {std::move(name), ValueKind::Text, 0, std::move(data)}; }
-RegistryValue dword(std::string name, uint32_t v) { return {std::move(name), ValueKind::Dword, v, {}}; }
+RegistryValue text(std::string name, std::string data)
+{
+    return { std::move(name), ValueKind::Text, 0, std::move(data) };
+}
+RegistryValue dword(std::string name, uint32_t v)
+{
+    return { std::move(name), ValueKind::Dword, v, {} };
+}
 
 } // namespace
 
 TEST(RegistryFormat, WritesTheExportLayoutExactly)
 {
     RegistryDocument doc;
-    doc.keys.push_back({"HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10",
-                        {dword("HotKey0", 44), text("Footer", "Kaptivus 2000 Version 5.10")}});
+    doc.keys.push_back({ "HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10",
+        { dword("HotKey0", 44), text("Footer", "Kaptivus 2000 Version 5.10") } });
     EXPECT_EQ(serializeRegistry(doc),
-              "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10]\n"
-              "\"HotKey0\"=dword:0000002c\n"
-              "\"Footer\"=\"Kaptivus 2000 Version 5.10\"\n\n");
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10]\n"
+        "\"HotKey0\"=dword:0000002c\n"
+        "\"Footer\"=\"Kaptivus 2000 Version 5.10\"\n\n");
 }
 
 TEST(RegistryFormat, RoundTripKeepsEscapesNonAsciiAndEveryValueKind)
 {
     RegistryDocument doc;
-    doc.keys.push_back({"HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10",
-                        {text("Quote\"d\\name", "C:\\temp\\ \"quoted\" \\\\server"),
-                         text("Accents", "Pied de page é ® — 📷"), text("Empty", ""), text("Tab", "a\tb"),
-                         text("Lines", "first\r\nsecond\nthird"), dword("Negative", 0xFFFFFF01u), dword("Max", 0xFFFFFFFFu),
-                         text("", "default value"), text("@", "a value named at")}});
-    doc.keys.push_back({"HKEY_CURRENT_USER\\SOFTWARE\\Other", {{"Blob", ValueKind::Raw, 0, "hex:01,02,ff"}}});
+    doc.keys.push_back({ "HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10",
+        { text("Quote\"d\\name", "C:\\temp\\ \"quoted\" \\\\server"), text("Accents", "Pied de page é ® — 📷"),
+            text("Empty", ""), text("Tab", "a\tb"), text("Lines", "first\r\nsecond\nthird"),
+            dword("Negative", 0xFFFFFF01u), dword("Max", 0xFFFFFFFFu), text("", "default value"),
+            text("@", "a value named at") } });
+    doc.keys.push_back({ "HKEY_CURRENT_USER\\SOFTWARE\\Other", { { "Blob", ValueKind::Raw, 0, "hex:01,02,ff" } } });
     const std::string written = serializeRegistry(doc);
     EXPECT_THAT(written, HasSubstr("\"Quote\\\"d\\\\name\"=\"C:\\\\temp\\\\ \\\"quoted\\\" \\\\\\\\server\"\n"));
     EXPECT_THAT(written, HasSubstr("\"Accents\"=\"Pied de page é ® — 📷\"\n"));
@@ -88,7 +93,7 @@ TEST(RegistryFormat, AcceptsBomCrlfCommentsAndLooseSpacing)
                                          "\"C\"=hex:01,\\\r\n  02\r\n");
     ASSERT_EQ(doc.keys.size(), 1u);
     EXPECT_EQ(doc.keys[0].values,
-              (std::vector<RegistryValue> {dword("A", 44), text("B", "é"), {"C", ValueKind::Raw, 0, "hex:01,\\\n  02"}}));
+        (std::vector<RegistryValue> { dword("A", 44), text("B", "é"), { "C", ValueKind::Raw, 0, "hex:01,\\\n  02" } }));
 }
 
 TEST(RegistryFormat, LoneBackslashesInHandWrittenTextStandForThemselves)
@@ -109,14 +114,14 @@ TEST(RegistryFormat, CleanUtf16HexStringsReadAsText)
 TEST(RegistryFormat, DeletionsInTheFileAreApplied)
 {
     const RegistryDocument doc = parseOk(kHeader
-                                         + "[A\\B]\n\"x\"=dword:1\n\"y\"=dword:2\n"
-                                           "[A\\B\\C]\n\"z\"=\"\"\n"
-                                           "[A\\D]\n\"w\"=\"\"\n"
-                                           "[a\\b]\n\"X\"=-\n"
-                                           "[-A\\D]\n\"ignored\"=\"value of a deleted key\"\n");
+        + "[A\\B]\n\"x\"=dword:1\n\"y\"=dword:2\n"
+          "[A\\B\\C]\n\"z\"=\"\"\n"
+          "[A\\D]\n\"w\"=\"\"\n"
+          "[a\\b]\n\"X\"=-\n"
+          "[-A\\D]\n\"ignored\"=\"value of a deleted key\"\n");
     ASSERT_EQ(doc.keys.size(), 2u);
     EXPECT_EQ(doc.keys[0].path, "A\\B"); // the repeated section merged into the first spelling
-    EXPECT_EQ(doc.keys[0].values, (std::vector<RegistryValue> {dword("y", 2)}));
+    EXPECT_EQ(doc.keys[0].values, (std::vector<RegistryValue> { dword("y", 2) }));
     EXPECT_EQ(doc.keys[1].path, "A\\B\\C");
     EXPECT_TRUE(doc.keyExists("A"));
     EXPECT_FALSE(doc.keyExists("a\\d"));
@@ -125,7 +130,7 @@ TEST(RegistryFormat, DeletionsInTheFileAreApplied)
 TEST(RegistryFormat, RepeatedValueReplacesTheEarlierInPlace)
 {
     const RegistryDocument doc = parseOk(kHeader + "[K]\n\"One\"=dword:1\n\"Two\"=dword:2\n\"ONE\"=\"now text\"\n");
-    EXPECT_EQ(doc.keys[0].values, (std::vector<RegistryValue> {text("One", "now text"), dword("Two", 2)}));
+    EXPECT_EQ(doc.keys[0].values, (std::vector<RegistryValue> { text("One", "now text"), dword("Two", 2) }));
 }
 
 struct BadInput {
@@ -143,42 +148,41 @@ TEST_P(RegistryFormatRefuses, WithTheLineAndTheReason)
     EXPECT_THAT(result.error, HasSubstr(GetParam().message));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Malformed, RegistryFormatRefuses,
-    ::testing::Values(
-        BadInput {"Empty", "", "line 1: missing header"},
-        BadInput {"WrongHeader", "REGEDIT4\n\n[K]\n", "line 1: missing header"},
-        BadInput {"Utf16", std::string("\xFF\xFEW\0i\0", 6), "line 1: the file is UTF-16"},
-        BadInput {"Garbage", kHeader + "[K]\nthis is not a value\n", "line 4: unexpected text"},
-        BadInput {"InvalidUtf8", kHeader + "[K]\n\"A\"=\"\xC3\x28\"\n", "line 4: invalid UTF-8"},
-        BadInput {"Overlong", kHeader + "[K]\n\"A\"=\"\xC0\xAF\"\n", "line 4: invalid UTF-8"},
-        BadInput {"TruncatedText", kHeader + "[K]\n\"A\"=\"no end\n", "line 4: unterminated quoted text"},
-        BadInput {"TruncatedName", kHeader + "[K]\n\"A=dword:1\n", "line 4: unterminated value name"},
-        BadInput {"EscapedEndQuote", kHeader + "[K]\n\"A\"=\"ends in \\\"\n", "line 4: unterminated"},
-        BadInput {"BadDword", kHeader + "[K]\n\"A\"=dword:12345678a\n", "line 4: bad dword"},
-        BadInput {"EmptyDword", kHeader + "[K]\n\"A\"=dword:\n", "line 4: bad dword"},
-        BadInput {"NonHexDword", kHeader + "[K]\n\"A\"=dword:0x12\n", "line 4: bad dword"},
-        BadInput {"UnknownType", kHeader + "[K]\n\"A\"=qword:1\n", "line 4: unknown value type"},
-        BadInput {"ValueBeforeKey", kHeader + "\"A\"=dword:1\n", "line 3: value outside of a key"},
-        BadInput {"UnclosedKey", kHeader + "[K\n", "line 3: key line does not end"},
-        BadInput {"EmptyComponent", kHeader + "[A\\\\B]\n", "line 3: invalid key path"},
-        BadInput {"TextAfterQuote", kHeader + "[K]\n\"A\"=\"x\" y\n", "line 4: unexpected text after"},
-        BadInput {"NoEquals", kHeader + "[K]\n\"A\" dword:1\n", "line 4: expected '='"},
-        BadInput {"BadHex", kHeader + "[K]\n\"A\"=hex:0g\n", "line 4: bad hex data"},
-        BadInput {"HexTrailingComma", kHeader + "[K]\n\"A\"=hex:01,\n", "line 4: bad hex data"},
-        BadInput {"HexPastEnd", kHeader + "[K]\n\"A\"=hex:01,\\", "line 4: hex data continues past the end"},
-        BadInput {"ControlCharacter", kHeader + "[K]\n\"A\"=\"a\x01\"\n", "line 4: control character 0x01"},
-        BadInput {"NulByte", kHeader + std::string("[K]\n\"A\"=\"a\0\"\n", 12), "line 4: control character 0x00"},
-        BadInput {"LoneCarriageReturn", kHeader + "[K]\r\"A\"=dword:1\n", "line 3: control character 0x0d"},
-        BadInput {"LongLine", kHeader + "[K]\n\"A\"=\"" + std::string(kMaxRegistryLineBytes, 'x') + "\"\n",
-                  "line 4: line too long"}),
+INSTANTIATE_TEST_SUITE_P(Malformed, RegistryFormatRefuses,
+    ::testing::Values(BadInput { "Empty", "", "line 1: missing header" },
+        BadInput { "WrongHeader", "REGEDIT4\n\n[K]\n", "line 1: missing header" },
+        BadInput { "Utf16", std::string("\xFF\xFEW\0i\0", 6), "line 1: the file is UTF-16" },
+        BadInput { "Garbage", kHeader + "[K]\nthis is not a value\n", "line 4: unexpected text" },
+        BadInput { "InvalidUtf8", kHeader + "[K]\n\"A\"=\"\xC3\x28\"\n", "line 4: invalid UTF-8" },
+        BadInput { "Overlong", kHeader + "[K]\n\"A\"=\"\xC0\xAF\"\n", "line 4: invalid UTF-8" },
+        BadInput { "TruncatedText", kHeader + "[K]\n\"A\"=\"no end\n", "line 4: unterminated quoted text" },
+        BadInput { "TruncatedName", kHeader + "[K]\n\"A=dword:1\n", "line 4: unterminated value name" },
+        BadInput { "EscapedEndQuote", kHeader + "[K]\n\"A\"=\"ends in \\\"\n", "line 4: unterminated" },
+        BadInput { "BadDword", kHeader + "[K]\n\"A\"=dword:12345678a\n", "line 4: bad dword" },
+        BadInput { "EmptyDword", kHeader + "[K]\n\"A\"=dword:\n", "line 4: bad dword" },
+        BadInput { "NonHexDword", kHeader + "[K]\n\"A\"=dword:0x12\n", "line 4: bad dword" },
+        BadInput { "UnknownType", kHeader + "[K]\n\"A\"=qword:1\n", "line 4: unknown value type" },
+        BadInput { "ValueBeforeKey", kHeader + "\"A\"=dword:1\n", "line 3: value outside of a key" },
+        BadInput { "UnclosedKey", kHeader + "[K\n", "line 3: key line does not end" },
+        BadInput { "EmptyComponent", kHeader + "[A\\\\B]\n", "line 3: invalid key path" },
+        BadInput { "TextAfterQuote", kHeader + "[K]\n\"A\"=\"x\" y\n", "line 4: unexpected text after" },
+        BadInput { "NoEquals", kHeader + "[K]\n\"A\" dword:1\n", "line 4: expected '='" },
+        BadInput { "BadHex", kHeader + "[K]\n\"A\"=hex:0g\n", "line 4: bad hex data" },
+        BadInput { "HexTrailingComma", kHeader + "[K]\n\"A\"=hex:01,\n", "line 4: bad hex data" },
+        BadInput { "HexPastEnd", kHeader + "[K]\n\"A\"=hex:01,\\", "line 4: hex data continues past the end" },
+        BadInput { "ControlCharacter", kHeader + "[K]\n\"A\"=\"a\x01\"\n", "line 4: control character 0x01" },
+        BadInput { "NulByte", kHeader + std::string("[K]\n\"A\"=\"a\0\"\n", 12), "line 4: control character 0x00" },
+        BadInput { "LoneCarriageReturn", kHeader + "[K]\r\"A\"=dword:1\n", "line 3: control character 0x0d" },
+        BadInput { "LongLine", kHeader + "[K]\n\"A\"=\"" + std::string(kMaxRegistryLineBytes, 'x') + "\"\n",
+            "line 4: line too long" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RegistryFormat, OversizeFileIsRefusedWithItsSize)
 {
     std::string big = kHeader + "[K]\n";
     const std::string line = "\"V\"=\"" + std::string(1000, 'x') + "\"\n";
-    while (big.size() <= kMaxRegistryFileBytes) big += line;
+    while (big.size() <= kMaxRegistryFileBytes)
+        big += line;
     const ParseResult result = parseRegistry(big);
     ASSERT_FALSE(result.ok());
     EXPECT_THAT(result.error, HasSubstr("file too large: " + std::to_string(big.size()) + " bytes"));
@@ -188,7 +192,7 @@ TEST(RegistryFormat, LongTextIsWrittenSoThatItReadsBack)
 {
     // Quoted, this text would exceed the line limit; hex lines stay short.
     RegistryDocument doc;
-    doc.keys.push_back({"K", {text("Long", std::string(kMaxRegistryLineBytes, 'q'))}});
+    doc.keys.push_back({ "K", { text("Long", std::string(kMaxRegistryLineBytes, 'q')) } });
     const std::string written = serializeRegistry(doc);
     EXPECT_THAT(written, HasSubstr("\"Long\"=hex(1):"));
     EXPECT_EQ(parseOk(written), doc);

@@ -1,15 +1,15 @@
 // The registry file store on a real folder: reading rules, order and spelling of writes,
 // kept unknown data, set-aside of bad files, key deletion and durable replacement.
-#include "config/RegistryFormat.h"
 #include "config/RegistryStore.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include "config/RegistryFormat.h"
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -28,7 +28,7 @@ const std::string kKey = std::string(kSettingsKey);
 std::string readFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
 }
 
 void writeFile(const fs::path& path, std::string_view bytes)
@@ -94,9 +94,11 @@ TEST_F(RegistryStoreTest, MissingFileIsAnEmptyRegistryAndFirstCloseCreatesItPriv
     const Status closed = key->close();
     ASSERT_TRUE(closed.ok()) << closed.error;
 
-    EXPECT_EQ(readFile(m_file), kHeader + "[" + kKey + "]\n\"HotKey0\"=dword:0000002c\n"
-                                          "\"Footer\"=\"Kaptivus 2000 Version 5.10\"\n\n");
-    struct stat info {};
+    EXPECT_EQ(readFile(m_file),
+        kHeader + "[" + kKey
+            + "]\n\"HotKey0\"=dword:0000002c\n"
+              "\"Footer\"=\"Kaptivus 2000 Version 5.10\"\n\n");
+    struct stat info { };
     ASSERT_EQ(::stat(m_file.parent_path().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     ASSERT_EQ(::stat(m_file.c_str(), &info), 0);
@@ -105,8 +107,9 @@ TEST_F(RegistryStoreTest, MissingFileIsAnEmptyRegistryAndFirstCloseCreatesItPriv
 
 TEST_F(RegistryStoreTest, TypedReadsFollowTheFailureRules)
 {
-    givenFile(kHeader + "[" + kKey + "]\n\"Int\"=dword:ffffff01\n\"Two\"=dword:00000002\n\"Zero\"=dword:0\n"
-                        "\"Text\"=\"hello\"\n\"NumberAsText\"=\"12\"\n\"Blob\"=hex:01,02\n\"EmptyText\"=\"\"\n");
+    givenFile(kHeader + "[" + kKey
+        + "]\n\"Int\"=dword:ffffff01\n\"Two\"=dword:00000002\n\"Zero\"=dword:0\n"
+          "\"Text\"=\"hello\"\n\"NumberAsText\"=\"12\"\n\"Blob\"=hex:01,02\n\"EmptyText\"=\"\"\n");
     RegistryStore store = openStore();
     auto key = store.openKey(kSettingsKey);
     ASSERT_TRUE(key);
@@ -135,8 +138,10 @@ TEST_F(RegistryStoreTest, NamesAndPathsIgnoreCaseAndKeepTheStoredSpelling)
     EXPECT_EQ(key->readInteger("HOTKEY0"), 44);
     ASSERT_TRUE(key->writeInteger("hotkey0", 45).ok());
     ASSERT_TRUE(key->close().ok());
-    EXPECT_EQ(readFile(m_file), kHeader + "[HKEY_CURRENT_USER\\Software\\kaptivus2000\\v5.10]\n"
-                                          "\"HotKey0\"=dword:0000002d\n\n");
+    EXPECT_EQ(readFile(m_file),
+        kHeader
+            + "[HKEY_CURRENT_USER\\Software\\kaptivus2000\\v5.10]\n"
+              "\"HotKey0\"=dword:0000002d\n\n");
 }
 
 TEST_F(RegistryStoreTest, ExistingValuesKeepTheirPlaceAndNewOnesFollowInWriteOrder)
@@ -145,12 +150,14 @@ TEST_F(RegistryStoreTest, ExistingValuesKeepTheirPlaceAndNewOnesFollowInWriteOrd
     RegistryStore store = openStore();
     auto key = store.createKey(kSettingsKey);
     ASSERT_TRUE(key);
-    for (const char* name : {"A", "C", "B", "D"}) ASSERT_TRUE(key->writeInteger(name, 7).ok());
+    for (const char* name : { "A", "C", "B", "D" })
+        ASSERT_TRUE(key->writeInteger(name, 7).ok());
     ASSERT_TRUE(key->close().ok());
 
     RegistryStore reread = openStore();
     std::vector<std::string> names;
-    for (const auto& value : reread.document().findKey(kSettingsKey)->values) names.push_back(value.name);
+    for (const auto& value : reread.document().findKey(kSettingsKey)->values)
+        names.push_back(value.name);
     EXPECT_THAT(names, ElementsAre("B", "Unknown", "A", "C", "D"));
 }
 
@@ -165,8 +172,9 @@ TEST_F(RegistryStoreTest, RewriteKeepsUnknownKeysValuesAndKinds)
     ASSERT_TRUE(key->writeInteger("Resize", 200).ok());
     ASSERT_TRUE(key->writeText("Footer", "Pied de page é").ok());
     ASSERT_TRUE(key->close().ok());
-    EXPECT_EQ(readFile(m_file), kHeader + others + "[" + kKey + "]\n\"Resize\"=dword:000000c8\n" + unknownValues
-                                    + "\"Footer\"=\"Pied de page é\"\n\n");
+    EXPECT_EQ(readFile(m_file),
+        kHeader + others + "[" + kKey + "]\n\"Resize\"=dword:000000c8\n" + unknownValues
+            + "\"Footer\"=\"Pied de page é\"\n\n");
 }
 
 TEST_F(RegistryStoreTest, TextsWithLineBreaksAndLongTextsReadBackUnchanged)
@@ -224,7 +232,8 @@ TEST_F(RegistryStoreTest, CorruptFileIsSetAsideAndTreatedAsMissing)
 TEST_F(RegistryStoreTest, OversizeFileIsSetAsideWithAClearError)
 {
     std::string big = kHeader + "[" + kKey + "]\n";
-    while (big.size() <= kMaxRegistryFileBytes) big += "\"V\"=\"" + std::string(4000, 'x') + "\"\n";
+    while (big.size() <= kMaxRegistryFileBytes)
+        big += "\"V\"=\"" + std::string(4000, 'x') + "\"\n";
     givenFile(big);
     RegistryStore store(m_file);
     const OpenResult opened = store.open();
@@ -237,8 +246,8 @@ TEST_F(RegistryStoreTest, OversizeFileIsSetAsideWithAClearError)
 TEST_F(RegistryStoreTest, DeletingAKeyRemovesItsSubkeysAndKeepsParentAndSiblings)
 {
     const std::string sibling = "[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.00]\n\"Old\"=dword:00000001\n\n";
-    givenFile(kHeader + "[" + kKey + "]\n\"A\"=dword:1\n\n[" + kKey + "\\Sub\\Deeper]\n\"B\"=\"x\"\n\n" + sibling
-              + "[" + kKey + "2]\n\"NotBelow\"=\"kept\"\n\n");
+    givenFile(kHeader + "[" + kKey + "]\n\"A\"=dword:1\n\n[" + kKey + "\\Sub\\Deeper]\n\"B\"=\"x\"\n\n" + sibling + "["
+        + kKey + "2]\n\"NotBelow\"=\"kept\"\n\n");
     {
         RegistryStore store = openStore();
         ASSERT_TRUE(store.deleteKey("hkey_current_user\\software\\kaptivus2000\\v5.10").ok());
@@ -292,7 +301,7 @@ TEST_F(RegistryStoreTest, ClosingWithoutChangesLeavesTheFileAlone)
 {
     givenFile(kHeader + "[" + kKey + "]\n\"A\"=dword:00000001\n\"T\"=\"x\"\n");
     const auto inodeOf = [&] {
-        struct stat info {};
+        struct stat info { };
         ::stat(m_file.c_str(), &info);
         return info.st_ino;
     };
