@@ -15,7 +15,12 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kaptivus::pixels {
 
@@ -51,6 +56,7 @@ constexpr double kSafeDistance = 0.4999;
 
 struct Turn {
     const TPixelBase* source = nullptr;
+    const uint8_t* sourceEnd = nullptr; // one past the last byte of pixel data
     int sourceWidth = 0;
     int sourceHeight = 0;
     long double s = 0, c = 0, cx = 0, cy = 0, dx = 0, dy = 0;
@@ -101,7 +107,7 @@ void TurnPixelExact(const Turn& turn, int x, int y, uint8_t* out)
 
 // The blend in double; false, with nothing written, when a channel lies too
 // close to a rounding tie to be sure.
-bool BlendFast(const Samples& p, double fx, double fy, uint8_t* out)
+bool BlendDouble(const Samples& p, double fx, double fy, uint8_t* out)
 {
     int values[3];
     for (int c = 0; c < 3; ++c) {
@@ -114,6 +120,61 @@ bool BlendFast(const Samples& p, double fx, double fy, uint8_t* out)
     }
     for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(ClampByte(values[c]));
     return true;
+}
+
+#if defined(__SSE2__)
+// The three channels at once in single precision. Its error stays below 2e-4
+// (sums under 512, a few roundings of 2^-16 each), so a lane is kept only when
+// it lies more than 1e-3 from a tie.
+constexpr float kSafeDistanceFloat = 0.499f;
+
+// A pixel's four bytes as floats; the fourth lane belongs to the next pixel
+// and is ignored.
+inline __m128 PixelLanes(const uint8_t* pixel)
+{
+    int32_t word = 0;
+    std::memcpy(&word, pixel, sizeof word);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bytes = _mm_cvtsi32_si128(word);
+    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero));
+}
+
+bool BlendFloat(const Samples& p, double fx, double fy, uint8_t* out)
+{
+    const __m128 a = PixelLanes(p.p00);
+    const __m128 b = PixelLanes(p.p01);
+    const __m128 c = PixelLanes(p.p10);
+    const __m128 d = PixelLanes(p.p11);
+    const __m128 vx = _mm_set1_ps(static_cast<float>(fx));
+    const __m128 vy = _mm_set1_ps(static_cast<float>(fy));
+    const __m128 top = _mm_add_ps(a, _mm_mul_ps(vx, _mm_sub_ps(b, a)));
+    const __m128 bottom = _mm_add_ps(c, _mm_mul_ps(vx, _mm_sub_ps(d, c)));
+    const __m128 v = _mm_add_ps(top, _mm_mul_ps(vy, _mm_sub_ps(bottom, top)));
+    const __m128 shift = _mm_set1_ps(0x1.8p23f); // spacing 1 above 2^23: rounds half to even
+    const __m128 rounded = _mm_sub_ps(_mm_add_ps(v, shift), shift);
+    const __m128 distance = _mm_andnot_ps(_mm_set1_ps(-0.0f), _mm_sub_ps(v, rounded));
+    if ((_mm_movemask_ps(_mm_cmplt_ps(distance, _mm_set1_ps(kSafeDistanceFloat))) & 7) != 7) return false;
+    // Saturating packs clamp to 0..255, as ClampByte does.
+    const __m128i ints = _mm_cvtps_epi32(rounded);
+    const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(ints, ints), _mm_setzero_si128());
+    const auto word = static_cast<uint32_t>(_mm_cvtsi128_si32(packed));
+    out[0] = static_cast<uint8_t>(word);
+    out[1] = static_cast<uint8_t>(word >> 8);
+    out[2] = static_cast<uint8_t>(word >> 16);
+    return true;
+}
+#endif
+
+// The blend in double or single precision; false when it cannot be sure.
+inline bool BlendFast(const Turn& turn, const Samples& p, double fx, double fy, uint8_t* out)
+{
+#if defined(__SSE2__)
+    // Four-byte reads need a byte after the last sample (p11 is the highest).
+    if (p.p11 + 4 <= turn.sourceEnd) return BlendFloat(p, fx, fy, out);
+#else
+    (void)turn;
+#endif
+    return BlendDouble(p, fx, fy, out);
 }
 
 // Destination pixel (x, y) of a row with l × s and l × c given in double.
@@ -129,7 +190,7 @@ inline void TurnPixel(const Turn& turn, int x, int y, double ls, double lc, uint
         return;
     }
     if (!(rx >= 0 && rx < turn.sourceWidth && ry >= 0 && ry < turn.sourceHeight)) return;
-    if (!BlendFast(SamplesAt(turn, static_cast<int>(rx), static_cast<int>(ry)), sx - rx, sy - ry, out))
+    if (!BlendFast(turn, SamplesAt(turn, static_cast<int>(rx), static_cast<int>(ry)), sx - rx, sy - ry, out))
         TurnPixelExact(turn, x, y, out);
 }
 
@@ -236,6 +297,7 @@ void RotateBilinear(const TPixelBase& source, TPixelBase& destination, long doub
     if (source.isEmpty() || destination.isEmpty()) return;
     Turn turn;
     turn.source = &source;
+    turn.sourceEnd = source.data() + source.size();
     turn.sourceWidth = source.width();
     turn.sourceHeight = source.height();
     const long double t = -angle * kPi / 180.0L;
