@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sys/uio.h>
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
@@ -55,10 +56,12 @@ BellWatcher::BellWatcher()
         uint16_t wantedMajor, wantedMinor;
     } use { 0, 0, 0, 1, 0 };
     xcb_generic_error_t* error = nullptr;
-    void* reply = xcb_wait_for_reply(c, sendXkb(c, UseExtension, &use, sizeof use, true), &error);
-    const bool supported = reply && static_cast<uint8_t*>(reply)[1] != 0;
-    std::free(reply);
+    std::unique_ptr<uint8_t, decltype(&std::free)> reply(
+        static_cast<uint8_t*>(xcb_wait_for_reply(c, sendXkb(c, UseExtension, &use, sizeof use, true), &error)),
+        &std::free);
     std::free(error);
+    // The reply's second byte says whether the server speaks this XKB version.
+    const bool supported = reply && reply.get()[1] != 0;
     if (!supported) return;
 
     struct {
