@@ -46,9 +46,9 @@ TTray1::TTray1(QWidget* parent)
 
     TrayIcon1 = new TTrayIcon(this);
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
-    TrayIcon1->setActive(true);
     TrayIcon1->setIcon(ProgramIcon());
     TrayIcon1->setToolTip(TrayTip);
+    TrayIcon1->setActive(true);
     TrayIcon1->setPopupMenu(PopupMenu1);
     connect(TrayIcon1, &TTrayIcon::OnDblClick, this, &TTray1::TrayIcon1DblClick);
     connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::hotkeyPressed, this, &TTray1::HotkeyPressed);

@@ -24,10 +24,22 @@ void onSignal(int)
 }
 
 // SIGTERM, SIGINT and SIGHUP (the end of the session) quit like " &Quitter":
-// settings written once, icon removed, hotkeys released.
-void quitOnSignals(TTray1& agent)
+// settings written once, icon removed, hotkeys released. The handlers go in
+// first thing, so a signal during start-up waits in the pipe until the agent
+// can answer it.
+void catchQuitSignals()
 {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &sa, nullptr);
+}
+
+void quitOnSignals(TTray1& agent)
+{
+    if (g_signalPipe[0] < 0) return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &agent);
     QObject::connect(notifier, &QSocketNotifier::activated, &agent, [&agent] {
         char buf[16];
@@ -35,11 +47,6 @@ void quitOnSignals(TTray1& agent)
         }
         agent.Exit1Click();
     });
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &sa, nullptr);
 }
 
 } // namespace
@@ -52,6 +59,7 @@ int main(int argc, char** argv)
 
     // A second start in the same session leaves at once, before any setting or hotkey.
     if (!kaptivus::platform::acquireSingleInstance()) return 0;
+    catchQuitSignals();
 
     InstallHintBehaviour(app);
     TTray1 tray;

@@ -135,15 +135,6 @@ bool keyIsGrabbed(uint32_t keysym, unsigned modifiers)
     return !probe.isGrabbed();
 }
 
-test::Window trayHost()
-{
-    Reply<xcb_get_selection_owner_reply_t> r(
-        xcb_get_selection_owner_reply(connection(),
-                                      xcb_get_selection_owner(connection(), atom("_NET_SYSTEM_TRAY_S0")), nullptr),
-        &free);
-    return r ? r->owner : 0;
-}
-
 std::vector<test::Window> windowsOfPid(qint64 pid)
 {
     std::vector<test::Window> found;
@@ -171,13 +162,10 @@ bool AgentProcess::pictureWindowShown() const
 
 test::Window AgentProcess::trayIconWindow() const
 {
-    // The icon is one of our windows that the tray host has taken in as its child.
-    const test::Window host = trayHost();
-    if (!host) return 0;
+    // The icon is our window that speaks XEMBED, once a tray host has taken it in.
     for (test::Window w : windowsOfPid(pid())) {
-        bool inside = false;
-        walk(host, [&](test::Window c) { inside = inside || (c == w && c != host); });
-        if (inside && test::isViewable(w)) return w;
+        if (test::cardinalProperty(w, "_XEMBED_INFO").empty()) continue;
+        if (test::parentOf(w) != test::rootWindow() && test::isViewable(w)) return w;
     }
     return 0;
 }

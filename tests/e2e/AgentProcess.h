@@ -58,8 +58,6 @@ private:
 
 // True when some client holds the combination (a grab of our own fails then).
 bool keyIsGrabbed(uint32_t keysym, unsigned modifiers);
-// The window that owns _NET_SYSTEM_TRAY_S0.
-test::Window trayHost();
 // Windows (any depth) whose _NET_WM_PID is the pid.
 std::vector<test::Window> windowsOfPid(qint64 pid);
 
