@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -209,6 +210,8 @@ void TMain1::layoutAnchored()
 
 bool TMain1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (isSlider(watched))
+        sliderMouseEvent(static_cast<QScrollBar*>(watched), event->type());
     if (watched == ClientArea && event->type() == QEvent::Resize)
         layoutAnchored();
     const bool optionBox = watched == CheckBox1 || watched == CheckBox2 || watched == CheckBox3 ||

@@ -7,6 +7,7 @@
 #include "pixels/Picture.h"
 
 #include <QColor>
+#include <QEvent>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
@@ -433,7 +434,11 @@ private:
     void fillPrinterList();
     void selectPrinterEntry();
 
+    bool isSlider(QObject* object) const;
+    void sliderMouseEvent(QScrollBar* bar, QEvent::Type type);
+
     TTray1* m_agent = nullptr;
+    QScrollBar* m_pressedBar = nullptr; // the slider the mouse holds, if any
     // The shown picture in its own format, valid while Image1 shows the image
     // made from it (m_shownKey is that image's cache key).
     kaptivus::pixels::Picture m_shown;

@@ -88,17 +88,41 @@ void TMain1::connectSliders()
                                     &TMain1::ScrollBar7Change, &TMain1::ScrollBar8Change, &TMain1::ScrollBar9Change};
     for (int i = 0; i < 9; ++i) {
         QScrollBar* bar = bars[i];
+        bar->installEventFilter(this);
         connect(bar, &QScrollBar::valueChanged, this, changes[i]);
-        // While the thumb is dragged every position is shown; the picture is
-        // rebuilt once, on release. Arrow and track clicks end at once.
-        connect(bar, &QScrollBar::actionTriggered, this, [this, bar](int action) {
-            if (action == QAbstractSlider::SliderMove || action == QAbstractSlider::SliderNoAction)
-                return;
-            QTimer::singleShot(0, this, [this, bar] { ScrollBar1Scroll(bar, bar->value(), true); });
-        });
         connect(bar, &QScrollBar::sliderMoved, this,
                 [this, bar](int position) { ScrollBar1Scroll(bar, position, false); });
-        connect(bar, &QScrollBar::sliderReleased, this, [this, bar] { ScrollBar1Scroll(bar, bar->value(), true); });
+        // Actions take effect after this signal, hence the queued calls. While
+        // the mouse holds the bar (thumb drag, repeating arrow or track) each
+        // position is only shown, and the scroll ends with the release; a key
+        // or a wheel step is a whole scroll by itself.
+        connect(bar, &QScrollBar::actionTriggered, this, [this, bar](int action) {
+            if (action == QAbstractSlider::SliderNoAction)
+                return;
+            const bool held = m_pressedBar == bar;
+            if (held && action == QAbstractSlider::SliderMove)
+                return; // sliderMoved shows it
+            QTimer::singleShot(0, this, [this, bar, held] { ScrollBar1Scroll(bar, bar->value(), !held); });
+        });
+    }
+}
+
+bool TMain1::isSlider(QObject* object) const
+{
+    for (QScrollBar* bar : {ScrollBar1, ScrollBar2, ScrollBar3, ScrollBar4, ScrollBar5, ScrollBar6, ScrollBar7,
+                            ScrollBar8, ScrollBar9})
+        if (object == bar)
+            return true;
+    return false;
+}
+
+void TMain1::sliderMouseEvent(QScrollBar* bar, QEvent::Type type)
+{
+    if (type == QEvent::MouseButtonPress) {
+        m_pressedBar = bar;
+    } else if (type == QEvent::MouseButtonRelease && m_pressedBar == bar) {
+        m_pressedBar = nullptr;
+        QTimer::singleShot(0, this, [this, bar] { ScrollBar1Scroll(bar, bar->value(), true); });
     }
 }
 

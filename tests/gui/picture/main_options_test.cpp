@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -76,6 +77,55 @@ TEST_F(MainWindowTest, AnArrowClickMovesOneStepAndRebuildsOnce)
     EXPECT_EQ(runs->count(), 1);
     EXPECT_EQ(main1->StaticText1->text(), QStringLiteral("10"));
     EXPECT_EQ(main1->ScrollBar1->toolTip(), QStringLiteral("10"));
+}
+
+QRect SubControl(QScrollBar* bar, QStyle::SubControl part)
+{
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+}
+
+TEST_F(MainWindowTest, HoldingAnArrowShowsEachStepAndRebuildsOnceOnRelease)
+{
+    showPicture(40, 30);
+    main1->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main1.get()));
+    QScrollBar* bar = main1->ScrollBar2;
+    const QPoint arrow = SubControl(bar, QStyle::SC_ScrollBarAddLine).center();
+    ASSERT_TRUE(bar->rect().contains(arrow));
+    QTest::mousePress(bar, Qt::LeftButton, {}, arrow);
+    // The arrow repeats while held; every position is shown, nothing is rebuilt.
+    ASSERT_TRUE(WaitFor([&] { return bar->value() >= 30; }));
+    ASSERT_TRUE(WaitFor([&] { return main1->StaticText1->text().toInt() >= 30; }));
+    EXPECT_EQ(runs->count(), 0);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, arrow);
+    ASSERT_TRUE(WaitFor([&] { return runs->count() >= 1; }));
+    QTest::qWait(50);
+    EXPECT_EQ(runs->count(), 1);
+    EXPECT_EQ(main1->StaticText1->text(), QString::number(bar->value()));
+}
+
+TEST_F(MainWindowTest, EachWheelStepIsAWholeScroll)
+{
+    showPicture(40, 30);
+    QScrollBar* bar = main1->ScrollBar4;
+    const QPoint centre = bar->rect().center();
+    QWheelEvent wheel(QPointF(centre), QPointF(bar->mapToGlobal(centre)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(bar, &wheel);
+    ASSERT_TRUE(WaitFor([&] { return runs->count() >= 1; }));
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_EQ(main1->StaticText1->text(), QString::number(bar->value()));
+    QTest::qWait(30);
+    EXPECT_EQ(runs->count(), 1);
 }
 
 TEST_F(MainWindowTest, NearAQuarterTurnTheCaptureSizeIsPassedSwapped)
