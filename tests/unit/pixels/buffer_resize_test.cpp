@@ -190,6 +190,24 @@ TEST(ResizeNearest, SameSizeCopiesAndRandomSizesMatchThePlainRule)
     }
 }
 
+// Plain 32-bit arithmetic would overflow on sources this wide: source width ×
+// 65536 from 32768 pixels on, (width - 1) × 32768 from 65537 on.
+TEST(ResizeWideSources, StepsDoNotOverflow)
+{
+    TPixelBuffer source, target;
+    FillRandom(source, 40000, 1, 13);
+    target.Allocate(3, 1);
+    source.ResizeNearest(target);
+    EXPECT_EQ(target.row(0)[1], source.row(0)[13333]);
+    EXPECT_EQ(target.row(0)[2], source.row(0)[26666]);
+
+    FillRandom(source, 70000, 1, 14);
+    source.ResizeBilinear(target); // xs = 764575744: columns 23333 and 46666 exactly
+    EXPECT_EQ(target.row(0)[0], source.row(0)[0]);
+    EXPECT_EQ(target.row(0)[1], source.row(0)[23333]);
+    EXPECT_EQ(target.row(0)[2], source.row(0)[46666]);
+}
+
 // Every destination pixel of an enlargement is written: none keeps the
 // destination's previous content.
 TEST(ResizeNearest, EnlargingCoversEveryPixel)
