@@ -5,7 +5,6 @@
 #include "pixels/PixelEffects.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
