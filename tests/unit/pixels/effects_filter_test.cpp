@@ -106,6 +106,8 @@ TEST(Convolve, MatchesTheLiteralWalkForManyKernels)
                                       {0, -3, 0, 0, -1, 0, 0, 0, 0},             // negative divisor
                                       {32767, 32767, 32767, 32767, 32767, 32767, 32767, 32767, 32767},
                                       {-32768, 32767, -32768, 32767, 5, 32767, -32768, 32767, -32768},
+                                      {-32768, -32768, -32768, -32768, -32768, -32768, -32768, -32768, -32768},
+                                      {-32768, 1, 0, 0, 3, 0, 0, 0, 0}, // negative divisor, most negative weight
                                       {0, 7, 0, 0, 0, 0, 0, 0, 0}}; // only the left neighbour
     std::mt19937 random(17);
     for (int i = 0; i < 20; ++i) {
