@@ -182,20 +182,37 @@ void PictureRowWriter::write(int y, int x0, int count, const PixelBGR* in)
 
 void PictureRowWriter::writeIndexed(uint8_t* line, int x0, int count, const PixelBGR* in) const
 {
-    const int perByteLog2 = PixelsPerByteLog2(m_bpp);
     PixelBGR last {};
     unsigned lastIndex = m_map->indexOf(last);
-    for (int i = 0; i < count; ++i) {
+    const unsigned mask = (1u << m_bpp) - 1u;
+    auto indexAt = [&](int i) {
         // Runs of one colour are common in screenshots: skip the search for them.
         if (!(in[i] == last)) {
             last = in[i];
             lastIndex = m_map->indexOf(last);
         }
-        if (m_bpp == 8)
-            line[x0 + i] = static_cast<uint8_t>(lastIndex);
-        else
-            StoreIndex(line, x0 + i, m_bpp, perByteLog2, lastIndex);
+        return lastIndex & mask;
+    };
+    if (m_bpp == 8) {
+        for (int i = 0; i < count; ++i)
+            line[x0 + i] = static_cast<uint8_t>(indexAt(i));
+        return;
     }
+    const int perByteLog2 = PixelsPerByteLog2(m_bpp);
+    const int perByte = 1 << perByteLog2;
+    int i = 0;
+    // Only the bytes at either end are shared with pixels outside the run;
+    // whole bytes in between are built in a register and stored once.
+    for (; i < count && ((x0 + i) & (perByte - 1)) != 0; ++i)
+        StoreIndex(line, x0 + i, m_bpp, perByteLog2, indexAt(i));
+    for (; i + perByte <= count; i += perByte) {
+        unsigned byte = 0;
+        for (int k = 0; k < perByte; ++k)
+            byte = (byte << m_bpp) | indexAt(i + k);
+        line[(x0 + i) >> perByteLog2] = static_cast<uint8_t>(byte);
+    }
+    for (; i < count; ++i)
+        StoreIndex(line, x0 + i, m_bpp, perByteLog2, indexAt(i));
 }
 
 void PictureRowWriter::writeMasked(uint8_t* line, int x0, int count, const PixelBGR* in) const
