@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <X11/keysym.h>
 #include <algorithm>
+#include <unistd.h>
 #include <map>
 #include <utility>
 #include <xcb/xcb_keysyms.h>
@@ -40,8 +41,13 @@ struct HotkeyService::Impl {
     ModifierLayout layout;
     std::map<int, Registration> registrations;
     std::unique_ptr<QSocketNotifier> notifier;
+    // An unmapped window that lists the ids grabbed right now in the property
+    // _KAPTIVUS_HOTKEYS, so that anyone (xprop, a test) can see what is active.
+    xcb_window_t announcer = XCB_WINDOW_NONE;
 
     xcb_connection_t* c() const { return connection.get(); }
+    void createAnnouncer();
+    void publish();
     std::vector<Grab> grabsOf(const Registration& r) const;
     void readModifierLayout();
     std::vector<xcb_keycode_t> keycodesOf(uint32_t keysym) const;
@@ -164,6 +170,31 @@ int HotkeyService::Impl::match(xcb_keycode_t keycode, uint16_t state) const
     return -1;
 }
 
+void HotkeyService::Impl::createAnnouncer()
+{
+    announcer = xcb_generate_id(c());
+    const uint32_t overrideRedirect = 1;
+    xcb_create_window(c(), XCB_COPY_FROM_PARENT, announcer, connection.root(), -1, -1, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect);
+    static constexpr char name[] = "Kaptivus hotkeys";
+    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, announcer, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        sizeof name - 1, name);
+    const uint32_t pid = static_cast<uint32_t>(getpid());
+    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, announcer, xcb::atom(c(), "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32,
+                        1, &pid);
+    publish();
+}
+
+void HotkeyService::Impl::publish()
+{
+    if (announcer == XCB_WINDOW_NONE) return;
+    std::vector<uint32_t> ids;
+    for (const auto& [id, r] : registrations) ids.push_back(static_cast<uint32_t>(id));
+    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, announcer, xcb::atom(c(), "_KAPTIVUS_HOTKEYS"),
+                        XCB_ATOM_CARDINAL, 32, static_cast<uint32_t>(ids.size()), ids.data());
+    xcb_flush(c());
+}
+
 HotkeyService::HotkeyService(QObject* parent)
     : QObject(parent)
     , m(std::make_unique<Impl>())
@@ -171,6 +202,7 @@ HotkeyService::HotkeyService(QObject* parent)
     if (!m->connection.isValid()) return;
     m->symbols = xcb_key_symbols_alloc(m->c());
     m->readModifierLayout();
+    m->createAnnouncer();
     m->notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m->c()), QSocketNotifier::Read);
     connect(m->notifier.get(), &QSocketNotifier::activated, this, &HotkeyService::readEvents);
 }
@@ -201,6 +233,7 @@ bool HotkeyService::registerHotkey(int id, int virtualKey, int modifiers)
     if (m->clashes(id, m->keycodesOf(keysym), modifierMaskForFlags(modifiers, m->layout))) return false;
     if (!m->grab(r)) return false;
     m->registrations[id] = std::move(r);
+    m->publish();
     return true;
 }
 
@@ -210,6 +243,7 @@ void HotkeyService::unregisterHotkey(int id)
     if (it == m->registrations.end()) return;
     if (isConnected()) m->ungrab(it->second);
     m->registrations.erase(it);
+    if (isConnected()) m->publish();
 }
 
 void HotkeyService::unregisterAll()

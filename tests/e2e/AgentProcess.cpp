@@ -116,7 +116,7 @@ void AgentProcess::launch()
 bool AgentProcess::start(std::chrono::milliseconds timeout)
 {
     launch();
-    return test::waitUntil([] { return keyIsGrabbed(test::keysym::Print, test::NoModifier); }, timeout);
+    return test::waitUntil([this] { return !registeredHotkeys().empty(); }, timeout);
 }
 
 bool AgentProcess::waitForExit(std::chrono::milliseconds timeout)
@@ -158,6 +158,22 @@ bool AgentProcess::pictureWindowShown() const
 {
     const test::Window w = findWindow("Kaptivus 2000   v5.10 complet");
     return w != 0 && test::isViewable(w);
+}
+
+std::vector<int> AgentProcess::registeredHotkeys() const
+{
+    for (test::Window w : windowsOfPid(pid())) {
+        if (test::stringProperty(w, "WM_NAME") != "Kaptivus hotkeys") continue;
+        const auto ids = test::cardinalProperty(w, "_KAPTIVUS_HOTKEYS");
+        return {ids.begin(), ids.end()};
+    }
+    return {};
+}
+
+bool AgentProcess::holdsHotkey(int id) const
+{
+    const auto ids = registeredHotkeys();
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
 test::Window AgentProcess::trayIconWindow() const

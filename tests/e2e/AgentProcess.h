@@ -49,6 +49,9 @@ public:
     test::Window findWindow(const std::string& titlePrefix) const;
     // The picture window, when mapped.
     bool pictureWindowShown() const;
+    // The hotkey ids the agent holds right now, as its hotkey service announces them.
+    std::vector<int> registeredHotkeys() const;
+    bool holdsHotkey(int id) const;
     // The tray icon's window inside the tray host, or 0.
     test::Window trayIconWindow() const;
 
@@ -57,6 +60,8 @@ private:
 };
 
 // True when some client holds the combination (a grab of our own fails then).
+// Only for moments when no agent is registering: the probe's own grab could
+// make a registration fail.
 bool keyIsGrabbed(uint32_t keysym, unsigned modifiers);
 // Windows (any depth) whose _NET_WM_PID is the pid.
 std::vector<test::Window> windowsOfPid(qint64 pid);

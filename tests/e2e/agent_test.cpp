@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <thread>
+#include <fstream>
+#include <sstream>
 
 using namespace kaptivus;
 using namespace kaptivus::e2e;
@@ -54,6 +55,19 @@ void closePictureWindow(AgentProcess& agent)
     ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == w; }, 5s));
     test::pressKey(test::keysym::Escape);
     ASSERT_TRUE(waitHidden(agent));
+}
+
+constexpr uint32_t keysymS = 0x73;
+constexpr uint32_t keysymUp = 0xff52;
+
+// A popup menu of ours is mapped: an unmanaged window of ours straight on the root.
+bool menuShown(AgentProcess& agent)
+{
+    for (test::Window w : windowsOfPid(agent.pid())) {
+        const auto types = test::cardinalProperty(w, "_NET_WM_WINDOW_TYPE");
+        if (test::isViewable(w) && !types.empty() && test::parentOf(w) == test::rootWindow()) return true;
+    }
+    return false;
 }
 
 void quit(AgentProcess& agent)
@@ -139,7 +153,8 @@ TEST(Agent, TwentyStartsAtOnceLeaveExactlyOne)
         return std::count_if(agents.begin(), agents.end(), [](const auto& a) { return a->isRunning(); });
     };
     ASSERT_TRUE(test::waitUntil([&] { return running() == 1; }, 30s)) << running() << " still running";
-    ASSERT_TRUE(test::waitUntil([] { return keyIsGrabbed(test::keysym::Print, test::NoModifier); }, 15s));
+    auto& survivor = *std::find_if(agents.begin(), agents.end(), [](const auto& a) { return a->isRunning(); });
+    ASSERT_TRUE(test::waitUntil([&] { return survivor->holdsHotkey(101); }, 15s));
     for (auto& a : agents) {
         if (a->isRunning())
             quit(*a);
@@ -190,11 +205,100 @@ TEST(Agent, RedefinedCtrlF5ReachesTheGate)
     writeSettingsFile(defaultSettingsBody({{"HotKey0", "dword:00000074"}, {"Modifier0", "dword:00000002"},
                                            {"IndexH0", "dword:00000006"}, {"IndexM0", "dword:00000002"}}));
     AgentProcess agent;
-    agent.launch();
-    ASSERT_TRUE(test::waitUntil([] { return keyIsGrabbed(test::keysym::F5, test::Ctrl); }, 15s));
+    ASSERT_TRUE(agent.start());
+    EXPECT_TRUE(keyIsGrabbed(test::keysym::F5, test::Ctrl));
     EXPECT_FALSE(keyIsGrabbed(test::keysym::Print, test::NoModifier));
     ASSERT_TRUE(test::pressKey(test::keysym::F5, test::Ctrl));
     ASSERT_TRUE(waitShown(agent));
     closePictureWindow(agent);
     quit(agent);
+}
+
+namespace {
+
+// Right button on the tray icon opens the agent's menu.
+void openTrayMenu(AgentProcess& agent)
+{
+    test::Window icon = 0;
+    ASSERT_TRUE(test::waitUntil([&] { return (icon = agent.trayIconWindow()) != 0; }, 10s));
+    const test::Rect r = test::windowRootGeometry(icon);
+    test::movePointer(r.left + r.width / 2, r.top + r.height / 2);
+    test::clickButton(3);
+    ASSERT_TRUE(test::waitUntil([&] { return menuShown(agent); }, 5s));
+}
+
+} // namespace
+
+TEST(Agent, SuspendedAgentIgnoresHotkeysUntilResumed)
+{
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start());
+    openTrayMenu(agent);
+    ASSERT_TRUE(test::pressKey(keysymS));
+    // Suspension releases the grabs, so a press cannot reach the agent at all.
+    ASSERT_TRUE(test::waitUntil([&] { return agent.registeredHotkeys().empty(); }, 5s));
+    EXPECT_FALSE(keyIsGrabbed(test::keysym::Print, test::NoModifier));
+    test::pressKey(test::keysym::Print);
+    EXPECT_FALSE(waitShown(agent, 1500ms));
+    openTrayMenu(agent);
+    ASSERT_TRUE(test::pressKey(keysymS));
+    ASSERT_TRUE(test::waitUntil([&] { return agent.holdsHotkey(101) && agent.holdsHotkey(104); }, 5s));
+    ASSERT_TRUE(test::pressKey(test::keysym::Print));
+    EXPECT_TRUE(waitShown(agent));
+    closePictureWindow(agent);
+    quit(agent);
+}
+
+TEST(Agent, ResetAnsweredNoChangesNothing)
+{
+    writeSettingsFile(defaultSettingsBody({{"Brightness", "dword:00000032"}}));
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start());
+    openTrayMenu(agent);
+    test::pressKey(keysymUp); // " &Quitter"
+    test::pressKey(keysymUp); // the reset, above its separator
+    test::pressKey(test::keysym::Return);
+    const test::Window box = test::waitForWindowByTitle("Confirmer");
+    ASSERT_NE(box, 0u);
+    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == test::parentOf(box) || test::activeWindow() == box; }, 5s));
+    test::pressKey(test::keysym::Escape);
+    ASSERT_TRUE(test::waitUntil([&] { return !test::isViewable(box); }, 5s));
+    EXPECT_TRUE(agent.isRunning());
+    const auto key = storedSettings();
+    ASSERT_TRUE(key.has_value());
+    EXPECT_EQ(key->findValue("Brightness")->dword, 50u);
+    quit(agent);
+}
+
+TEST(Agent, ResetRemovesTheKeyAndEndsWithoutWritingItBack)
+{
+    writeSettingsFile(defaultSettingsBody({{"Brightness", "dword:00000032"}}));
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start());
+    openTrayMenu(agent);
+    test::pressKey(keysymUp);
+    test::pressKey(keysymUp);
+    test::pressKey(test::keysym::Return);
+    const test::Window question = test::waitForWindowByTitle("Confirmer");
+    ASSERT_NE(question, 0u);
+    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == test::parentOf(question) || test::activeWindow() == question; }, 5s));
+    test::pressKey(test::keysym::Return); // "&Oui" is the default button
+    const test::Window done = test::waitForWindowByTitle("Information");
+    ASSERT_NE(done, 0u);
+    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == test::parentOf(done) || test::activeWindow() == done; }, 5s));
+    test::pressKey(test::keysym::Return);
+    ASSERT_TRUE(agent.waitForExit(10s));
+    EXPECT_EQ(agent.exitCode(), 0);
+    EXPECT_FALSE(storedSettings().has_value());
+    // The parent key stays.
+    std::ifstream in(settingsFile());
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000]"), std::string::npos);
+    // The next start writes the defaults again.
+    AgentProcess next;
+    ASSERT_TRUE(next.start());
+    quit(next);
+    ASSERT_TRUE(storedSettings().has_value());
+    expectDefaults(*storedSettings());
 }
