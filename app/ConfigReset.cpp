@@ -25,8 +25,15 @@ void RunConfigurationReset(TTray1& agent)
 
     kaptivus::config::RegistryStore store;
     (void)store.open();
-    // A key that cannot be deleted is not reported: the program ends either way.
-    (void)store.deleteKey(kaptivus::config::kSettingsKey);
+    // A key that is already gone is fine; one that cannot be removed is said so,
+    // and the program goes on with its settings rather than claim a clean-up.
+    if (const auto deleted = store.deleteKey(kaptivus::config::kSettingsKey); !deleted.ok()) {
+        QApplication::beep();
+        QMessageBox::critical(nullptr, QStringLiteral("Erreur"),
+                              QStringLiteral("The configuration could not be removed:\n%1")
+                                  .arg(QString::fromStdString(deleted.error)));
+        return;
+    }
 
     QMessageBox done(QMessageBox::Information, QStringLiteral("Information"),
                      QStringLiteral("Registry Cleanup successfully\r\n\r\nPlease Restart Kaptivus2000"),
