@@ -5,7 +5,6 @@
 #include "pixels/PixelEffects.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -19,7 +18,7 @@ using kaptivus::pixels::TPixelBuffer;
 // measures the neighbours as much as the effect.
 double ThreadSeconds()
 {
-    timespec now{};
+    timespec now {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
@@ -55,8 +54,11 @@ void TimeInPlace(benchmark::State& state, const std::function<void(TPixelBase&)>
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * pristine.size());
 }
 
-#define KAPTIVUS_EFFECT_BENCH(name, call)                                                                   \
-    void name(benchmark::State& state) { TimeInPlace(state, [](TPixelBase& b) { call; }); }                \
+#define KAPTIVUS_EFFECT_BENCH(name, call)                                                                              \
+    void name(benchmark::State& state)                                                                                 \
+    {                                                                                                                  \
+        TimeInPlace(state, [](TPixelBase& b) { call; });                                                               \
+    }                                                                                                                  \
     BENCHMARK(name)->UseManualTime()->Unit(benchmark::kMicrosecond)
 
 using namespace kaptivus::pixels;

@@ -33,10 +33,11 @@ public:
     {
         const auto d = static_cast<uint64_t>(divisor);
         int log2d = 0;
-        while ((uint64_t{1} << log2d) < d) ++log2d;
+        while ((uint64_t { 1 } << log2d) < d)
+            ++log2d;
         m_shift = 29 + log2d;
-        m_multiplier = ((uint64_t{1} << m_shift) - 1) / d + 1;
-        m_lift = static_cast<int>(((uint64_t{1} << 27) + d - 1) / d);
+        m_multiplier = ((uint64_t { 1 } << m_shift) - 1) / d + 1;
+        m_lift = static_cast<int>(((uint64_t { 1 } << 27) + d - 1) / d);
         m_bias = m_lift * divisor;
     }
 
@@ -69,15 +70,16 @@ struct Convolution {
 void ConvolveRowLive(TPixelBase& buffer, int y, const Convolution& conv)
 {
     const int width = buffer.width();
-    const uint8_t* rows[3] = {buffer.rowBytes(std::max(y - 1, 0)), buffer.rowBytes(y),
-                              buffer.rowBytes(std::min(y + 1, buffer.height() - 1))};
+    const uint8_t* rows[3] = { buffer.rowBytes(std::max(y - 1, 0)), buffer.rowBytes(y),
+        buffer.rowBytes(std::min(y + 1, buffer.height() - 1)) };
     uint8_t* current = buffer.rowBytes(y);
     for (int x = 0; x < width; ++x) {
-        const int columns[3] = {3 * std::max(x - 1, 0), 3 * x, 3 * std::min(x + 1, width - 1)};
+        const int columns[3] = { 3 * std::max(x - 1, 0), 3 * x, 3 * std::min(x + 1, width - 1) };
         for (int c = 0; c < 3; ++c) {
             int sum = 0;
             for (int j = 0; j < 3; ++j)
-                for (int i = 0; i < 3; ++i) sum += conv.k[3 * j + i] * rows[i][columns[j] + c];
+                for (int i = 0; i < 3; ++i)
+                    sum += conv.k[3 * j + i] * rows[i][columns[j] + c];
             current[3 * x + c] = static_cast<uint8_t>(conv.divide(sum));
         }
     }
@@ -87,15 +89,15 @@ void ConvolveRowLive(TPixelBase& buffer, int y, const Convolution& conv)
 // positions 3 .. count - 1 of an inner row: above is final, current and below
 // are unchanged.
 void SumKnownTerms(const int* k, int bias, const uint8_t* __restrict above, const uint8_t* __restrict current,
-                   const uint8_t* __restrict below, int count, int* __restrict partial)
+    const uint8_t* __restrict below, int count, int* __restrict partial)
 {
     for (int i = 3; i + 3 < count; ++i)
-        partial[i] = bias + k[0] * above[i - 3] + k[2] * below[i - 3] + k[3] * above[i] + k[4] * current[i] +
-                     k[5] * below[i] + k[6] * above[i + 3] + k[7] * current[i + 3] + k[8] * below[i + 3];
+        partial[i] = bias + k[0] * above[i - 3] + k[2] * below[i - 3] + k[3] * above[i] + k[4] * current[i]
+            + k[5] * below[i] + k[6] * above[i + 3] + k[7] * current[i + 3] + k[8] * below[i + 3];
     // The last pixel's right neighbour is itself.
     for (int i = std::max(3, count - 3); i < count; ++i)
-        partial[i] = bias + k[0] * above[i - 3] + k[2] * below[i - 3] + (k[3] + k[6]) * above[i] +
-                     (k[4] + k[7]) * current[i] + (k[5] + k[8]) * below[i];
+        partial[i] = bias + k[0] * above[i - 3] + k[2] * below[i - 3] + (k[3] + k[6]) * above[i]
+            + (k[4] + k[7]) * current[i] + (k[5] + k[8]) * below[i];
 }
 
 // The sequential part of an inner row from its second pixel on: each value is
@@ -103,7 +105,7 @@ void SumKnownTerms(const int* k, int bias, const uint8_t* __restrict above, cons
 // divider is a local copy: byte stores could otherwise alias its fields and
 // force a reload on every pixel.
 void ChainRow(uint8_t* __restrict current, const int* __restrict partial, int count, int left,
-              const ClampedQuotient divide, const int first[3])
+    const ClampedQuotient divide, const int first[3])
 {
     int b = first[0];
     int g = first[1];
@@ -134,11 +136,12 @@ void ConvolveInnerRow(TPixelBase& buffer, int y, const Convolution& conv, std::v
     // of the first pixel alone is exact. Its new value then feeds the next one.
     int first[3];
     for (int c = 0; c < 3; ++c) {
-        const int sum = (k[0] + k[3]) * above[c] + (k[1] + k[4]) * current[c] + (k[2] + k[5]) * below[c] +
-                        k[6] * above[3 + c] + k[7] * current[3 + c] + k[8] * below[3 + c];
+        const int sum = (k[0] + k[3]) * above[c] + (k[1] + k[4]) * current[c] + (k[2] + k[5]) * below[c]
+            + k[6] * above[3 + c] + k[7] * current[3 + c] + k[8] * below[3 + c];
         first[c] = conv.divide(sum);
     }
-    for (int c = 0; c < 3; ++c) current[c] = static_cast<uint8_t>(first[c]);
+    for (int c = 0; c < 3; ++c)
+        current[c] = static_cast<uint8_t>(first[c]);
     ChainRow(current, partial.data(), count, k[1], conv.divide, first);
 }
 
@@ -148,15 +151,18 @@ void Convolve3x3(TPixelBase& buffer, const Kernel3x3& kernel)
 {
     if (buffer.isEmpty()) return;
     int divisor = 0;
-    for (const int16_t w : kernel) divisor += w;
+    for (const int16_t w : kernel)
+        divisor += w;
     if (divisor == 0) divisor = 1;
     const int sign = divisor < 0 ? -1 : 1;
-    Convolution conv{{}, ClampedQuotient(sign * divisor)};
-    for (size_t i = 0; i < kernel.size(); ++i) conv.k[i] = sign * kernel[i];
+    Convolution conv { {}, ClampedQuotient(sign * divisor) };
+    for (size_t i = 0; i < kernel.size(); ++i)
+        conv.k[i] = sign * kernel[i];
     const int height = buffer.height();
     std::vector<int> partial(static_cast<size_t>(buffer.width()) * 3);
     ConvolveRowLive(buffer, 0, conv);
-    for (int y = 1; y + 1 < height; ++y) ConvolveInnerRow(buffer, y, conv, partial);
+    for (int y = 1; y + 1 < height; ++y)
+        ConvolveInnerRow(buffer, y, conv, partial);
     if (height > 1) ConvolveRowLive(buffer, height - 1, conv);
 }
 

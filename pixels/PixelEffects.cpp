@@ -29,14 +29,18 @@ namespace {
 // below stay far inside 32 bits.
 constexpr int kAmountLimit = 65536;
 
-int LimitAmount(int amount) { return std::clamp(amount, -kAmountLimit, kAmountLimit); }
+int LimitAmount(int amount)
+{
+    return std::clamp(amount, -kAmountLimit, kAmountLimit);
+}
 
 // Calls fn(bytes, count) for the pixel bytes of every row, padding excluded.
 template <class RowFn> void ForEachRow(TPixelBase& buffer, RowFn fn)
 {
     if (buffer.isEmpty()) return;
     const int count = buffer.width() * 3;
-    for (int y = 0; y < buffer.height(); ++y) fn(buffer.rowBytes(y), count);
+    for (int y = 0; y < buffer.height(); ++y)
+        fn(buffer.rowBytes(y), count);
 }
 
 // The slider range, 0..255, in 16-bit lanes: (255 - v) × a < 65536 and the
@@ -119,7 +123,8 @@ void SaturationRow32(uint8_t* __restrict bytes, int count, int amount)
     for (int i = 0; i < count; i += 3) {
         const int grey = (bytes[i] + bytes[i + 1] + bytes[i + 2]) / 3;
         const int d = grey - ((grey * amount) >> 8);
-        for (int c = 0; c < 3; ++c) bytes[i + c] = static_cast<uint8_t>(ClampByte(d + ((bytes[i + c] * amount) >> 8)));
+        for (int c = 0; c < 3; ++c)
+            bytes[i + c] = static_cast<uint8_t>(ClampByte(d + ((bytes[i + c] * amount) >> 8)));
     }
 }
 
@@ -185,13 +190,15 @@ KAPTIVUS_VECTOR_CLONES void GreyRow(uint8_t* __restrict bytes, int count)
 
 KAPTIVUS_VECTOR_CLONES void InvertRow(uint8_t* __restrict bytes, int count)
 {
-    for (int i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(255 - bytes[i]);
+    for (int i = 0; i < count; ++i)
+        bytes[i] = static_cast<uint8_t>(255 - bytes[i]);
 }
 
 // Each pixel is tested once against its unchanged value: a true swap. With
 // swap false, only the first colour changes. Bitwise & keeps the loop free of
 // branches, so it vectorises.
-template <bool swap> [[gnu::always_inline]] inline void ExchangeRowT(uint8_t* __restrict bytes, int count, PixelBGR p1, PixelBGR p2)
+template <bool swap>
+[[gnu::always_inline]] inline void ExchangeRowT(uint8_t* __restrict bytes, int count, PixelBGR p1, PixelBGR p2)
 {
     for (int i = 0; i < count; i += 3) {
         const uint8_t b = bytes[i];
@@ -222,15 +229,22 @@ KAPTIVUS_VECTOR_CLONES void SubstituteRow(uint8_t* bytes, int count, PixelBGR fr
 void ShiftChannels(TPixelBase& buffer, int red, int green, int blue)
 {
     // An offset of ±256 already drives every value to the end of the range.
-    const int offsets[3] = {std::clamp(blue, -256, 256), std::clamp(green, -256, 256), std::clamp(red, -256, 256)};
+    const int offsets[3] = { std::clamp(blue, -256, 256), std::clamp(green, -256, 256), std::clamp(red, -256, 256) };
     int16_t pattern[kShiftBlock];
-    for (int i = 0; i < kShiftBlock; ++i) pattern[i] = static_cast<int16_t>(offsets[i % 3]);
+    for (int i = 0; i < kShiftBlock; ++i)
+        pattern[i] = static_cast<int16_t>(offsets[i % 3]);
     ForEachRow(buffer, [&pattern](uint8_t* bytes, int count) { ShiftRow(bytes, count, pattern); });
 }
 
-void GreyScale(TPixelBase& buffer) { ForEachRow(buffer, GreyRow); }
+void GreyScale(TPixelBase& buffer)
+{
+    ForEachRow(buffer, GreyRow);
+}
 
-void InvertColors(TPixelBase& buffer) { ForEachRow(buffer, InvertRow); }
+void InvertColors(TPixelBase& buffer)
+{
+    ForEachRow(buffer, InvertRow);
+}
 
 void ExchangeColors(TPixelBase& buffer, Color first, Color second)
 {

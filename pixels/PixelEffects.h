@@ -19,7 +19,7 @@ class TPixelBuffer;
 using Kernel3x3 = std::array<int16_t, 9>;
 
 // Centre 160, each of the eight neighbours -5: sum 120.
-inline constexpr Kernel3x3 SharpenKernel{-5, -5, -5, -5, 160, -5, -5, -5, -5};
+inline constexpr Kernel3x3 SharpenKernel { -5, -5, -5, -5, 160, -5, -5, -5, -5 };
 
 // amount -255..255: positive moves every value towards 255 in proportion to
 // its distance from 255, negative towards 0 in proportion to its value.
@@ -41,8 +41,8 @@ void ShiftChannels(TPixelBase& buffer, int red, int green, int blue);
 // keep their value. Pass the destination's exact centre (width / 2.0,
 // height / 2.0): a quarter or half turn is then an exact permutation of the
 // pixels whatever the sizes.
-void RotateBilinear(const TPixelBase& source, TPixelBase& destination, long double cx, long double cy,
-                    long double angle);
+void RotateBilinear(
+    const TPixelBase& source, TPixelBase& destination, long double cx, long double cy, long double angle);
 
 // Top and bottom change places.
 void FlipRows(TPixelBase& buffer);

@@ -59,15 +59,17 @@ namespace {
 // p = ((255 - reference) + p) >> 1 for each byte.
 void EmbossBytes(uint8_t* __restrict bytes, const uint8_t* __restrict reference, int count)
 {
-    for (int i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(((255 - reference[i]) + bytes[i]) >> 1);
+    for (int i = 0; i < count; ++i)
+        bytes[i] = static_cast<uint8_t>(((255 - reference[i]) + bytes[i]) >> 1);
 }
 
 // Every pixel of the row against one reference pixel.
 void EmbossAgainstPixel(uint8_t* bytes, int width, const uint8_t reference[3])
 {
-    const int inverse[3] = {255 - reference[0], 255 - reference[1], 255 - reference[2]};
+    const int inverse[3] = { 255 - reference[0], 255 - reference[1], 255 - reference[2] };
     for (int x = 0; x < width; ++x, bytes += 3)
-        for (int c = 0; c < 3; ++c) bytes[c] = static_cast<uint8_t>((inverse[c] + bytes[c]) >> 1);
+        for (int c = 0; c < 3; ++c)
+            bytes[c] = static_cast<uint8_t>((inverse[c] + bytes[c]) >> 1);
 }
 
 } // namespace
@@ -91,7 +93,8 @@ void EmbossPicture(TPixelBase& buffer)
         EmbossBytes(bytes, below + 3, 3 * (width - 1));
         EmbossBytes(bytes + 3 * (width - 1), below + 3 * (width - 1), 3);
     }
-    for (int y = std::max(0, height - 2); y < height; ++y) EmbossAgainstPixel(buffer.rowBytes(y), width, bottomPixel);
+    for (int y = std::max(0, height - 2); y < height; ++y)
+        EmbossAgainstPixel(buffer.rowBytes(y), width, bottomPixel);
 }
 
 } // namespace kaptivus::pixels

@@ -47,7 +47,10 @@ inline double RoundHalfEven(double v)
 }
 
 // For an integral value already known to fit an int.
-inline int ToInt(long double integral) { return static_cast<int>(static_cast<double>(integral)); }
+inline int ToInt(long double integral)
+{
+    return static_cast<int>(static_cast<double>(integral));
+}
 
 // A double result is kept only when it lies within this distance of an integer,
 // that is at least 1e-4 away from the ties at half-integers. The double sums
@@ -82,7 +85,7 @@ Samples SamplesAt(const Turn& turn, int ix, int iy)
     const int iy1 = ClampInt(iy + 1, 0, turn.sourceHeight - 1);
     const uint8_t* upper = turn.source->rowBytes(iy);
     const uint8_t* lower = turn.source->rowBytes(iy1);
-    return {upper + 3 * ix, upper + 3 * ix1, lower + 3 * ix, lower + 3 * ix1};
+    return { upper + 3 * ix, upper + 3 * ix1, lower + 3 * ix, lower + 3 * ix1 };
 }
 
 // The rule itself, in extended precision, for destination pixel (x, y).
@@ -118,7 +121,8 @@ bool BlendDouble(const Samples& p, double fx, double fy, uint8_t* out)
         if (!(std::fabs(v - rounded) < kSafeDistance)) return false;
         values[c] = static_cast<int>(rounded);
     }
-    for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(ClampByte(values[c]));
+    for (int c = 0; c < 3; ++c)
+        out[c] = static_cast<uint8_t>(ClampByte(values[c]));
     return true;
 }
 
@@ -240,8 +244,8 @@ bool TileMissesSource(const Turn& turn, int x0, int y0, int x1, int y1)
     const auto cx = static_cast<double>(turn.cx);
     const auto cy = static_cast<double>(turn.cy);
     int below = 0, above = 0, before = 0, after = 0;
-    for (const int y : {y0, y1 - 1})
-        for (const int x : {x0, x1 - 1}) {
+    for (const int y : { y0, y1 - 1 })
+        for (const int x : { x0, x1 - 1 }) {
             const double m = 2.0 * (x - cx) + 1.0;
             const double l = 2.0 * (y - cy) + 1.0;
             const double sx = (m * c - l * s - 1.0) / 2.0 + cx - static_cast<double>(turn.dx);
@@ -259,13 +263,15 @@ void TurnTile(const Turn& turn, TPixelBase& destination, int x0, int y0, int x1,
     for (int y = y0; y < y1; ++y) {
         uint8_t* out = destination.rowBytes(y) + 3 * x0;
         if (!turn.fast) {
-            for (int x = x0; x < x1; ++x, out += 3) TurnPixelExact(turn, x, y, out);
+            for (int x = x0; x < x1; ++x, out += 3)
+                TurnPixelExact(turn, x, y, out);
             continue;
         }
         const double l = 2.0 * (y - static_cast<double>(turn.cy)) + 1.0;
         const double ls = l * static_cast<double>(turn.s);
         const double lc = l * static_cast<double>(turn.c);
-        for (int x = x0; x < x1; ++x, out += 3) TurnPixel(turn, x, y, ls, lc, out);
+        for (int x = x0; x < x1; ++x, out += 3)
+            TurnPixel(turn, x, y, ls, lc, out);
     }
 }
 
@@ -291,8 +297,8 @@ void PrepareColumns(Turn& turn, int width)
 
 } // namespace
 
-void RotateBilinear(const TPixelBase& source, TPixelBase& destination, long double cx, long double cy,
-                    long double angle)
+void RotateBilinear(
+    const TPixelBase& source, TPixelBase& destination, long double cx, long double cy, long double angle)
 {
     if (source.isEmpty() || destination.isEmpty()) return;
     Turn turn;
@@ -311,8 +317,8 @@ void RotateBilinear(const TPixelBase& source, TPixelBase& destination, long doub
     turn.dy = static_cast<long double>(destination.height() - source.height()) / 2.0L;
     const int width = destination.width();
     const int height = destination.height();
-    const long double extent = std::fabs(cx) + std::fabs(cy) + std::fabs(turn.dx) + std::fabs(turn.dy) +
-                               width + height + turn.sourceWidth + turn.sourceHeight;
+    const long double extent = std::fabs(cx) + std::fabs(cy) + std::fabs(turn.dx) + std::fabs(turn.dy) + width + height
+        + turn.sourceWidth + turn.sourceHeight;
     turn.fast = std::isfinite(turn.s) && extent < kFastLimit; // false for NaN too
     turn.cxFast = static_cast<double>(cx - turn.dx);
     turn.cyFast = static_cast<double>(cy - turn.dy);

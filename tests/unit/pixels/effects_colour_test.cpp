@@ -2,10 +2,9 @@
 // literal tables on random pictures of awkward sizes.
 #include "effects_reference.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace kaptivus::pixels::effects_test {
 namespace {
@@ -14,14 +13,15 @@ namespace {
 void FillAllValues(TPixelBuffer& buffer)
 {
     (void)buffer.Allocate(86, 1);
-    for (int i = 0; i < 86 * 3; ++i) buffer.rowBytes(0)[i] = uint8_t(i % 256);
+    for (int i = 0; i < 86 * 3; ++i)
+        buffer.rowBytes(0)[i] = uint8_t(i % 256);
 }
 
 // What the effect makes of byte value v (all channels of a pixel set to v).
 uint8_t MapOf(const std::function<void(TPixelBase&)>& effect, uint8_t v)
 {
     TPixelBuffer buffer;
-    FillUniform(buffer, {1, 1}, PixelBGR{v, v, v});
+    FillUniform(buffer, { 1, 1 }, PixelBGR { v, v, v });
     effect(buffer);
     EXPECT_EQ(buffer.row(0)[0].b, buffer.row(0)[0].g);
     EXPECT_EQ(buffer.row(0)[0].b, buffer.row(0)[0].r);
@@ -30,7 +30,7 @@ uint8_t MapOf(const std::function<void(TPixelBase&)>& effect, uint8_t v)
 
 // Runs effect and reference on the same random picture of every awkward size.
 void ExpectMatchesReference(const std::function<void(TPixelBase&)>& effect,
-                            const std::function<void(TPixelBase&)>& reference, const std::string& what)
+    const std::function<void(TPixelBase&)>& reference, const std::string& what)
 {
     uint32_t seed = 1;
     for (const Size& size : kAwkwardSizes) {
@@ -69,7 +69,7 @@ TEST(ColourEffectsFigures, SaturationIdentityAndGrey)
 {
     TPixelBuffer picture;
     TPixelBuffer expected;
-    FillRandom(picture, {31, 17}, 7);
+    FillRandom(picture, { 31, 17 }, 7);
     Copy(picture, expected);
     AdjustSaturation(picture, 256);
     EXPECT_TRUE(SameBytes(picture, expected));
@@ -82,19 +82,19 @@ TEST(ColourEffectsFigures, SaturationIdentityAndGrey)
 TEST(ColourEffectsFigures, GreyTruncates)
 {
     TPixelBuffer buffer;
-    FillUniform(buffer, {1, 1}, PixelBGR{255, 255, 254});
+    FillUniform(buffer, { 1, 1 }, PixelBGR { 255, 255, 254 });
     GreyScale(buffer);
-    EXPECT_EQ(buffer.row(0)[0], (PixelBGR{254, 254, 254}));
+    EXPECT_EQ(buffer.row(0)[0], (PixelBGR { 254, 254, 254 }));
 }
 
 TEST(ColourEffectsFigures, InvertAndShiftEachChannel)
 {
     TPixelBuffer buffer;
-    FillUniform(buffer, {3, 2}, PixelBGR{10, 20, 250});
+    FillUniform(buffer, { 3, 2 }, PixelBGR { 10, 20, 250 });
     ShiftChannels(buffer, 10, -30, 5); // red, green, blue
-    EXPECT_EQ(buffer.row(1)[2], (PixelBGR{15, 0, 255}));
+    EXPECT_EQ(buffer.row(1)[2], (PixelBGR { 15, 0, 255 }));
     InvertColors(buffer);
-    EXPECT_EQ(buffer.row(0)[0], (PixelBGR{240, 255, 0}));
+    EXPECT_EQ(buffer.row(0)[0], (PixelBGR { 240, 255, 0 }));
 }
 
 TEST(ColourEffectsMatchTables, EveryAmountOnEveryByteValue)
@@ -103,8 +103,10 @@ TEST(ColourEffectsMatchTables, EveryAmountOnEveryByteValue)
     // products would overflow: the fast loops must still agree with the
     // rule computed without overflow.
     std::vector<int> amounts;
-    for (int a = -300; a <= 600; ++a) amounts.push_back(a);
-    for (int a : {65535, 65536, 65537, 100000, -65537, -100000, INT_MAX, INT_MIN}) amounts.push_back(a);
+    for (int a = -300; a <= 600; ++a)
+        amounts.push_back(a);
+    for (int a : { 65535, 65536, 65537, 100000, -65537, -100000, INT_MAX, INT_MIN })
+        amounts.push_back(a);
     TPixelBuffer source;
     FillAllValues(source);
     for (int a : amounts) {
@@ -132,10 +134,12 @@ TEST(ColourEffectsMatchTables, EveryAmountOnEveryByteValue)
 TEST(ColourEffectsMatchTables, SaturationOverEveryAmount)
 {
     std::vector<int> amounts;
-    for (int a = -20; a <= 530; ++a) amounts.push_back(a);
-    for (int a : {65535, 65536, 65537, 1000000, -65537, -1000000, INT_MAX, INT_MIN}) amounts.push_back(a);
+    for (int a = -20; a <= 530; ++a)
+        amounts.push_back(a);
+    for (int a : { 65535, 65536, 65537, 1000000, -65537, -1000000, INT_MAX, INT_MIN })
+        amounts.push_back(a);
     TPixelBuffer source;
-    FillRandom(source, {64, 48}, 99);
+    FillRandom(source, { 64, 48 }, 99);
     for (int a : amounts) {
         TPixelBuffer fast;
         TPixelBuffer slow;
@@ -149,26 +153,27 @@ TEST(ColourEffectsMatchTables, SaturationOverEveryAmount)
 
 TEST(ColourEffectsMatchTables, AwkwardSizesKeepPadding)
 {
-    ExpectMatchesReference([](TPixelBase& b) { AdjustLightness(b, 77); }, [](TPixelBase& b) { ReferenceLightness(b, 77); },
-                           "lightness");
+    ExpectMatchesReference(
+        [](TPixelBase& b) { AdjustLightness(b, 77); }, [](TPixelBase& b) { ReferenceLightness(b, 77); }, "lightness");
     ExpectMatchesReference([](TPixelBase& b) { AdjustLightness(b, -140); },
-                           [](TPixelBase& b) { ReferenceLightness(b, -140); }, "darkness");
-    ExpectMatchesReference([](TPixelBase& b) { AdjustContrast(b, -99); }, [](TPixelBase& b) { ReferenceContrast(b, -99); },
-                           "contrast");
+        [](TPixelBase& b) { ReferenceLightness(b, -140); }, "darkness");
+    ExpectMatchesReference(
+        [](TPixelBase& b) { AdjustContrast(b, -99); }, [](TPixelBase& b) { ReferenceContrast(b, -99); }, "contrast");
     ExpectMatchesReference([](TPixelBase& b) { AdjustSaturation(b, 400); },
-                           [](TPixelBase& b) { ReferenceSaturation(b, 400); }, "saturation");
+        [](TPixelBase& b) { ReferenceSaturation(b, 400); }, "saturation");
     ExpectMatchesReference([](TPixelBase& b) { ShiftChannels(b, -40, 3, 200); },
-                           [](TPixelBase& b) { ReferenceShift(b, -40, 3, 200); }, "shift");
+        [](TPixelBase& b) { ReferenceShift(b, -40, 3, 200); }, "shift");
     ExpectMatchesReference(GreyScale, ReferenceGrey, "grey");
     ExpectMatchesReference(InvertColors, ReferenceInvert, "invert");
 }
 
 TEST(ColourExchange, MatchesReferenceOnFewColours)
 {
-    const std::vector<Color> colours = {0x000000, 0xFFFFFF, 0x0000FF, 0x00FF0000, 0x123456, 0x123457};
+    const std::vector<Color> colours = { 0x000000, 0xFFFFFF, 0x0000FF, 0x00FF0000, 0x123456, 0x123457 };
     uint32_t seed = 50;
     for (const Size& size : kAwkwardSizes) {
-        for (auto [c1, c2] : {std::pair<Color, Color>{0x000000, 0xFFFFFF}, {0x123456, 0x123457}, {0x0000FF, 0x0000FF}}) {
+        for (auto [c1, c2] :
+            { std::pair<Color, Color> { 0x000000, 0xFFFFFF }, { 0x123456, 0x123457 }, { 0x0000FF, 0x0000FF } }) {
             TPixelBuffer fast;
             TPixelBuffer slow;
             FillFewColours(fast, size, colours, seed++);
@@ -195,10 +200,10 @@ TEST(ColourExchange, IsATrueSwapAndSameColourChangesNothing)
     ExchangeColors(buffer, 0x000000, 0xFFFFFF);
     EXPECT_EQ(buffer.row(0)[0], ColorToPixel(0xFFFFFF));
     EXPECT_EQ(buffer.row(0)[1], ColorToPixel(0x000000));
-    EXPECT_EQ(buffer.row(0)[2], (PixelBGR{0, 0, 255}));
+    EXPECT_EQ(buffer.row(0)[2], (PixelBGR { 0, 0, 255 }));
 
     TPixelBuffer before;
-    FillFewColours(buffer, {13, 7}, {0x0000FF, 0x00FF00}, 3);
+    FillFewColours(buffer, { 13, 7 }, { 0x0000FF, 0x00FF00 }, 3);
     Copy(buffer, before);
     ExchangeColors(buffer, 0x0000FF, 0x0000FF);
     EXPECT_TRUE(SameBytes(buffer, before));
@@ -214,8 +219,8 @@ TEST(ColourExchange, SubstituteIsOneWay)
     buffer.row(0)[0] = ColorToPixel(0x0000FF);
     buffer.row(0)[1] = ColorToPixel(0xFF0000);
     SubstituteColor(buffer, 0x0000FF, 0xFF0000);
-    EXPECT_EQ(buffer.row(0)[0], (PixelBGR{255, 0, 0}));
-    EXPECT_EQ(buffer.row(0)[1], (PixelBGR{255, 0, 0}));
+    EXPECT_EQ(buffer.row(0)[0], (PixelBGR { 255, 0, 0 }));
+    EXPECT_EQ(buffer.row(0)[1], (PixelBGR { 255, 0, 0 }));
 }
 
 } // namespace

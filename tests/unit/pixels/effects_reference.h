@@ -22,9 +22,9 @@ struct Size {
 };
 
 // One pixel, one row, one column, odd widths (all four paddings), a wide row.
-inline const std::vector<Size> kAwkwardSizes = {{1, 1}, {1, 7}, {7, 1},  {2, 2},   {3, 5},  {5, 3},
-                                                {2, 9}, {9, 2}, {13, 7}, {31, 17}, {64, 3}, {50, 6}};
-inline const std::vector<Size> kEmptySizes = {{0, 0}, {0, 5}, {5, 0}};
+inline const std::vector<Size> kAwkwardSizes = { { 1, 1 }, { 1, 7 }, { 7, 1 }, { 2, 2 }, { 3, 5 }, { 5, 3 }, { 2, 9 },
+    { 9, 2 }, { 13, 7 }, { 31, 17 }, { 64, 3 }, { 50, 6 } };
+inline const std::vector<Size> kEmptySizes = { { 0, 0 }, { 0, 5 }, { 5, 0 } };
 
 inline constexpr uint8_t kPaddingMark = 0xA5;
 
@@ -40,8 +40,10 @@ inline void FillRandom(TPixelBuffer& buffer, Size size, uint32_t seed)
     std::mt19937 random(seed);
     for (int y = 0; y < buffer.height(); ++y) {
         uint8_t* bytes = buffer.rowBytes(y);
-        for (int i = 0; i < buffer.width() * 3; ++i) bytes[i] = static_cast<uint8_t>(random());
-        for (int i = buffer.width() * 3; i < buffer.rowStride(); ++i) bytes[i] = kPaddingMark;
+        for (int i = 0; i < buffer.width() * 3; ++i)
+            bytes[i] = static_cast<uint8_t>(random());
+        for (int i = buffer.width() * 3; i < buffer.rowStride(); ++i)
+            bytes[i] = kPaddingMark;
     }
 }
 
@@ -59,14 +61,15 @@ inline void FillUniform(TPixelBuffer& buffer, Size size, PixelBGR pixel)
 {
     (void)buffer.Allocate(size.width, size.height);
     for (int y = 0; y < buffer.height(); ++y)
-        for (int x = 0; x < buffer.width(); ++x) buffer.row(y)[x] = pixel;
+        for (int x = 0; x < buffer.width(); ++x)
+            buffer.row(y)[x] = pixel;
 }
 
 // Whole memory, padding included.
 inline bool SameBytes(const TPixelBase& a, const TPixelBase& b)
 {
-    return a.width() == b.width() && a.height() == b.height() && a.size() == b.size() &&
-           (a.size() == 0 || std::memcmp(a.data(), b.data(), static_cast<size_t>(a.size())) == 0);
+    return a.width() == b.width() && a.height() == b.height() && a.size() == b.size()
+        && (a.size() == 0 || std::memcmp(a.data(), b.data(), static_cast<size_t>(a.size())) == 0);
 }
 
 // Pixel bytes only: a buffer that went through AssignFrom has fresh padding.
@@ -78,7 +81,10 @@ inline bool SamePixels(const TPixelBase& a, const TPixelBase& b)
     return true;
 }
 
-inline void Copy(const TPixelBase& source, TPixelBuffer& destination) { (void)destination.AssignFrom(source); }
+inline void Copy(const TPixelBase& source, TPixelBuffer& destination)
+{
+    (void)destination.AssignFrom(source);
+}
 
 using Table = std::vector<uint8_t>;
 
@@ -87,7 +93,7 @@ inline void ApplyTables(TPixelBase& buffer, const Table& blue, const Table& gree
     for (int y = 0; y < buffer.height(); ++y)
         for (int x = 0; x < buffer.width(); ++x) {
             PixelBGR& p = buffer.row(y)[x];
-            p = PixelBGR{blue[p.b], green[p.g], red[p.r]};
+            p = PixelBGR { blue[p.b], green[p.g], red[p.r] };
         }
 }
 
@@ -96,7 +102,7 @@ inline void ReferenceLightness(TPixelBase& buffer, int a)
 {
     Table t(256);
     for (int64_t i = 0; i < 256; ++i) {
-        const int64_t v = a < 0 ? i - ((i * -int64_t{a}) >> 8) : i + (((255 - i) * a) >> 8);
+        const int64_t v = a < 0 ? i - ((i * -int64_t { a }) >> 8) : i + (((255 - i) * a) >> 8);
         t[size_t(i)] = uint8_t(v > 255 ? 255 : (v < 0 ? 0 : v));
     }
     ApplyTables(buffer, t, t, t);
@@ -129,16 +135,18 @@ inline void ReferenceShift(TPixelBase& buffer, int r, int g, int b)
 inline void ReferenceSaturation(TPixelBase& buffer, int a)
 {
     std::vector<int64_t> steps(256);
-    for (int64_t i = 0; i < 256; ++i) steps[size_t(i)] = (i * a) >> 8;
+    for (int64_t i = 0; i < 256; ++i)
+        steps[size_t(i)] = (i * a) >> 8;
     std::vector<int64_t> greys(768);
     for (int m = 0; m < 256; ++m)
-        for (int k = 0; k < 3; ++k) greys[size_t(3 * m + k)] = m - steps[size_t(m)];
+        for (int k = 0; k < 3; ++k)
+            greys[size_t(3 * m + k)] = m - steps[size_t(m)];
     auto clamp = [](int64_t v) { return uint8_t(v > 255 ? 255 : (v < 0 ? 0 : v)); };
     for (int y = 0; y < buffer.height(); ++y)
         for (int x = 0; x < buffer.width(); ++x) {
             PixelBGR& p = buffer.row(y)[x];
             const int64_t d = greys[size_t(p.b + p.g + p.r)];
-            p = PixelBGR{clamp(d + steps[p.b]), clamp(d + steps[p.g]), clamp(d + steps[p.r])};
+            p = PixelBGR { clamp(d + steps[p.b]), clamp(d + steps[p.g]), clamp(d + steps[p.r]) };
         }
 }
 
@@ -148,14 +156,15 @@ inline void ReferenceGrey(TPixelBase& buffer)
         for (int x = 0; x < buffer.width(); ++x) {
             PixelBGR& p = buffer.row(y)[x];
             const auto grey = uint8_t((p.b + p.g + p.r) / 3);
-            p = PixelBGR{grey, grey, grey};
+            p = PixelBGR { grey, grey, grey };
         }
 }
 
 inline void ReferenceInvert(TPixelBase& buffer)
 {
     Table t(256);
-    for (int i = 0; i < 256; ++i) t[size_t(i)] = uint8_t(255 - i);
+    for (int i = 0; i < 256; ++i)
+        t[size_t(i)] = uint8_t(255 - i);
     ApplyTables(buffer, t, t, t);
 }
 
@@ -176,7 +185,8 @@ inline void ReferenceExchange(TPixelBase& buffer, Color c1, Color c2, bool subst
 inline void ReferenceFlipColumns(TPixelBase& buffer)
 {
     for (int y = 0; y < buffer.height(); ++y)
-        for (int i = 0; i <= (buffer.width() - 1) / 2; ++i) std::swap(buffer.row(y)[i], buffer.row(y)[buffer.width() - 1 - i]);
+        for (int i = 0; i <= (buffer.width() - 1) / 2; ++i)
+            std::swap(buffer.row(y)[i], buffer.row(y)[buffer.width() - 1 - i]);
 }
 
 inline void ReferenceFlipRows(TPixelBase& buffer)
@@ -213,7 +223,8 @@ inline void ReferenceEmboss(TPixelBase& buffer)
 inline void ReferenceConvolve(TPixelBase& buffer, const Kernel3x3& k)
 {
     int d = 0;
-    for (int i = 0; i < 9; ++i) d += k[size_t(i)];
+    for (int i = 0; i < 9; ++i)
+        d += k[size_t(i)];
     if (d == 0) d = 1;
     for (int y = 0; y < buffer.height(); ++y)
         for (int x = 0; x < buffer.width(); ++x)
@@ -233,7 +244,7 @@ inline constexpr long double kReferencePi = 3.1415926535897932384626433832795028
 
 // The turn, literally: centre (cx, cy) and offsets (dx, dy) as given.
 inline void ReferenceRotate(const TPixelBase& src, TPixelBase& dst, long double cx, long double cy, long double dx,
-                            long double dy, long double angle)
+    long double dy, long double angle)
 {
     const long double t = -angle * kReferencePi / 180;
     const double s = static_cast<double>(sinl(t));
@@ -267,20 +278,21 @@ inline void ReferenceRotate(const TPixelBase& src, TPixelBase& dst, long double 
 inline void ReferenceRotateIntegerCentre(const TPixelBase& src, TPixelBase& dst, long double angle)
 {
     ReferenceRotate(src, dst, dst.width() / 2, dst.height() / 2, (dst.width() - src.width()) / 2,
-                    (dst.height() - src.height()) / 2, angle);
+        (dst.height() - src.height()) / 2, angle);
 }
 
 // The destination's true centre and exact half offsets.
 inline void ReferenceRotateExactCentre(const TPixelBase& src, TPixelBase& dst, long double angle)
 {
     ReferenceRotate(src, dst, dst.width() / 2.0L, dst.height() / 2.0L, (dst.width() - src.width()) / 2.0L,
-                    (dst.height() - src.height()) / 2.0L, angle);
+        (dst.height() - src.height()) / 2.0L, angle);
 }
 
 inline void FillWhite(TPixelBase& buffer)
 {
     for (int y = 0; y < buffer.height(); ++y)
-        for (int x = 0; x < buffer.width(); ++x) buffer.row(y)[x] = PixelBGR{255, 255, 255};
+        for (int x = 0; x < buffer.width(); ++x)
+            buffer.row(y)[x] = PixelBGR { 255, 255, 255 };
 }
 
 } // namespace kaptivus::pixels::effects_test
