@@ -284,18 +284,24 @@ TEST(BufferLoadDraw, DrawIsClippedToThePicture)
 
 TEST(BufferLoadDraw, DrawOntoSubByteFormatsKeepsNeighbours)
 {
-    // 1 and 4 bits pack several pixels a byte: a draw at an odd column must
-    // leave the other pixels of the byte alone.
-    for (PixelFormat format : { PixelFormat::Bits1, PixelFormat::Bits4 }) {
-        Picture p = Picture::create(11, 2, format);
-        for (int x = 0; x < 11; ++x)
-            p.setPixel(x, 0, kWhite);
-        TPixelBuffer dot;
-        dot.Allocate(3, 1); // black
-        dot.DrawTo(p, 3, 0);
-        for (int x = 0; x < 11; ++x)
-            EXPECT_EQ(p.pixel(x, 0), (x >= 3 && x < 6) ? kBlack : kWhite) << x;
-    }
+    // 1 and 4 bits pack several pixels a byte: a draw starting or ending
+    // inside a byte must leave the byte's other pixels alone, short runs
+    // and runs spanning whole bytes alike.
+    struct Case {
+        int x, width;
+    };
+    for (PixelFormat format : { PixelFormat::Bits1, PixelFormat::Bits4 })
+        for (const Case c : { Case { 3, 3 }, Case { 5, 20 }, Case { 8, 16 }, Case { 1, 38 } }) {
+            Picture p = Picture::create(40, 2, format);
+            for (int x = 0; x < 40; ++x)
+                p.setPixel(x, 0, kWhite);
+            TPixelBuffer run;
+            run.Allocate(c.width, 1); // black
+            run.DrawTo(p, c.x, 0);
+            for (int x = 0; x < 40; ++x)
+                ASSERT_EQ(p.pixel(x, 0), (x >= c.x && x < c.x + c.width) ? kBlack : kWhite)
+                    << int(format) << ": " << c.x << "+" << c.width << " at " << x;
+        }
 }
 
 } // namespace
