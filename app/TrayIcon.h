@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QMenu>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -12,7 +13,6 @@
 
 #include <memory>
 
-class QMenu;
 
 class TTrayIcon : public QObject {
     Q_OBJECT

@@ -61,6 +61,7 @@ int main(int argc, char** argv)
     if (!kaptivus::platform::acquireSingleInstance()) return 0;
     catchQuitSignals();
 
+    QApplication::setWindowIcon(TTray1::ProgramIcon());
     InstallHintBehaviour(app);
     TTray1 tray;
     TMain1 main1(&tray);

@@ -251,7 +251,9 @@ int PixelFormatBits(const Picture& picture)
     case PixelFormat::Custom:
         break;
     }
-    return picture.device().depth;
+    // What the screen stores a pixel in: a depth-24 screen with 32-bit pixels
+    // counts as 32 bits, as the status bar's "64M Coul." says.
+    return picture.device().bitsPerPixel;
 }
 
 PixelFormat PixelFormatForIndex(int index)

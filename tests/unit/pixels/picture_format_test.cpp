@@ -149,9 +149,9 @@ TEST(PictureBits, BitsPerPixelOfEachFormat)
     EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::Bits16)), 16);
     EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::Bits24)), 24);
     EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::Bits32)), 32);
-    EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::DeviceDefault)), 24);
+    EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::DeviceDefault)), 32);
     EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::DeviceDefault, kDevice565)), 16);
-    EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::DeviceDefault, kDevice555)), 15);
+    EXPECT_EQ(PixelFormatBits(Picture::create(2, 2, PixelFormat::DeviceDefault, kDevice555)), 16);
     const Picture custom
         = Picture::adopt(1, 1, PixelFormat::Custom, kDevice565, { 0, 0, 0, 0 }, 4, 32, 0xFF, 0xFF00, 0xFF0000);
     EXPECT_EQ(PixelFormatBits(custom), 16);
