@@ -67,16 +67,19 @@ TEST(ColourEffectsFigures, ContrastKeeps128AndSplitsAt127)
 
 TEST(ColourEffectsFigures, SaturationIdentityAndGrey)
 {
-    TPixelBuffer picture;
-    TPixelBuffer expected;
-    FillRandom(picture, { 31, 17 }, 7);
-    Copy(picture, expected);
-    AdjustSaturation(picture, 256);
-    EXPECT_TRUE(SameBytes(picture, expected));
+    uint32_t seed = 7;
+    for (const Size& size : kAwkwardSizes) {
+        TPixelBuffer picture;
+        TPixelBuffer expected;
+        FillRandom(picture, size, seed++);
+        Copy(picture, expected);
+        AdjustSaturation(picture, 256);
+        ASSERT_TRUE(SameBytes(picture, expected)) << "identity on " << Describe(size);
 
-    AdjustSaturation(picture, 0);
-    GreyScale(expected);
-    EXPECT_TRUE(SameBytes(picture, expected));
+        AdjustSaturation(picture, 0);
+        GreyScale(expected);
+        ASSERT_TRUE(SameBytes(picture, expected)) << "grey on " << Describe(size);
+    }
 }
 
 TEST(ColourEffectsFigures, GreyTruncates)
@@ -202,14 +205,17 @@ TEST(ColourExchange, IsATrueSwapAndSameColourChangesNothing)
     EXPECT_EQ(buffer.row(0)[1], ColorToPixel(0x000000));
     EXPECT_EQ(buffer.row(0)[2], (PixelBGR { 0, 0, 255 }));
 
-    TPixelBuffer before;
-    FillFewColours(buffer, { 13, 7 }, { 0x0000FF, 0x00FF00 }, 3);
-    Copy(buffer, before);
-    ExchangeColors(buffer, 0x0000FF, 0x0000FF);
-    EXPECT_TRUE(SameBytes(buffer, before));
-    ExchangeColors(buffer, 0x0000FF, 0x00FF00);
-    ExchangeColors(buffer, 0x0000FF, 0x00FF00);
-    EXPECT_TRUE(SameBytes(buffer, before)) << "a swap done twice restores the picture";
+    uint32_t seed = 3;
+    for (const Size& size : kAwkwardSizes) {
+        TPixelBuffer before;
+        FillFewColours(buffer, size, { 0x0000FF, 0x00FF00 }, seed++);
+        Copy(buffer, before);
+        ExchangeColors(buffer, 0x0000FF, 0x0000FF);
+        ASSERT_TRUE(SameBytes(buffer, before)) << "same colour on " << Describe(size);
+        ExchangeColors(buffer, 0x0000FF, 0x00FF00);
+        ExchangeColors(buffer, 0x0000FF, 0x00FF00);
+        ASSERT_TRUE(SameBytes(buffer, before)) << "swap twice on " << Describe(size);
+    }
 }
 
 TEST(ColourExchange, SubstituteIsOneWay)
