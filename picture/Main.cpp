@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -117,9 +118,8 @@ TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(ag
     setWindowTitle(QStringLiteral("Kaptivus 2000   v5.10 complet - capture d'écran"));
     setWindowIcon(QIcon(QStringLiteral(":/kaptivus32.png")));
     setCursor(Qt::PointingHandCursor);
-    QFont font = this->font();
-    font.setPointSize(8);
-    setFont(font);
+    // The design's metrics: a narrow 8-point sans serif keeps the captions
+    // within the controls' design widths.
 
     buildToolBar();
     buildClientArea();
@@ -138,6 +138,7 @@ TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(ag
     SavePictureDialog1 = new QFileDialog(this, QStringLiteral("Enregistrer l'image sous..."));
     SavePictureDialog1->setObjectName(QStringLiteral("SavePictureDialog1"));
 
+    applyDesignFont();
     monitorCount = [] { return int(QGuiApplication::screens().size()); };
     connectHandlers();
     // The agent's settings binding reaches the controls through Main1.
@@ -146,6 +147,31 @@ TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(ag
 }
 
 TMain1::~TMain1() = default;
+
+void TMain1::applyDesignFont()
+{
+    QString family;
+    const QStringList installed = QFontDatabase::families();
+    for (const char* candidate : {"Liberation Sans", "Arimo", "Arial", "Nimbus Sans", "Helvetica"}) {
+        if (installed.contains(QLatin1String(candidate))) {
+            family = QLatin1String(candidate);
+            break;
+        }
+    }
+    // Set on every control: an application style sheet stops fonts from
+    // propagating from the window to its children. Sizes and weights that a
+    // control set itself are kept.
+    QList<QWidget*> widgets = findChildren<QWidget*>();
+    widgets.prepend(this);
+    for (QWidget* widget : widgets) {
+        QFont font = widget->font();
+        if (!family.isEmpty())
+            font.setFamily(family);
+        if (!(font.resolveMask() & QFont::SizeResolved))
+            font.setPointSize(8);
+        widget->setFont(font);
+    }
+}
 
 void TMain1::buildSaveFilterTable()
 {

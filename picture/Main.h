@@ -400,6 +400,7 @@ private:
     void buildMonitorsMenu();
     void buildHistoryMenu();
     void buildSaveFilterTable();
+    void applyDesignFont();
     void connectHandlers();
     void connectSliders();
     void connectMenuHandlers();

@@ -14,9 +14,12 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <initializer_list>
 
 #include "app/Tray.h"
 
@@ -38,6 +41,8 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& captio
     return box;
 }
 
+constexpr int kToolButtonWidth = 56;
+
 QToolButton* MakeToolButton(QToolBar* bar, const char* name, const QString& caption, const QString& hint,
                             int icon)
 {
@@ -48,8 +53,11 @@ QToolButton* MakeToolButton(QToolBar* bar, const char* name, const QString& capt
     button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
-    button->setFixedSize(56, 52);
-    bar->addWidget(button);
+    button->resize(kToolButtonWidth, 52);
+    // The longest captions ("Enregistrer", "Imprimante") fit 56 pixels at 7 points.
+    QFont font = button->font();
+    font.setPointSize(7);
+    button->setFont(font);
     return button;
 }
 
@@ -70,7 +78,7 @@ void TMain1::buildToolBar()
     ToolButton1 = MakeToolButton(ToolBar1, "ToolButton1", QStringLiteral("Ouvrir"),
                                  QStringLiteral("Ouvrir une image..."), 0);
     ToolButton1->setPopupMode(QToolButton::MenuButtonPopup);
-    ToolButton1->setFixedSize(68, 52);
+    ToolButton1->resize(kToolButtonWidth + 12, 52); // room for the drop-down arrow
     ToolButton2 = MakeToolButton(ToolBar1, "ToolButton2", QStringLiteral("Enregistrer"),
                                  QStringLiteral("Enregistrer sous..."), 1);
     ToolButton3 = MakeToolButton(ToolBar1, "ToolButton3", QStringLiteral("Coller"),
@@ -91,7 +99,7 @@ void TMain1::buildToolBar()
     ToolButton8 = MakeToolButton(ToolBar1, "ToolButton8", QStringLiteral("Imprimante"),
                                  QStringLiteral("Réglages de l'imprimante"), 8);
 
-    BitBtn1 = Named(new QPushButton(QStringLiteral("Impression")), "BitBtn1");
+    BitBtn1 = Named(new QPushButton(QStringLiteral("Impression"), ToolBar1), "BitBtn1");
     BitBtn1->setToolTip(QStringLiteral("Imprimer vers l'imprimante sélectionnée"));
     BitBtn1->setIcon(MakeToolIcon(9));
     BitBtn1->setIconSize(QSize(32, 32));
@@ -105,7 +113,15 @@ void TMain1::buildToolBar()
     QPalette pal = BitBtn1->palette();
     pal.setColor(QPalette::ButtonText, Qt::blue);
     BitBtn1->setPalette(pal);
-    ToolBar1->addWidget(BitBtn1);
+
+    // Placed by hand, left to right without wrapping: a window narrower than
+    // the buttons clips the last ones, as a flat tool bar does.
+    int x = 0;
+    for (QWidget* w : std::initializer_list<QWidget*>{ToolButton1, ToolButton2, ToolButton3, ToolButton4, ToolButton5,
+                                                      ToolButton6, ToolButton9, ToolButton7, ToolButton8, BitBtn1}) {
+        w->move(x, 2);
+        x += w->width();
+    }
 }
 
 void TMain1::buildClientArea()
@@ -140,6 +156,13 @@ void TMain1::buildClientArea()
     PageControl1->addTab(TabSheet1, QStringLiteral("Options de l'image"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Options d'imprimante"));
     PageControl1->setCurrentIndex(0);
+    PageControl1->tabBar()->setUsesScrollButtons(false);
+    PageControl1->tabBar()->setExpanding(false);
+    PageControl1->tabBar()->setElideMode(Qt::ElideNone);
+    QFont tabs = PageControl1->tabBar()->font();
+    tabs.setPointSize(7);
+    PageControl1->tabBar()->setFont(tabs);
+    PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
     anchor(PageControl1, false, false);
 
     StatusBar1 = Named(new QStatusBar, "StatusBar1");

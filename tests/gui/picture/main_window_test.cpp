@@ -101,9 +101,10 @@ TEST_F(MainWindowTest, TheWidenedScrollBoxStillFollowsTheWindowWidth)
 
 TEST_F(MainWindowTest, StatusBarDescribesThePictureAndTheMemory)
 {
+    main1->ComboBox1->setCurrentIndex(6); // "16M couleurs"
     showPicture(100, 80);
     main1->FormPaint();
-    // The device default counts the screen's depth, 24: 100 × 80 × 24 / 8 / 1024 = 23.4.
+    // 100 × 80 × 24 / 8 / 1024 = 23.4.
     EXPECT_EQ(main1->StatusBar1->currentMessage(),
               QStringLiteral(" Taille Image 100 X 80  =  23 ko avec 16M Coul.   /   Mémoire totale=1000 ko"
                              "  Mémoire libre=500 ko"));
