@@ -3,6 +3,7 @@
 #include "app/Tray.h"
 
 #include "app/ConfigReset.h"
+#include "app/Resources.h"
 #include "app/TrayIcon.h"
 #include "dialogs/About.h"
 #include "dialogs/Info.h"
@@ -59,6 +60,7 @@ TTray1::~TTray1() { FormDestroy(); }
 
 QIcon TTray1::ProgramIcon()
 {
+    EnsureResources();
     QIcon icon;
     icon.addFile(QStringLiteral(":/kaptivus32.png"), QSize(32, 32));
     icon.addFile(QStringLiteral(":/kaptivus16.png"), QSize(16, 16));

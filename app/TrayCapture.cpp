@@ -3,6 +3,7 @@
 // capture (show, numbered file, clipboard).
 #include "app/Tray.h"
 
+#include "app/Resources.h"
 #include "picture/Main.h"
 #include "platform/Screen.h"
 #include "platform/Sound.h"
@@ -32,6 +33,7 @@ bool nearQuarterTurn(int angle) { return (angle >= 80 && angle <= 100) || (angle
 
 const QImage& arrowImage()
 {
+    EnsureResources();
     static const QImage arrow = QImage(QStringLiteral(":/arrow.xpm")).convertToFormat(QImage::Format_ARGB32);
     return arrow;
 }
@@ -42,6 +44,7 @@ void TTray1::PlayCaptureSound()
 {
     if (!Main1 || !Main1->Sound1->isChecked()) return;
     static const QByteArray wave = [] {
+        EnsureResources();
         QFile f(QStringLiteral(":/shutter.wav"));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
