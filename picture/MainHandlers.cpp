@@ -220,12 +220,20 @@ void TMain1::Button2Click()
 
 void TMain1::Button3Click()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The default cursor comes back and the picture is repainted also when
+    // the sharpening throws (out of memory on a huge picture).
+    struct CursorScope {
+        QWidget* image;
+        CursorScope(QWidget* w) : image(w) { QApplication::setOverrideCursor(Qt::WaitCursor); }
+        ~CursorScope()
+        {
+            image->update();
+            QApplication::restoreOverrideCursor();
+        }
+    } scope(Image1);
     kaptivus::pixels::Picture picture = shownPicture();
     if (!picture.isEmpty() && sharpenOnce && sharpenOnce(picture))
         setShownPicture(picture);
-    Image1->update();
-    QApplication::restoreOverrideCursor();
 }
 
 void TMain1::Button1Click()

@@ -41,7 +41,6 @@ void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons butto
 TEST_F(MainWindowTest, DraggingASliderShowsEveryPositionAndRebuildsOnceOnRelease)
 {
     showPicture(40, 30);
-    main1->resize(1200, 700); // a wider slider than the design's, for a finer drag
     main1->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main1.get()));
     QScrollBar* bar = main1->ScrollBar1;
@@ -279,6 +278,10 @@ TEST_F(MainWindowTest, PlusSharpensTheShownPictureOnceMoreEachClick)
     };
     main1->Button3Click();
     EXPECT_EQ(main1->Image1->image().pixelColor(0, 0), QColor(3, 2, 1));
+    // Running out of memory mid-way still gives the cursor back.
+    main1->sharpenOnce = [](pixels::Picture&) -> bool { throw std::bad_alloc(); };
+    EXPECT_THROW(main1->Button3Click(), std::bad_alloc);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 } // namespace
