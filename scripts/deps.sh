@@ -5,8 +5,8 @@ set -euo pipefail
 build_pkgs=(cmake ninja-build g++ pkgconf qt6-base-dev libxcb1-dev libxcb-keysyms1-dev libxcb-shm0-dev
     libxcb-xfixes0-dev libxcb-randr0-dev libxcb-xtest0-dev libx11-dev libjpeg62-turbo-dev libgif-dev
     libcanberra-dev libgtest-dev libgmock-dev libbenchmark-dev)
-run_pkgs=(xvfb icewm x11-utils xdotool)
-test_pkgs=(xclip x11-xserver-utils x11-apps imagemagick)
+run_pkgs=(xvfb icewm x11-utils xdotool x11-apps imagemagick)
+test_pkgs=(xclip x11-xserver-utils)
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 
