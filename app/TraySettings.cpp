@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -85,17 +84,6 @@ private:
     RegistryKey& m_key;
 };
 
-QString dialogFolder(const QFileDialog* dialog)
-{
-    return dialog ? dialog->property("initialFolder").toString() : QString();
-}
-
-void setDialogFolder(QFileDialog* dialog, const QString& folder)
-{
-    if (!dialog) return;
-    dialog->setProperty("initialFolder", folder);
-    dialog->setDirectory(folder);
-}
 
 // The radio rule of the menus: checking one item unchecks its siblings.
 void checkRadio(QAction* item, bool on, const std::vector<QAction*>& group)
@@ -168,8 +156,8 @@ void readAgentOptions(TTray1& t, TMain1& m, SettingsReader& r)
     r.boolean("Transparent", [&](bool v) { t.Transparent = v; });
     r.integer("CaptureDelay", [&](int v) { t.CaptureDelay = v; });
     r.integer("TimerDelay", [&](int v) { t.TimerDelay = v; });
-    r.text("LoadFolder", [&](const QString& v) { setDialogFolder(m.OpenPictureDialog1, v); });
-    r.text("SaveFolder", [&](const QString& v) { setDialogFolder(m.SavePictureDialog1, v); });
+    r.text("LoadFolder", [&](const QString& v) { m.OpenPictureDialog1.InitialDir = v; });
+    r.text("SaveFolder", [&](const QString& v) { m.SavePictureDialog1.InitialDir = v; });
     r.text("AutoFolder", [&](const QString& v) { t.AutoFolder = v; });
     r.text("Footer", [&](const QString& v) { t.Footer = v.left(80); });
     r.text("DefaultFile", [&](const QString& v) { t.DefaultFile = v.left(127); });
@@ -260,8 +248,8 @@ void TTray1::LoadSettings()
     TMain1& m = *Main1;
     const QString temp = TempFolder();
     AutoFolder = temp;
-    setDialogFolder(m.OpenPictureDialog1, temp);
-    setDialogFolder(m.SavePictureDialog1, temp);
+    m.OpenPictureDialog1.InitialDir = temp;
+    m.SavePictureDialog1.InitialDir = temp;
 
     kaptivus::config::RegistryStore store;
     (void)store.open();
@@ -333,8 +321,8 @@ void writeRecord(TTray1& t, TMain1& m, SettingsWriter& w)
     w.boolean("Direct", m.DirectPrintNoDialog1->isChecked());
     const QAction* monitors[] = {m.Monitor0, m.Monitor1, m.Monitor2, m.Monitor3, m.Monitor4};
     for (int i = 0; i < 5; ++i) w.boolean("Monitor_" + std::to_string(i), monitors[i]->isChecked());
-    w.text("LoadFolder", dialogFolder(m.OpenPictureDialog1));
-    w.text("SaveFolder", dialogFolder(m.SavePictureDialog1));
+    w.text("LoadFolder", m.OpenPictureDialog1.InitialDir);
+    w.text("SaveFolder", m.SavePictureDialog1.InitialDir);
     w.text("AutoFolder", t.AutoFolder);
     w.text("Printer", t.Printer);
     w.text("Footer", t.Footer);

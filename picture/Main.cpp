@@ -15,7 +15,6 @@
 #include <QDateTime>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLineEdit>
@@ -130,13 +129,6 @@ TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(ag
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(4000);
-    ColorDialog1 = new QColorDialog(this);
-    ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
-    ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
-    OpenPictureDialog1 = new QFileDialog(this, QStringLiteral("Ouvrir une image"));
-    OpenPictureDialog1->setObjectName(QStringLiteral("OpenPictureDialog1"));
-    SavePictureDialog1 = new QFileDialog(this, QStringLiteral("Enregistrer l'image sous..."));
-    SavePictureDialog1->setObjectName(QStringLiteral("SavePictureDialog1"));
 
     applyDesignFont();
     monitorCount = [] { return int(QGuiApplication::screens().size()); };
@@ -292,8 +284,8 @@ void TMain1::FormCreate()
     ComboBox3->setCurrentIndex(0);
     ComboBox1->setCurrentIndex(0);
     const QString temp = QDir::tempPath() + QLatin1Char('/');
-    OpenPictureDialog1->setDirectory(temp);
-    SavePictureDialog1->setDirectory(temp);
+    OpenPictureDialog1.InitialDir = temp;
+    SavePictureDialog1.InitialDir = temp;
 
     if (m_agent) {
         m_agent->LoadSettings();

@@ -23,7 +23,6 @@ class QAction;
 class QCheckBox;
 class QColorDialog;
 class QComboBox;
-class QFileDialog;
 class QGroupBox;
 class QLineEdit;
 class QMenu;
@@ -265,9 +264,17 @@ public:
 
     // --- Non-visual components ------------------------------------------------
     QTimer* Timer1 = nullptr; // auto-save countdown, off at creation
+    // The dialogs are made when first used: a file dialog keeps a file-system
+    // model and its threads alive, which a resident agent should not pay for
+    // while idle. Until then only the picture dialogs' initial folders live here.
     QColorDialog* ColorDialog1 = nullptr;
-    QFileDialog* OpenPictureDialog1 = nullptr;
-    QFileDialog* SavePictureDialog1 = nullptr;
+    QColorDialog* colorDialog();
+    struct TPictureDialog {
+        QString Title;
+        QString InitialDir;
+    };
+    TPictureDialog OpenPictureDialog1{QStringLiteral("Ouvrir une image"), {}};
+    TPictureDialog SavePictureDialog1{QStringLiteral("Enregistrer l'image sous..."), {}};
     // The Save dialog's filter variants, one per default extension, in the
     // order ".GIF", ".JPG", ".JPEG", ".BMP", ".EMF", ".WMF".
     std::array<QStringList, 6> SaveFilterTable;

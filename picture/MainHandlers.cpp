@@ -252,12 +252,23 @@ void TMain1::ComboBox1Change()
 
 // --- Colour swatches and picking -------------------------------------------------
 
+QColorDialog* TMain1::colorDialog()
+{
+    if (!ColorDialog1) {
+        ColorDialog1 = new QColorDialog(this);
+        ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+        ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
+    }
+    return ColorDialog1;
+}
+
 void TMain1::editSwatchColour(TColorPanel* panel, bool rerun)
 {
-    ColorDialog1->setCurrentColor(ToQColor(panel->color()));
-    if (ColorDialog1->exec() != QDialog::Accepted)
+    QColorDialog* dialog = colorDialog();
+    dialog->setCurrentColor(ToQColor(panel->color()));
+    if (dialog->exec() != QDialog::Accepted)
         return;
-    panel->setColor(FromQColor(ColorDialog1->selectedColor()));
+    panel->setColor(FromQColor(dialog->selectedColor()));
     if (rerun)
         rerunPipeline(false);
 }

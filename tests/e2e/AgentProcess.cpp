@@ -26,15 +26,6 @@ xcb_connection_t* connection()
     return c;
 }
 
-xcb_atom_t atom(const char* name)
-{
-    Reply<xcb_intern_atom_reply_t> r(
-        xcb_intern_atom_reply(connection(), xcb_intern_atom(connection(), 0, static_cast<uint16_t>(strlen(name)), name),
-                              nullptr),
-        &free);
-    return r ? r->atom : XCB_ATOM_NONE;
-}
-
 std::vector<test::Window> children(test::Window w)
 {
     Reply<xcb_query_tree_reply_t> r(xcb_query_tree_reply(connection(), xcb_query_tree(connection(), w), nullptr),

@@ -29,10 +29,14 @@ void expectDefaults(const config::RegistryKeyData& key, const std::vector<std::s
         if (std::find(except.begin(), except.end(), expected.name) != except.end()) continue;
         if (expected.isText) {
             ASSERT_EQ(v->kind, config::ValueKind::Text) << expected.name;
-            if (expected.text != "\x01") EXPECT_EQ(v->data, expected.text) << expected.name;
+            if (expected.text != "\x01") {
+                EXPECT_EQ(v->data, expected.text) << expected.name;
+            }
         } else {
             ASSERT_EQ(v->kind, config::ValueKind::Dword) << expected.name;
-            if (expected.number >= 0) EXPECT_EQ(v->dword, static_cast<uint32_t>(expected.number)) << expected.name;
+            if (expected.number >= 0) {
+                EXPECT_EQ(v->dword, static_cast<uint32_t>(expected.number)) << expected.name;
+            }
         }
     }
 }

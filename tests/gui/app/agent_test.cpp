@@ -150,7 +150,9 @@ TEST(TrayMenu, ThirteenEntriesInOrderWithTheirCaptions)
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(actions[i]->objectName(), expected[i].first);
         EXPECT_EQ(actions[i]->isSeparator(), expected[i].second.isEmpty());
-        if (!actions[i]->isSeparator()) EXPECT_EQ(actions[i]->text(), expected[i].second);
+        if (!actions[i]->isSeparator()) {
+            EXPECT_EQ(actions[i]->text(), expected[i].second);
+        }
     }
     EXPECT_EQ(a.tray.StopTimer1->toolTip(), QStringLiteral("Enregistrer..."));
 }

@@ -99,8 +99,9 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsAndHints)
         auto* w = main1->findChild<QWidget*>(QString::fromLatin1(row.name));
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(Caption(w), QString::fromUtf8(row.caption));
-        if (row.hint)
+        if (row.hint) {
             EXPECT_EQ(w->toolTip(), QString::fromUtf8(row.hint));
+        }
     }
     for (const char* name : {"ScrollBox1", "Image1", "PageControl1", "TabSheet1", "TabSheet2", "StatusBar1",
                              "Panel2", "Panel3", "Panel4", "ComboBox1", "ComboBox2", "ComboBox3", "GroupBox4",

@@ -16,7 +16,7 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name)
 {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> r(
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr), &free);
-    return r ? r->atom : XCB_ATOM_NONE;
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 bool wmReady(xcb_connection_t* c, xcb_window_t root, xcb_atom_t check)
