@@ -44,13 +44,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect 
 
 } // namespace
 
-void TLinkLabel::mouseReleaseEvent(QMouseEvent* event)
-{
-    QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
-}
-
 TAboutBox1::TAboutBox1(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
@@ -111,8 +104,8 @@ void TAboutBox1::buildLinks()
     const QColor blue(0, 0, 255);
     Label1 = makeLabel(Panel1, "Label1", QStringLiteral("E-Mail "), QRect());
     Label2 = makeLabel(Panel1, "Label2", QStringLiteral("Page d'accueil"), QRect());
-    Label7 = new TLinkLabel(QString::fromLatin1(EMailAddress), Panel1);
-    Label12 = new TLinkLabel(QString::fromLatin1(HomePage), Panel1);
+    Label7 = new TClickLabel(QString::fromLatin1(EMailAddress), Panel1);
+    Label12 = new TClickLabel(QString::fromLatin1(HomePage), Panel1);
     Label7->setObjectName(QStringLiteral("Label7"));
     Label12->setObjectName(QStringLiteral("Label12"));
     Label7->setToolTip(QStringLiteral("Pour m'envoyer un e-mail"));
@@ -126,20 +119,20 @@ void TAboutBox1::buildLinks()
     const int linkLeft = 10 + captionWidth + 6;
     const int linkWidth = Panel1->width() - 6 - linkLeft;
     int top = 228;
-    for (auto [caption, link] : {std::pair<QLabel*, TLinkLabel*>{Label1, Label7}, {Label2, Label12}}) {
+    for (auto [caption, link] : {std::pair<QLabel*, TClickLabel*>{Label1, Label7}, {Label2, Label12}}) {
         caption->setFont(bold);
         caption->setGeometry(10, top, captionWidth, 20);
         link->setTextFormat(Qt::PlainText);
         link->setGeometry(linkLeft, top, linkWidth, 20);
         top += 24;
     }
-    for (TLinkLabel* link : {Label7, Label12}) {
+    for (TClickLabel* link : {Label7, Label12}) {
         link->setFont(boldFont(font(), 0, true));
         setTextColour(link, blue);
         link->setCursor(Qt::PointingHandCursor);
     }
-    connect(Label7, &TLinkLabel::clicked, this, &TAboutBox1::Label7Click);
-    connect(Label12, &TLinkLabel::clicked, this, &TAboutBox1::Label12Click);
+    connect(Label7, &TClickLabel::clicked, this, &TAboutBox1::Label7Click);
+    connect(Label12, &TClickLabel::clicked, this, &TAboutBox1::Label12Click);
 }
 
 void TAboutBox1::OKButtonClick()

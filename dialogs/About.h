@@ -2,6 +2,8 @@
 // home page) opened with the desktop's handler.
 #pragma once
 
+#include "dialogs/ClickLabel.h"
+
 #include <QDialog>
 #include <QLabel>
 #include <QUrl>
@@ -11,18 +13,6 @@
 class QFrame;
 class QPushButton;
 
-// A label that reports a left click, for the two links.
-class TLinkLabel : public QLabel {
-    Q_OBJECT
-public:
-    using QLabel::QLabel;
-
-signals:
-    void clicked();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
-};
 
 class TAboutBox1 : public QDialog {
     Q_OBJECT
@@ -41,9 +31,9 @@ public:
     QLabel* ProductName = nullptr;
     QLabel* Version = nullptr;
     QLabel* Label1 = nullptr;
-    TLinkLabel* Label7 = nullptr;
+    TClickLabel* Label7 = nullptr;
     QLabel* Label2 = nullptr;
-    TLinkLabel* Label12 = nullptr;
+    TClickLabel* Label12 = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;
     QPushButton* OKButton = nullptr;

@@ -82,12 +82,6 @@ void TColorPanel::mouseReleaseEvent(QMouseEvent* event)
         emit clicked();
 }
 
-void TClickLabel::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
-}
-
 QColor ToQColor(Color color)
 {
     return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));

@@ -4,6 +4,7 @@
 // the settings binding and the other windows' handlers reach it directly.
 #pragma once
 
+#include "dialogs/ClickLabel.h"
 #include "pixels/Picture.h"
 
 #include <QColor>
@@ -79,19 +80,6 @@ protected:
 
 private:
     kaptivus::pixels::Color m_color = 0;
-};
-
-// A label that reports a left click (the slider labels, " Nombre de copie").
-class TClickLabel : public QLabel {
-    Q_OBJECT
-public:
-    using QLabel::QLabel;
-
-signals:
-    void clicked();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
 // An up-down control with its edit (UpDown1/Edit3, UpDown5/Edit7, UpDown6/Edit8):

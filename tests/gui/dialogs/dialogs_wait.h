@@ -1,6 +1,8 @@
 // Waiting for a condition with a deadline while the Qt event loop runs.
 #pragma once
 
+#include "XTest.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QTest>
@@ -11,13 +13,7 @@ namespace kaptivus::test::dialogs {
 
 inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return condition();
-        QTest::qWait(5);
-    }
-    return true;
+    return kaptivus::test::waitUntil(condition, std::chrono::milliseconds(timeoutMs));
 }
 
 // Calls onModal with the first modal widget that appears, from inside the

@@ -2,6 +2,8 @@
 // counter of pipeline runs and a known capture.
 #pragma once
 
+#include "XTest.h"
+
 #include "app/Tray.h"
 #include "picture/Main.h"
 #include "pixels/Picture.h"
@@ -22,13 +24,7 @@ namespace kaptivus::picture::testing {
 
 inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return condition();
-        QTest::qWait(5);
-    }
-    return true;
+    return kaptivus::test::waitUntil(condition, std::chrono::milliseconds(timeoutMs));
 }
 
 inline QString SettingsFile()
