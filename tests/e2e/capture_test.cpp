@@ -1,6 +1,7 @@
 // Captures by hotkey, checked from outside: a known picture on the screen, the
 // picture the agent puts on the clipboard read back by another client.
 #include "AgentProcess.h"
+#include "BellWatcher.h"
 
 #include <QImage>
 #include <QProcess>
@@ -144,6 +145,21 @@ TEST(Capture, ClipboardActionCopiesShowsANoticeAndFreesTheGate)
     // The gate is open again at once.
     ASSERT_TRUE(test::pressKey(test::keysym::Print));
     EXPECT_TRUE(waitShown(agent));
+    agent.terminate();
+    ASSERT_TRUE(agent.waitForExit());
+}
+
+TEST(Capture, WithoutASoundDeviceTheShutterBecomesABeep)
+{
+    // " Son" is on by default; this machine has no sound device.
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start());
+    test::BellWatcher bells;
+    ASSERT_TRUE(bells.isWatching());
+    ASSERT_TRUE(test::pressKey(test::keysym::Print));
+    ASSERT_TRUE(waitShown(agent));
+    EXPECT_TRUE(bells.waitForCount(1));
+    closeWindow(agent);
     agent.terminate();
     ASSERT_TRUE(agent.waitForExit());
 }
