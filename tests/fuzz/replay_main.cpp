@@ -1,4 +1,4 @@
-// Runs a fuzz target without libFuzzer: every file of the seed corpus, then a
+// Runs a fuzz target without libFuzzer: every file of its starting corpus, then a
 // fixed, seeded batch of mutations of each seed, so the run is repeatable.
 #include <cstdint>
 #include <cstdio>
