@@ -86,8 +86,6 @@ public:
     QLabel* Label1 = nullptr;
 
     static QIcon ProgramIcon();
-    // The system's temporary-files folder with its trailing separator.
-    static QString TempFolder();
 
     void LoadSettings();
     void SaveSettings();

@@ -6,12 +6,12 @@
 
 #include "app/TrayIcon.h"
 #include "config/RegistryStore.h"
+#include "dialogs/SystemInfo.h"
 #include "picture/Main.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -246,7 +246,7 @@ void readMonitorsAndHistory(TTray1& t, TMain1& m, SettingsReader& r)
 void TTray1::LoadSettings()
 {
     TMain1& m = *Main1;
-    const QString temp = TempFolder();
+    const QString temp = m.SystemInfo1->TempDirectory();
     AutoFolder = temp;
     m.OpenPictureDialog1.InitialDir = temp;
     m.SavePictureDialog1.InitialDir = temp;
@@ -369,11 +369,4 @@ void TTray1::SaveSettings()
             error = QStringLiteral("The settings could not be written: %1").arg(fromUtf8(closed.error));
     }
     if (!error.isEmpty()) QMessageBox::critical(nullptr, QStringLiteral("Erreur"), error);
-}
-
-QString TTray1::TempFolder()
-{
-    QString temp = QDir::tempPath();
-    if (!temp.endsWith(QLatin1Char('/'))) temp += QLatin1Char('/');
-    return temp;
 }

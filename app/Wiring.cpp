@@ -4,7 +4,6 @@
 #include "app/Tray.h"
 #include "dialogs/About.h"
 #include "dialogs/Info.h"
-#include "dialogs/SystemInfo.h"
 #include "picture/Main.h"
 #include "pixels/PixelBuffer.h"
 #include "pixels/PixelEffects.h"
@@ -30,12 +29,6 @@ void WireWindows(TTray1& tray, TMain1& main1, TInfo1& info1)
 {
     tray.Main1 = &main1;
     tray.Info1 = &info1;
-    auto* systemInfo = new TSystemInfo(&main1);
-    systemInfo->setObjectName(QStringLiteral("SystemInfo1"));
-
-    main1.memoryInfo = [systemInfo] {
-        return std::pair<quint64, quint64>(systemInfo->TotalPhysMemory(), systemInfo->AvailPhysMemory());
-    };
     main1.repaintDesktop = [] { kaptivus::platform::repaintDesktop(); };
     main1.monitorCount = [] { return static_cast<int>(kaptivus::platform::monitors().size()); };
     main1.applyHideIconMode = [&tray](bool hidden) { tray.ApplyHideIconMode(hidden); };

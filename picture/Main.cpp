@@ -14,7 +14,6 @@
 #include <QColorDialog>
 #include <QDateTime>
 #include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLineEdit>
@@ -120,6 +119,11 @@ TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(ag
     buildOptionsMenu();
     buildHistoryMenu();
 
+    SystemInfo1 = new TSystemInfo(this);
+    SystemInfo1->setObjectName(QStringLiteral("SystemInfo1"));
+    memoryInfo = [this] {
+        return std::pair<quint64, quint64>(SystemInfo1->TotalPhysMemory(), SystemInfo1->AvailPhysMemory());
+    };
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(4000);
@@ -277,7 +281,7 @@ void TMain1::FormCreate()
 
     ComboBox3->setCurrentIndex(0);
     ComboBox1->setCurrentIndex(0);
-    const QString temp = QDir::tempPath() + QLatin1Char('/');
+    const QString temp = SystemInfo1->TempDirectory();
     OpenPictureDialog1.InitialDir = temp;
     SavePictureDialog1.InitialDir = temp;
 
@@ -288,8 +292,7 @@ void TMain1::FormCreate()
     CheckBox9->setToolTip(m_agent ? m_agent->Footer : QString());
     fillPrinterList();
     CheckBox7->setToolTip(CreationTimeHint(QDateTime::currentDateTime()));
-    if (const auto* info = findChild<TSystemInfo*>(QStringLiteral("SystemInfo1")))
-        UserSystemLine = info->UserAndSystemLine();
+    UserSystemLine = SystemInfo1->UserAndSystemLine();
     CheckBox8->setToolTip(UserSystemLine);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 

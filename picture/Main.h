@@ -38,6 +38,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TTray1;
+class TSystemInfo;
 
 namespace kaptivus::picture {
 struct PictureOptions;
@@ -269,12 +270,13 @@ public:
 
     // Alternates Ctrl+click colour picks between Panel2 and Panel3.
     bool ColourPickToggle = false;
-    // The print footer's user and system line, built at creation from the
-    // system information component SystemInfo1 (a child of this window).
+    // The system information component: temp folder, user and system, memory.
+    TSystemInfo* SystemInfo1 = nullptr;
+    // The print footer's user and system line, built at creation from SystemInfo1.
     QString UserSystemLine = QStringLiteral("No System Information");
 
     // --- Hooks to services other folders provide ------------------------------
-    // Total and available physical memory in KB for the status bar.
+    // Total and available physical memory in KB for the status bar (SystemInfo1's by default).
     std::function<std::pair<quint64, quint64>()> memoryInfo;
     // Invalidate and erase every window of the desktop.
     std::function<void()> repaintDesktop;
