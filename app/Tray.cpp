@@ -89,6 +89,8 @@ void TTray1::buildMenu()
     addSeparator(PopupMenu1, "N3");
     Exit1 = addItem(PopupMenu1, "Exit1", QStringLiteral(" &Quitter"));
     addSeparator(PopupMenu1, "N4");
+    // This build has no printing yet, so the command is shown but not offered.
+    PrinttheDesktop1->setEnabled(false);
 
     connect(Open1, &QAction::triggered, this, &TTray1::Open1Click);
     connect(Suspend1, &QAction::triggered, this, &TTray1::Suspend1Click);
@@ -232,7 +234,7 @@ void TTray1::DirectPrintNoDialog1Click()
 
 void TTray1::PrinttheDesktop1Click()
 {
-    // Printing comes with the print job; the desktop rectangle is reset already.
+    // The whole virtual desktop replaces a monitor choice until the next one.
     SetDesktopRect(-1);
 }
 
