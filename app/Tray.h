@@ -97,8 +97,8 @@ public:
     // The capture of a hotkey or tray double click, with CaptureBusy already set.
     virtual void CaptureByHotkey(int id);
     void ShowInfo(const QString& text, int seconds);
-    // The grab of a rectangle of the display, or of a frozen snapshot, into CaptureBitmap.
-    void GrabRect(TRect rect, const kaptivus::pixels::Picture* snapshot = nullptr);
+    // The grab of a rectangle of the display into CaptureBitmap.
+    void GrabRect(TRect rect);
     void CaptureDesktop();
     void CaptureWindow(uint32_t window);
     void CaptureClientArea(uint32_t window);

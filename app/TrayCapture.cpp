@@ -14,7 +14,6 @@
 #include <QScrollBar>
 #include <QThread>
 
-using kaptivus::pixels::Picture;
 using kaptivus::pixels::PixelBGR;
 
 namespace {
@@ -51,7 +50,7 @@ void TTray1::PlayCaptureSound()
     if (wave.isEmpty() || !kaptivus::platform::playWave(wave)) kaptivus::platform::beep();
 }
 
-void TTray1::GrabRect(TRect rect, const Picture* snapshot)
+void TTray1::GrabRect(TRect rect)
 {
     CaptureBitmap = {};
     // Lets windows that were just hidden (a menu, the picture window) leave the screen.
@@ -64,21 +63,7 @@ void TTray1::GrabRect(TRect rect, const Picture* snapshot)
         rect.Top = DesktopRect.Top;
         rect.Bottom = DesktopRect.Bottom;
     }
-    if (!snapshot) {
-        CaptureBitmap = kaptivus::platform::grabRect(rect.Left, rect.Top, rect.width(), rect.height());
-        return;
-    }
-    // From a frozen snapshot of the desktop: a plain copy, black outside it.
-    Picture out = Picture::create(rect.width(), rect.height(), snapshot->format(), snapshot->device());
-    for (int y = 0; y < out.height(); ++y) {
-        const int sy = rect.Top + y;
-        if (sy < 0 || sy >= snapshot->height()) continue;
-        for (int x = 0; x < out.width(); ++x) {
-            const int sx = rect.Left + x;
-            if (sx >= 0 && sx < snapshot->width()) out.setPixel(x, y, snapshot->pixel(sx, sy));
-        }
-    }
-    CaptureBitmap = std::move(out);
+    CaptureBitmap = kaptivus::platform::grabRect(rect.Left, rect.Top, rect.width(), rect.height());
 }
 
 void TTray1::CaptureDesktop() { GrabRect(DesktopRect); }

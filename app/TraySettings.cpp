@@ -218,7 +218,6 @@ void readMonitorsAndHistory(TTray1& t, TMain1& m, SettingsReader& r)
     r.boolean("AutoSave", [&](bool v) { t.StopTimer1->setChecked(v); });
     r.text("Printer", [&](const QString& v) { t.Printer = v; });
     if (!r.ok()) return;
-    if (m.HideIcononSystemTray1->isChecked()) t.TrayIcon1->setActive(false);
     checkMatching(t.CaptureDelay, {{1000, m.NSeconds2}, {2000, m.NSeconds3}, {3000, m.NSeconds4},
                                    {4000, m.NSeconds5}, {5000, m.NSeconds6}, {10000, m.NSeconds7}});
     checkMatching(t.TimerDelay, {{10, m.ADelay1}, {20, m.ADelay2}, {30, m.ADelay3}, {60, m.ADelay4},

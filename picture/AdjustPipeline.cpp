@@ -4,11 +4,11 @@
 
 #include "pixels/PixelBuffer.h"
 #include "pixels/PixelEffects.h"
+#include "pixels/PixelFill.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <new>
 
 namespace kaptivus::picture {
@@ -28,14 +28,10 @@ void AllocateOrThrow(TPixelBuffer& buffer, int width, int height)
     if (!buffer.Allocate(width, height)) throw std::bad_alloc();
 }
 
+// The whole buffer in one colour.
 void FillSolid(TPixelBuffer& buffer, PixelBGR colour)
 {
-    if (buffer.isEmpty()) return;
-    if (colour == kWhite) {
-        std::memset(buffer.data(), 0xFF, static_cast<size_t>(buffer.size()));
-        return;
-    }
-    for (int y = 0; y < buffer.height(); ++y) std::fill_n(buffer.row(y), buffer.width(), colour);
+    pixels::FillArea(buffer, 0, 0, buffer.width() - 1, buffer.height() - 1, colour);
 }
 
 int ClampOption(int value, int low, int high) { return std::clamp(value, low, high); }

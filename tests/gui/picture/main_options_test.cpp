@@ -17,7 +17,7 @@
 namespace kaptivus::picture::testing {
 namespace {
 
-QPoint ThumbCentre(QScrollBar* bar)
+QRect SubControl(QScrollBar* bar, QStyle::SubControl part)
 {
     QStyleOptionSlider option;
     option.initFrom(bar);
@@ -28,9 +28,10 @@ QPoint ThumbCentre(QScrollBar* bar)
     option.sliderValue = bar->value();
     option.singleStep = bar->singleStep();
     option.pageStep = bar->pageStep();
-    option.subControls = QStyle::SC_All;
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar).center();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
 }
+
+QPoint ThumbCentre(QScrollBar* bar) { return SubControl(bar, QStyle::SC_ScrollBarSlider).center(); }
 
 void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons)
 {
@@ -76,20 +77,6 @@ TEST_F(MainWindowTest, AnArrowClickMovesOneStepAndRebuildsOnce)
     EXPECT_EQ(runs->count(), 1);
     EXPECT_EQ(main1->StaticText1->text(), QStringLiteral("10"));
     EXPECT_EQ(main1->ScrollBar1->toolTip(), QStringLiteral("10"));
-}
-
-QRect SubControl(QScrollBar* bar, QStyle::SubControl part)
-{
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
 }
 
 TEST_F(MainWindowTest, HoldingAnArrowShowsEachStepAndRebuildsOnceOnRelease)
