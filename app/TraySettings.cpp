@@ -245,10 +245,6 @@ void readMonitorsAndHistory(TTray1& t, TMain1& m, SettingsReader& r)
     }
 }
 
-} // namespace
-
-namespace {
-
 // Said once, at start, when the record on disk could not be read whole.
 QString unreadSettingsNotice(const kaptivus::config::KeptCopy& kept, const std::filesystem::path& file)
 {
@@ -272,13 +268,17 @@ void TTray1::LoadSettings()
     m.SavePictureDialog1.InitialDir = temp;
 
     kaptivus::config::RegistryStore store;
-    const kaptivus::config::OpenResult opened = store.open();
-    if (!opened.ok()) {
-        // An unreadable file has been copied aside (or, without a copy, is left alone).
-        const kaptivus::config::KeptCopy kept{opened.keptAs, opened.setAside ? std::string() : opened.message};
+    // The record on disk was not read whole: the user is told, and it is written
+    // back only when the file as it was has been copied aside.
+    const auto writeBackOnceKept = [&](const kaptivus::config::KeptCopy& kept) {
         ShowInfo(unreadSettingsNotice(kept, store.path()), kNoticeSeconds);
         m_keepSettingsFile = !kept.ok();
         if (kept.ok()) SaveSettings();
+    };
+    const kaptivus::config::OpenResult opened = store.open();
+    if (!opened.ok()) {
+        // The store has already copied an unreadable file aside, or has left it alone.
+        writeBackOnceKept({opened.keptAs, opened.setAside ? std::string() : opened.message});
         return;
     }
     auto key = store.openKey(kaptivus::config::kSettingsKey);
@@ -292,14 +292,9 @@ void TTray1::LoadSettings()
     readAgentOptions(*this, m, r);
     readPrinterOptions(m, r);
     readMonitorsAndHistory(*this, m, r);
-    if (r.ok()) return;
     // What was read stays applied; the rest keeps its defaults, and the whole
-    // record is written back, which completes the key. The file as it was is
-    // copied aside first; without a copy it is not replaced.
-    const kaptivus::config::KeptCopy kept = store.keepCopy();
-    ShowInfo(unreadSettingsNotice(kept, store.path()), kNoticeSeconds);
-    m_keepSettingsFile = !kept.ok();
-    if (kept.ok()) SaveSettings();
+    // record is written back, which completes the key.
+    if (!r.ok()) writeBackOnceKept(store.keepCopy());
 }
 
 namespace {
