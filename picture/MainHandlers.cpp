@@ -5,7 +5,6 @@
 #include "picture/Main.h"
 
 #include "app/Tray.h"
-#include "dialogs/UserError.h"
 #include "dialogs/WaitCursor.h"
 #include "picture/AdjustPipeline.h"
 
@@ -230,12 +229,8 @@ void TMain1::Button3Click()
     } repaintOnExit{Image1};
     kaptivus::dialogs::WaitCursor cursor;
     kaptivus::pixels::Picture picture = shownPicture();
-    if (picture.isEmpty() || !sharpenOnce)
-        return;
-    // Sharpening fails only when its working buffer cannot be had.
-    if (!sharpenOnce(picture))
-        throw kaptivus::dialogs::PictureMemoryError(picture.width(), picture.height());
-    setShownPicture(picture);
+    if (!picture.isEmpty() && sharpenOnce && sharpenOnce(picture))
+        setShownPicture(picture);
 }
 
 void TMain1::Button1Click()
