@@ -1,7 +1,5 @@
-// The program's one error report: ReportError beeps, takes the hourglass away
-// and shows the message in a modal "Erreur" box; GuardedApplication sends every
-// exception that leaves an event handler there, and the program goes on.
-// Throw UserError (dialogs/UserError.h) for a message meant for the user.
+// The one error report: ReportError shows a message in a modal "Erreur" box after the beep, hourglass gone;
+// GuardedApplication sends there whatever leaves an event handler. To report, throw UserError (dialogs/UserError.h).
 #pragma once
 
 #include "dialogs/UserError.h"
@@ -13,7 +11,7 @@
 
 namespace kaptivus::dialogs {
 
-// The object name of the error box, for tests and for the window manager rules.
+// The object name of the error box.
 inline constexpr const char* ErrorBoxName = "ErrorMessage";
 
 void ReportError(const QString& message);
