@@ -135,7 +135,13 @@ void TTray1::CaptureByHotkey(int id)
     const bool swap = nearQuarterTurn(Main1->ScrollBar9->value());
     const int w = CaptureBitmap.width();
     const int h = CaptureBitmap.height();
-    Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
+    try {
+        Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
+    } catch (...) {
+        // The error report shows what failed; the next hotkey must still get through.
+        CaptureBusy = OpenedFromTray = false;
+        throw;
+    }
     RouteCapture(id);
 }
 
