@@ -312,19 +312,27 @@ void CmykRowToBgr(const uint8_t* cmyk, int width, bool inverted, uint8_t* bgr)
 }
 
 // CMYK has no libjpeg quantiser: on a small screen the colours go to the
-// 236-colour cube of the halftone table.
+// 236-colour cube of the halftone table, whose map is built once.
+const pixels::NearestColorMap& ScreenCube()
+{
+    static const pixels::NearestColorMap map([] {
+        const std::vector<pixels::Color>& halftone = pixels::HalftonePalette256();
+        return std::vector<pixels::Color>(halftone.begin() + 10, halftone.begin() + 10 + kScreenColours);
+    }());
+    return map;
+}
+
 void QuantiseToScreen(Picture& picture)
 {
-    const std::vector<pixels::Color>& halftone = pixels::HalftonePalette256();
     Picture indexed = Picture::create(picture.width(), picture.height(), PixelFormat::Bits8);
     if (indexed.isEmpty()) return;
-    indexed.setPalette(std::vector<pixels::Color>(halftone.begin() + 10, halftone.begin() + 10 + kScreenColours));
-    const pixels::PictureRowReader reader(picture);
-    pixels::PictureRowWriter writer(indexed);
-    std::vector<PixelBGR> line(static_cast<size_t>(picture.width()));
+    const pixels::NearestColorMap& cube = ScreenCube();
+    indexed.setPalette(cube.palette());
     for (int y = 0; y < picture.height(); ++y) {
-        reader.read(y, 0, picture.width(), line.data());
-        writer.write(y, 0, picture.width(), line.data());
+        const auto* in = reinterpret_cast<const PixelBGR*>(picture.scanLine(y));
+        uint8_t* out = indexed.scanLine(y);
+        for (int x = 0; x < picture.width(); ++x)
+            out[x] = cube.indexOf(in[x]);
     }
     picture = std::move(indexed);
 }

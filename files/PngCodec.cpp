@@ -34,9 +34,6 @@ using pixels::Picture;
 using pixels::PixelBGR;
 using pixels::PixelFormat;
 
-// zlib's own default: a screenshot saves in a fraction of a second and comes
-// out close to the size the slowest level would give.
-constexpr int kCompressionLevel = 6;
 // Ancillary chunks beyond these are dropped rather than held in memory.
 constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
 constexpr png_uint_32 kMaxCachedChunks = 1000;
@@ -129,7 +126,7 @@ void Encode(void* context)
     } else if (e->transparentRgb) {
         png_set_tRNS(png, e->info, nullptr, 0, e->transparentRgb);
     }
-    png_set_compression_level(png, kCompressionLevel);
+    png_set_compression_level(png, kPngCompressionLevel);
     png_write_info(png, e->info);
     if (!e->indexed) png_set_bgr(png);
     for (int y = 0; y < picture.height(); ++y) {
