@@ -3,7 +3,10 @@
 #pragma once
 
 #include "bench/BenchFixtures.h"
+#include "files/Codec.h"
 #include "pixels/Picture.h"
+
+#include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -28,6 +31,19 @@ inline kaptivus::pixels::Picture FullHdCapture()
         kaptivus::pixels::Picture::create(1920, 1080, kaptivus::pixels::PixelFormat::DeviceDefault);
     buffer.DrawTo(capture, 0, 0);
     return capture;
+}
+
+// Times a writer on the full-HD capture, into memory.
+template <class Writer> void RunSaveBenchmark(benchmark::State& state, Writer write)
+{
+    const kaptivus::pixels::Picture capture = FullHdCapture();
+    for (auto _ : state) {
+        kaptivus::files::MemorySink sink;
+        sink.bytes.reserve(8u << 20);
+        if (!write(capture, sink).ok()) state.SkipWithError("the writer failed");
+        benchmark::DoNotOptimize(sink.bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 1920 * 1080 * 3);
 }
 
 // A file in the temp folder that lives as long as the object.

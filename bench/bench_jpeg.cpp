@@ -11,14 +11,8 @@ using namespace kaptivus;
 
 void BM_SaveJpeg(benchmark::State& state)
 {
-    const pixels::Picture capture = bench::FullHdCapture();
-    for (auto _ : state) {
-        files::MemorySink sink;
-        sink.bytes.reserve(4u << 20);
-        if (!files::WriteJpeg(capture, sink).ok()) state.SkipWithError("WriteJpeg failed");
-        benchmark::DoNotOptimize(sink.bytes.data());
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 1920 * 1080 * 3);
+    bench::RunSaveBenchmark(
+        state, [](const pixels::Picture& p, files::ByteSink& sink) { return files::WriteJpeg(p, sink); });
 }
 BENCHMARK(BM_SaveJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
 

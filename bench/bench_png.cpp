@@ -12,17 +12,7 @@ namespace {
 
 using namespace kaptivus;
 
-void BM_SavePng(benchmark::State& state)
-{
-    const pixels::Picture capture = bench::FullHdCapture();
-    for (auto _ : state) {
-        files::MemorySink sink;
-        sink.bytes.reserve(8u << 20);
-        if (!files::WritePng(capture, sink).ok()) state.SkipWithError("WritePng failed");
-        benchmark::DoNotOptimize(sink.bytes.data());
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 1920 * 1080 * 3);
-}
+void BM_SavePng(benchmark::State& state) { bench::RunSaveBenchmark(state, files::WritePng); }
 BENCHMARK(BM_SavePng)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void AppendToVector(png_structp png, png_bytep data, size_t size)

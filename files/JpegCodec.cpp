@@ -190,6 +190,7 @@ struct Decoder {
     std::array<uint8_t, 2> fakeEnd { 0xFF, JPEG_EOI };
     uint8_t* const* rows = nullptr; // one pointer a row of the result
     bool created = false;
+    bool tooManyScans = false;
 
     ~Decoder()
     {
@@ -230,7 +231,9 @@ void TermSource(j_decompress_ptr) {}
 void LimitScans(j_common_ptr cinfo)
 {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (d->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOT_COMPILED); // replaced by a clear text below
+    if (d->input_scan_number <= kMaxScans) return;
+    static_cast<Decoder*>(d->client_data)->tooManyScans = true;
+    ERREXIT(cinfo, JERR_NOT_COMPILED); // the code is not shown: tooManyScans gives the reason
 }
 
 void ReadHeader(void* context)
@@ -380,7 +383,7 @@ ReadResult DecodeRows(Decoder& decoder, Output output, bool adobe)
                                                               : picture.scanLine(y);
     decoder.rows = rows.data();
     if (!RunGuarded(decoder.errors, Decompress, &decoder)) {
-        if (cinfo.input_scan_number > kMaxScans) return ReadResult::failure("the file has too many scans");
+        if (decoder.tooManyScans) return ReadResult::failure("the file has too many scans");
         return ReadResult::failure(ErrorText(decoder.errors));
     }
     if (output == Output::Quantised) picture.setPalette(ColourTable(cinfo));

@@ -1,5 +1,6 @@
 // Fuzz target for the JPEG reader: any input is decoded or refused with a
 // reason within small limits, for a true-colour or (odd sizes) an 8-bit screen.
+#include "codec_fuzz_limits.h"
 #include "files/JpegCodec.h"
 
 #include <cstdint>
@@ -8,11 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace kaptivus::files;
-    // Small limits keep each run short; the checks are the same at any size.
-    ReadLimits limits;
-    limits.maxPixels = int64_t { 1 } << 20;
-    limits.maxSide = 4096;
-    limits.maxFileBytes = size_t { 1 } << 20;
+    const ReadLimits limits = CodecFuzzLimits();
     const ReadResult result = ReadJpeg(Bytes(data, size), limits, size % 2 ? 8 : 24);
     if (!result.ok()) {
         if (result.error.empty()) std::abort(); // a refusal must say why

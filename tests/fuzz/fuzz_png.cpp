@@ -1,5 +1,6 @@
 // Fuzz target for the PNG reader: any input is decoded or refused with a
 // reason within small limits, and what decodes writes and reads back unchanged.
+#include "codec_fuzz_limits.h"
 #include "files/PngCodec.h"
 
 #include <cstdint>
@@ -9,10 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace kaptivus::files;
-    ReadLimits limits;
-    limits.maxPixels = int64_t { 1 } << 20;
-    limits.maxSide = 4096;
-    limits.maxFileBytes = size_t { 1 } << 20;
+    const ReadLimits limits = CodecFuzzLimits();
     const ReadResult first = ReadPng(Bytes(data, size), limits);
     if (!first.ok()) {
         if (first.error.empty()) std::abort(); // a refusal must say why

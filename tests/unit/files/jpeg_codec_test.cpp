@@ -177,5 +177,34 @@ TEST(JpegRead, RoundTripGivesBackThePicture)
     EXPECT_EQ(MaxDifference(result.picture, ReadPnm(dir / "ours.ppm")), 0);
 }
 
+// The progressive file with its last scan (SOS header and data, up to EOI)
+// repeated: libjpeg only warns about such a progression and goes on.
+std::vector<uint8_t> RepeatLastScan(const std::vector<uint8_t>& jpeg, int copies)
+{
+    size_t lastScan = 0;
+    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) lastScan = i;
+    const size_t end = jpeg.size() - 2; // EOI
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + static_cast<long>(end));
+    for (int k = 1; k < copies; ++k)
+        out.insert(out.end(), jpeg.begin() + static_cast<long>(lastScan), jpeg.begin() + static_cast<long>(end));
+    out.insert(out.end(), { 0xFF, 0xD9 });
+    return out;
+}
+
+// A small file of endless scans would hold the decoder for minutes: past 500
+// scans it is refused; a few extra scans still open.
+TEST(JpegRead, FileOfEndlessScansIsRefused)
+{
+    ScratchDir dir;
+    WritePpm(Fixture(64, 64), dir / "source.ppm");
+    ASSERT_EQ(RunTool("cjpeg -progressive -outfile " + dir.str("p.jpg") + " " + dir.str("source.ppm")), 0);
+    const std::vector<uint8_t> progressive = ReadBytes(dir / "p.jpg");
+    const ReadResult few = ReadJpeg(RepeatLastScan(progressive, 20));
+    EXPECT_TRUE(few.ok()) << few.error;
+    const ReadResult endless = ReadJpeg(RepeatLastScan(progressive, 600));
+    EXPECT_EQ(endless.error, "the file has too many scans");
+}
+
 } // namespace
 } // namespace kaptivus::files
