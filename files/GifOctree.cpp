@@ -14,16 +14,13 @@ using pixels::PixelBGR;
 namespace {
 
 constexpr int kDepth = 8;
-
-Color ToColour(PixelBGR p)
-{
-    return static_cast<Color>(p.r) | static_cast<Color>(p.g) << 8 | static_cast<Color>(p.b) << 16;
-}
+constexpr int kShortcutLevel = 5;
 
 } // namespace
 
 GifOctree::GifOctree(int maxLeaves)
     : m_maxLeaves(std::max(1, maxLeaves))
+    , m_shortcuts(32768)
 {
     m_nodes.reserve(4096);
     newNode(0);
@@ -57,7 +54,14 @@ void GifOctree::add(PixelBGR p)
     if (m_lastLeaf >= 0 && p == m_lastColour) {
         id = m_lastLeaf;
     } else {
-        for (int level = 0; !m_nodes[static_cast<size_t>(id)].leaf; ++level) {
+        Shortcut& shortcut = m_shortcuts[static_cast<size_t>((p.r >> 3) << 10 | (p.g >> 3) << 5 | (p.b >> 3))];
+        int level = 0;
+        if (shortcut.generation == m_generation) {
+            id = shortcut.node;
+            level = kShortcutLevel;
+        }
+        for (; !m_nodes[static_cast<size_t>(id)].leaf; ++level) {
+            if (level == kShortcutLevel) shortcut = { m_generation, id };
             const int shift = 7 - level;
             const int child = ((p.r >> shift) & 1) << 2 | ((p.g >> shift) & 1) << 1 | ((p.b >> shift) & 1);
             int32_t next = m_nodes[static_cast<size_t>(id)].children[static_cast<size_t>(child)];
@@ -67,6 +71,7 @@ void GifOctree::add(PixelBGR p)
             }
             id = next;
         }
+        if (level <= kShortcutLevel) shortcut = { m_generation, id };
         m_lastColour = p;
         m_lastLeaf = id;
     }
@@ -79,6 +84,7 @@ void GifOctree::add(PixelBGR p)
         const int before = m_leafCount;
         reduce();
         m_lastLeaf = -1;
+        ++m_generation;
         if (m_leafCount >= before && m_reducible[0] < 0) break; // nothing left to fold
     }
 }
@@ -179,22 +185,6 @@ uint8_t GifColourLookup::nearest(PixelBGR p) const
         }
     }
     return static_cast<uint8_t>(best);
-}
-
-uint8_t GifColourLookup::indexOf(PixelBGR p)
-{
-    const size_t cell = static_cast<size_t>(cellOf(p));
-    int16_t entry = m_exactHead[cell];
-    if (entry >= 0) {
-        // A cell holding palette colours: an exact match takes its own entry
-        // rather than whichever colour happened to fill the cell first.
-        const Color colour = ToColour(p);
-        for (; entry >= 0; entry = m_exactNext[static_cast<size_t>(entry)])
-            if (m_palette[static_cast<size_t>(entry)] == colour) return static_cast<uint8_t>(entry);
-    }
-    int16_t& slot = m_cells[cell];
-    if (slot < 0) slot = nearest(p);
-    return static_cast<uint8_t>(slot);
 }
 
 GifReduction ReduceForGif(const pixels::Picture& picture)

@@ -52,6 +52,15 @@ private:
     // Runs of one colour skip the descent; valid until the tree is reduced.
     pixels::PixelBGR m_lastColour {};
     int32_t m_lastLeaf = -1;
+    // Where the descent of each 15-bit cell may start: its leaf if that lies
+    // at level 5 or above, else its node of level 5. Nodes only vanish when
+    // the tree is reduced, which starts a new generation of the cache.
+    struct Shortcut {
+        uint32_t generation = 0;
+        int32_t node = -1;
+    };
+    std::vector<Shortcut> m_shortcuts;
+    uint32_t m_generation = 1;
 };
 
 // Entries 0-9 and 246-255: the static colours; 10 up: the octree's colours;
@@ -67,7 +76,22 @@ std::vector<pixels::Color> GifReductionPalette(const std::vector<pixels::Color>&
 class GifColourLookup {
 public:
     explicit GifColourLookup(std::vector<pixels::Color> palette);
-    uint8_t indexOf(pixels::PixelBGR p);
+
+    uint8_t indexOf(pixels::PixelBGR p)
+    {
+        const size_t cell = static_cast<size_t>(cellOf(p));
+        int16_t entry = m_exactHead[cell];
+        if (entry >= 0) {
+            // A cell holding palette colours: an exact match takes its own
+            // entry rather than whichever colour filled the cell first.
+            const pixels::Color colour = p.r | p.g << 8 | p.b << 16;
+            for (; entry >= 0; entry = m_exactNext[static_cast<size_t>(entry)])
+                if (m_palette[static_cast<size_t>(entry)] == colour) return static_cast<uint8_t>(entry);
+        }
+        int16_t& slot = m_cells[cell];
+        if (slot < 0) slot = nearest(p);
+        return static_cast<uint8_t>(slot);
+    }
 
 private:
     static int cellOf(pixels::PixelBGR p) { return (p.b >> 3) << 10 | (p.g >> 3) << 5 | (p.r >> 3); }
