@@ -29,22 +29,19 @@ ReadResult ReadBmp(Bytes bytes, const ReadLimits& limits)
     if (bytes.size() < kFileHeaderBytes || bytes[0] != 'B' || bytes[1] != 'M')
         return ReadResult::failure("not a BMP file");
     // The declared file size is often wrong and is not needed; the offset of
-    // the rows is, unless it points back into the header (then the rows
-    // follow the colour table).
+    // the rows is, unless it points back into the header: then the rows
+    // follow the colour table.
     const uint32_t offset = LoadLe(bytes.data() + 10, 4);
     if (offset > bytes.size()) return ReadResult::failure("pixel data offset past the end of the file");
-    const Bytes afterFileHeader = bytes.subspan(kFileHeaderBytes);
     DibHeader header;
-    if (CodecStatus status = ParseDibHeader(afterFileHeader, header, limits); !status)
+    if (CodecStatus status = ParseDibHeader(bytes.subspan(kFileHeaderBytes), header, limits); !status)
         return ReadResult::failure(status.error);
     size_t bitsStart = kFileHeaderBytes + header.infoBytes;
-    if (offset >= kFileHeaderBytes && offset != bitsStart) {
+    if (offset >= kFileHeaderBytes + header.tableStart && offset != bitsStart) {
         // A colour table shorter than its count says ends where the rows start.
-        DibHeader cut;
-        if (ParseDibHeader(bytes.subspan(kFileHeaderBytes, offset - kFileHeaderBytes), cut, limits)) {
-            header = std::move(cut);
-            bitsStart = offset;
-        }
+        const Bytes info = bytes.subspan(kFileHeaderBytes, offset - kFileHeaderBytes);
+        if (CodecStatus status = ParseDibHeader(info, header, limits); !status) return ReadResult::failure(status.error);
+        bitsStart = offset;
     }
     return DecodeDibBits(header, bytes.subspan(bitsStart), limits);
 }

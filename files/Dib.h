@@ -65,6 +65,7 @@ struct DibHeader {
     uint32_t greenMask = 0;
     uint32_t blueMask = 0;
     std::vector<pixels::Color> palette;
+    size_t tableStart = 0; // where the colour table starts: after the header and masks
     size_t infoBytes = 0; // header, masks and the colour table as stored
 };
 

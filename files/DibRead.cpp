@@ -86,6 +86,7 @@ CodecStatus ReadPalette(Bytes info, size_t headerEnd, uint32_t colorsUsed, size_
     const uint64_t stored = colorsUsed != 0 ? colorsUsed : (h.bitCount <= 8 ? uint64_t { 1 } << h.bitCount : 0);
     const uint64_t available = (info.size() - headerEnd) / entryBytes;
     const uint64_t entries = std::min(stored, available);
+    h.tableStart = headerEnd;
     h.infoBytes = headerEnd + static_cast<size_t>(entries) * entryBytes;
     if (h.bitCount > 8) return CodecStatus::success(); // an optional table that direct colour ignores
     const auto used = static_cast<size_t>(std::min<uint64_t>(entries, uint64_t { 1 } << h.bitCount));
@@ -260,8 +261,8 @@ CodecStatus ParseDibHeader(Bytes info, DibHeader& h, const ReadLimits& limits)
     const Bytes header = info.first(size);
     // The core header's sizes are unsigned 16-bit; the others' signed 32-bit,
     // a negative height meaning rows stored top-down.
-    const int64_t width = core ? Field(header, 4, 2) : static_cast<int32_t>(Field(header, 4, 4));
-    int64_t height = core ? Field(header, 6, 2) : static_cast<int32_t>(Field(header, 8, 4));
+    const int64_t width = core ? int64_t { Field(header, 4, 2) } : int64_t { static_cast<int32_t>(Field(header, 4, 4)) };
+    int64_t height = core ? int64_t { Field(header, 6, 2) } : int64_t { static_cast<int32_t>(Field(header, 8, 4)) };
     h.topDown = height < 0;
     height = height < 0 ? -height : height;
     if (!limits.allows(width, height))
