@@ -147,8 +147,9 @@ ReadResult DecodePlain(const DibHeader& h, Bytes bits)
 // Run-length rows: pairs (count, index) repeat an index (two alternating
 // ones at 4 bits); a zero count escapes to end of line (0), end of bitmap (1),
 // a jump right and up (2, dx, dy) or a literal run (3..255 indexes, padded to
-// an even byte count). Skipped pixels keep index 0. A run that would leave
-// its row, or rows past the last, is an error: nothing is written outside.
+// an even byte count). Skipped pixels keep index 0. Writers encode the row's
+// padding too, so pixels past the end of a row are dropped; a run on a row
+// past the last one, or a jump out of the picture, is an error.
 class RleDecoder {
 public:
     RleDecoder(const DibHeader& h, Picture& picture, Bytes data)
@@ -162,16 +163,15 @@ public:
     CodecStatus run();
 
 private:
-    CodecStatus place(int count)
+    CodecStatus place()
     {
         if (m_row >= m_h.height) return CodecStatus::failure("RLE data past the last row");
-        if (count > m_h.width - m_x) return CodecStatus::failure("RLE run past the end of a row");
         return CodecStatus::success();
     }
     uint8_t* line() { return m_picture.scanLine(m_h.topDown ? m_row : m_h.height - 1 - m_row); }
     void store(uint8_t* l, unsigned index)
     {
-        pixels::StoreIndex(l, m_x++, m_bpp, pixels::PixelsPerByteLog2(m_bpp), index);
+        if (m_x < m_h.width) pixels::StoreIndex(l, m_x++, m_bpp, pixels::PixelsPerByteLog2(m_bpp), index);
     }
     CodecStatus encodedRun(int count, uint8_t value);
     CodecStatus literalRun(int count);
@@ -187,7 +187,7 @@ private:
 
 CodecStatus RleDecoder::encodedRun(int count, uint8_t value)
 {
-    if (CodecStatus status = place(count); !status) return status;
+    if (CodecStatus status = place(); !status) return status;
     uint8_t* l = line();
     for (int i = 0; i < count; ++i)
         store(l, m_bpp == 8 ? value : ((i & 1) ? value & 0x0F : value >> 4));
@@ -199,7 +199,7 @@ CodecStatus RleDecoder::literalRun(int count)
     const size_t bytes = m_bpp == 8 ? static_cast<size_t>(count) : static_cast<size_t>(count + 1) / 2;
     const size_t padded = (bytes + 1) & ~size_t { 1 };
     if (m_data.size() - m_pos < bytes) return CodecStatus::failure("truncated RLE data");
-    if (CodecStatus status = place(count); !status) return status;
+    if (CodecStatus status = place(); !status) return status;
     uint8_t* l = line();
     const uint8_t* in = m_data.data() + m_pos;
     for (int i = 0; i < count; ++i)
