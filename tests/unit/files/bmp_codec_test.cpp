@@ -33,8 +33,8 @@ TEST(BmpRoundTrip, EveryDepthKeepsItsPixelsAndPalette)
         { PixelFormat::Bits24, 24, 0, 40 }, { PixelFormat::Bits32, 32, 0, 52 } };
     for (const Case& c : cases) {
         for (const int width : { 1, 13, 32 }) {
-            const std::string what = std::to_string(FormatBits(c.format)) + " bits, width " + std::to_string(width);
             const Picture original = Fixture(width, 7, c.format);
+            const std::string what = std::to_string(pixels::PixelFormatBits(original)) + " bits, width " + std::to_string(width);
             const std::vector<uint8_t> file = Written(original);
             const size_t table = c.fileBits <= 8 ? 4u << c.fileBits : (c.compression == 3 ? 12 : 0);
             ASSERT_GE(file.size(), 54u) << what;
@@ -191,49 +191,34 @@ TEST(BmpRead, MalformedFilesGiveErrors)
         std::vector<uint8_t> file;
         const char* error;
     };
-    std::vector<Case> cases;
-    auto with = [&](const char* name, BmpSpec s, const char* error) { cases.push_back({ name, BuildBmp(s), error }); };
-    cases.push_back({ "empty", {}, "not a BMP file" });
-    cases.push_back({ "wrong magic", { 'P', 'K', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0 }, "not a BMP file" });
-    BmpSpec s = rgb;
-    s.width = 70000;
-    with("width beyond the limit", s, "unsupported picture size");
-    s = rgb;
-    s.height = INT32_MIN;
-    with("height of -2^31", s, "unsupported picture size");
-    s = rgb;
-    s.width = s.height = 10000; // 300 MB claimed by a 70-byte file: refused before allocating
-    with("huge rows on a tiny file", s, "truncated pixel data");
-    s = rgb;
-    s.headerSize = 200;
-    with("header size 200", s, "unknown bitmap header size");
-    s = rgb;
-    s.offset = 5000;
-    with("offset past the end", s, "offset past the end");
-    s = rgb;
-    s.bits.resize(10);
-    with("rows cut short", s, "truncated pixel data");
-    s = rgb;
-    s.bitCount = 7;
-    with("7 bits", s, "unsupported bit count");
-    s = rgb;
-    s.compression = 4;
-    with("JPEG inside", s, "not supported");
-    s = rgb;
-    s.bitCount = 16;
-    s.compression = 3;
-    s.masks = { 0xFF00, 0x0FF0, 0x000F };
-    with("overlapping masks", s, "invalid bit-field masks");
-    s.masks = { 0xF00F, 0x0F00, 0x00F0 };
-    with("split mask", s, "invalid bit-field masks");
-    s = rgb;
-    s.bitCount = 8;
-    s.offset = 54;
-    with("no colour table", s, "missing colour table");
-    with("RLE jump past the picture", rle8({ 0, 2, 5, 0, 0, 1 }), "jump past the picture");
-    with("RLE rows past the last", rle8({ 0, 0, 0, 0, 1, 1, 0, 1 }), "past the last row");
-    with("RLE literal cut short", rle8({ 0, 4, 1, 2 }), "truncated RLE data");
-    with("RLE jump cut short", rle8({ 0, 2, 1 }), "truncated RLE data");
+    // Each case changes one thing of a good 2 × 2 file.
+    const auto with = [&rgb](auto change) {
+        BmpSpec s = rgb;
+        change(s);
+        return BuildBmp(s);
+    };
+    const Case cases[] = {
+        { "empty", {}, "not a BMP file" },
+        { "wrong magic", { 'P', 'K', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0 }, "not a BMP file" },
+        { "width beyond the limit", with([](BmpSpec& s) { s.width = 70000; }), "unsupported picture size" },
+        { "height of -2^31", with([](BmpSpec& s) { s.height = INT32_MIN; }), "unsupported picture size" },
+        // 300 MB claimed by a 70-byte file: refused before anything is allocated.
+        { "huge rows on a tiny file", with([](BmpSpec& s) { s.width = s.height = 10000; }), "truncated pixel data" },
+        { "header size 200", with([](BmpSpec& s) { s.headerSize = 200; }), "unknown bitmap header size" },
+        { "offset past the end", with([](BmpSpec& s) { s.offset = 5000; }), "offset past the end" },
+        { "rows cut short", with([](BmpSpec& s) { s.bits.resize(10); }), "truncated pixel data" },
+        { "7 bits", with([](BmpSpec& s) { s.bitCount = 7; }), "unsupported bit count" },
+        { "JPEG inside", with([](BmpSpec& s) { s.compression = 4; }), "not supported" },
+        { "overlapping masks", with([](BmpSpec& s) { s = { 40, 2, 2, 16, 3, 0, { 0xFF00, 0x0FF0, 0x000F }, {}, s.bits }; }),
+            "invalid bit-field masks" },
+        { "split mask", with([](BmpSpec& s) { s = { 40, 2, 2, 16, 3, 0, { 0xF00F, 0x0F00, 0x00F0 }, {}, s.bits }; }),
+            "invalid bit-field masks" },
+        { "no colour table", with([](BmpSpec& s) { s.bitCount = 8, s.offset = 54; }), "missing colour table" },
+        { "RLE jump past the picture", BuildBmp(rle8({ 0, 2, 5, 0, 0, 1 })), "jump past the picture" },
+        { "RLE rows past the last", BuildBmp(rle8({ 0, 0, 0, 0, 1, 1, 0, 1 })), "past the last row" },
+        { "RLE literal cut short", BuildBmp(rle8({ 0, 4, 1, 2 })), "truncated RLE data" },
+        { "RLE jump cut short", BuildBmp(rle8({ 0, 2, 1 })), "truncated RLE data" },
+    };
     for (const Case& c : cases) {
         const ReadResult r = ReadBmp(c.file);
         EXPECT_FALSE(r.ok()) << c.name;

@@ -28,19 +28,6 @@ inline const std::vector<PixelFormat>& OwnFormats()
     return formats;
 }
 
-inline int FormatBits(PixelFormat f)
-{
-    switch (f) {
-    case PixelFormat::Bits1: return 1;
-    case PixelFormat::Bits4: return 4;
-    case PixelFormat::Bits8: return 8;
-    case PixelFormat::Bits15: return 15;
-    case PixelFormat::Bits16: return 16;
-    case PixelFormat::Bits24: return 24;
-    default: return 32;
-    }
-}
-
 // Every pixel differs from its neighbours and from its mirror images, so a
 // flip, a shifted row or swapped red and blue show; the corners are pure red,
 // green, blue and white, and a black band runs across the middle.
@@ -154,6 +141,15 @@ inline bool RunCommand(const std::string& command)
 {
     std::vector<uint8_t> ignored;
     return RunCommand(command, ignored);
+}
+
+inline void WritePpm(const std::filesystem::path& path, const Picture& p)
+{
+    const std::string head = "P6\n" + std::to_string(p.width()) + " " + std::to_string(p.height()) + "\n255\n";
+    std::vector<uint8_t> bytes(head.begin(), head.end());
+    for (const PixelBGR c : PixelsOf(p))
+        bytes.insert(bytes.end(), { c.r, c.g, c.b });
+    WriteFile(path, bytes);
 }
 
 struct Decoded {

@@ -7,18 +7,6 @@
 namespace kaptivus::files::testing {
 namespace {
 
-void WritePpm(const std::filesystem::path& path, const Picture& p)
-{
-    const std::string head = "P6\n" + std::to_string(p.width()) + " " + std::to_string(p.height()) + "\n255\n";
-    std::vector<uint8_t> bytes(head.begin(), head.end());
-    for (const PixelBGR c : PixelsOf(p)) {
-        bytes.push_back(c.r);
-        bytes.push_back(c.g);
-        bytes.push_back(c.b);
-    }
-    WriteFile(path, bytes);
-}
-
 TEST(BmpTools, FilesWeWriteOpenInImageMagickAndPillowWithOurPixels)
 {
     TempFolder folder;
@@ -26,12 +14,12 @@ TEST(BmpTools, FilesWeWriteOpenInImageMagickAndPillowWithOurPixels)
         const Picture p = Fixture(13, 7, f);
         MemorySink sink;
         ASSERT_TRUE(WriteBmp(p, sink).ok());
-        const auto file = folder / ("ours" + std::to_string(FormatBits(f)) + ".bmp");
+        const auto file = folder / ("ours" + std::to_string(pixels::PixelFormatBits(p)) + ".bmp");
         WriteFile(file, sink.bytes);
         const int tolerance = (f == PixelFormat::Bits15 || f == PixelFormat::Bits16) ? 1 : 0;
         for (const auto& [tool, decoded] :
             { std::pair { "ImageMagick", DecodeWithImageMagick(file) }, std::pair { "Pillow", DecodeWithPillow(file) } }) {
-            const std::string what = std::string(tool) + ", " + std::to_string(FormatBits(f)) + " bits";
+            const std::string what = std::string(tool) + ", " + std::to_string(pixels::PixelFormatBits(p)) + " bits";
             EXPECT_EQ(decoded.width, 13) << what;
             EXPECT_EQ(decoded.height, 7) << what;
             ExpectSamePixels(PixelsOf(p), decoded.pixels, tolerance, what);

@@ -203,14 +203,7 @@ TEST(IcoTools, IconsOtherProgramsMakeOpenWithTheirPixels)
         { "Pillow (PNG)", pil + ".save('out.ico', sizes=[(16, 16), (48, 48)])\"", 48, 0, true },
     };
     TempFolder folder;
-    {
-        const Picture source = Fixture(48, 48, PixelFormat::Bits24);
-        std::string head = "P6\n48 48\n255\n";
-        std::vector<uint8_t> ppm(head.begin(), head.end());
-        for (const PixelBGR c : PixelsOf(source))
-            ppm.insert(ppm.end(), { c.r, c.g, c.b });
-        WriteFile(folder / "src.ppm", ppm);
-    }
+    WritePpm(folder / "src.ppm", Fixture(48, 48, PixelFormat::Bits24));
     ASSERT_TRUE(RunCommand("convert '" + (folder / "src.ppm").string() + "' '" + (folder / "probe.png").string() + "'"));
     const bool pngReadable = ReadPng(ReadFile(folder / "probe.png")).ok();
     for (const Case& c : cases) {
