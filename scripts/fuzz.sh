@@ -21,17 +21,14 @@ elif [[ "${1:-}" =~ ^[0-9]+$ ]]; then
 fi
 
 # clang-14 and its runtimes (libFuzzer, the sanitizers) come from Debian.
-missing=()
-for p in clang-14 libclang-rt-14-dev; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
+packages=(clang-14 libclang-rt-14-dev)
+installed=$(dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -c 'install ok installed' || true)
+if [ "$installed" -ne ${#packages[@]} ]; then
+    echo "Installing: ${packages[*]}"
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 fi
 
 targets=("$@")
