@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     using namespace kaptivus;
     const files::ReadLimits limits = fuzz::FuzzLimits();
     files::ReadResult first = files::ReadBmp({ data, size }, limits);
-    if (!fuzz::CheckRead(first, limits)) return 0;
+    if (!fuzz::CheckRead(first, limits) || !fuzz::WorthRoundTrip(first.picture)) return 0;
     // Custom layouts are written as 24 bits, as the program saves them.
     pixels::Picture picture = std::move(first.picture);
     if (picture.format() == pixels::PixelFormat::Custom) picture.convertTo(pixels::PixelFormat::Bits24);

@@ -22,6 +22,15 @@ inline files::ReadLimits FuzzLimits()
     return limits;
 }
 
+// Pictures up to this many pixels also go through a write and a read: larger
+// ones (a few bytes of RLE can claim them) would spend the run comparing pixels.
+inline constexpr int64_t kRoundTripPixels = int64_t { 1 } << 14;
+
+inline bool WorthRoundTrip(const pixels::Picture& p)
+{
+    return static_cast<int64_t>(p.width()) * p.height() <= kRoundTripPixels;
+}
+
 inline void Require(bool condition, const char* what)
 {
     if (condition) return;

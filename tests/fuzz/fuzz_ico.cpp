@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     using namespace kaptivus;
     const files::ReadLimits limits = fuzz::FuzzLimits();
     const files::ReadResult first = files::ReadIco({ data, size }, limits);
-    if (!fuzz::CheckRead(first, limits)) return 0;
+    if (!fuzz::CheckRead(first, limits) || !fuzz::WorthRoundTrip(first.picture)) return 0;
     if (first.picture.width() > 256 || first.picture.height() > 256) return 0;
     files::MemorySink sink;
     fuzz::Require(files::WriteIco(first.picture, sink).ok(), "an icon read could not be written");
