@@ -67,6 +67,69 @@ inline uint32_t ColourAt(const pixels::Picture& p, int x, int y)
     return uint32_t(c.r) | uint32_t(c.g) << 8 | uint32_t(c.b) << 16;
 }
 
+// A 2 × 2 bitmap, red and green on top, blue and yellow below, in one of the
+// encodings a metafile may carry: info is the header with its colour table
+// or masks, bits the rows.
+struct Dib {
+    std::vector<uint8_t> info;
+    std::vector<uint8_t> bits;
+    std::vector<uint8_t> packed() const
+    {
+        std::vector<uint8_t> all = info;
+        all.insert(all.end(), bits.begin(), bits.end());
+        return all;
+    }
+};
+
+enum class DibKind { Rgb24, Rgb24TopDown, Indexed4, Indexed8, Rgb555, Rgb565Masks, Rgb32 };
+
+inline Dib QuadrantDib(DibKind kind)
+{
+    const int bpp = kind == DibKind::Indexed4 ? 4
+        : kind == DibKind::Indexed8           ? 8
+        : kind == DibKind::Rgb555 || kind == DibKind::Rgb565Masks ? 16
+        : kind == DibKind::Rgb32              ? 32
+                                              : 24;
+    const bool topDown = kind == DibKind::Rgb24TopDown;
+    const uint32_t colours[4] = { kRed, kGreen, kBlue, kYellow }; // top-left, top-right, bottom-left, bottom-right
+    Dib d;
+    for (uint32_t v : { 40u, 2u, topDown ? uint32_t(-2) : 2u })
+        Put32(d.info, v);
+    Put16(d.info, 1);
+    Put16(d.info, uint32_t(bpp));
+    Put32(d.info, kind == DibKind::Rgb565Masks ? 3 : 0);
+    for (uint32_t v : { 0u, 0u, 0u, bpp <= 8 ? 4u : 0u, 0u })
+        Put32(d.info, v);
+    if (bpp <= 8)
+        for (uint32_t c : colours)
+            Put32(d.info, (c >> 16 & 0xFF) | (c & 0xFF00) | (c & 0xFF) << 16); // blue, green, red, 0
+    if (kind == DibKind::Rgb565Masks)
+        for (uint32_t m : { 0xF800u, 0x07E0u, 0x001Fu })
+            Put32(d.info, m);
+    auto word16 = [kind](uint32_t c) {
+        const uint32_t r = c & 0xFF, g = c >> 8 & 0xFF, b = c >> 16 & 0xFF;
+        return kind == DibKind::Rgb565Masks ? (r >> 3) << 11 | (g >> 2) << 5 | b >> 3 : (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+    };
+    for (int stored = 0; stored < 2; ++stored) {
+        const int row = topDown ? stored : 1 - stored;
+        std::vector<uint8_t> line;
+        for (int x = 0; x < 2; ++x) {
+            const int index = row * 2 + x;
+            const uint32_t c = colours[index];
+            if (bpp == 4 && x == 0) line.push_back(uint8_t(index << 4 | (index + 1)));
+            if (bpp == 8) line.push_back(uint8_t(index));
+            if (bpp == 16) Put16(line, word16(c));
+            if (bpp >= 24) {
+                line.insert(line.end(), { uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c) });
+                if (bpp == 32) line.push_back(0);
+            }
+        }
+        line.resize((line.size() + 3) / 4 * 4, 0); // rows padded to 4 bytes
+        d.bits.insert(d.bits.end(), line.begin(), line.end());
+    }
+    return d;
+}
+
 // An EMF file of a picture width × height pixels at 96 dpi; each record's
 // parameters given as 32-bit words or raw bytes.
 class EmfBuilder {
