@@ -92,7 +92,10 @@ EmfHeader ReadHeader(const RecordView& r)
     return h;
 }
 
-bool HasFrame(const EmfHeader& h) { return h.frame[2] > h.frame[0] && h.frame[3] > h.frame[1]; }
+bool HasFrame(const EmfHeader& h)
+{
+    return h.frame[2] > h.frame[0] && h.frame[3] > h.frame[1];
+}
 
 // The picture's size in pixels of the 96-dpi screen: its frame, or failing
 // that its bounds.
@@ -127,7 +130,10 @@ Affine DeviceToOutput(const EmfHeader& h, const MetafileSize& drawn)
     return Affine { sx, 0, 0, sy, -left * sx, -top * sy };
 }
 
-PointD Point32(const RecordView& r, size_t at) { return { static_cast<double>(r.i32(at)), static_cast<double>(r.i32(at + 4)) }; }
+PointD Point32(const RecordView& r, size_t at)
+{
+    return { static_cast<double>(r.i32(at)), static_cast<double>(r.i32(at + 4)) };
+}
 
 class EmfPlayer {
 public:
@@ -162,35 +168,86 @@ CodecStatus EmfPlayer::play(uint32_t type, const RecordView& r)
 {
     DcState& dc = m_painter.dc();
     switch (type) {
-    case kPolyBezier: case kPolygon: case kPolyline: case kPolyBezierTo: case kPolylineTo:
-    case kPolyBezier16: case kPolygon16: case kPolyline16: case kPolyBezierTo16: case kPolylineTo16:
+    case kPolyBezier:
+    case kPolygon:
+    case kPolyline:
+    case kPolyBezierTo:
+    case kPolylineTo:
+    case kPolyBezier16:
+    case kPolygon16:
+    case kPolyline16:
+    case kPolyBezierTo16:
+    case kPolylineTo16:
         poly(type, r);
         break;
-    case kPolyPolyline: case kPolyPolygon: case kPolyPolyline16: case kPolyPolygon16: polyPoly(type, r); break;
-    case kSetWindowExtEx: case kSetWindowOrgEx: case kSetViewportExtEx: case kSetViewportOrgEx: case kSetMapMode:
-    case kScaleViewportExtEx: case kScaleWindowExtEx:
+    case kPolyPolyline:
+    case kPolyPolygon:
+    case kPolyPolyline16:
+    case kPolyPolygon16:
+        polyPoly(type, r);
+        break;
+    case kSetWindowExtEx:
+    case kSetWindowOrgEx:
+    case kSetViewportExtEx:
+    case kSetViewportOrgEx:
+    case kSetMapMode:
+    case kScaleViewportExtEx:
+    case kScaleWindowExtEx:
         mapping(type, r);
         break;
-    case kSetWorldTransform: case kModifyWorldTransform: worldTransform(type, r); break;
-    case kSetPixelV: m_painter.setPixel(Point32(r, 8), r.u32(16)); break;
-    case kSetPolyFillMode: dc.winding = r.u32(8) == 2; break;
-    case kMoveToEx: m_painter.moveTo(Point32(r, 8)); break;
-    case kLineTo: m_painter.lineTo(Point32(r, 8)); break;
-    case kSaveDc: m_painter.saveDc(); break;
-    case kRestoreDc: m_painter.restoreDc(r.i32(8)); break;
-    case kSelectObject: selectObject(r.u32(8)); break;
+    case kSetWorldTransform:
+    case kModifyWorldTransform:
+        worldTransform(type, r);
+        break;
+    case kSetPixelV:
+        m_painter.setPixel(Point32(r, 8), r.u32(16));
+        break;
+    case kSetPolyFillMode:
+        dc.winding = r.u32(8) == 2;
+        break;
+    case kMoveToEx:
+        m_painter.moveTo(Point32(r, 8));
+        break;
+    case kLineTo:
+        m_painter.lineTo(Point32(r, 8));
+        break;
+    case kSaveDc:
+        m_painter.saveDc();
+        break;
+    case kRestoreDc:
+        m_painter.restoreDc(r.i32(8));
+        break;
+    case kSelectObject:
+        selectObject(r.u32(8));
+        break;
     case kDeleteObject:
         if (GdiObject* o = slot(r.u32(8))) *o = GdiObject {};
         break;
-    case kCreatePen: case kExtCreatePen: case kCreateBrushIndirect: case kCreateMonoBrush:
+    case kCreatePen:
+    case kExtCreatePen:
+    case kCreateBrushIndirect:
+    case kCreateMonoBrush:
     case kCreateDibPatternBrushPt:
         createObject(type, r);
         break;
-    case kRectangle: case kRoundRect: m_painter.rectangle(Point32(r, 8), Point32(r, 16)); break;
-    case kEllipse: m_painter.ellipse(Point32(r, 8), Point32(r, 16)); break;
-    case kFillRgn: case kPaintRgn: region(type, r); break;
-    case kBitBlt: case kStretchBlt: case kSetDiBitsToDevice: case kStretchDiBitsRecord: return bitmap(type, r);
-    default: break; // records that draw nothing we keep (text, clipping, palettes, comments)
+    case kRectangle:
+    case kRoundRect:
+        m_painter.rectangle(Point32(r, 8), Point32(r, 16));
+        break;
+    case kEllipse:
+        m_painter.ellipse(Point32(r, 8), Point32(r, 16));
+        break;
+    case kFillRgn:
+    case kPaintRgn:
+        region(type, r);
+        break;
+    case kBitBlt:
+    case kStretchBlt:
+    case kSetDiBitsToDevice:
+    case kStretchDiBitsRecord:
+        return bitmap(type, r);
+    default:
+        break; // records that draw nothing we keep (text, clipping, palettes, comments)
     }
     return CodecStatus::success();
 }
@@ -202,21 +259,29 @@ void EmfPlayer::poly(uint32_t type, const RecordView& r)
     if (!points || points->empty()) return;
     DcState& dc = m_painter.dc();
     switch (shortPoints ? type - (kPolyBezier16 - kPolyBezier) : type) {
-    case kPolygon: m_painter.polygons(*points, { points->size() }); break;
-    case kPolyline: m_painter.polyline(*points); break;
+    case kPolygon:
+        m_painter.polygons(*points, { points->size() });
+        break;
+    case kPolyline:
+        m_painter.polyline(*points);
+        break;
     case kPolyBezier: {
         const PointD start = points->front();
         points->erase(points->begin());
         m_painter.polyline(FlattenBeziers(start, *points));
         break;
     }
-    case kPolyBezierTo: m_painter.polyline(FlattenBeziers(dc.position, *points)); dc.position = points->back(); break;
+    case kPolyBezierTo:
+        m_painter.polyline(FlattenBeziers(dc.position, *points));
+        dc.position = points->back();
+        break;
     case kPolylineTo:
         points->insert(points->begin(), dc.position);
         m_painter.polyline(*points);
         dc.position = points->back();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -238,8 +303,8 @@ void EmfPlayer::polyPoly(uint32_t type, const RecordView& r)
     }
     size_t start = 0;
     for (const size_t count : counts) {
-        m_painter.polyline(std::vector<PointD>(points->begin() + static_cast<long>(start),
-            points->begin() + static_cast<long>(start + count)));
+        m_painter.polyline(std::vector<PointD>(
+            points->begin() + static_cast<long>(start), points->begin() + static_cast<long>(start + count)));
         start += count;
     }
 }
@@ -252,16 +317,29 @@ void EmfPlayer::mapping(uint32_t type, const RecordView& r)
         if (r.i32(20) != 0) extent.y = extent.y * r.i32(16) / r.i32(20);
     };
     switch (type) {
-    case kSetWindowExtEx: dc.windowExt = Point32(r, 8); break;
-    case kSetWindowOrgEx: dc.windowOrg = Point32(r, 8); break;
-    case kSetViewportExtEx: dc.viewportExt = Point32(r, 8); break;
-    case kSetViewportOrgEx: dc.viewportOrg = Point32(r, 8); break;
-    case kScaleWindowExtEx: scale(dc.windowExt); break;
-    case kScaleViewportExtEx: scale(dc.viewportExt); break;
+    case kSetWindowExtEx:
+        dc.windowExt = Point32(r, 8);
+        break;
+    case kSetWindowOrgEx:
+        dc.windowOrg = Point32(r, 8);
+        break;
+    case kSetViewportExtEx:
+        dc.viewportExt = Point32(r, 8);
+        break;
+    case kSetViewportOrgEx:
+        dc.viewportOrg = Point32(r, 8);
+        break;
+    case kScaleWindowExtEx:
+        scale(dc.windowExt);
+        break;
+    case kScaleViewportExtEx:
+        scale(dc.viewportExt);
+        break;
     case kSetMapMode:
         if (r.u32(8) >= kMapText && r.u32(8) <= kMapAnisotropic) dc.mapMode = static_cast<int>(r.u32(8));
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -274,11 +352,20 @@ void EmfPlayer::worldTransform(uint32_t type, const RecordView& r)
     Affine& world = m_painter.dc().world;
     const uint32_t mode = type == kSetWorldTransform ? 4 : r.u32(32);
     switch (mode) {
-    case 1: world = Affine {}; break;
-    case 2: world = x.then(world); break; // the new transform applies first
-    case 3: world = world.then(x); break;
-    case 4: world = x; break;
-    default: break;
+    case 1:
+        world = Affine {};
+        break;
+    case 2:
+        world = x.then(world);
+        break; // the new transform applies first
+    case 3:
+        world = world.then(x);
+        break;
+    case 4:
+        world = x;
+        break;
+    default:
+        break;
     }
 }
 
@@ -366,7 +453,8 @@ CodecStatus EmfPlayer::bitmap(uint32_t type, const RecordView& r)
             blit.rop = kSrcCopy;
             blit.extent = { static_cast<double>(blit.source.width), static_cast<double>(blit.source.height) };
             rows = r.u32(72);
-            blit.source.y = static_cast<int>(std::clamp<int64_t>(int64_t { blit.source.y } - r.u32(68), INT32_MIN, INT32_MAX));
+            blit.source.y
+                = static_cast<int>(std::clamp<int64_t>(int64_t { blit.source.y } - r.u32(68), INT32_MIN, INT32_MAX));
             if (rows == 0) return CodecStatus::success();
         }
     } else {
@@ -374,7 +462,8 @@ CodecStatus EmfPlayer::bitmap(uint32_t type, const RecordView& r)
         blit.extent = Point32(r, 32);
         blit.rop = r.u32(40);
         const bool stretch = type == kStretchBlt;
-        blit.source = SourceRect { r.i32(44), r.i32(48), stretch ? r.i32(100) : r.i32(32), stretch ? r.i32(104) : r.i32(36) };
+        blit.source
+            = SourceRect { r.i32(44), r.i32(48), stretch ? r.i32(100) : r.i32(32), stretch ? r.i32(104) : r.i32(36) };
         usage = r.u32(80);
         bmiAt = 84;
         if (r.u32(88) == 0) {
@@ -400,7 +489,8 @@ ReadResult ReadEmf(Bytes bytes, const ReadLimits& limits)
     if (bytes.size() < kEmfBaseHeaderSize || file.u32(0) != kEmrHeader || file.u32(40) != kEmfSignature)
         return ReadResult::failure("not an EMF file");
     const uint32_t headerSize = file.u32(4);
-    if (headerSize < kEmfBaseHeaderSize || headerSize > bytes.size()) return ReadResult::failure("EMF header truncated");
+    if (headerSize < kEmfBaseHeaderSize || headerSize > bytes.size())
+        return ReadResult::failure("EMF header truncated");
     const EmfHeader header = ReadHeader(RecordView(bytes.first(headerSize)));
     const std::optional<MetafileSize> size = PictureSize(header);
     if (!size) return ReadResult::failure("EMF file gives no picture size");

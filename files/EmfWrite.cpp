@@ -10,7 +10,10 @@ using namespace metafile;
 namespace {
 
 // Hundredths of a millimetre for pixels of the 96-dpi reference screen.
-int32_t HundredthsOfMm(int pixels) { return static_cast<int32_t>((int64_t { pixels } * 2540 + kScreenDpi / 2) / kScreenDpi); }
+int32_t HundredthsOfMm(int pixels)
+{
+    return static_cast<int32_t>((int64_t { pixels } * 2540 + kScreenDpi / 2) / kScreenDpi);
+}
 
 RecordBuilder EmfHeader(int width, int height, uint32_t fileBytes)
 {

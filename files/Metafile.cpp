@@ -62,8 +62,8 @@ std::optional<std::vector<PointD>> ReadPoints(const RecordView& record, size_t a
     return points;
 }
 
-CodecStatus DrawDib(MetafilePainter& painter, const std::optional<DibView>& dib, const DibProblem& problem,
-    BitmapBlit blit)
+CodecStatus DrawDib(
+    MetafilePainter& painter, const std::optional<DibView>& dib, const DibProblem& problem, BitmapBlit blit)
 {
     if (!dib) return problem.malformed ? CodecStatus::failure(problem.reason) : CodecStatus::success();
     // Device-independent bitmaps count their source rows from the bottom

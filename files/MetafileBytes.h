@@ -45,7 +45,10 @@ public:
         return f;
     }
     // The bytes from offset on, count of them, or nothing when they do not fit.
-    Bytes sub(size_t offset, size_t count) const { return has(offset, count) ? m_bytes.subspan(offset, count) : Bytes {}; }
+    Bytes sub(size_t offset, size_t count) const
+    {
+        return has(offset, count) ? m_bytes.subspan(offset, count) : Bytes {};
+    }
     Bytes rest(size_t offset) const { return offset <= m_bytes.size() ? m_bytes.subspan(offset) : Bytes {}; }
 
 private:

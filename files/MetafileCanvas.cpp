@@ -14,7 +14,10 @@ constexpr uint8_t kSrcCopy3 = 0xCC;
 // that every product of two such values stays an exact, finite double.
 constexpr double kFar = 1e9;
 
-double Tame(double v) { return std::isnan(v) ? -kFar : std::clamp(v, -kFar, kFar); }
+double Tame(double v)
+{
+    return std::isnan(v) ? -kFar : std::clamp(v, -kFar, kFar);
+}
 
 bool OnHatch(int x, int y, int hatch)
 {
@@ -23,17 +26,27 @@ bool OnHatch(int x, int y, int hatch)
     const bool falling = ((x - y) & 7) == 0;
     const bool rising = ((x + y) & 7) == 0;
     switch (hatch) {
-    case 0: return horizontal;
-    case 1: return vertical;
-    case 2: return falling;
-    case 3: return rising;
-    case 4: return horizontal || vertical;
-    case 5: return falling || rising;
-    default: return true;
+    case 0:
+        return horizontal;
+    case 1:
+        return vertical;
+    case 2:
+        return falling;
+    case 3:
+        return rising;
+    case 4:
+        return horizontal || vertical;
+    case 5:
+        return falling || rising;
+    default:
+        return true;
     }
 }
 
-bool UsesPattern(uint8_t rop3) { return ((rop3 >> 4) & 0x0F) != (rop3 & 0x0F); }
+bool UsesPattern(uint8_t rop3)
+{
+    return ((rop3 >> 4) & 0x0F) != (rop3 & 0x0F);
+}
 
 pixels::PixelBGR Combine(uint8_t rop3, pixels::PixelBGR pattern, pixels::PixelBGR source, pixels::PixelBGR destination)
 {
@@ -49,7 +62,10 @@ Affine Affine::then(const Affine& n) const
         n.b * e + n.d * f + n.f };
 }
 
-double Affine::scale() const { return std::sqrt(std::fabs(a * d - b * c)); }
+double Affine::scale() const
+{
+    return std::sqrt(std::fabs(a * d - b * c));
+}
 
 uint8_t ApplyRop3(uint8_t rop3, uint8_t pattern, uint8_t source, uint8_t destination)
 {
@@ -110,8 +126,8 @@ void MetafileCanvas::fillSpan(int y, double from, double to, const Brush& brush)
         if (brush.hatch < 0 || OnHatch(x, y, brush.hatch)) line[x] = colour;
 }
 
-void MetafileCanvas::fillPolygons(const std::vector<PointD>& points, const std::vector<size_t>& counts,
-    const Brush& brush, bool winding)
+void MetafileCanvas::fillPolygons(
+    const std::vector<PointD>& points, const std::vector<size_t>& counts, const Brush& brush, bool winding)
 {
     if (!brush.visible || m_exhausted) return;
     struct Edge {
@@ -164,16 +180,18 @@ void MetafileCanvas::strokeThin(PointD from, PointD to, pixels::Color colour)
     double t1 = 1;
     const double dx = to.x - from.x;
     const double dy = to.y - from.y;
-    const double edges[4][2] = { { -dx, from.x + 2 }, { dx, width() + 2 - from.x }, { -dy, from.y + 2 },
-        { dy, height() + 2 - from.y } };
+    const double edges[4][2]
+        = { { -dx, from.x + 2 }, { dx, width() + 2 - from.x }, { -dy, from.y + 2 }, { dy, height() + 2 - from.y } };
     for (const auto& [p, q] : edges) {
         if (p == 0) {
             if (q < 0) return;
             continue;
         }
         const double t = q / p;
-        if (p < 0) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
+        if (p < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
     }
     if (!(t0 < t1)) return;
     const double steps = std::ceil(std::max(std::fabs(dx), std::fabs(dy)) * (t1 - t0));
@@ -215,8 +233,8 @@ void MetafileCanvas::setPixel(PointD at, pixels::Color colour)
     row(static_cast<int>(y))[static_cast<int>(x)] = pixels::ColorToPixel(colour & 0xFFFFFF);
 }
 
-void MetafileCanvas::drawBitmap(const DibView& dib, SourceRect source, PointD topLeft, PointD bottomRight,
-    uint32_t rop, const Brush& brush)
+void MetafileCanvas::drawBitmap(
+    const DibView& dib, SourceRect source, PointD topLeft, PointD bottomRight, uint32_t rop, const Brush& brush)
 {
     const auto rop3 = static_cast<uint8_t>(rop >> 16);
     if (m_exhausted || source.width == 0 || source.height == 0) return;
@@ -246,8 +264,8 @@ void MetafileCanvas::drawBitmap(const DibView& dib, SourceRect source, PointD to
     // Each output pixel takes the source pixel under its centre; -1: off the bitmap.
     auto sourceIndex = [](int out, double from, double to, int64_t first, int64_t count, int limit) {
         const double u = (out + 0.5 - from) / (to - from);
-        const auto step = static_cast<int64_t>(std::clamp(std::floor(u * static_cast<double>(count)), 0.0,
-            static_cast<double>(count - 1)));
+        const auto step = static_cast<int64_t>(
+            std::clamp(std::floor(u * static_cast<double>(count)), 0.0, static_cast<double>(count - 1)));
         const int64_t s = first + step;
         return s >= 0 && s < limit ? static_cast<int>(s) : -1;
     };

@@ -61,8 +61,8 @@ public:
     bool charge(int64_t units);
 
     // Pixels whose centres lie inside, by the even-odd or the winding rule.
-    void fillPolygons(const std::vector<PointD>& points, const std::vector<size_t>& counts, const Brush& brush,
-        bool winding);
+    void fillPolygons(
+        const std::vector<PointD>& points, const std::vector<size_t>& counts, const Brush& brush, bool winding);
     // A line of the width in output pixels; the end point itself is left out,
     // so the segments of a path meet without drawing a pixel twice.
     void strokeLine(PointD from, PointD to, pixels::Color colour, double width);
@@ -70,8 +70,8 @@ public:
     // The source rectangle stretched (mirrored when a corner pair is reversed)
     // onto the output rectangle from topLeft to bottomRight, combined with the
     // destination and the brush by the ternary raster operation rop.
-    void drawBitmap(const DibView& dib, SourceRect source, PointD topLeft, PointD bottomRight, uint32_t rop,
-        const Brush& brush);
+    void drawBitmap(
+        const DibView& dib, SourceRect source, PointD topLeft, PointD bottomRight, uint32_t rop, const Brush& brush);
     void patternBlt(PointD topLeft, PointD bottomRight, uint32_t rop, const Brush& brush);
 
     pixels::Picture take() { return std::move(m_picture); }

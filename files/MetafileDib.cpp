@@ -74,7 +74,10 @@ std::optional<DibHeader> ReadHeader(const RecordView& info, bool paletteIndices,
     return h;
 }
 
-uint32_t MaskOrDefault(uint32_t mask, uint32_t fallback, bool useMasks) { return useMasks ? mask : fallback; }
+uint32_t MaskOrDefault(uint32_t mask, uint32_t fallback, bool useMasks)
+{
+    return useMasks ? mask : fallback;
+}
 
 } // namespace
 
@@ -161,9 +164,15 @@ pixels::PixelBGR DibView::pixel(int x, int row) const
         pixels::ExpandChannel((word >> g.shift) & g.max, g), pixels::ExpandChannel((word >> r.shift) & r.max, r) };
 }
 
-uint64_t Dib24RowBytes(int width) { return (static_cast<uint64_t>(width) * 24 + 31) / 32 * 4; }
+uint64_t Dib24RowBytes(int width)
+{
+    return (static_cast<uint64_t>(width) * 24 + 31) / 32 * 4;
+}
 
-uint64_t Dib24BitsSize(int width, int height) { return Dib24RowBytes(width) * static_cast<uint64_t>(height); }
+uint64_t Dib24BitsSize(int width, int height)
+{
+    return Dib24RowBytes(width) * static_cast<uint64_t>(height);
+}
 
 bool WriteDib24Header(ByteSink& sink, int width, int height)
 {

@@ -34,22 +34,33 @@ GdiObject SolidPen(pixels::Color colour, bool visible = true)
 GdiObject StockObject(uint32_t index)
 {
     switch (index) {
-    case 0: return SolidBrush(0xFFFFFF);
-    case 1: return SolidBrush(0xC0C0C0);
-    case 2: return SolidBrush(0x808080);
-    case 3: return SolidBrush(0x404040);
-    case 4: return SolidBrush(0x000000);
+    case 0:
+        return SolidBrush(0xFFFFFF);
+    case 1:
+        return SolidBrush(0xC0C0C0);
+    case 2:
+        return SolidBrush(0x808080);
+    case 3:
+        return SolidBrush(0x404040);
+    case 4:
+        return SolidBrush(0x000000);
     case 5: {
         GdiObject hollow = SolidBrush(0);
         hollow.brush.visible = false;
         return hollow;
     }
-    case 6: return SolidPen(0xFFFFFF);
-    case 7: return SolidPen(0x000000);
-    case 8: return SolidPen(0, false);
-    case 18: return SolidBrush(0xFFFFFF); // the DC brush, white until set
-    case 19: return SolidPen(0x000000); // the DC pen, black until set
-    default: return GdiObject { GdiObject::Kind::Other, {}, {} };
+    case 6:
+        return SolidPen(0xFFFFFF);
+    case 7:
+        return SolidPen(0x000000);
+    case 8:
+        return SolidPen(0, false);
+    case 18:
+        return SolidBrush(0xFFFFFF); // the DC brush, white until set
+    case 19:
+        return SolidPen(0x000000); // the DC pen, black until set
+    default:
+        return GdiObject { GdiObject::Kind::Other, {}, {} };
     }
 }
 
@@ -89,11 +100,21 @@ Affine MetafilePainter::pageToDevice() const
         sy = -mmPerUnit * m_pixelsPerMm.y; // these modes count y upwards
     };
     switch (m_dc.mapMode) {
-    case kMapLoMetric: metric(0.1); break;
-    case kMapHiMetric: metric(0.01); break;
-    case kMapLoEnglish: metric(0.254); break;
-    case kMapHiEnglish: metric(0.0254); break;
-    case kMapTwips: metric(25.4 / 1440); break;
+    case kMapLoMetric:
+        metric(0.1);
+        break;
+    case kMapHiMetric:
+        metric(0.01);
+        break;
+    case kMapLoEnglish:
+        metric(0.254);
+        break;
+    case kMapHiEnglish:
+        metric(0.0254);
+        break;
+    case kMapTwips:
+        metric(25.4 / 1440);
+        break;
     case kMapIsotropic:
     case kMapAnisotropic: {
         sx = m_dc.viewportExt.x / (m_dc.windowExt.x != 0 ? m_dc.windowExt.x : 1);
@@ -105,15 +126,22 @@ Affine MetafilePainter::pageToDevice() const
         }
         break;
     }
-    default: break;
+    default:
+        break;
     }
     return Affine { sx, 0, 0, sy, m_dc.viewportOrg.x - m_dc.windowOrg.x * sx,
         m_dc.viewportOrg.y - m_dc.windowOrg.y * sy };
 }
 
-Affine MetafilePainter::transform() const { return m_dc.world.then(pageToDevice()).then(m_deviceToOutput); }
+Affine MetafilePainter::transform() const
+{
+    return m_dc.world.then(pageToDevice()).then(m_deviceToOutput);
+}
 
-double MetafilePainter::penWidth() const { return std::max(m_dc.pen.width * transform().scale(), 1.0); }
+double MetafilePainter::penWidth() const
+{
+    return std::max(m_dc.pen.width * transform().scale(), 1.0);
+}
 
 void MetafilePainter::outline(const std::vector<PointD>& output, bool closed)
 {
@@ -132,8 +160,8 @@ void MetafilePainter::polygons(const std::vector<PointD>& points, const std::vec
     size_t start = 0;
     for (const size_t count : counts) {
         if (count > output.size() - start) break;
-        outline(std::vector<PointD>(output.begin() + static_cast<long>(start),
-                    output.begin() + static_cast<long>(start + count)),
+        outline(std::vector<PointD>(
+                    output.begin() + static_cast<long>(start), output.begin() + static_cast<long>(start + count)),
             true);
         start += count;
     }
@@ -180,7 +208,8 @@ void MetafilePainter::ellipse(PointD a, PointD b)
     std::vector<PointD> points(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         const double angle = 2 * std::numbers::pi * i / count;
-        points[static_cast<size_t>(i)] = { centre.x + radius.x * std::cos(angle), centre.y + radius.y * std::sin(angle) };
+        points[static_cast<size_t>(i)]
+            = { centre.x + radius.x * std::cos(angle), centre.y + radius.y * std::sin(angle) };
     }
     polygons(points, { points.size() });
 }
@@ -193,8 +222,8 @@ void MetafilePainter::lineTo(PointD p)
 
 void MetafilePainter::bitmap(const DibView& dib, const SourceRect& source, PointD origin, PointD extent, uint32_t rop)
 {
-    m_canvas.drawBitmap(dib, source, toOutput(origin), toOutput({ origin.x + extent.x, origin.y + extent.y }), rop,
-        m_dc.brush);
+    m_canvas.drawBitmap(
+        dib, source, toOutput(origin), toOutput({ origin.x + extent.x, origin.y + extent.y }), rop, m_dc.brush);
 }
 
 void MetafilePainter::patternBlt(PointD origin, PointD extent, uint32_t rop)
@@ -215,7 +244,8 @@ std::vector<PointD> FlattenBeziers(PointD start, const std::vector<PointD>& poin
             const double t = static_cast<double>(k) / kBezierSegments;
             const double u = 1 - t;
             const double w0 = u * u * u, w1 = 3 * u * u * t, w2 = 3 * u * t * t, w3 = t * t * t;
-            out.push_back({ w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y });
+            out.push_back(
+                { w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y });
         }
         p0 = p3;
     }

@@ -31,8 +31,8 @@ struct BitmapBlit {
 
 // Draws a bitmap record's picture. A bitmap in a form not drawn is skipped;
 // one that contradicts its record refuses the file.
-CodecStatus DrawDib(MetafilePainter& painter, const std::optional<DibView>& dib, const DibProblem& problem,
-    BitmapBlit blit);
+CodecStatus DrawDib(
+    MetafilePainter& painter, const std::optional<DibView>& dib, const DibProblem& problem, BitmapBlit blit);
 
 // The drawn picture, or the refusal when the work budget ran out.
 ReadResult Finish(MetafileCanvas& canvas, const char* format);

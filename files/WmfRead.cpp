@@ -68,8 +68,14 @@ template <typename Visit> CodecStatus ForEachRecord(Bytes bytes, size_t start, V
 }
 
 // Most WMF points are stored y first.
-PointD YX(const RecordView& r, size_t at) { return { static_cast<double>(r.i16(at + 2)), static_cast<double>(r.i16(at)) }; }
-PointD XY(const RecordView& r, size_t at) { return { static_cast<double>(r.i16(at)), static_cast<double>(r.i16(at + 2)) }; }
+PointD YX(const RecordView& r, size_t at)
+{
+    return { static_cast<double>(r.i16(at + 2)), static_cast<double>(r.i16(at)) };
+}
+PointD XY(const RecordView& r, size_t at)
+{
+    return { static_cast<double>(r.i16(at)), static_cast<double>(r.i16(at + 2)) };
+}
 
 class WmfPlayer {
 public:
@@ -96,40 +102,79 @@ private:
 CodecStatus WmfPlayer::play(uint16_t function, const RecordView& r)
 {
     switch (function) {
-    case kOffsetWindowOrg: case kScaleWindowExt: case kMetaSetWindowOrg: case kMetaSetWindowExt:
+    case kOffsetWindowOrg:
+    case kScaleWindowExt:
+    case kMetaSetWindowOrg:
+    case kMetaSetWindowExt:
         mapping(function, r);
         break;
-    case kSaveDc: m_painter.saveDc(); break;
-    case kRestoreDc: m_painter.restoreDc(r.i16(6)); break;
-    case kSetPolyFillMode: m_painter.dc().winding = r.u16(6) == 2; break;
+    case kSaveDc:
+        m_painter.saveDc();
+        break;
+    case kRestoreDc:
+        m_painter.restoreDc(r.i16(6));
+        break;
+    case kSetPolyFillMode:
+        m_painter.dc().winding = r.u16(6) == 2;
+        break;
     case kSelectObject:
         if (r.u16(6) < m_objects.size()) m_painter.select(m_objects[r.u16(6)]);
         break;
-    case kDeleteObject: remove(r.u16(6)); break;
-    case kCreatePalette: case kDibCreatePatternBrush: case kCreatePatternBrush: case kCreatePenIndirect:
-    case kCreateFontIndirect: case kCreateBrushIndirect: case kCreateRegion:
+    case kDeleteObject:
+        remove(r.u16(6));
+        break;
+    case kCreatePalette:
+    case kDibCreatePatternBrush:
+    case kCreatePatternBrush:
+    case kCreatePenIndirect:
+    case kCreateFontIndirect:
+    case kCreateBrushIndirect:
+    case kCreateRegion:
         create(function, r);
         break;
-    case kMoveTo: m_painter.moveTo(YX(r, 6)); break;
-    case kLineTo: m_painter.lineTo(YX(r, 6)); break;
+    case kMoveTo:
+        m_painter.moveTo(YX(r, 6));
+        break;
+    case kLineTo:
+        m_painter.lineTo(YX(r, 6));
+        break;
     // Rectangles: bottom, right, top, left (a rounded one first its corner size).
-    case kRectangle: m_painter.rectangle(YX(r, 10), YX(r, 6)); break;
-    case kRoundRect: m_painter.rectangle(YX(r, 14), YX(r, 10)); break;
-    case kEllipse: m_painter.ellipse(YX(r, 10), YX(r, 6)); break;
-    case kSetPixel: m_painter.setPixel(YX(r, 10), r.u32(6)); break;
+    case kRectangle:
+        m_painter.rectangle(YX(r, 10), YX(r, 6));
+        break;
+    case kRoundRect:
+        m_painter.rectangle(YX(r, 14), YX(r, 10));
+        break;
+    case kEllipse:
+        m_painter.ellipse(YX(r, 10), YX(r, 6));
+        break;
+    case kSetPixel:
+        m_painter.setPixel(YX(r, 10), r.u32(6));
+        break;
     case kPolygon:
     case kPolyline: {
         const int16_t count = r.i16(6);
         const auto points = ReadPoints(r, 8, count > 0 ? static_cast<uint64_t>(count) : 0, true);
         if (!points || points->empty()) break;
-        if (function == kPolygon) m_painter.polygons(*points, { points->size() });
-        else m_painter.polyline(*points);
+        if (function == kPolygon)
+            m_painter.polygons(*points, { points->size() });
+        else
+            m_painter.polyline(*points);
         break;
     }
-    case kPolyPolygon: polyPolygon(r); break;
-    case kPatBlt: m_painter.patternBlt(YX(r, 14), YX(r, 10), r.u32(6)); break;
-    case kMetaStretchDib: case kDibStretchBlt: case kDibBitBlt: case kSetDibToDev: return bitmap(function, r);
-    default: break; // records that draw nothing we keep (text, clipping, palettes, escapes)
+    case kPolyPolygon:
+        polyPolygon(r);
+        break;
+    case kPatBlt:
+        m_painter.patternBlt(YX(r, 14), YX(r, 10), r.u32(6));
+        break;
+    case kMetaStretchDib:
+    case kDibStretchBlt:
+    case kDibBitBlt:
+    case kSetDibToDev:
+        return bitmap(function, r);
+    default:
+        break; // records that draw nothing we keep (text, clipping, palettes, escapes)
     }
     return CodecStatus::success();
 }
@@ -140,8 +185,12 @@ void WmfPlayer::mapping(uint16_t function, const RecordView& r)
     // placeable file is always drawn into a given rectangle.
     DcState& dc = m_painter.dc();
     switch (function) {
-    case kMetaSetWindowOrg: dc.windowOrg = YX(r, 6); break;
-    case kMetaSetWindowExt: dc.windowExt = YX(r, 6); break;
+    case kMetaSetWindowOrg:
+        dc.windowOrg = YX(r, 6);
+        break;
+    case kMetaSetWindowExt:
+        dc.windowExt = YX(r, 6);
+        break;
     case kOffsetWindowOrg: {
         const PointD by = YX(r, 6);
         dc.windowOrg = { dc.windowOrg.x + by.x, dc.windowOrg.y + by.y };
@@ -151,7 +200,8 @@ void WmfPlayer::mapping(uint16_t function, const RecordView& r)
         if (r.i16(10) != 0) dc.windowExt.x = dc.windowExt.x * r.i16(12) / r.i16(10);
         if (r.i16(6) != 0) dc.windowExt.y = dc.windowExt.y * r.i16(8) / r.i16(6);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -197,7 +247,8 @@ void WmfPlayer::polyPolygon(const RecordView& r)
     uint64_t total = 0;
     for (size_t i = 0; i < polygons; ++i)
         total += counts[i] = r.u16(8 + 2 * i);
-    if (const auto points = ReadPoints(r, 8 + 2 * size_t { polygons }, total, true)) m_painter.polygons(*points, counts);
+    if (const auto points = ReadPoints(r, 8 + 2 * size_t { polygons }, total, true))
+        m_painter.polygons(*points, counts);
 }
 
 CodecStatus WmfPlayer::bitmap(uint16_t function, const RecordView& r)
@@ -228,14 +279,16 @@ CodecStatus WmfPlayer::bitmap(uint16_t function, const RecordView& r)
             dibAt = 26;
         } else {
             const SourceRect s { r.i16(12), r.i16(10), r.i16(16), r.i16(14) };
-            blit = BitmapBlit { s, false, YX(r, 18), { static_cast<double>(s.width), static_cast<double>(s.height) }, r.u32(6) };
+            blit = BitmapBlit { s, false, YX(r, 18), { static_cast<double>(s.width), static_cast<double>(s.height) },
+                r.u32(6) };
             dibAt = 22;
         }
         break;
     }
     default: { // set bits to the device: only the scan lines from the first one the record holds
         const SourceRect s { r.u16(14), static_cast<int>(r.u16(12)) - r.u16(10), r.u16(18), r.u16(16) };
-        blit = BitmapBlit { s, true, YX(r, 20), { static_cast<double>(s.width), static_cast<double>(s.height) }, kSrcCopy };
+        blit = BitmapBlit { s, true, YX(r, 20), { static_cast<double>(s.width), static_cast<double>(s.height) },
+            kSrcCopy };
         usage = r.u16(6);
         rows = r.u16(8);
         dibAt = 24;
@@ -294,7 +347,8 @@ ReadResult ReadWmf(Bytes bytes, const ReadLimits& limits)
     const bool placeable = file.u32(0) == kPlaceableKey;
     const size_t start = placeable ? kPlaceableHeaderSize : 0;
     const RecordView header(bytes.subspan(std::min(start, bytes.size())));
-    if (header.size() < kWmfHeaderSize || (header.u16(0) != 1 && header.u16(0) != 2) || header.u16(2) != kWmfHeaderSize / 2)
+    if (header.size() < kWmfHeaderSize || (header.u16(0) != 1 && header.u16(0) != 2)
+        || header.u16(2) != kWmfHeaderSize / 2)
         return ReadResult::failure(placeable ? "WMF header truncated or damaged" : "not a WMF file");
     const size_t first = start + kWmfHeaderSize;
     std::optional<Window> window = placeable ? PlaceableWindow(file) : std::nullopt;

@@ -48,7 +48,10 @@ CodecStatus WriteWmf(const pixels::Picture& picture, ByteSink& sink)
     records.u32(static_cast<uint32_t>(fileWords)).u16(0).u32(static_cast<uint32_t>(stretchWords)).u16(0);
     records.u32(mapModeWords).u16(kMetaSetMapMode).u16(kMapAnisotropicMode);
     records.u32(originWords).u16(kMetaSetWindowOrg).u16(0).u16(0); // y, then x
-    records.u32(originWords).u16(kMetaSetWindowExt).u16(static_cast<uint16_t>(height)).u16(static_cast<uint16_t>(width));
+    records.u32(originWords)
+        .u16(kMetaSetWindowExt)
+        .u16(static_cast<uint16_t>(height))
+        .u16(static_cast<uint16_t>(width));
     records.u32(static_cast<uint32_t>(stretchWords)).u16(kMetaStretchDib).u32(kSrcCopy).u16(0); // RGB colours
     // Source height, width, y, x, then the destination's, each y before x.
     records.u16(static_cast<uint16_t>(height)).u16(static_cast<uint16_t>(width)).u16(0).u16(0);

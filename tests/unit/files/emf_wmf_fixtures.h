@@ -14,7 +14,10 @@ namespace kaptivus::files::testing {
 
 enum class Metafile { Emf, Wmf };
 
-inline const char* Name(Metafile format) { return format == Metafile::Emf ? "EMF" : "WMF"; }
+inline const char* Name(Metafile format)
+{
+    return format == Metafile::Emf ? "EMF" : "WMF";
+}
 
 inline std::vector<uint8_t> Write(Metafile format, const pixels::Picture& picture)
 {
@@ -39,9 +42,18 @@ inline pixels::Picture RandomPicture(int width, int height, uint32_t seed)
     return picture;
 }
 
-inline uint16_t Le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b.at(at) | b.at(at + 1) << 8); }
-inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) { return Le16(b, at) | uint32_t(Le16(b, at + 2)) << 16; }
-inline int32_t Le32s(const std::vector<uint8_t>& b, size_t at) { return int32_t(Le32(b, at)); }
+inline uint16_t Le16(const std::vector<uint8_t>& b, size_t at)
+{
+    return uint16_t(b.at(at) | b.at(at + 1) << 8);
+}
+inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at)
+{
+    return Le16(b, at) | uint32_t(Le16(b, at + 2)) << 16;
+}
+inline int32_t Le32s(const std::vector<uint8_t>& b, size_t at)
+{
+    return int32_t(Le32(b, at));
+}
 
 inline void Put16(std::vector<uint8_t>& b, uint32_t v)
 {
@@ -85,11 +97,11 @@ enum class DibKind { Rgb24, Rgb24TopDown, Indexed4, Indexed8, Rgb555, Rgb565Mask
 
 inline Dib QuadrantDib(DibKind kind)
 {
-    const int bpp = kind == DibKind::Indexed4 ? 4
-        : kind == DibKind::Indexed8           ? 8
+    const int bpp = kind == DibKind::Indexed4                     ? 4
+        : kind == DibKind::Indexed8                               ? 8
         : kind == DibKind::Rgb555 || kind == DibKind::Rgb565Masks ? 16
-        : kind == DibKind::Rgb32              ? 32
-                                              : 24;
+        : kind == DibKind::Rgb32                                  ? 32
+                                                                  : 24;
     const bool topDown = kind == DibKind::Rgb24TopDown;
     const uint32_t colours[4] = { kRed, kGreen, kBlue, kYellow }; // top-left, top-right, bottom-left, bottom-right
     Dib d;
@@ -108,7 +120,8 @@ inline Dib QuadrantDib(DibKind kind)
             Put32(d.info, m);
     auto word16 = [kind](uint32_t c) {
         const uint32_t r = c & 0xFF, g = c >> 8 & 0xFF, b = c >> 16 & 0xFF;
-        return kind == DibKind::Rgb565Masks ? (r >> 3) << 11 | (g >> 2) << 5 | b >> 3 : (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+        return kind == DibKind::Rgb565Masks ? (r >> 3) << 11 | (g >> 2) << 5 | b >> 3
+                                            : (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
     };
     for (int stored = 0; stored < 2; ++stored) {
         const int row = topDown ? stored : 1 - stored;
@@ -233,7 +246,13 @@ private:
 };
 
 // WMF record words for a colour: low word, then high word.
-inline int Lo(uint32_t colour) { return int(colour & 0xFFFF); }
-inline int Hi(uint32_t colour) { return int(colour >> 16); }
+inline int Lo(uint32_t colour)
+{
+    return int(colour & 0xFFFF);
+}
+inline int Hi(uint32_t colour)
+{
+    return int(colour >> 16);
+}
 
 } // namespace kaptivus::files::testing

@@ -13,17 +13,43 @@ constexpr uint32_t kPatCopy = 0x00F00021;
 constexpr uint32_t kNullPen = 0x80000008;
 
 enum Emr : uint32_t {
-    kEmrPolygon16 = 86, kEmrSetWindowExt = 9, kEmrSetViewportExt = 11, kEmrSetMapMode = 17, kEmrMoveTo = 27,
-    kEmrSaveDc = 33, kEmrRestoreDc = 34, kEmrSetWorldTransform = 35, kEmrSelectObject = 37, kEmrCreatePen = 38,
-    kEmrCreateBrush = 39, kEmrEllipse = 42, kEmrRectangle = 43, kEmrLineTo = 54, kEmrBitBlt = 76, kEmrStretchBlt = 77,
-    kEmrSetDiBitsToDevice = 80, kEmrStretchDiBits = 81,
+    kEmrPolygon16 = 86,
+    kEmrSetWindowExt = 9,
+    kEmrSetViewportExt = 11,
+    kEmrSetMapMode = 17,
+    kEmrMoveTo = 27,
+    kEmrSaveDc = 33,
+    kEmrRestoreDc = 34,
+    kEmrSetWorldTransform = 35,
+    kEmrSelectObject = 37,
+    kEmrCreatePen = 38,
+    kEmrCreateBrush = 39,
+    kEmrEllipse = 42,
+    kEmrRectangle = 43,
+    kEmrLineTo = 54,
+    kEmrBitBlt = 76,
+    kEmrStretchBlt = 77,
+    kEmrSetDiBitsToDevice = 80,
+    kEmrStretchDiBits = 81,
 };
 
 enum Meta : uint16_t {
-    kMetaSelectObject = 0x012D, kMetaDeleteObject = 0x01F0, kMetaSetWindowOrg = 0x020B, kMetaSetWindowExt = 0x020C,
-    kMetaLineTo = 0x0213, kMetaMoveTo = 0x0214, kMetaCreatePen = 0x02FA, kMetaCreateBrush = 0x02FC,
-    kMetaPolygon = 0x0324, kMetaEllipse = 0x0418, kMetaRectangle = 0x041B, kMetaPatBlt = 0x061D,
-    kMetaDibBitBlt = 0x0940, kMetaDibStretchBlt = 0x0B41, kMetaSetDibToDev = 0x0D33, kMetaStretchDib = 0x0F43,
+    kMetaSelectObject = 0x012D,
+    kMetaDeleteObject = 0x01F0,
+    kMetaSetWindowOrg = 0x020B,
+    kMetaSetWindowExt = 0x020C,
+    kMetaLineTo = 0x0213,
+    kMetaMoveTo = 0x0214,
+    kMetaCreatePen = 0x02FA,
+    kMetaCreateBrush = 0x02FC,
+    kMetaPolygon = 0x0324,
+    kMetaEllipse = 0x0418,
+    kMetaRectangle = 0x041B,
+    kMetaPatBlt = 0x061D,
+    kMetaDibBitBlt = 0x0940,
+    kMetaDibStretchBlt = 0x0B41,
+    kMetaSetDibToDev = 0x0D33,
+    kMetaStretchDib = 0x0F43,
 };
 
 std::vector<uint8_t> EmfBitmap(uint32_t type, const Dib& dib, int x, int y, int w, int h)
@@ -33,8 +59,13 @@ std::vector<uint8_t> EmfBitmap(uint32_t type, const Dib& dib, int x, int y, int 
         for (int64_t v : values)
             Put32(p, uint32_t(v));
     };
-    const uint32_t fixed = type == kEmrStretchDiBits ? 80 : type == kEmrSetDiBitsToDevice ? 76 : type == kEmrBitBlt ? 100 : 108;
-    const auto offsets = [&] { put({ fixed, int64_t(dib.info.size()), fixed + int64_t(dib.info.size()), int64_t(dib.bits.size()) }); };
+    const uint32_t fixed = type == kEmrStretchDiBits ? 80
+        : type == kEmrSetDiBitsToDevice              ? 76
+        : type == kEmrBitBlt                         ? 100
+                                                     : 108;
+    const auto offsets = [&] {
+        put({ fixed, int64_t(dib.info.size()), fixed + int64_t(dib.info.size()), int64_t(dib.bits.size()) });
+    };
     put({ x, y, x + w - 1, y + h - 1 }); // bounds
     if (type == kEmrStretchDiBits) {
         put({ x, y, 0, 0, 2, 2 });
@@ -59,10 +90,18 @@ std::vector<uint8_t> WmfBitmap(uint16_t function, const Dib& dib, int x, int y, 
     std::vector<uint8_t> p;
     std::vector<int> words;
     switch (function) {
-    case kMetaStretchDib: words = { Lo(kSrcCopy), Hi(kSrcCopy), 0, 2, 2, 0, 0, h, w, y, x }; break;
-    case kMetaDibStretchBlt: words = { Lo(kSrcCopy), Hi(kSrcCopy), 2, 2, 0, 0, h, w, y, x }; break;
-    case kMetaDibBitBlt: words = { Lo(kSrcCopy), Hi(kSrcCopy), 0, 0, 2, 2, y, x }; break;
-    default: words = { 0, 2, 0, 0, 0, 2, 2, y, x }; break; // set bits to the device: two scan lines from 0
+    case kMetaStretchDib:
+        words = { Lo(kSrcCopy), Hi(kSrcCopy), 0, 2, 2, 0, 0, h, w, y, x };
+        break;
+    case kMetaDibStretchBlt:
+        words = { Lo(kSrcCopy), Hi(kSrcCopy), 2, 2, 0, 0, h, w, y, x };
+        break;
+    case kMetaDibBitBlt:
+        words = { Lo(kSrcCopy), Hi(kSrcCopy), 0, 0, 2, 2, y, x };
+        break;
+    default:
+        words = { 0, 2, 0, 0, 0, 2, 2, y, x };
+        break; // set bits to the device: two scan lines from 0
     }
     for (int v : words)
         Put16(p, uint32_t(v));
@@ -81,12 +120,14 @@ struct BitmapCase {
 std::vector<BitmapCase> BitmapCases()
 {
     std::vector<BitmapCase> cases;
-    const std::pair<DibKind, const char*> kinds[] = { { DibKind::Rgb24, "rgb24" }, { DibKind::Rgb24TopDown, "topdown24" },
-        { DibKind::Indexed4, "indexed4" }, { DibKind::Indexed8, "indexed8" }, { DibKind::Rgb555, "rgb555" },
-        { DibKind::Rgb565Masks, "rgb565masks" }, { DibKind::Rgb32, "rgb32" } };
+    const std::pair<DibKind, const char*> kinds[] = { { DibKind::Rgb24, "rgb24" },
+        { DibKind::Rgb24TopDown, "topdown24" }, { DibKind::Indexed4, "indexed4" }, { DibKind::Indexed8, "indexed8" },
+        { DibKind::Rgb555, "rgb555" }, { DibKind::Rgb565Masks, "rgb565masks" }, { DibKind::Rgb32, "rgb32" } };
     for (auto [kind, name] : kinds)
         cases.push_back({ std::string("EmfStretchDiBits_") + name, Metafile::Emf,
-            EmfBuilder(40, 40).record(kEmrStretchDiBits, EmfBitmap(kEmrStretchDiBits, QuadrantDib(kind), 0, 0, 40, 40)).bytes(),
+            EmfBuilder(40, 40)
+                .record(kEmrStretchDiBits, EmfBitmap(kEmrStretchDiBits, QuadrantDib(kind), 0, 0, 40, 40))
+                .bytes(),
             0, 0, 40, 40 });
     const Dib dib = QuadrantDib(DibKind::Rgb24);
     auto emf = [&](uint32_t type, int x, int y, int w, int h) {
@@ -103,7 +144,10 @@ std::vector<BitmapCase> BitmapCases()
     cases.push_back({ "WmfDibBitBlt", Metafile::Wmf, wmf(kMetaDibBitBlt, 10, 12, 2, 2), 10, 12, 2, 2 });
     cases.push_back({ "WmfSetDibToDev", Metafile::Wmf, wmf(kMetaSetDibToDev, 5, 6, 2, 2), 5, 6, 2, 2 });
     cases.push_back({ "WmfStretchDibPacked8", Metafile::Wmf,
-        WmfBuilder().placeable(0, 0, 40, 40, 96).record(kMetaStretchDib, WmfBitmap(kMetaStretchDib, QuadrantDib(DibKind::Indexed8), 0, 0, 40, 40)).bytes(),
+        WmfBuilder()
+            .placeable(0, 0, 40, 40, 96)
+            .record(kMetaStretchDib, WmfBitmap(kMetaStretchDib, QuadrantDib(DibKind::Indexed8), 0, 0, 40, 40))
+            .bytes(),
         0, 0, 40, 40 });
     return cases;
 }
@@ -170,58 +214,105 @@ std::vector<DrawingCase> DrawingCases()
     const std::vector<Probe> line { { 20, 5, kRed }, { 0, 5, kRed }, { 20, 4, kWhite }, { 20, 6, kWhite } };
     const std::vector<Probe> ellipse { { 20, 20, kRed }, { 2, 2, kWhite }, { 37, 37, kWhite }, { 20, 1, kRed } };
     std::vector<DrawingCase> cases;
-    cases.push_back({ "EmfRectangle", Metafile::Emf, EmfWithRedBrush().record(kEmrRectangle, { 10, 10, 30, 20 }).bytes(), rectangle });
-    cases.push_back({ "EmfEllipse", Metafile::Emf, EmfWithRedBrush().record(kEmrEllipse, { 0, 0, 40, 40 }).bytes(), ellipse });
+    cases.push_back({ "EmfRectangle", Metafile::Emf,
+        EmfWithRedBrush().record(kEmrRectangle, { 10, 10, 30, 20 }).bytes(), rectangle });
+    cases.push_back(
+        { "EmfEllipse", Metafile::Emf, EmfWithRedBrush().record(kEmrEllipse, { 0, 0, 40, 40 }).bytes(), ellipse });
     {
         std::vector<uint8_t> poly;
         for (uint32_t v : { 0u, 0u, 39u, 39u, 3u })
             Put32(poly, v);
         for (uint32_t v : { 0u, 0u, 40u, 0u, 0u, 40u })
             Put16(poly, v);
-        cases.push_back({ "EmfPolygon16", Metafile::Emf, EmfWithRedBrush().record(kEmrPolygon16, poly).bytes(), triangle });
+        cases.push_back(
+            { "EmfPolygon16", Metafile::Emf, EmfWithRedBrush().record(kEmrPolygon16, poly).bytes(), triangle });
     }
     cases.push_back({ "EmfPenLine", Metafile::Emf,
-        EmfBuilder(40, 40).record(kEmrCreatePen, { 1, 0, 1, 0, kRed }).record(kEmrSelectObject, { 1 })
-            .record(kEmrMoveTo, { 0, 5 }).record(kEmrLineTo, { 40, 5 }).bytes(), line });
+        EmfBuilder(40, 40)
+            .record(kEmrCreatePen, { 1, 0, 1, 0, kRed })
+            .record(kEmrSelectObject, { 1 })
+            .record(kEmrMoveTo, { 0, 5 })
+            .record(kEmrLineTo, { 40, 5 })
+            .bytes(),
+        line });
     cases.push_back({ "EmfAnisotropicWindowAndViewport", Metafile::Emf,
-        EmfWithRedBrush().record(kEmrSetMapMode, { 8 }).record(kEmrSetWindowExt, { 4, 4 })
-            .record(kEmrSetViewportExt, { 40, 40 }).record(kEmrRectangle, { 0, 0, 2, 2 }).bytes(), scaled });
+        EmfWithRedBrush()
+            .record(kEmrSetMapMode, { 8 })
+            .record(kEmrSetWindowExt, { 4, 4 })
+            .record(kEmrSetViewportExt, { 40, 40 })
+            .record(kEmrRectangle, { 0, 0, 2, 2 })
+            .bytes(),
+        scaled });
     cases.push_back({ "EmfWorldTransform", Metafile::Emf,
-        EmfWithRedBrush().record(kEmrSetWorldTransform, { 0x41200000, 0, 0, 0x41200000, 0, 0 }) // scale by 10
-            .record(kEmrRectangle, { 0, 0, 2, 2 }).bytes(), scaled });
+        EmfWithRedBrush()
+            .record(kEmrSetWorldTransform, { 0x41200000, 0, 0, 0x41200000, 0, 0 }) // scale by 10
+            .record(kEmrRectangle, { 0, 0, 2, 2 })
+            .bytes(),
+        scaled });
     // The brush selected after a save is gone after the restore: the default white brush and black pen draw.
     cases.push_back({ "EmfSaveAndRestore", Metafile::Emf,
-        EmfBuilder(40, 40).record(kEmrCreateBrush, { 1, 0, kRed, 0 }).record(kEmrSaveDc, {}).record(kEmrSelectObject, { 1 })
-            .record(kEmrRestoreDc, { uint32_t(-1) }).record(kEmrRectangle, { 10, 10, 30, 20 }).bytes(),
+        EmfBuilder(40, 40)
+            .record(kEmrCreateBrush, { 1, 0, kRed, 0 })
+            .record(kEmrSaveDc, {})
+            .record(kEmrSelectObject, { 1 })
+            .record(kEmrRestoreDc, { uint32_t(-1) })
+            .record(kEmrRectangle, { 10, 10, 30, 20 })
+            .bytes(),
         { { 15, 15, kWhite }, { 10, 10, 0 }, { 29, 19, 0 }, { 30, 20, kWhite } } });
     cases.push_back({ "EmfPatternBlt", Metafile::Emf,
-        EmfWithRedBrush().record(kEmrBitBlt, { 0, 0, 0, 0, 10, 10, 20, 10, kPatCopy, 0, 0, 0x3F800000, 0, 0,
-                                                 0x3F800000, 0, 0, 0, 0, 0, 0, 0, 0 }).bytes(),
+        EmfWithRedBrush()
+            .record(kEmrBitBlt,
+                { 0, 0, 0, 0, 10, 10, 20, 10, kPatCopy, 0, 0, 0x3F800000, 0, 0, 0x3F800000, 0, 0, 0, 0, 0, 0, 0, 0 })
+            .bytes(),
         rectangle });
 
-    cases.push_back({ "WmfRectangle", Metafile::Wmf, WmfWithRedBrush().record(kMetaRectangle, { 20, 30, 10, 10 }).bytes(), rectangle });
-    cases.push_back({ "WmfEllipse", Metafile::Wmf, WmfWithRedBrush().record(kMetaEllipse, { 40, 40, 0, 0 }).bytes(), ellipse });
-    cases.push_back({ "WmfPolygon", Metafile::Wmf, WmfWithRedBrush().record(kMetaPolygon, { 3, 0, 0, 40, 0, 0, 40 }).bytes(), triangle });
+    cases.push_back({ "WmfRectangle", Metafile::Wmf,
+        WmfWithRedBrush().record(kMetaRectangle, { 20, 30, 10, 10 }).bytes(), rectangle });
+    cases.push_back(
+        { "WmfEllipse", Metafile::Wmf, WmfWithRedBrush().record(kMetaEllipse, { 40, 40, 0, 0 }).bytes(), ellipse });
+    cases.push_back({ "WmfPolygon", Metafile::Wmf,
+        WmfWithRedBrush().record(kMetaPolygon, { 3, 0, 0, 40, 0, 0, 40 }).bytes(), triangle });
     cases.push_back({ "WmfPenLine", Metafile::Wmf,
-        WmfBuilder().placeable(0, 0, 40, 40, 96).record(kMetaCreatePen, { 0, 1, 0, Lo(kRed), Hi(kRed) })
-            .record(kMetaSelectObject, { 0 }).record(kMetaMoveTo, { 5, 0 }).record(kMetaLineTo, { 5, 40 }).bytes(), line });
+        WmfBuilder()
+            .placeable(0, 0, 40, 40, 96)
+            .record(kMetaCreatePen, { 0, 1, 0, Lo(kRed), Hi(kRed) })
+            .record(kMetaSelectObject, { 0 })
+            .record(kMetaMoveTo, { 5, 0 })
+            .record(kMetaLineTo, { 5, 40 })
+            .bytes(),
+        line });
     cases.push_back({ "WmfWindowExtent", Metafile::Wmf,
-        WmfWithRedBrush().record(kMetaSetWindowOrg, { 0, 0 }).record(kMetaSetWindowExt, { 4, 4 })
-            .record(kMetaRectangle, { 2, 2, 0, 0 }).bytes(), scaled });
+        WmfWithRedBrush()
+            .record(kMetaSetWindowOrg, { 0, 0 })
+            .record(kMetaSetWindowExt, { 4, 4 })
+            .record(kMetaRectangle, { 2, 2, 0, 0 })
+            .bytes(),
+        scaled });
     // Objects take the lowest free index: after deleting object 0, the green brush is object 0.
     cases.push_back({ "WmfObjectIndexReuse", Metafile::Wmf,
-        WmfBuilder().placeable(0, 0, 40, 40, 96).record(kMetaCreateBrush, { 0, Lo(kBlue), Hi(kBlue), 0 })
-            .record(kMetaCreateBrush, { 0, Lo(kRed), Hi(kRed), 0 }).record(kMetaDeleteObject, { 0 })
-            .record(kMetaCreateBrush, { 0, Lo(kGreen), Hi(kGreen), 0 }).record(kMetaSelectObject, { 0 })
-            .record(kMetaRectangle, { 20, 30, 10, 10 }).bytes(),
+        WmfBuilder()
+            .placeable(0, 0, 40, 40, 96)
+            .record(kMetaCreateBrush, { 0, Lo(kBlue), Hi(kBlue), 0 })
+            .record(kMetaCreateBrush, { 0, Lo(kRed), Hi(kRed), 0 })
+            .record(kMetaDeleteObject, { 0 })
+            .record(kMetaCreateBrush, { 0, Lo(kGreen), Hi(kGreen), 0 })
+            .record(kMetaSelectObject, { 0 })
+            .record(kMetaRectangle, { 20, 30, 10, 10 })
+            .bytes(),
         { { 15, 15, kGreen } } });
     cases.push_back({ "WmfPatBlt", Metafile::Wmf,
         WmfWithRedBrush().record(kMetaPatBlt, { Lo(kPatCopy), Hi(kPatCopy), 10, 20, 10, 10 }).bytes(), rectangle });
     // A box in twips (1440 an inch) of 600 × 600 units is 40 pixels at 96 dpi; the records draw in twips.
     cases.push_back({ "WmfPlaceableUnits", Metafile::Wmf,
-        WmfBuilder().placeable(0, 0, 600, 600, 1440).record(kMetaCreateBrush, { 0, Lo(kRed), Hi(kRed), 0 })
-            .record(kMetaSelectObject, { 0 }).record(kMetaCreatePen, { 5, 0, 0, 0, 0 }).record(kMetaSelectObject, { 1 })
-            .record(kMetaRectangle, { 300, 450, 150, 150 }).bytes(), rectangle });
+        WmfBuilder()
+            .placeable(0, 0, 600, 600, 1440)
+            .record(kMetaCreateBrush, { 0, Lo(kRed), Hi(kRed), 0 })
+            .record(kMetaSelectObject, { 0 })
+            .record(kMetaCreatePen, { 5, 0, 0, 0, 0 })
+            .record(kMetaSelectObject, { 1 })
+            .record(kMetaRectangle, { 300, 450, 150, 150 })
+            .bytes(),
+        rectangle });
     return cases;
 }
 
@@ -246,8 +337,7 @@ TEST(MetafileDrawingSize, ShrinksBothSidesByTenWhileOverTwoMillionPixels)
     struct Case {
         int64_t width, height, drawnWidth, drawnHeight;
     };
-    for (const Case& c : {
-             Case { 3000, 2000, 2000, 1000 }, // 100 steps: 2000 × 1000 is not greater than 2,000,000
+    for (const Case& c : { Case { 3000, 2000, 2000, 1000 }, // 100 steps: 2000 × 1000 is not greater than 2,000,000
              Case { 1920, 1080, 1890, 1050 }, // a full-HD screen comes back three steps smaller
              Case { 2000, 1000, 2000, 1000 }, Case { 1417, 1411, 1417, 1411 }, Case { 1, 1, 1, 1 },
              Case { 5, 1000000, 5, 400000 }, // a side under 10 stays as it is
@@ -294,8 +384,10 @@ TEST(MetafileRead, AMetafileOf3000By2000PixelsIsDrawnStretchedInto2000By1000)
     const std::vector<uint8_t> packed = dib.packed();
     wmfRecord.insert(wmfRecord.end(), packed.begin(), packed.end());
 
-    for (const auto& [format, bytes] : { std::pair { Metafile::Emf, EmfBuilder(3000, 2000).record(kEmrStretchDiBits, emfRecord).bytes() },
-             std::pair { Metafile::Wmf, WmfBuilder().placeable(0, 0, 3000, 2000, 96).record(kMetaStretchDib, wmfRecord).bytes() } }) {
+    for (const auto& [format, bytes] :
+        { std::pair { Metafile::Emf, EmfBuilder(3000, 2000).record(kEmrStretchDiBits, emfRecord).bytes() },
+            std::pair { Metafile::Wmf,
+                WmfBuilder().placeable(0, 0, 3000, 2000, 96).record(kMetaStretchDib, wmfRecord).bytes() } }) {
         const ReadResult read = Read(format, bytes);
         ASSERT_TRUE(read.ok()) << Name(format) << ": " << read.error;
         EXPECT_EQ(read.picture.width(), 2000) << Name(format);
@@ -308,9 +400,13 @@ TEST(MetafileRead, AMetafileOf3000By2000PixelsIsDrawnStretchedInto2000By1000)
 
 TEST(WmfRead, WithoutAPlaceableHeaderTheWindowExtentGivesTheSize)
 {
-    const std::vector<uint8_t> bytes = WmfBuilder().record(kMetaSetWindowOrg, { 0, 0 }).record(kMetaSetWindowExt, { 30, 50 })
-        .record(kMetaCreateBrush, { 0, Lo(kRed), Hi(kRed), 0 }).record(kMetaSelectObject, { 0 })
-        .record(kMetaRectangle, { 30, 25, 0, 0 }).bytes();
+    const std::vector<uint8_t> bytes = WmfBuilder()
+                                           .record(kMetaSetWindowOrg, { 0, 0 })
+                                           .record(kMetaSetWindowExt, { 30, 50 })
+                                           .record(kMetaCreateBrush, { 0, Lo(kRed), Hi(kRed), 0 })
+                                           .record(kMetaSelectObject, { 0 })
+                                           .record(kMetaRectangle, { 30, 25, 0, 0 })
+                                           .bytes();
     const ReadResult read = ReadWmf(bytes);
     ASSERT_TRUE(read.ok()) << read.error;
     EXPECT_EQ(read.picture.width(), 50);

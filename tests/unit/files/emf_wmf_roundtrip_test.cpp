@@ -3,9 +3,8 @@
 // error, never a file half written and reported as saved.
 #include "emf_wmf_fixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace kaptivus::files::testing {
 namespace {
@@ -44,7 +43,8 @@ TEST_P(MetafileRoundTrip, ReadingWhatWasWrittenGivesThePictureBack)
     for (int y = 0; y < c.height; ++y) {
         if (picture.format() == PixelFormat::Bits24) {
             // Whole rows at once: the large case has two million pixels.
-            ASSERT_EQ(0, std::memcmp(read.picture.scanLine(y), picture.scanLine(y), size_t(c.width) * 3)) << "row " << y;
+            ASSERT_EQ(0, std::memcmp(read.picture.scanLine(y), picture.scanLine(y), size_t(c.width) * 3))
+                << "row " << y;
             continue;
         }
         for (int x = 0; x < c.width; ++x)
@@ -58,8 +58,8 @@ std::vector<RoundTrip> RoundTrips()
     for (Metafile format : { Metafile::Emf, Metafile::Wmf }) {
         // Odd widths pad every row; 1417 × 1411 is about the largest picture
         // that comes back at its own size (just under 2,000,000 pixels).
-        for (auto [w, h] : { std::pair { 1, 1 }, { 2, 3 }, { 3, 2 }, { 5, 7 }, { 31, 17 }, { 255, 3 }, { 1, 300 },
-                 { 1417, 1411 } })
+        for (auto [w, h] :
+            { std::pair { 1, 1 }, { 2, 3 }, { 3, 2 }, { 5, 7 }, { 31, 17 }, { 255, 3 }, { 1, 300 }, { 1417, 1411 } })
             cases.push_back({ format, w, h, PixelFormat::Bits24 });
         for (PixelFormat depth : { PixelFormat::Bits1, PixelFormat::Bits4, PixelFormat::Bits8, PixelFormat::Bits15,
                  PixelFormat::Bits16, PixelFormat::Bits32, PixelFormat::DeviceDefault })

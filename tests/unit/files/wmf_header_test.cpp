@@ -26,8 +26,8 @@ TEST_P(WmfWriteLayout, PlaceableHeaderAndRecordsHoldThePublishedFields)
 
     // Placeable header: key, handle 0, box (0, 0, width, height), 96 units an inch, reserved 0, checksum.
     EXPECT_EQ(Le32(f, 0), 0x9AC6CDD7u);
-    EXPECT_EQ((std::vector<uint32_t> { Le16(f, 4), Le16(f, 6), Le16(f, 8), Le16(f, 10), Le16(f, 12), Le16(f, 14),
-                  Le32(f, 16) }),
+    EXPECT_EQ((std::vector<uint32_t> {
+                  Le16(f, 4), Le16(f, 6), Le16(f, 8), Le16(f, 10), Le16(f, 12), Le16(f, 14), Le32(f, 16) }),
         (std::vector<uint32_t> { 0, 0, 0, uint32_t(c.width), uint32_t(c.height), 96, 0 }));
     EXPECT_EQ(Le16(f, 20), c.checksum);
     uint16_t all = 0;
