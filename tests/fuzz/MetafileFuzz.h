@@ -16,7 +16,7 @@ int CheckMetafileReader(const uint8_t* data, size_t size, Read read, Write write
 {
     ReadLimits limits;
     limits.maxFileBytes = size_t { 1 } << 20;
-    limits.maxPixels = int64_t { 1 } << 18; // keeps each run short; the size rules are the same
+    limits.maxPixels = int64_t { 1 } << 14; // keeps each run short; the size rules are the same
     const ReadResult first = read(Bytes(data, size), limits);
     if (!first.ok()) {
         if (first.error.empty() || !first.picture.isEmpty()) std::abort(); // a refusal says why and gives nothing

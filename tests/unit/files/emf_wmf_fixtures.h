@@ -79,6 +79,19 @@ inline uint32_t ColourAt(const pixels::Picture& p, int x, int y)
     return uint32_t(c.r) | uint32_t(c.g) << 8 | uint32_t(c.b) << 16;
 }
 
+// The 40-byte header of an uncompressed 24-bit bottom-up bitmap.
+inline std::vector<uint8_t> Dib24Header(int width, int height)
+{
+    std::vector<uint8_t> h;
+    for (uint32_t v : { 40u, uint32_t(width), uint32_t(height) })
+        Put32(h, v);
+    Put16(h, 1);
+    Put16(h, 24);
+    for (int i = 0; i < 6; ++i)
+        Put32(h, 0);
+    return h;
+}
+
 // A 2 × 2 bitmap, red and green on top, blue and yellow below, in one of the
 // encodings a metafile may carry: info is the header with its colour table
 // or masks, bits the rows.

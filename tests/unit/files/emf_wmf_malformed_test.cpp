@@ -39,12 +39,8 @@ std::vector<uint8_t> EmfShortBitmap()
     std::vector<uint8_t> p;
     for (int32_t v : { 0, 0, 9, 9, 0, 0, 0, 0, 2, 2, 80, 40, 120, 8, 0, 0x00CC0020, 10, 10 })
         Put32(p, uint32_t(v));
-    for (uint32_t v : { 40u, 2u, 2u })
-        Put32(p, v);
-    Put16(p, 1);
-    Put16(p, 24);
-    for (int i = 0; i < 6; ++i)
-        Put32(p, 0);
+    const std::vector<uint8_t> header = Dib24Header(2, 2);
+    p.insert(p.end(), header.begin(), header.end());
     p.resize(p.size() + 8, 0x55);
     return EmfBuilder(10, 10).record(kEmrStretchDiBits, p).bytes();
 }
@@ -54,12 +50,8 @@ std::vector<uint8_t> WmfShortBitmap()
     std::vector<uint8_t> p;
     for (int v : { 0x0020, 0x00CC, 0, 2, 2, 0, 0, 10, 10, 0, 0 })
         Put16(p, uint32_t(v));
-    for (uint32_t v : { 40u, 2u, 2u })
-        Put32(p, v);
-    Put16(p, 1);
-    Put16(p, 24);
-    for (int i = 0; i < 6; ++i)
-        Put32(p, 0);
+    const std::vector<uint8_t> header = Dib24Header(2, 2);
+    p.insert(p.end(), header.begin(), header.end());
     p.resize(p.size() + 8, 0x55);
     return WmfBuilder().placeable(0, 0, 10, 10, 96).record(kMetaStretchDib, p).bytes();
 }

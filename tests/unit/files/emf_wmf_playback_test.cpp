@@ -365,14 +365,7 @@ TEST(MetafileDrawingSize, AgreesWithShrinkingStepByStep)
 TEST(MetafileRead, AMetafileOf3000By2000PixelsIsDrawnStretchedInto2000By1000)
 {
     // Two pixels, red then blue, stretched over the whole picture.
-    Dib dib;
-    for (uint32_t v : { 40u, 2u, 1u })
-        Put32(dib.info, v);
-    Put16(dib.info, 1);
-    Put16(dib.info, 24);
-    for (int i = 0; i < 6; ++i)
-        Put32(dib.info, 0);
-    dib.bits = { 0, 0, 255, 255, 0, 0, 0, 0 };
+    const Dib dib { Dib24Header(2, 1), { 0, 0, 255, 255, 0, 0, 0, 0 } };
     std::vector<uint8_t> emfRecord;
     for (int32_t v : { 0, 0, 2999, 1999, 0, 0, 0, 0, 2, 1, 80, 40, 120, 8, 0, int32_t(kSrcCopy), 3000, 2000 })
         Put32(emfRecord, uint32_t(v));
