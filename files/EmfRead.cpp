@@ -472,6 +472,11 @@ CodecStatus EmfPlayer::bitmap(uint32_t type, const RecordView& r)
             return CodecStatus::success();
         }
     }
+    if (r.u32(bmiAt + 4) == 0 || r.u32(bmiAt + 12) == 0) {
+        // No bitmap: a stretch of nothing paints with the brush, setting no bits sets nothing.
+        if (type == kStretchDiBitsRecord) m_painter.patternBlt(blit.origin, blit.extent, blit.rop);
+        return CodecStatus::success();
+    }
     const Bytes info = r.sub(r.u32(bmiAt), r.u32(bmiAt + 4));
     const Bytes bits = r.sub(r.u32(bmiAt + 8), r.u32(bmiAt + 12));
     if (info.empty() || bits.empty()) return CodecStatus::failure("EMF bitmap lies outside its record");

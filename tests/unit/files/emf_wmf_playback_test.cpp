@@ -266,6 +266,13 @@ std::vector<DrawingCase> DrawingCases()
             .bytes(),
         rectangle });
 
+    // A stretch without a bitmap paints the destination with the brush.
+    cases.push_back({ "EmfStretchDiBitsWithoutBitmap", Metafile::Emf,
+        EmfWithRedBrush()
+            .record(kEmrStretchDiBits, { 0, 0, 0, 0, 10, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, kPatCopy, 20, 10 })
+            .bytes(),
+        rectangle });
+
     cases.push_back({ "WmfRectangle", Metafile::Wmf,
         WmfWithRedBrush().record(kMetaRectangle, { 20, 30, 10, 10 }).bytes(), rectangle });
     cases.push_back(
