@@ -180,17 +180,6 @@ TEST_F(MainWindowTest, AWindowThatFitsKeepsItsPlace)
     EXPECT_TRUE(WaitFor([&] { return main1->pos() == QPoint(100, 50); }));
 }
 
-TEST_F(MainWindowTest, CreationCentresTheWindowAtItsDesignSize)
-{
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_EQ(main1->centralWidget()->width(), 626);
-    EXPECT_EQ(main1->minimumSize(), main1->size());
-    EXPECT_EQ(main1->x(), (screen.width() - main1->width()) / 2);
-    EXPECT_EQ(main1->y(), (screen.height() - main1->height()) / 2);
-    EXPECT_EQ(main1->Image1->pos(), QPoint(0, 0));
-    EXPECT_EQ(main1->ToolButton7->text(), QStringLiteral("OFF"));
-}
-
 TEST_F(MainWindowTest, ClosingSavesTheSettingsClearsTheFlagsAndOnlyHides)
 {
     main1->show();
