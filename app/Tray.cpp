@@ -117,11 +117,12 @@ void TTray1::buildWindow()
     Label1->setGeometry(48, 8, 53, 29);
     Label1->setWordWrap(true);
     // On each control: the application's style sheet keeps the window's font
-    // from reaching its children, and a larger default font wraps the caption
-    // into three lines that the label cuts.
-    const QFont font = DesignFont(8);
+    // from reaching its children, and a larger font wraps the caption into
+    // more lines than the label shows.
+    QFont font = DesignFont(8);
     setFont(font);
     Image1->setFont(font);
+    font.setPointSize(PointSizeToWrap(font, Label1->text(), Label1->size(), 8, 6));
     Label1->setFont(font);
 }
 

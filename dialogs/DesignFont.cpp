@@ -11,8 +11,11 @@ QString DesignFontFamily()
 {
     const QStringList installed = QFontDatabase::families();
     for (const char* candidate : {"Liberation Sans", "Arimo", "Arial", "Nimbus Sans", "Helvetica"}) {
-        if (installed.contains(QLatin1String(candidate)))
-            return QLatin1String(candidate);
+        const QString name = QLatin1String(candidate);
+        // A family that several foundries provide is listed as "Name [Foundry]".
+        for (const QString& family : installed)
+            if (family == name || family.startsWith(name + QLatin1String(" [")))
+                return family;
     }
     return {};
 }
@@ -50,6 +53,18 @@ int PointSizeToFit(QFont font, const QStringList& texts, int width, int points, 
         const bool fits = std::all_of(texts.begin(), texts.end(),
                                       [&](const QString& text) { return metrics.horizontalAdvance(text) <= width; });
         if (fits)
+            break;
+    }
+    return points;
+}
+
+int PointSizeToWrap(QFont font, const QString& text, QSize box, int points, int minimum)
+{
+    for (; points > minimum; --points) {
+        font.setPointSize(points);
+        const QRect needed
+            = QFontMetrics(font).boundingRect(QRect(0, 0, box.width(), 10000), Qt::TextWordWrap, text);
+        if (needed.width() <= box.width() && needed.height() <= box.height())
             break;
     }
     return points;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -23,3 +24,7 @@ void ApplyDesignFont(QWidget* window);
 // The largest point size, from points down to minimum, at which every text
 // fits width pixels in the font (given its family and weight).
 int PointSizeToFit(QFont font, const QStringList& texts, int width, int points, int minimum);
+
+// The same for a text wrapped at word boundaries into a box: some families
+// run a line taller than the design's face at the same size.
+int PointSizeToWrap(QFont font, const QString& text, QSize box, int points, int minimum);

@@ -60,6 +60,10 @@ TInfo1::TInfo1(QWidget* parent)
     // four lines of the clipboard notice do not fit the label.
     ApplyDesignFont(this);
     Label2->adjustSize();
+    // Four lines (the clipboard notice) fill the label.
+    QFont message = Label1->font();
+    message.setPointSize(PointSizeToWrap(message, QStringLiteral("1\n2\n3\n4"), Label1->size(), 8, 6));
+    Label1->setFont(message);
 
     Timer1 = new TTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

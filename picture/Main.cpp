@@ -212,8 +212,12 @@ void TMain1::layoutAnchored()
 
 bool TMain1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (isSlider(watched))
-        sliderMouseEvent(static_cast<QScrollBar*>(watched), event);
+    if (isSlider(watched)) {
+        auto* bar = static_cast<QScrollBar*>(watched);
+        if (event->type() == QEvent::KeyPress && sliderKey(bar, static_cast<QKeyEvent*>(event)))
+            return true;
+        sliderMouseEvent(bar, event);
+    }
     if (watched == ClientArea && event->type() == QEvent::Resize)
         layoutAnchored();
     const bool optionBox = watched == CheckBox1 || watched == CheckBox2 || watched == CheckBox3 ||

@@ -441,6 +441,7 @@ private:
 
     bool isSlider(QObject* object) const;
     void sliderMouseEvent(QScrollBar* bar, QEvent* event);
+    bool sliderKey(QScrollBar* bar, const QKeyEvent* key);
 
     TTray1* m_agent = nullptr;
     QScrollBar* m_pressedBar = nullptr; // the slider the mouse holds, if any

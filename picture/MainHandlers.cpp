@@ -13,6 +13,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollArea>
@@ -137,6 +138,29 @@ void TMain1::sliderMouseEvent(QScrollBar* bar, QEvent* event)
         m_pressedBar = nullptr;
         QTimer::singleShot(0, this, [this, bar] { ScrollBar1Scroll(bar, bar->value(), true); });
     }
+}
+
+// The keys of a scroll bar that has the focus: left and up step back, right
+// and down forward, the page keys by the large step, Home and End to the ends.
+// Mapped here because Qt's horizontal scroll bar steps back on the right arrow.
+bool TMain1::sliderKey(QScrollBar* bar, const QKeyEvent* key)
+{
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    QAbstractSlider::SliderAction action = QAbstractSlider::SliderNoAction;
+    switch (key->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up: action = QAbstractSlider::SliderSingleStepSub; break;
+    case Qt::Key_Right:
+    case Qt::Key_Down: action = QAbstractSlider::SliderSingleStepAdd; break;
+    case Qt::Key_PageUp: action = QAbstractSlider::SliderPageStepSub; break;
+    case Qt::Key_PageDown: action = QAbstractSlider::SliderPageStepAdd; break;
+    case Qt::Key_Home: action = QAbstractSlider::SliderToMinimum; break;
+    case Qt::Key_End: action = QAbstractSlider::SliderToMaximum; break;
+    default: return false;
+    }
+    bar->triggerAction(action);
+    return true;
 }
 
 void TMain1::connectMenuHandlers()

@@ -20,21 +20,11 @@ struct RepaintCase {
     bool refreshes;
 };
 
-struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
 // The pointer across the menu and status bars, and the window's repaint that
 // follows (asked for as well, in case hovering alone paints nothing here).
 void HoverMenuAndStatusBar(TMain1& main1)
 {
-    PaintCounter counter;
+    EventCounter counter(QEvent::Paint);
     main1.installEventFilter(&counter);
     for (QWidget* bar : std::vector<QWidget*>{main1.MainMenu1, main1.StatusBar1}) {
         for (int x = 10; x < 200; x += 30) {
@@ -43,7 +33,7 @@ void HoverMenuAndStatusBar(TMain1& main1)
         }
     }
     main1.update();
-    EXPECT_TRUE(WaitFor([&] { return counter.paints >= 1; }));
+    EXPECT_TRUE(WaitFor([&] { return counter.count >= 1; }));
     main1.removeEventFilter(&counter);
 }
 

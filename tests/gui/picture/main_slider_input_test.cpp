@@ -12,18 +12,9 @@ namespace {
 
 namespace xt = kaptivus::test;
 
+constexpr uint32_t kLeftKey = 0xff51;
 constexpr uint32_t kRightKey = 0xff53;
-
-// Counts the mouse releases a widget receives.
-struct ReleaseCounter : QObject {
-    int releases = 0;
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::MouseButtonRelease)
-            ++releases;
-        return false;
-    }
-};
+constexpr uint32_t kEndKey = 0xff57;
 
 bool ShowAndActivate(TMain1* main1)
 {
@@ -38,14 +29,14 @@ TEST_F(MainWindowTest, ARightClickOnASliderLeavesNoMenuAndWheelStepsStillRebuild
     ASSERT_TRUE(ShowAndActivate(main1.get()));
     QScrollBar* bar = main1->ScrollBar1;
     EXPECT_EQ(bar->contextMenuPolicy(), Qt::PreventContextMenu);
-    ReleaseCounter counter;
-    bar->installEventFilter(&counter);
+    EventCounter releases(QEvent::MouseButtonRelease);
+    bar->installEventFilter(&releases);
 
     const QPoint centre = bar->mapToGlobal(bar->rect().center());
     xt::movePointer(centre.x(), centre.y());
     xt::clickButton(3);
     // The release reaches the slider itself: no popup took the mouse.
-    ASSERT_TRUE(WaitFor([&] { return counter.releases >= 1; }));
+    ASSERT_TRUE(WaitFor([&] { return releases.count >= 1; }));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_EQ(bar->value(), 0);
     EXPECT_EQ(runs->count(), 0);
@@ -57,7 +48,7 @@ TEST_F(MainWindowTest, ARightClickOnASliderLeavesNoMenuAndWheelStepsStillRebuild
     EXPECT_EQ(bar->toolTip(), QString::number(bar->value()));
 }
 
-TEST_F(MainWindowTest, AClickedSliderTakesTheKeyboardAndAnArrowKeyIsAWholeScroll)
+TEST_F(MainWindowTest, AClickedSliderTakesTheKeyboardAndEachKeyIsAWholeScroll)
 {
     showPicture(40, 30);
     ASSERT_TRUE(ShowAndActivate(main1.get()));
@@ -69,13 +60,17 @@ TEST_F(MainWindowTest, AClickedSliderTakesTheKeyboardAndAnArrowKeyIsAWholeScroll
     xt::clickButton(1);
     ASSERT_TRUE(WaitFor([&] { return bar->hasFocus(); }));
     ASSERT_TRUE(WaitFor([&] { return runs->count() >= 1; })); // the click's own scroll end
-    runs->clear();
-    const int before = bar->value();
 
-    ASSERT_TRUE(xt::pressKey(kRightKey));
-    ASSERT_TRUE(WaitFor([&] { return runs->count() >= 1; }));
-    EXPECT_EQ(bar->value(), before + 1);
-    EXPECT_EQ(main1->StaticText1->text(), QString::number(before + 1));
+    // Each key is a whole scroll: the number and the picture follow it.
+    const std::pair<uint32_t, int> steps[] = {{kRightKey, 1}, {kRightKey, 2}, {kLeftKey, 1}, {kEndKey, 20},
+                                              {xt::keysym::Home, 0}};
+    for (const auto& [key, expected] : steps) {
+        SCOPED_TRACE(expected);
+        runs->clear();
+        ASSERT_TRUE(xt::pressKey(key));
+        EXPECT_TRUE(WaitFor([&] { return bar->value() == expected && runs->count() >= 1; })) << bar->value();
+        EXPECT_EQ(main1->StaticText1->text(), QString::number(expected));
+    }
 }
 
 } // namespace

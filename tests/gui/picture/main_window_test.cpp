@@ -239,20 +239,12 @@ TEST_F(MainWindowTest, AnIdleShownWindowStopsRepainting)
     main1->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main1.get()));
     QTest::qWait(200);
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            if (e->type() == QEvent::Paint)
-                ++paints;
-            return false;
-        }
-    } counter;
+    EventCounter counter(QEvent::Paint);
     main1->installEventFilter(&counter);
     main1->StatusBar1->installEventFilter(&counter);
     main1->update();
     QTest::qWait(300);
-    EXPECT_LT(counter.paints, 6);
+    EXPECT_LT(counter.count, 6);
 }
 
 TEST_F(MainWindowTest, CreationFillsTheFooterHints)
