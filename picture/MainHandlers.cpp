@@ -6,6 +6,7 @@
 
 #include "app/Tray.h"
 #include "dialogs/MenuItems.h"
+#include "dialogs/WaitCursor.h"
 #include "picture/AdjustPipeline.h"
 
 #include <QApplication>
@@ -259,15 +260,11 @@ void TMain1::Button3Click()
 {
     // The default cursor comes back and the picture is repainted also when
     // the sharpening throws (out of memory on a huge picture).
-    struct CursorScope {
+    struct RepaintScope {
         QWidget* image;
-        CursorScope(QWidget* w) : image(w) { QApplication::setOverrideCursor(Qt::WaitCursor); }
-        ~CursorScope()
-        {
-            image->update();
-            QApplication::restoreOverrideCursor();
-        }
-    } scope(Image1);
+        ~RepaintScope() { image->update(); }
+    } repaintOnExit{Image1};
+    kaptivus::dialogs::WaitCursor cursor;
     kaptivus::pixels::Picture picture = shownPicture();
     if (!picture.isEmpty() && sharpenOnce && sharpenOnce(picture))
         setShownPicture(picture);
