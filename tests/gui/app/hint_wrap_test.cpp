@@ -60,17 +60,4 @@ TEST(HintWrap, ALongHintWrapsWithinTheHintWidthAndKeepsItsLastWord)
     QToolTip::hideText();
 }
 
-TEST(HintWrap, BreaksAtBlanksAndSplitsOnlyAWordWiderThanTheLine)
-{
-    const QFontMetrics metrics(QApplication::font());
-    const int x = metrics.horizontalAdvance(QLatin1Char('x'));
-    // Room for five x's: "xx xx" fits, a third word goes to the next line.
-    EXPECT_EQ(WrapHint(QStringLiteral("xx xx xx"), metrics, 5 * x + metrics.horizontalAdvance(QLatin1Char(' '))),
-              QStringLiteral("xx xx\nxx"));
-    EXPECT_EQ(WrapHint(QStringLiteral("a\r\nb\rc"), metrics, 200), QStringLiteral("a\nb\nc"));
-    const QString wrapped = WrapHint(QString(12, QLatin1Char('x')), metrics, 5 * x);
-    EXPECT_EQ(wrapped.split(QLatin1Char('\n')), (QStringList{"xxxxx", "xxxxx", "xx"}));
-    EXPECT_EQ(WrapHint(QString(), metrics, 100), QString());
-}
-
 } // namespace
