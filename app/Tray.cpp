@@ -6,6 +6,7 @@
 #include "app/Resources.h"
 #include "app/TrayIcon.h"
 #include "dialogs/About.h"
+#include "dialogs/DesignFont.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
 #include "platform/Hotkeys.h"
@@ -115,9 +116,14 @@ void TTray1::buildWindow()
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(48, 8, 53, 29);
     Label1->setWordWrap(true);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPointSize(8);
-    setFont(f);
+    // On each control: the application's style sheet keeps the window's font
+    // from reaching its children, and a larger font wraps the caption into
+    // more lines than the label shows.
+    QFont font = DesignFont(8);
+    setFont(font);
+    Image1->setFont(font);
+    font.setPointSize(PointSizeToWrap(font, Label1->text(), Label1->size(), 8, 6));
+    Label1->setFont(font);
 }
 
 void TTray1::contextMenuEvent(QContextMenuEvent* event)

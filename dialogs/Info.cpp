@@ -1,5 +1,6 @@
 #include "dialogs/Info.h"
 
+#include "dialogs/DesignFont.h"
 #include "dialogs/ProgramIcon.h"
 #include "dialogs/Timer.h"
 
@@ -47,12 +48,22 @@ TInfo1::TInfo1(QWidget* parent)
     setFixedSize(296, 80);
     setSizeGripEnabled(false);
     setModal(false);
-    // A notice: appearing must not take the keyboard from the window the user
-    // is typing in (some window managers focus every new window whatever its
-    // user time says). A click on it hands it the keyboard; then Escape hides it.
+    // A notice must not take the keyboard from another program the user is
+    // typing in (some window managers focus every new window whatever its user
+    // time says). When the program itself is in front, ShowInfo hands the
+    // notice the keyboard, so that Escape closes the notice and not the window
+    // behind it; a click on it does the same.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowFlag(Qt::WindowDoesNotAcceptFocus, true);
     buildControls();
+    // The design font on each control: at the toolkit's larger default the
+    // four lines of the clipboard notice do not fit the label.
+    ApplyDesignFont(this);
+    Label2->adjustSize();
+    // Four lines (the clipboard notice) fill the label.
+    QFont message = Label1->font();
+    message.setPointSize(PointSizeToWrap(message, QStringLiteral("1\n2\n3\n4"), Label1->size(), 8, 6));
+    Label1->setFont(message);
 
     Timer1 = new TTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -121,7 +132,14 @@ void TInfo1::ShowInfo(const QString& text, int seconds)
     Timer1->setEnabled(true);
     Timer2->setEnabled(true);
     Label1->update();
+    QWidget* front = QApplication::activeWindow();
+    if (front && front != this)
+        m_returnFocusTo = front;
+    setAttribute(Qt::WA_ShowWithoutActivating, front == nullptr);
+    setTakesFocus(front != nullptr);
     show();
+    if (front)
+        activateWindow();
     FormActivate();
 }
 
@@ -181,11 +199,15 @@ void TInfo1::mousePressEvent(QMouseEvent* event)
 void TInfo1::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
+    if (QApplication::activeWindow() == this && m_returnFocusTo && m_returnFocusTo->isVisible())
+        m_returnFocusTo->activateWindow();
+    m_returnFocusTo = nullptr;
     setTakesFocus(false);
 }
 
 void TInfo1::setTakesFocus(bool takes)
 {
+    winId(); // the native window, so that the flag reaches the window manager
     if (QWindow* window = windowHandle())
         window->setFlag(Qt::WindowDoesNotAcceptFocus, !takes);
 }

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QString>
 
 class QFrame;
@@ -56,6 +57,10 @@ private:
     void buildControls();
     void centreOnScreen();
     void setTakesFocus(bool takes);
+
+    // The program's window that was in front when a notice took the keyboard;
+    // it gets the keyboard back when the notice goes.
+    QPointer<QWidget> m_returnFocusTo;
 };
 
 namespace kaptivus::dialogs {

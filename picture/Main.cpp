@@ -3,6 +3,7 @@
 #include "picture/Main.h"
 
 #include "app/Tray.h"
+#include "dialogs/DesignFont.h"
 #include "dialogs/SystemInfo.h"
 #include "picture/MainIcons.h"
 #include "platform/Geometry.h"
@@ -16,7 +17,7 @@
 #include <QDateTime>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -45,6 +46,7 @@ void TImageView::setImage(const QImage& image)
     m_image = image;
     resize(m_image.size());
     update();
+    emit imageChanged();
 }
 
 void TImageView::paintEvent(QPaintEvent*)
@@ -64,16 +66,24 @@ TColorPanel::TColorPanel(QWidget* parent) : QFrame(parent)
 {
     setFrameShape(QFrame::Panel);
     setFrameShadow(QFrame::Sunken);
-    setAutoFillBackground(true);
     setColor(0);
 }
 
 void TColorPanel::setColor(Color color)
 {
     m_color = color & 0x00FFFFFFu;
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, ToQColor(m_color));
-    setPalette(pal);
+    update();
+}
+
+// Painted here rather than by the style: a light style draws the sunken edge
+// in near-white, and a white swatch then melts into the page. A dark grey
+// edge shows against white and black swatches alike.
+void TColorPanel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), ToQColor(m_color));
+    painter.setPen(QColor(96, 96, 96));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void TColorPanel::mouseReleaseEvent(QMouseEvent* event)
@@ -111,8 +121,6 @@ TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(ag
     setWindowTitle(QStringLiteral("Kaptivus 2000   v5.10 complet - capture d'écran"));
     setWindowIcon(QIcon(QStringLiteral(":/kaptivus32.png")));
     setCursor(Qt::PointingHandCursor);
-    // The design's metrics: a narrow 8-point sans serif keeps the captions
-    // within the controls' design widths.
 
     buildToolBar();
     buildClientArea();
@@ -129,7 +137,10 @@ TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(ag
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(4000);
 
-    applyDesignFont();
+    // The design's metrics: a narrow 8-point sans serif keeps the captions
+    // within the controls' design widths.
+    ApplyDesignFont(this);
+    fitStatusBarFont();
     monitorCount = [] { return int(QGuiApplication::screens().size()); };
     connectHandlers();
     // The agent's settings binding reaches the controls through Main1.
@@ -138,31 +149,6 @@ TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(ag
 }
 
 TMain1::~TMain1() = default;
-
-void TMain1::applyDesignFont()
-{
-    QString family;
-    const QStringList installed = QFontDatabase::families();
-    for (const char* candidate : {"Liberation Sans", "Arimo", "Arial", "Nimbus Sans", "Helvetica"}) {
-        if (installed.contains(QLatin1String(candidate))) {
-            family = QLatin1String(candidate);
-            break;
-        }
-    }
-    // Set on every control: an application style sheet stops fonts from
-    // propagating from the window to its children. Sizes and weights that a
-    // control set itself are kept.
-    QList<QWidget*> widgets = findChildren<QWidget*>();
-    widgets.prepend(this);
-    for (QWidget* widget : widgets) {
-        QFont font = widget->font();
-        if (!family.isEmpty())
-            font.setFamily(family);
-        if (!(font.resolveMask() & QFont::SizeResolved))
-            font.setPointSize(8);
-        widget->setFont(font);
-    }
-}
 
 void TMain1::buildSaveFilterTable()
 {
@@ -227,8 +213,12 @@ void TMain1::layoutAnchored()
 
 bool TMain1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (isSlider(watched))
-        sliderMouseEvent(static_cast<QScrollBar*>(watched), event->type());
+    if (isSlider(watched)) {
+        auto* bar = static_cast<QScrollBar*>(watched);
+        if (event->type() == QEvent::KeyPress && sliderKey(bar, static_cast<QKeyEvent*>(event)))
+            return true;
+        sliderMouseEvent(bar, event);
+    }
     if (watched == ClientArea && event->type() == QEvent::Resize)
         layoutAnchored();
     const bool optionBox = watched == CheckBox1 || watched == CheckBox2 || watched == CheckBox3 ||
@@ -276,8 +266,8 @@ void TMain1::FormCreate()
 
     // Design size first: the client area plus the menu and status bars.
     resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
+    centreOnScreen();
+    m_centredAt = pos();
     setMinimumSize(size());
 
     ComboBox3->setCurrentIndex(0);
@@ -290,6 +280,8 @@ void TMain1::FormCreate()
         m_agent->LoadSettings();
         m_agent->RegisterHotkeys();
     }
+    if (pos() != m_centredAt)
+        m_centredAt.reset(); // a stored place
     CheckBox9->setToolTip(m_agent ? m_agent->Footer : QString());
     fillPrinterList();
     CheckBox7->setToolTip(CreationTimeHint(QDateTime::currentDateTime()));
@@ -317,6 +309,26 @@ void TMain1::FormCreate()
             applyHideIconMode(true);
     }
     m_created = true;
+}
+
+// By the frame: until the window manager has framed the window, its frame is
+// its inside, and the first move that reports the frame centres it again.
+void TMain1::centreOnScreen()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QSize frame = frameGeometry().size();
+    move((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2);
+}
+
+void TMain1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (!m_centredAt || frameGeometry().size() == size())
+        return;
+    const bool untouched = pos() == *m_centredAt;
+    m_centredAt.reset();
+    if (untouched)
+        centreOnScreen();
 }
 
 namespace {
@@ -362,6 +374,7 @@ void TMain1::FormShow()
     selectPrinterEntry();
     raise();
     activateWindow();
+    m_sizeFieldsDue = true;
     FormPaint();
 }
 
@@ -370,6 +383,27 @@ void TMain1::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+}
+
+void TMain1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    m_sizeFieldsDue = true;
+}
+
+// "Impression" is the window's default button: an Enter that no control
+// used for itself starts the print job.
+void TMain1::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers chords = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (enter && !(event->modifiers() & chords)) {
+        if (BitBtn1->isEnabled())
+            BitBtn1->click();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TMain1::paintEvent(QPaintEvent* event)
@@ -408,7 +442,31 @@ QString ColourLabel(int bits)
     }
 }
 
+QString StatusText(int width, int height, qint64 kilobytes, const QString& colours, quint64 total, quint64 free)
+{
+    return QStringLiteral(" Taille Image %1 X %2  =  %3 ko avec %4   /   Mémoire totale=%5 ko  Mémoire libre=%6 ko")
+        .arg(width)
+        .arg(height)
+        .arg(kilobytes)
+        .arg(colours)
+        .arg(total)
+        .arg(free);
+}
+
 } // namespace
+
+// The status line at its longest likely length (a picture of the largest
+// "Taille", this machine's memory) fits the bar at the design width: the
+// memory figures come last and would be the ones cut.
+void TMain1::fitStatusBarFont()
+{
+    const quint64 total = memoryInfo ? memoryInfo().first : 0;
+    const QString longest = StatusText(1280, 1024, 5120, ColourLabel(24), total, total);
+    QFont font = StatusBar1->font();
+    // The bar draws its message 2 pixels in from each side.
+    font.setPointSize(PointSizeToFit(font, {longest}, kDesignWidth - 6, 8, 6));
+    StatusBar1->setFont(font);
+}
 
 void TMain1::FormPaint()
 {
@@ -422,20 +480,14 @@ void TMain1::FormPaint()
     const auto memory = memoryInfo ? memoryInfo() : std::pair<quint64, quint64>{0, 0};
     // Only changed texts are set: this runs from paint events, and setting a
     // text schedules another paint.
-    const QString status = QStringLiteral(" Taille Image %1 X %2  =  %3 ko avec %4   /   Mémoire totale=%5 ko"
-                                          "  Mémoire libre=%6 ko")
-                               .arg(w)
-                               .arg(h)
-                               .arg(qint64(kilobytes))
-                               .arg(ColourLabel(bits))
-                               .arg(memory.first)
-                               .arg(memory.second);
+    const QString status = StatusText(w, h, qint64(kilobytes), ColourLabel(bits), memory.first, memory.second);
     if (StatusBar1->currentMessage() != status)
         StatusBar1->showMessage(status);
-    if (Edit1->text() != QString::number(w))
-        Edit1->setText(QString::number(w));
-    if (Edit2->text() != QString::number(h))
-        Edit2->setText(QString::number(h));
+    if (m_sizeFieldsDue) {
+        m_sizeFieldsDue = false;
+        refreshSizeField(Edit1, w);
+        refreshSizeField(Edit2, h);
+    }
     BitBtn1->setToolTip(QStringLiteral("C'est parti !\r\n") + (m_agent ? m_agent->Printer : QString()));
     const QString editor = m_agent ? m_agent->Editor : QString();
     // The stored path may come from another system: cut at either separator.
@@ -443,4 +495,13 @@ void TMain1::FormPaint()
                                                    editor.lastIndexOf(QLatin1Char('\\'))) + 1);
     ToolButton5->setToolTip(editor.isEmpty() ? QStringLiteral("Editeur d'image")
                                              : QStringLiteral("Editeur =") + editorName);
+}
+
+void TMain1::refreshSizeField(QLineEdit* edit, int value) const
+{
+    // A size the user is typing stays until the user leaves the field.
+    if (edit->hasFocus() && edit->isModified())
+        return;
+    if (edit->text() != QString::number(value))
+        edit->setText(QString::number(value));
 }

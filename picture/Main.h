@@ -17,6 +17,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -56,6 +57,7 @@ public:
 
 signals:
     void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void imageChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -78,6 +80,7 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     kaptivus::pixels::Color m_color = 0;
@@ -380,6 +383,9 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -397,7 +403,6 @@ private:
     void buildMonitorsMenu();
     void buildHistoryMenu();
     void buildSaveFilterTable();
-    void applyDesignFont();
     void connectHandlers();
     void connectSliders();
     void connectMenuHandlers();
@@ -419,21 +424,24 @@ private:
     void pickColourInPicture(TColorPanel* panel, int x, int y);
     void editSwatchColour(TColorPanel* panel, bool rerun);
     void toggleOptionsPanel();
-    void toggleRadioItem(QAction* item, const std::vector<QAction*>& group);
     void chooseMonitor(QAction* item, int index);
     void chooseCaptureDelay(QAction* item, int milliseconds);
     void chooseTimerDelay(QAction* item, int seconds);
     void fitToDesktop();
+    void centreOnScreen();
+    void fitStatusBarFont();
     std::vector<QAction*> monitorItems() const;
     std::vector<QAction*> captureDelayItems() const;
     std::vector<QAction*> timerDelayItems() const;
 
     int shownBits() const;
+    void refreshSizeField(QLineEdit* edit, int value) const;
     void fillPrinterList();
     void selectPrinterEntry();
 
     bool isSlider(QObject* object) const;
-    void sliderMouseEvent(QScrollBar* bar, QEvent::Type type);
+    void sliderMouseEvent(QScrollBar* bar, QEvent* event);
+    bool sliderKey(QScrollBar* bar, const QKeyEvent* key);
 
     TTray1* m_agent = nullptr;
     QScrollBar* m_pressedBar = nullptr; // the slider the mouse holds, if any
@@ -443,4 +451,10 @@ private:
     qint64 m_shownKey = 0;
     std::vector<Anchored> m_anchored;
     bool m_created = false;
+    // The "Taille" fields follow the picture only on a new picture, a resize
+    // or a show; other repaints (a hovered menu or status bar) leave them alone.
+    bool m_sizeFieldsDue = false;
+    // Where creation centred the window before its frame was known; the first
+    // show centres the frame instead, unless the window was placed elsewhere.
+    std::optional<QPoint> m_centredAt;
 };

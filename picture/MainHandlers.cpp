@@ -5,6 +5,7 @@
 #include "picture/Main.h"
 
 #include "app/Tray.h"
+#include "dialogs/MenuItems.h"
 #include "dialogs/WaitCursor.h"
 #include "picture/AdjustPipeline.h"
 
@@ -13,9 +14,12 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -69,6 +73,7 @@ void TMain1::connectHandlers()
     connect(Panel3, &TColorPanel::clicked, this, &TMain1::Panel3Click);
     connect(Panel4, &TColorPanel::clicked, this, &TMain1::Panel4Click);
     connect(Image1, &TImageView::mouseReleased, this, &TMain1::Image1MouseUp);
+    connect(Image1, &TImageView::imageChanged, this, [this] { m_sizeFieldsDue = true; });
     connect(Timer1, &QTimer::timeout, this, &TMain1::Timer1Timer);
     // The button's own toggle is undone: the handler inverts the mark itself.
     connect(ToolButton7, &QToolButton::clicked, this, [this] {
@@ -117,14 +122,46 @@ bool TMain1::isSlider(QObject* object) const
     return false;
 }
 
-void TMain1::sliderMouseEvent(QScrollBar* bar, QEvent::Type type)
+void TMain1::sliderMouseEvent(QScrollBar* bar, QEvent* event)
 {
+    const QEvent::Type type = event->type();
     if (type == QEvent::MouseButtonPress) {
-        m_pressedBar = bar;
-    } else if (type == QEvent::MouseButtonRelease && m_pressedBar == bar) {
+        // Only the buttons the scroll bar answers hold it: a press of another
+        // button gets no release once a popup has taken the mouse.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const bool middleSets = bar->style()->styleHint(QStyle::SH_ScrollBar_MiddleClickAbsolutePosition, nullptr, bar);
+        if (mouse->button() == Qt::LeftButton || (middleSets && mouse->button() == Qt::MiddleButton))
+            m_pressedBar = bar;
+    } else if (m_pressedBar == bar && (type == QEvent::MouseButtonRelease || type == QEvent::Hide)) {
+        if (type == QEvent::MouseButtonRelease
+            && (static_cast<QMouseEvent*>(event)->buttons() & (Qt::LeftButton | Qt::MiddleButton)))
+            return;
         m_pressedBar = nullptr;
         QTimer::singleShot(0, this, [this, bar] { ScrollBar1Scroll(bar, bar->value(), true); });
     }
+}
+
+// The keys of a scroll bar that has the focus: left and up step back, right
+// and down forward, the page keys by the large step, Home and End to the ends.
+// Mapped here because Qt's horizontal scroll bar steps back on the right arrow.
+bool TMain1::sliderKey(QScrollBar* bar, const QKeyEvent* key)
+{
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    QAbstractSlider::SliderAction action = QAbstractSlider::SliderNoAction;
+    switch (key->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up: action = QAbstractSlider::SliderSingleStepSub; break;
+    case Qt::Key_Right:
+    case Qt::Key_Down: action = QAbstractSlider::SliderSingleStepAdd; break;
+    case Qt::Key_PageUp: action = QAbstractSlider::SliderPageStepSub; break;
+    case Qt::Key_PageDown: action = QAbstractSlider::SliderPageStepAdd; break;
+    case Qt::Key_Home: action = QAbstractSlider::SliderToMinimum; break;
+    case Qt::Key_End: action = QAbstractSlider::SliderToMaximum; break;
+    default: return false;
+    }
+    bar->triggerAction(action);
+    return true;
 }
 
 void TMain1::connectMenuHandlers()
@@ -365,18 +402,9 @@ void TMain1::HideIcononSystemTray1Click()
         applyHideIconMode(HideIcononSystemTray1->isChecked());
 }
 
-void TMain1::toggleRadioItem(QAction* item, const std::vector<QAction*>& group)
-{
-    if (!item->isChecked())
-        return;
-    for (QAction* other : group)
-        if (other != item)
-            other->setChecked(false);
-}
-
 void TMain1::chooseMonitor(QAction* item, int index)
 {
-    toggleRadioItem(item, monitorItems());
+    CheckRadioItem(item, item->isChecked(), monitorItems());
     if (m_agent)
         m_agent->SetDesktopRect(index);
 }
@@ -389,7 +417,7 @@ void TMain1::Monitor4Click() { chooseMonitor(Monitor4, 3); }
 
 void TMain1::chooseCaptureDelay(QAction* item, int milliseconds)
 {
-    toggleRadioItem(item, captureDelayItems());
+    CheckRadioItem(item, item->isChecked(), captureDelayItems());
     if (m_agent)
         m_agent->CaptureDelay = milliseconds;
 }
@@ -403,7 +431,7 @@ void TMain1::NSeconds7Click() { chooseCaptureDelay(NSeconds7, 10000); }
 
 void TMain1::chooseTimerDelay(QAction* item, int seconds)
 {
-    toggleRadioItem(item, timerDelayItems());
+    CheckRadioItem(item, item->isChecked(), timerDelayItems());
     if (m_agent)
         m_agent->TimerDelay = seconds;
 }

@@ -2,6 +2,7 @@
 // the picture options page and the printer options page.
 #include "picture/Main.h"
 
+#include "dialogs/DesignFont.h"
 #include "picture/MainIcons.h"
 
 #include <QCheckBox>
@@ -41,7 +42,10 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& captio
     return box;
 }
 
-constexpr int kToolButtonWidth = 56;
+// Nine buttons and the 130-pixel "Impression" fit the 626-pixel design width:
+// the drop-down arrow of "Ouvrir" takes its room from the other buttons.
+constexpr int kToolButtonWidth = 53;
+constexpr int kDropDownArrowWidth = 12;
 
 QToolButton* MakeToolButton(QToolBar* bar, const char* name, const QString& caption, const QString& hint,
                             int icon)
@@ -54,7 +58,7 @@ QToolButton* MakeToolButton(QToolBar* bar, const char* name, const QString& capt
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->resize(kToolButtonWidth, 52);
-    // The longest captions ("Enregistrer", "Imprimante") fit 56 pixels at 7 points.
+    // The longest captions ("Enregistrer", "Imprimante") fit the button at 7 points.
     QFont font = button->font();
     font.setPointSize(7);
     button->setFont(font);
@@ -78,7 +82,7 @@ void TMain1::buildToolBar()
     ToolButton1 = MakeToolButton(ToolBar1, "ToolButton1", QStringLiteral("Ouvrir"),
                                  QStringLiteral("Ouvrir une image..."), 0);
     ToolButton1->setPopupMode(QToolButton::MenuButtonPopup);
-    ToolButton1->resize(kToolButtonWidth + 12, 52); // room for the drop-down arrow
+    ToolButton1->resize(kToolButtonWidth + kDropDownArrowWidth, 52);
     ToolButton2 = MakeToolButton(ToolBar1, "ToolButton2", QStringLiteral("Enregistrer"),
                                  QStringLiteral("Enregistrer sous..."), 1);
     ToolButton3 = MakeToolButton(ToolBar1, "ToolButton3", QStringLiteral("Coller"),
@@ -220,8 +224,11 @@ void TMain1::buildPictureOptionsPage()
     pal.setColor(QPalette::Window, Qt::white);
     pal.setColor(QPalette::WindowText, Qt::black);
     StaticText1->setPalette(pal);
-    QFont ten = StaticText1->font();
-    ten.setPointSize(10);
+    // Ten points where the widest positions ("-255", "-180") fit inside the
+    // sunken frame, smaller where the installed font runs wider.
+    QFont ten = DesignFont(10);
+    const int inside = StaticText1->contentsRect().width() - 1;
+    ten.setPointSize(PointSizeToFit(ten, {QStringLiteral("-255"), QStringLiteral("-180")}, inside, 10, 7));
     StaticText1->setFont(ten);
     buildSliders();
     buildSizeAndColourControls();
@@ -271,6 +278,11 @@ void TMain1::buildSliders()
         bar->setValue(row.value);
         bar->setToolTip(QString::number(row.value));
         bar->setTracking(true);
+        // The scroll bar's own context menu ("Scroll here", ...) would move the
+        // thumb outside the scroll path: no rebuild, and a press never released.
+        bar->setContextMenuPolicy(Qt::PreventContextMenu);
+        // Tab stops that take a click's focus, so the arrow and page keys scroll them.
+        bar->setFocusPolicy(Qt::StrongFocus);
         *row.bar = bar;
     }
     ColourText(Label10, Qt::red);

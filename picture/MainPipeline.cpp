@@ -115,14 +115,5 @@ int TMain1::shownBits() const
     const QImage& image = Image1->image();
     if (image.isNull() || image.cacheKey() == m_shownKey)
         return kaptivus::pixels::PixelFormatBits(m_shown);
-    switch (image.format()) {
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB: return 1;
-    case QImage::Format_Indexed8: return 8;
-    case QImage::Format_RGB555: return 15;
-    case QImage::Format_RGB16: return 16;
-    case QImage::Format_RGB888:
-    case QImage::Format_BGR888: return 24;
-    default: return 32;
-    }
+    return kaptivus::pixels::PixelFormatBits(kaptivus::picture::PixelFormatOf(image), {});
 }

@@ -13,6 +13,20 @@ using pixels::Picture;
 using pixels::PixelBGR;
 using pixels::PixelFormat;
 
+PixelFormat PixelFormatOf(const QImage& image)
+{
+    switch (image.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB: return PixelFormat::Bits1;
+    case QImage::Format_Indexed8: return PixelFormat::Bits8;
+    case QImage::Format_RGB555: return PixelFormat::Bits15;
+    case QImage::Format_RGB16: return PixelFormat::Bits16;
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888: return PixelFormat::Bits24;
+    default: return PixelFormat::Bits32;
+    }
+}
+
 QImage toQImage(const Picture& picture)
 {
     if (picture.isEmpty())
@@ -29,20 +43,6 @@ QImage toQImage(const Picture& picture)
 
 namespace {
 
-PixelFormat FormatFor(const QImage& image)
-{
-    switch (image.format()) {
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB: return PixelFormat::Bits1;
-    case QImage::Format_Indexed8: return PixelFormat::Bits8;
-    case QImage::Format_RGB555: return PixelFormat::Bits15;
-    case QImage::Format_RGB16: return PixelFormat::Bits16;
-    case QImage::Format_RGB888:
-    case QImage::Format_BGR888: return PixelFormat::Bits24;
-    default: return PixelFormat::Bits32;
-    }
-}
-
 std::vector<Color> PaletteOf(const QImage& image)
 {
     std::vector<Color> palette;
@@ -57,7 +57,7 @@ Picture fromQImage(const QImage& image, const pixels::DeviceFormat& device)
 {
     if (image.isNull())
         return {};
-    const PixelFormat format = FormatFor(image);
+    const PixelFormat format = PixelFormatOf(image);
     Picture picture = Picture::create(image.width(), image.height(), format, device);
     if (picture.isEmpty())
         return {};

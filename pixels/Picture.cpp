@@ -232,7 +232,12 @@ void Picture::convertTo(PixelFormat format)
 
 int PixelFormatBits(const Picture& picture)
 {
-    switch (picture.format()) {
+    return PixelFormatBits(picture.format(), picture.device());
+}
+
+int PixelFormatBits(PixelFormat format, const DeviceFormat& device)
+{
+    switch (format) {
     case PixelFormat::Bits1:
         return 1;
     case PixelFormat::Bits4:
@@ -253,7 +258,7 @@ int PixelFormatBits(const Picture& picture)
     }
     // What the screen stores a pixel in: a depth-24 screen with 32-bit pixels
     // counts as 32 bits, as the status bar's "64M Coul." says.
-    return picture.device().bitsPerPixel;
+    return device.bitsPerPixel;
 }
 
 PixelFormat PixelFormatForIndex(int index)

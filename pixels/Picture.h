@@ -113,6 +113,7 @@ private:
 // Bits per pixel as the status bar names them: 1, 4, 8, 15, 16, 24, 32; device
 // default and custom give the bits the screen stores a pixel in.
 int PixelFormatBits(const Picture& picture);
+int PixelFormatBits(PixelFormat format, const DeviceFormat& device);
 
 // The format ComboBox1's index stands for (0 and anything outside 1..7: device default).
 PixelFormat PixelFormatForIndex(int index);

@@ -1,6 +1,7 @@
 // The agent window with its picture window, in-process: the hotkey gate (with
 // a capture that only counts), suspension, the hide-icon mode, the twin items
 // and the tray menu.
+#include "app/AppStyle.h"
 #include "app/Tray.h"
 #include "app/TrayIcon.h"
 #include "app/Wiring.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QScreen>
 
 #include <gtest/gtest.h>
@@ -200,4 +202,17 @@ TEST(TrayMenu, StartingWithTheIconHiddenShowsTheSmallWindow)
     EXPECT_FALSE(a.tray.TrayIcon1->Active());
     EXPECT_TRUE(a.tray.HideIcononSystemTray1->isChecked());
     EXPECT_TRUE(kaptivus::test::waitUntil([&] { return a.tray.isVisible(); }, 5s));
+}
+
+TEST(AgentWindow, TheRightClickCaptionFitsItsLabelUnderTheApplicationStyleSheet)
+{
+    InstallHintBehaviour(*qApp); // the style sheet that keeps window fonts from children
+    Agent a;
+    QLabel* label = a.tray.Label1;
+    ASSERT_EQ(label->size(), QSize(53, 29));
+    EXPECT_EQ(label->font().family(), a.tray.font().family());
+    const QRect needed = QFontMetrics(label->font())
+                             .boundingRect(QRect(0, 0, label->width(), 1000), Qt::TextWordWrap, label->text());
+    EXPECT_LE(needed.width(), label->width());
+    EXPECT_LE(needed.height(), label->height()) << "the caption wraps into more lines than the label shows";
 }

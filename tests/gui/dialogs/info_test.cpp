@@ -175,29 +175,43 @@ TEST(InfoLineBreaks, CarriageReturnsBecomeLineBreaks)
     EXPECT_EQ(NormaliseLineBreaks(QString()), QString());
 }
 
-TEST(InfoFocus, ANoticeDoesNotTakeTheKeyboardFromTheUsersWindow)
+TEST(InfoFocus, ANoticeDoesNotTakeTheKeyboardFromAnotherProgram)
 {
-    QWidget user;
-    user.setWindowTitle(QStringLiteral("user window"));
-    user.resize(200, 100);
-    user.show();
-    user.activateWindow();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &user; }));
+    namespace xt = kaptivus::test;
+    xt::TestWindow other("another program", {200, 200, 300, 150});
+    ASSERT_TRUE(other.waitForManaged());
+    ASSERT_TRUE(other.activate());
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == nullptr; }));
 
     TInfo1 info;
     QSignalSpy ticks(info.Timer2, &TTimer::timeout);
     info.ShowInfo(QStringLiteral("notice"), 2);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&info));
     ASSERT_TRUE(waitFor([&] { return ticks.count() >= 2; }));
-    EXPECT_EQ(QApplication::activeWindow(), &user);
+    EXPECT_EQ(xt::activeWindow(), other.id());
+    EXPECT_EQ(QApplication::activeWindow(), nullptr);
 
     // A click on the notice hands it the keyboard, so that Escape can hide it.
     QTest::mouseClick(info.Panel1, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &info; }));
     info.hide();
+    ASSERT_TRUE(other.activate());
     info.ShowInfo(QStringLiteral("again"), 2);
     ASSERT_TRUE(waitFor([&] { return ticks.count() >= 4; }));
-    EXPECT_NE(QApplication::activeWindow(), &info) << "the next notice took the keyboard again";
+    EXPECT_EQ(xt::activeWindow(), other.id()) << "the next notice took the keyboard again";
+}
+
+TEST(InfoLayout, TheClipboardNoticeShowsAllItsLines)
+{
+    TInfo1 info;
+    info.ShowInfo(QStringLiteral("Picture Copied to the ClipBoard\r\ruse Paste from any Application\r"
+                                 "to get the Picture into it"),
+                  1);
+    const QFontMetrics metrics(info.Label1->font());
+    const QRect needed = metrics.boundingRect(QRect(0, 0, info.Label1->width(), 1000),
+                                              Qt::AlignHCenter | Qt::TextWordWrap, info.Label1->text());
+    EXPECT_LE(needed.height(), info.Label1->height()) << "the last line is cut";
+    EXPECT_LE(needed.width(), info.Label1->width());
 }
 
 TEST(InfoOnScreen, IsCentredAndAClickThenTheRealEscapeKeyHidesIt)

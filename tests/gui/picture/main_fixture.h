@@ -50,6 +50,19 @@ inline pixels::Picture MakeBlockCapture(int width, int height)
     return p;
 }
 
+// Counts the events of one type that the widgets it is installed on receive.
+struct EventCounter : QObject {
+    explicit EventCounter(QEvent::Type counted) : type(counted) {}
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == type)
+            ++count;
+        return false;
+    }
+    QEvent::Type type;
+    int count = 0;
+};
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -180,17 +180,6 @@ TEST_F(MainWindowTest, AWindowThatFitsKeepsItsPlace)
     EXPECT_TRUE(WaitFor([&] { return main1->pos() == QPoint(100, 50); }));
 }
 
-TEST_F(MainWindowTest, CreationCentresTheWindowAtItsDesignSize)
-{
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_EQ(main1->centralWidget()->width(), 626);
-    EXPECT_EQ(main1->minimumSize(), main1->size());
-    EXPECT_EQ(main1->x(), (screen.width() - main1->width()) / 2);
-    EXPECT_EQ(main1->y(), (screen.height() - main1->height()) / 2);
-    EXPECT_EQ(main1->Image1->pos(), QPoint(0, 0));
-    EXPECT_EQ(main1->ToolButton7->text(), QStringLiteral("OFF"));
-}
-
 TEST_F(MainWindowTest, ClosingSavesTheSettingsClearsTheFlagsAndOnlyHides)
 {
     main1->show();
@@ -250,20 +239,12 @@ TEST_F(MainWindowTest, AnIdleShownWindowStopsRepainting)
     main1->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main1.get()));
     QTest::qWait(200);
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            if (e->type() == QEvent::Paint)
-                ++paints;
-            return false;
-        }
-    } counter;
+    EventCounter counter(QEvent::Paint);
     main1->installEventFilter(&counter);
     main1->StatusBar1->installEventFilter(&counter);
     main1->update();
     QTest::qWait(300);
-    EXPECT_LT(counter.paints, 6);
+    EXPECT_LT(counter.count, 6);
 }
 
 TEST_F(MainWindowTest, CreationFillsTheFooterHints)
