@@ -7,6 +7,7 @@
 
 #include "app/TrayIcon.h"
 #include "config/RegistryStore.h"
+#include "dialogs/MenuItems.h"
 #include "dialogs/SystemInfo.h"
 #include "picture/Main.h"
 
@@ -86,21 +87,12 @@ private:
 };
 
 
-// The radio rule of the menus: checking one item unchecks its siblings.
-void checkRadio(QAction* item, bool on, const std::vector<QAction*>& group)
-{
-    item->setChecked(on);
-    if (!on) return;
-    for (QAction* other : group)
-        if (other != item) other->setChecked(false);
-}
-
 void checkMatching(int value, const std::vector<std::pair<int, QAction*>>& items)
 {
     std::vector<QAction*> group;
     for (const auto& [v, a] : items) group.push_back(a);
     for (const auto& [v, a] : items)
-        if (v == value) checkRadio(a, true, group);
+        if (v == value) CheckRadioItem(a, true, group);
 }
 
 
@@ -213,11 +205,11 @@ void readMonitorsAndHistory(TTray1& t, TMain1& m, SettingsReader& r)
 {
     const std::vector<QAction*> monitors{m.Monitor0, m.Monitor1, m.Monitor2, m.Monitor3, m.Monitor4};
     for (int i = 0; i < 5; ++i)
-        r.boolean("Monitor_" + std::to_string(i), [&](bool v) { checkRadio(monitors[i], v, monitors); });
+        r.boolean("Monitor_" + std::to_string(i), [&](bool v) { CheckRadioItem(monitors[i], v, monitors); });
     // A monitor that is gone (unplugged since) gives way to the whole desktop.
     for (int i = 0; i < 5 && r.ok(); ++i)
         if (monitors[i]->isChecked() && !t.SetDesktopRect(i - 1)) {
-            checkRadio(m.Monitor0, true, monitors);
+            CheckRadioItem(m.Monitor0, true, monitors);
             t.SetDesktopRect(-1);
         }
     r.boolean("AutoSave", [&](bool v) { t.StopTimer1->setChecked(v); });
