@@ -4,12 +4,16 @@
 #include "app/Tray.h"
 
 #include "app/Resources.h"
+#include "files/PictureFiles.h"
 #include "picture/Main.h"
 #include "platform/Screen.h"
 #include "platform/Sound.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QImage>
 #include <QScrollBar>
 #include <QThread>
@@ -143,8 +147,7 @@ void TTray1::RouteCapture(int id)
 {
     switch (routeOf(id)) {
     case Route::NumberedFile:
-        // The numbered save comes with the picture files; the gate opens again.
-        CaptureBusy = OpenedFromTray = false;
+        SaveNumbered();
         break;
     case Route::Clipboard:
         Main1->CopyToClipboard(false);
@@ -158,6 +161,27 @@ void TTray1::RouteCapture(int id)
         Main1->activateWindow();
         break;
     }
+}
+
+void TTray1::SaveNumbered()
+{
+    if (!Suspend1->isChecked()) {
+        const auto exists = [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); };
+        const auto path = kaptivus::files::NumberedSavePath(QFile::encodeName(AutoFolder).toStdString(),
+                                                            QFile::encodeName(DefaultFile).toStdString(),
+                                                            QFile::encodeName(DefaultExt).toStdString(), exists);
+        // The save reports its own success or failure; only running out of numbers is ours.
+        if (path) {
+            Main1->SavePictureToFile(QFile::decodeName(path->c_str()));
+        } else {
+            QApplication::beep();
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"),
+                            QStringLiteral("The Picture could not be saved !"), QMessageBox::NoButton, Main1);
+            box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+            box.exec();
+        }
+    }
+    CaptureBusy = OpenedFromTray = false;
 }
 
 void TTray1::GetPicturefromKaptivus1Click()
