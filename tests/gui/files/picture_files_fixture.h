@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -85,7 +86,8 @@ protected:
     void timerEvent(QTimerEvent*) override
     {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == m_last)
+        // A guarded pointer: a new dialog may take the address of one just destroyed.
+        if (!modal || modal == m_last.data())
             return;
         m_last = modal;
         ++seen;
@@ -104,7 +106,7 @@ protected:
 
 private:
     std::vector<std::function<void(QWidget*)>> m_handlers;
-    QWidget* m_last = nullptr;
+    QPointer<QWidget> m_last;
 };
 
 // Chooses a file in a file dialog, with the filter entry of that 1-based index.
@@ -115,7 +117,7 @@ inline std::function<void(QWidget*)> ChooseFile(const QString& path, int filterI
         ASSERT_NE(dialog, nullptr);
         dialog->selectNameFilter(dialog->nameFilters().value(filterIndex - 1));
         dialog->selectFile(path);
-        QMetaObject::invokeMethod(dialog, &QFileDialog::accept, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     };
 }
 
