@@ -204,7 +204,8 @@ namespace {
 // The whole file, refused beyond the limit before anything is read into memory.
 std::string ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe given as a picture is refused rather than waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::strerror(errno);
     struct stat info {};

@@ -54,21 +54,6 @@ protected:
     std::unique_ptr<TChoose1> dialog;
 };
 
-TEST_F(ChooseTest, ShowingTheDialogShowsTheSettings)
-{
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Kaptivus 2000 (choisir défauts)"));
-    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("/shots"));
-    EXPECT_EQ(dialog->Edit1->text(), QStringLiteral("Capture"));
-    EXPECT_EQ(dialog->Edit1->maxLength(), 28);
-    EXPECT_TRUE(dialog->RadioButton2->isChecked());
-    EXPECT_FALSE(dialog->CheckBox1->isChecked());
-    const QStringList captions = {"JPEG", "JPG", "BMP", "WMF", "EMF", "GIF", "PNG"};
-    const auto radios = dialog->RadioGroup1->findChildren<QRadioButton*>();
-    ASSERT_EQ(radios.size(), 7);
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(radios[i]->text(), captions[i]);
-}
-
 TEST_F(ChooseTest, OnlyAMouseReleaseOverAControlChangesItsSetting)
 {
     struct Step {
@@ -108,9 +93,20 @@ TEST_F(ChooseTest, OnlyAMouseReleaseOverAControlChangesItsSetting)
     EXPECT_TRUE(settings.transparent);
 }
 
-TEST_F(ChooseTest, DefautThenOkLeavesTheDefaults)
+TEST_F(ChooseTest, ShowsTheSettingsAndDefautThenOkLeavesTheDefaults)
 {
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Kaptivus 2000 (choisir défauts)"));
+    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("/shots"));
+    EXPECT_EQ(dialog->Edit1->text(), QStringLiteral("Capture"));
+    EXPECT_EQ(dialog->Edit1->maxLength(), 28);
+    EXPECT_TRUE(dialog->RadioButton2->isChecked());
+    QStringList captions;
+    for (QRadioButton* radio : dialog->RadioGroup1->findChildren<QRadioButton*>()) captions << radio->text();
+    EXPECT_EQ(captions, QStringList({"JPEG", "JPG", "BMP", "WMF", "EMF", "GIF", "PNG"}));
+
     settings.transparent = true;
+    dialog->FormActivate();
+    EXPECT_TRUE(dialog->CheckBox1->isChecked());
     dialog->BitBtn2->click();
     EXPECT_TRUE(dialog->RadioButton6->isChecked());
     EXPECT_FALSE(dialog->CheckBox1->isChecked());
@@ -125,22 +121,16 @@ TEST_F(ChooseTest, DefautThenOkLeavesTheDefaults)
 
 TEST_F(ChooseTest, ClosingStoresTheNameWhicheverWayTheDialogCloses)
 {
-    struct Case {
-        const char* label;
-        QString typed;
-        std::function<void(TChoose1&)> close;
-    };
-    const Case cases[] = {
-        {"empty name, OK", QString(), [](TChoose1& d) { d.BitBtn1->click(); }},
-        {"close box", QStringLiteral("Desk"), [](TChoose1& d) { d.close(); }},
-        {"Escape", QStringLiteral("Esc"), [](TChoose1& d) { d.reject(); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
+    // {name typed, way of closing}: an empty name is stored empty.
+    const std::pair<QString, std::function<void(TChoose1&)>> cases[] = {
+        {QString(), [](TChoose1& d) { d.BitBtn1->click(); }}, {"Desk", [](TChoose1& d) { d.close(); }},
+        {"Esc", [](TChoose1& d) { d.reject(); }}};
+    for (const auto& [typed, close] : cases) {
+        SCOPED_TRACE(typed.toStdString());
         dialog->show();
-        dialog->Edit1->setText(c.typed);
-        c.close(*dialog);
-        EXPECT_EQ(settings.defaultFile, c.typed);
+        dialog->Edit1->setText(typed);
+        close(*dialog);
+        EXPECT_EQ(settings.defaultFile, typed);
     }
     // Longer names than the box takes are still cut to 127 characters when stored.
     dialog->Edit1->setMaxLength(32767);
@@ -152,48 +142,34 @@ TEST_F(ChooseTest, ClosingStoresTheNameWhicheverWayTheDialogCloses)
 TEST_F(ChooseTest, TheFolderBrowserSetsTheFolderOfNumberedSaves)
 {
     QTemporaryDir chosen;
-    struct Case {
-        const char* label;
-        QString folder; // empty: cancel
-        QString stored;
-    };
-    const Case cases[] = {
-        {"a folder", chosen.path(), chosen.path()},
-        {"cancel", QString(), chosen.path()},
-        {"the root loses its separator", QStringLiteral("/"), QString()},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
+    // {folder chosen (empty: cancel), folder stored}; the root loses its separator.
+    const std::pair<QString, QString> cases[] = {
+        {chosen.path(), chosen.path()}, {QString(), chosen.path()}, {QStringLiteral("/"), QString()}};
+    for (const auto& [folder, stored] : cases) {
+        SCOPED_TRACE(folder.toStdString());
         QString title;
         ModalAnswers answers({[&](QWidget* modal) {
             auto* browser = qobject_cast<QFileDialog*>(modal);
             ASSERT_NE(browser, nullptr);
             title = browser->windowTitle();
-            if (c.folder.isEmpty()) {
-                QMetaObject::invokeMethod(browser, "reject", Qt::QueuedConnection);
-                return;
-            }
-            browser->setDirectory(c.folder);
-            browser->selectFile(c.folder);
-            QMetaObject::invokeMethod(browser, "accept", Qt::QueuedConnection);
+            browser->setDirectory(folder.isEmpty() ? QDir::rootPath() : folder);
+            browser->selectFile(folder);
+            QMetaObject::invokeMethod(browser, folder.isEmpty() ? "reject" : "accept", Qt::QueuedConnection);
         }});
         dialog->Button1->click();
         EXPECT_EQ(title, QStringLiteral("Please select a Directory"));
-        EXPECT_EQ(settings.autoFolder, c.stored);
-        EXPECT_EQ(dialog->Label1->text(), c.stored);
+        EXPECT_EQ(settings.autoFolder, stored);
+        EXPECT_EQ(dialog->Label1->text(), stored);
     }
 }
 
 TEST_F(PictureFilesWindowTest, TheMenuItemBuildsANewDialogOnEachCallOnTheAgentsSettings)
 {
-    std::vector<QWidget*> dialogs;
     std::vector<QString> folders;
     const auto closeIt = [&](QWidget* modal) {
         auto* choose = qobject_cast<TChoose1*>(modal);
         ASSERT_NE(choose, nullptr);
-        dialogs.push_back(choose);
         folders.push_back(choose->Label1->text());
-        choose->Edit1->setText(QStringLiteral("Run%1").arg(dialogs.size()));
         QMetaObject::invokeMethod(choose->BitBtn2, &QPushButton::click, Qt::QueuedConnection);
         QMetaObject::invokeMethod(choose, &QDialog::accept, Qt::QueuedConnection);
     };
@@ -202,7 +178,7 @@ TEST_F(PictureFilesWindowTest, TheMenuItemBuildsANewDialogOnEachCallOnTheAgentsS
     main1->DefaultSaveFolder1->trigger();
     EXPECT_TRUE(main1->findChildren<TChoose1*>().isEmpty());
     main1->DefaultSaveFolder1->trigger();
-    ASSERT_EQ(dialogs.size(), 2u);
+    ASSERT_EQ(folders.size(), 2u);
     EXPECT_EQ(folders[0], QStringLiteral("/first"));
     // "Défaut" in the first run set the agent's folder to the temporary one.
     EXPECT_EQ(folders[1], main1->SystemInfo1->TempDirectory());

@@ -3,45 +3,24 @@
 // helpers that answer the modal dialogs the file commands open.
 #pragma once
 
+#include "../picture/main_fixture.h"
 #include "BellWatcher.h"
-#include "XTest.h"
 
-#include "app/Tray.h"
 #include "app/Wiring.h"
 #include "dialogs/Info.h"
 #include "files/PictureFiles.h"
-#include "picture/Main.h"
-#include "pixels/Picture.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
-#include <QTimer>
-
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <memory>
 
 namespace kaptivus::files::testing {
 
-inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    return kaptivus::test::waitUntil(condition, std::chrono::milliseconds(timeoutMs));
-}
-
-inline QString SettingsFile()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/Kaptivus2000/registry.reg");
-}
+using picture::testing::SettingsFile;
+using picture::testing::WaitFor;
 
 // 8 x 6, every pixel different, so flips and channel swaps show.
 inline pixels::Picture Asymmetric(int width = 8, int height = 6)
@@ -53,18 +32,7 @@ inline pixels::Picture Asymmetric(int width = 8, int height = 6)
     return p;
 }
 
-inline bool SamePixels(const pixels::Picture& a, const pixels::Picture& b)
-{
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (!(a.pixel(x, y) == b.pixel(x, y)))
-                return false;
-    return true;
-}
-
-// What a message box said, and its answer by "OK".
+// What a message box said.
 struct SeenBox {
     QString caption;
     QString text;
@@ -93,15 +61,13 @@ protected:
         ++seen;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes.push_back({box->windowTitle(), box->text()});
-            if (!box->buttons().isEmpty())
-                box->buttons().constFirst()->click();
+            if (!box->buttons().isEmpty()) box->buttons().constFirst()->click();
             return;
         }
-        if (!m_handlers.empty()) {
-            auto handler = std::move(m_handlers.front());
-            m_handlers.erase(m_handlers.begin());
-            handler(modal);
-        }
+        if (m_handlers.empty()) return;
+        auto handler = std::move(m_handlers.front());
+        m_handlers.erase(m_handlers.begin());
+        handler(modal);
     }
 
 private:
@@ -145,7 +111,6 @@ protected:
     }
 
     void TearDown() override { stop(); }
-
     void start()
     {
         tray = std::make_unique<TTray1>();
@@ -155,7 +120,6 @@ protected:
         main1->memoryInfo = [] { return std::pair<quint64, quint64>(1000, 500); };
         main1->FormCreate();
     }
-
     void stop()
     {
         info1->hide();
@@ -166,7 +130,6 @@ protected:
         info1.reset();
         tray.reset();
     }
-
     // Writes the settings and starts again, as a new run of the program would.
     void restart()
     {
@@ -174,29 +137,23 @@ protected:
         stop();
         start();
     }
-
     void showPicture(const pixels::Picture& picture)
     {
         tray->CaptureBitmap = picture;
         main1->ApplyPictureOptions(false, picture.width(), picture.height());
     }
-
     QString path(const QString& name) const { return folder.filePath(name); }
-
     std::vector<QString> historyCaptions() const
     {
         std::vector<QString> captions;
-        for (QAction* item : main1->history)
-            captions.push_back(item->text());
+        for (QAction* item : main1->history) captions.push_back(item->text());
         return captions;
     }
-
     int markedEntry() const
     {
-        int marked = -1;
+        int marked = -1; // -2: more than one
         for (size_t i = 0; i < main1->history.size(); ++i)
-            if (main1->history[i]->isChecked())
-                marked = marked == -1 ? int(i) : -2;
+            if (main1->history[i]->isChecked()) marked = marked == -1 ? int(i) : -2;
         return marked;
     }
 

@@ -13,29 +13,20 @@ const QString kSaved = QStringLiteral("Picture Sucessfully Saved as  ");
 
 TEST_F(PictureFilesWindowTest, ASaveThatWritesNothingWarnsAndNeverClaimsSuccess)
 {
-    struct Case {
-        const char* name;
-        int width;
-    };
-    const Case cases[] = {
-        {"unknown.txt", 8},
-        {"big.ico", 300}, // an icon holds at most 256 x 256 pixels
-        {"missing/shot.bmp", 8},
-        {"missing/shot.png", 8},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        showPicture(Asymmetric(c.width, 20));
-        const QString file = path(QLatin1String(c.name));
+    // {name, picture width}: an icon holds at most 256 x 256 pixels.
+    const std::pair<const char*, int> cases[] = {
+        {"unknown.txt", 8}, {"big.ico", 300}, {"missing/shot.bmp", 8}, {"missing/shot.png", 8}};
+    for (const auto& [name, width] : cases) {
+        SCOPED_TRACE(name);
+        showPicture(Asymmetric(width, 20));
+        const QString file = path(QLatin1String(name));
         kaptivus::test::BellWatcher bells;
         ModalAnswers answers;
         EXPECT_FALSE(main1->SavePictureToFile(file));
         ASSERT_EQ(answers.boxes.size(), 1u);
         EXPECT_EQ(answers.boxes[0].caption, QStringLiteral("Attention"));
         EXPECT_EQ(answers.boxes[0].text, QStringLiteral("Invalid Picture Type"));
-        if (bells.isWatching()) {
-            EXPECT_TRUE(bells.waitForCount(1));
-        }
+        if (bells.isWatching()) { EXPECT_TRUE(bells.waitForCount(1)); }
         EXPECT_FALSE(info1->isVisible());
         EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(WithLowerExtension(file.toStdString()))));
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -51,14 +42,8 @@ TEST_F(PictureFilesWindowTest, TheSaveDialogsFilterDecidesTheExtension)
         const char* defaultExt;
         const char* written;
     };
-    const Case cases[] = {
-        {"a.bmp", 4, ".GIF", "a.jpeg"},
-        {"b", 1, ".GIF", "b.gif"},
-        {"c.ico", 1, ".GIF", "c.gif"},
-        {"d.JPG", 1, ".BMP", "d.jpg"},
-        {"e.gif", 9, ".GIF", "e.png"},
-        {"f", 1, ".PNG", "f.png"},
-    };
+    const Case cases[] = {{"a.bmp", 4, ".GIF", "a.jpeg"}, {"b", 1, ".GIF", "b.gif"}, {"c.ico", 1, ".GIF", "c.gif"},
+        {"d.JPG", 1, ".BMP", "d.jpg"}, {"e.gif", 9, ".GIF", "e.png"}, {"f", 1, ".PNG", "f.png"}};
     showPicture(Asymmetric());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -92,8 +77,7 @@ TEST_F(PictureFilesWindowTest, TheSaveDialogsFilterDecidesTheExtension)
 TEST_F(PictureFilesWindowTest, ASavedPictureIsAnnouncedForOneSecond)
 {
     const std::string ext = WorkingFormat();
-    if (ext.empty())
-        GTEST_SKIP() << "no picture codec reads and writes yet";
+    if (ext.empty()) GTEST_SKIP() << "no picture codec reads and writes yet";
     showPicture(Asymmetric());
     const QString typed = path(QStringLiteral("Shot") + QString::fromStdString(ext).toUpper());
     const QString written = path(QStringLiteral("Shot") + QString::fromStdString(ext));

@@ -16,14 +16,9 @@ TEST(PictureFileNames, SplitKeepsFolderAndTakesTheExtensionFromTheLastPointOfThe
         const char* name;
         NameParts parts;
     };
-    const Case cases[] = {
-        {"/pics/Shot.GIF", {"/pics/", "Shot", ".GIF"}},
-        {"/pics.old/shot", {"/pics.old/", "shot", ""}},
-        {"a.b.jpeg", {"", "a.b", ".jpeg"}},
-        {"/x/", {"/x/", "", ""}},
-        {"/x/.hidden", {"/x/", "", ".hidden"}},
-        {"", {"", "", ""}},
-    };
+    const Case cases[] = {{"/pics/Shot.GIF", {"/pics/", "Shot", ".GIF"}}, {"/pics.old/shot", {"/pics.old/", "shot", ""}},
+        {"a.b.jpeg", {"", "a.b", ".jpeg"}}, {"/x/", {"/x/", "", ""}}, {"/x/.hidden", {"/x/", "", ".hidden"}},
+        {"", {"", "", ""}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const NameParts parts = SplitFileName(c.name);
@@ -41,20 +36,12 @@ TEST(PictureFileNames, ExtensionIsLowerCasedAndSelectsTheCodec)
         const char* lowered;
         PictureType type;
     };
-    const Case cases[] = {
-        {"/pics/Shot.GIF", "/pics/Shot.gif", PictureType::Gif},
-        {"A.JPEG", "A.jpeg", PictureType::Jpeg},
-        {"a.Jpg", "a.jpg", PictureType::Jpeg},
-        {"/Dir.BMP/x.bmp", "/Dir.BMP/x.bmp", PictureType::Bmp},
-        {"i.ICO", "i.ico", PictureType::Ico},
-        {"m.EMF", "m.emf", PictureType::Emf},
-        {"m.Wmf", "m.wmf", PictureType::Wmf},
-        {"p.PNG", "p.png", PictureType::Png},
-        {"Notes.TXT", "Notes.txt", PictureType::Unknown},
-        {"noextension", "noextension", PictureType::Unknown},
-        {"/a.gif/b", "/a.gif/b", PictureType::Unknown},
-        {"x.gif.bak", "x.gif.bak", PictureType::Unknown},
-    };
+    const Case cases[] = {{"/pics/Shot.GIF", "/pics/Shot.gif", PictureType::Gif}, {"A.JPEG", "A.jpeg", PictureType::Jpeg},
+        {"a.Jpg", "a.jpg", PictureType::Jpeg}, {"/Dir.BMP/x.bmp", "/Dir.BMP/x.bmp", PictureType::Bmp},
+        {"i.ICO", "i.ico", PictureType::Ico}, {"m.EMF", "m.emf", PictureType::Emf}, {"m.Wmf", "m.wmf", PictureType::Wmf},
+        {"p.PNG", "p.png", PictureType::Png}, {"Notes.TXT", "Notes.txt", PictureType::Unknown},
+        {"noextension", "noextension", PictureType::Unknown}, {"/a.gif/b", "/a.gif/b", PictureType::Unknown},
+        {"x.gif.bak", "x.gif.bak", PictureType::Unknown}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(WithLowerExtension(c.name), c.lowered);
@@ -74,25 +61,14 @@ TEST(PictureFileNames, ApplyFilterExtensionMakesTheNameAgreeWithTheFilter)
         // "JPEG Image File (*.jpeg)" forces its extension whatever was typed.
         {"/p/a.bmp", 4, ".GIF", "/p/a.jpeg"},
         // "All": a name without extension, or an icon, gets the stored default as it is.
-        {"/p/a", 1, ".GIF", "/p/a.GIF"},
-        {"/p/a.ico", 1, ".GIF", "/p/a.GIF"},
-        {"/p/a.txt", 1, ".JPEG", "/p/a.JPEG"},
+        {"/p/a", 1, ".GIF", "/p/a.GIF"}, {"/p/a.ico", 1, ".GIF", "/p/a.GIF"}, {"/p/a.txt", 1, ".JPEG", "/p/a.JPEG"},
         // "All" keeps the extension of a type a save writes, in lower case.
-        {"/p/a.JPG", 1, ".GIF", "/p/a.jpg"},
-        {"/p/a.wmf", 1, ".BMP", "/p/a.wmf"},
-        {"/p/a.Png", 1, ".GIF", "/p/a.png"},
+        {"/p/a.JPG", 1, ".GIF", "/p/a.jpg"}, {"/p/a.wmf", 1, ".BMP", "/p/a.wmf"}, {"/p/a.Png", 1, ".GIF", "/p/a.png"},
         {"/p.d/a", 1, ".BMP", "/p.d/a.BMP"},
-        // Entries 2 to 9 in order.
-        {"a.x", 2, ".BMP", "a.gif"},
-        {"a.x", 3, ".BMP", "a.jpg"},
-        {"a", 5, ".GIF", "a.bmp"},
-        {"a.gif", 6, ".GIF", "a.ico"},
-        {"a.gif", 7, ".GIF", "a.emf"},
-        {"a.gif", 8, ".GIF", "a.wmf"},
-        {"a.gif", 9, ".GIF", "a.png"},
-        // An index no filter has leaves the name alone.
-        {"a.Txt", 0, ".GIF", "a.Txt"},
-        {"a.Txt", 10, ".GIF", "a.Txt"},
+        // Entries 2 to 9 in order; an index no filter has leaves the name alone.
+        {"a.x", 2, ".BMP", "a.gif"}, {"a.x", 3, ".BMP", "a.jpg"}, {"a", 5, ".GIF", "a.bmp"}, {"a.gif", 6, ".GIF", "a.ico"},
+        {"a.gif", 7, ".GIF", "a.emf"}, {"a.gif", 8, ".GIF", "a.wmf"}, {"a.gif", 9, ".GIF", "a.png"},
+        {"a.Txt", 0, ".GIF", "a.Txt"}, {"a.Txt", 10, ".GIF", "a.Txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " #" + std::to_string(c.filterIndex));
@@ -117,12 +93,9 @@ TEST(PictureFileNames, FilterVariantsDifferOnlyInTheFirstEntry)
         {".PNG", "All (*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.gif)",
          "*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.gif"},
     };
-    const std::vector<FilterEntry> rest = {
-        {"GIF Image (*.gif)", "*.gif"},         {"JPEG Image File (*.jpg)", "*.jpg"},
-        {"JPEG Image File (*.jpeg)", "*.jpeg"}, {"Bitmaps (*.bmp)", "*.bmp"},
-        {"Icons (*.ico)", "*.ico"},             {"Enhanced Metafiles (*.emf)", "*.emf"},
-        {"Metafiles (*.wmf)", "*.wmf"},         {"PNG Image (*.png)", "*.png"},
-    };
+    const std::vector<FilterEntry> rest = {{"GIF Image (*.gif)", "*.gif"}, {"JPEG Image File (*.jpg)", "*.jpg"},
+        {"JPEG Image File (*.jpeg)", "*.jpeg"}, {"Bitmaps (*.bmp)", "*.bmp"}, {"Icons (*.ico)", "*.ico"},
+        {"Enhanced Metafiles (*.emf)", "*.emf"}, {"Metafiles (*.wmf)", "*.wmf"}, {"PNG Image (*.png)", "*.png"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.defaultExt);
         const auto entries = SaveFilterVariant(c.defaultExt);
@@ -148,8 +121,8 @@ TEST(PictureFileNames, NumberedPathIsTheFirstFreeNumberWithTheExtensionAsWritten
     };
     const Case cases[] = {
         {"first", "/tmp/shots", "MyPicture", ".GIF", {}, "/tmp/shots/MyPicture1.gif"},
-        {"gap after a deleted file", "/s", "MyPicture", ".GIF",
-         {"/s/MyPicture1.gif", "/s/MyPicture3.gif"}, "/s/MyPicture2.gif"},
+        {"gap after a deleted file", "/s", "MyPicture", ".GIF", {"/s/MyPicture1.gif", "/s/MyPicture3.gif"},
+            "/s/MyPicture2.gif"},
         // The name tested is the one that will be written: an upper-case file
         // of the same number is another file on this system.
         {"tested as written", "/s", "P", ".JPEG", {"/s/P1.jpeg", "/s/P2.JPEG"}, "/s/P2.jpeg"},
