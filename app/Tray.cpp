@@ -264,7 +264,7 @@ bool TTray1::SetDesktopRect(int index)
     const auto rect = index < 0 ? std::optional(kaptivus::platform::virtualDesktop())
                                 : kaptivus::platform::monitorRect(index);
     if (!rect) return false;
-    DesktopRect = TRect{rect->left, rect->top, rect->left + rect->width, rect->top + rect->height};
+    DesktopRect = *rect;
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pixels/Picture.h"
+#include "platform/Geometry.h"
 
 #include <QMenu>
 #include <QPoint>
@@ -23,17 +24,6 @@ namespace kaptivus::platform {
 class HotkeyService;
 }
 
-// Left, top, right, bottom; right and bottom exclusive; screen coordinates.
-struct TRect {
-    int Left = 0;
-    int Top = 0;
-    int Right = 0;
-    int Bottom = 0;
-    int width() const { return Right - Left; }
-    int height() const { return Bottom - Top; }
-    friend bool operator==(const TRect&, const TRect&) = default;
-};
-
 class TTray1 : public QWidget {
     Q_OBJECT
 public:
@@ -53,7 +43,7 @@ public:
     bool CaptureBusy = false;
     bool OpenedFromTray = false;
     kaptivus::pixels::Picture CaptureBitmap;
-    TRect DesktopRect;
+    kaptivus::platform::ScreenRect DesktopRect;
     QPoint CursorPos;
 
     // Agent variables fed by the settings.
@@ -100,7 +90,7 @@ public:
     // Saves the shown picture to the first free numbered name, then opens the gate.
     void SaveNumbered();
     // The grab of a rectangle of the display into CaptureBitmap.
-    void GrabRect(TRect rect);
+    void GrabRect(kaptivus::platform::ScreenRect rect);
     void CaptureDesktop();
     void CaptureWindow(uint32_t window);
     void CaptureClientArea(uint32_t window);
@@ -137,4 +127,5 @@ private:
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
     bool m_destroyed = false;
+    bool m_keepSettingsFile = false; // read only in part, and not yet copied aside
 };

@@ -54,20 +54,20 @@ void TTray1::PlayCaptureSound()
     if (wave.isEmpty() || !kaptivus::platform::playWave(wave)) kaptivus::platform::beep();
 }
 
-void TTray1::GrabRect(TRect rect)
+void TTray1::GrabRect(kaptivus::platform::ScreenRect rect)
 {
     CaptureBitmap = {};
     // Lets windows that were just hidden (a menu, the picture window) leave the screen.
     QThread::msleep(50);
-    if (rect.Right - rect.Left < 1) {
-        rect.Left = DesktopRect.Left;
-        rect.Right = DesktopRect.Right;
+    if (rect.width < 1) {
+        rect.left = DesktopRect.left;
+        rect.width = DesktopRect.width;
     }
-    if (rect.Bottom - rect.Top < 1) {
-        rect.Top = DesktopRect.Top;
-        rect.Bottom = DesktopRect.Bottom;
+    if (rect.height < 1) {
+        rect.top = DesktopRect.top;
+        rect.height = DesktopRect.height;
     }
-    CaptureBitmap = kaptivus::platform::grabRect(rect.Left, rect.Top, rect.width(), rect.height());
+    CaptureBitmap = kaptivus::platform::grabRect(rect.left, rect.top, rect.width, rect.height);
 }
 
 void TTray1::CaptureDesktop() { GrabRect(DesktopRect); }
@@ -76,14 +76,14 @@ void TTray1::CaptureWindow(uint32_t window)
 {
     const auto r = kaptivus::platform::windowOuterRect(window);
     CursorPos -= QPoint(r.left, r.top);
-    GrabRect(TRect{r.left, r.top, r.right(), r.bottom()});
+    GrabRect(r);
 }
 
 void TTray1::CaptureClientArea(uint32_t window)
 {
     const auto r = kaptivus::platform::windowClientRect(window);
     CursorPos -= QPoint(r.left, r.top);
-    GrabRect(TRect{r.left, r.top, r.right(), r.bottom()});
+    GrabRect(r);
 }
 
 void TTray1::DrawPointer()
@@ -119,7 +119,7 @@ void TTray1::CaptureByHotkey(int id)
     switch (grabKind(id)) {
     case Grab::Desktop:
         // The picture starts at the desktop rectangle's corner, so the pointer is placed relative to it.
-        CursorPos -= QPoint(DesktopRect.Left, DesktopRect.Top);
+        CursorPos -= QPoint(DesktopRect.left, DesktopRect.top);
         CaptureDesktop();
         break;
     case Grab::ActiveWindow: {
@@ -139,7 +139,13 @@ void TTray1::CaptureByHotkey(int id)
     const bool swap = nearQuarterTurn(Main1->ScrollBar9->value());
     const int w = CaptureBitmap.width();
     const int h = CaptureBitmap.height();
-    Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
+    try {
+        Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
+    } catch (...) {
+        // The error report shows what failed; the next hotkey must still get through.
+        CaptureBusy = OpenedFromTray = false;
+        throw;
+    }
     RouteCapture(id);
 }
 

@@ -1,7 +1,8 @@
 // LoadSettings and SaveSettings: the settings record between the registry key
 // and the controls and variables it feeds. Reading and writing orders are fixed;
 // a value missing or of the wrong type ends the read, and everything is written
-// back so an incomplete key becomes complete.
+// back so an incomplete key becomes complete, after the file as it was has been
+// copied aside.
 #include "app/Tray.h"
 
 #include "app/TrayIcon.h"
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
+#include <filesystem>
 #include <functional>
 #include <stdexcept>
 
@@ -56,7 +58,6 @@ public:
         }
         apply(fromUtf8(*v));
     }
-    void check(bool stepOk) { m_ok = m_ok && stepOk; }
 
 private:
     const RegistryKey& m_key;
@@ -213,8 +214,12 @@ void readMonitorsAndHistory(TTray1& t, TMain1& m, SettingsReader& r)
     const std::vector<QAction*> monitors{m.Monitor0, m.Monitor1, m.Monitor2, m.Monitor3, m.Monitor4};
     for (int i = 0; i < 5; ++i)
         r.boolean("Monitor_" + std::to_string(i), [&](bool v) { checkRadio(monitors[i], v, monitors); });
+    // A monitor that is gone (unplugged since) gives way to the whole desktop.
     for (int i = 0; i < 5 && r.ok(); ++i)
-        if (monitors[i]->isChecked()) r.check(t.SetDesktopRect(i - 1));
+        if (monitors[i]->isChecked() && !t.SetDesktopRect(i - 1)) {
+            checkRadio(m.Monitor0, true, monitors);
+            t.SetDesktopRect(-1);
+        }
     r.boolean("AutoSave", [&](bool v) { t.StopTimer1->setChecked(v); });
     r.text("Printer", [&](const QString& v) { t.Printer = v; });
     if (!r.ok()) return;
@@ -240,6 +245,18 @@ void readMonitorsAndHistory(TTray1& t, TMain1& m, SettingsReader& r)
     }
 }
 
+// Said once, at start, when the record on disk could not be read whole.
+QString unreadSettingsNotice(const kaptivus::config::KeptCopy& kept, const std::filesystem::path& file)
+{
+    if (kept.ok())
+        return QStringLiteral("Some settings could not be read; they are reset. The old file is kept as %1")
+            .arg(QString::fromStdString(kept.path.string()));
+    return QStringLiteral("Some settings could not be read; they are reset for now. %1 is left as it was.")
+        .arg(QString::fromStdString(file.string()));
+}
+
+constexpr int kNoticeSeconds = 6;
+
 } // namespace
 
 void TTray1::LoadSettings()
@@ -251,7 +268,19 @@ void TTray1::LoadSettings()
     m.SavePictureDialog1.InitialDir = temp;
 
     kaptivus::config::RegistryStore store;
-    (void)store.open();
+    // The record on disk was not read whole: the user is told, and it is written
+    // back only when the file as it was has been copied aside.
+    const auto writeBackOnceKept = [&](const kaptivus::config::KeptCopy& kept) {
+        ShowInfo(unreadSettingsNotice(kept, store.path()), kNoticeSeconds);
+        m_keepSettingsFile = !kept.ok();
+        if (kept.ok()) SaveSettings();
+    };
+    const kaptivus::config::OpenResult opened = store.open();
+    if (!opened.ok()) {
+        // The store has already copied an unreadable file aside, or has left it alone.
+        writeBackOnceKept({opened.keptAs, opened.setAside ? std::string() : opened.message});
+        return;
+    }
     auto key = store.openKey(kaptivus::config::kSettingsKey);
     if (!key) {
         SaveSettings();
@@ -265,7 +294,7 @@ void TTray1::LoadSettings()
     readMonitorsAndHistory(*this, m, r);
     // What was read stays applied; the rest keeps its defaults, and the whole
     // record is written back, which completes the key.
-    if (!r.ok()) SaveSettings();
+    if (!r.ok()) writeBackOnceKept(store.keepCopy());
 }
 
 namespace {
@@ -351,7 +380,13 @@ void TTray1::SaveSettings()
 {
     if (!Main1) return;
     kaptivus::config::RegistryStore store;
-    (void)store.open();
+    const kaptivus::config::OpenResult opened = store.open();
+    if (m_keepSettingsFile) {
+        // The file read only in part at start has no copy yet (the user was told):
+        // it is replaced only once one can be made.
+        if (opened.ok() ? !store.keepCopy().ok() : !opened.setAside) return;
+        m_keepSettingsFile = false;
+    }
     auto key = store.createKey(kaptivus::config::kSettingsKey);
     QString error;
     if (!key) {

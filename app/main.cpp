@@ -2,11 +2,11 @@
 #include "app/AppStyle.h"
 #include "app/Tray.h"
 #include "app/Wiring.h"
+#include "dialogs/ErrorReport.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
 #include "platform/SingleInstance.h"
 
-#include <QApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -53,7 +53,8 @@ void quitOnSignals(TTray1& agent)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    // Whatever a handler throws is shown to the user; the agent and its hotkeys stay.
+    kaptivus::dialogs::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kaptivus2000"));
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,4 +1,4 @@
-// The registry file store: loading (with the set-aside of unreadable files), key handles
+// The registry file store: loading (with the kept copies of unreadable files), key handles
 // with the typed reading rules, and durable commits.
 #include "config/RegistryStore.h"
 
@@ -99,6 +99,7 @@ OpenResult RegistryStore::open()
 {
     m_document = {};
     m_dirty = false;
+    m_keepFile = false;
     FileRead read = readBounded(m_file);
     if (read.missing) return {};
     std::string problem = read.error;
@@ -112,15 +113,23 @@ OpenResult RegistryStore::open()
     }
     // Keep the unreadable file for the user to inspect; the caller starts from defaults.
     OpenResult result;
-    const std::string aside = m_file.string() + ".bad";
-    result.setAside = ::rename(m_file.c_str(), aside.c_str()) == 0;
-    const int renameError = errno;
     result.message = m_file.string() + ": " + problem;
-    if (result.setAside)
-        result.message += "; kept as " + aside;
-    else
-        result.message += std::string("; could not be kept as ") + aside + ": " + std::strerror(renameError);
+    const KeptCopy kept = keepCopyAside(m_file);
+    if (!kept.ok()) {
+        m_keepFile = true;
+        result.message += "; left as it is: " + kept.error;
+        return result;
+    }
+    ::unlink(m_file.c_str());
+    result.setAside = true;
+    result.keptAs = kept.path;
+    result.message += "; kept as " + kept.path.string();
     return result;
+}
+
+KeptCopy RegistryStore::keepCopy() const
+{
+    return keepCopyAside(m_file);
 }
 
 bool RegistryStore::keyExists(std::string_view key) const
@@ -154,6 +163,9 @@ Status RegistryStore::deleteKey(std::string_view key)
 Status RegistryStore::commit()
 {
     if (!m_dirty) return Status::success();
+    if (m_keepFile)
+        return Status::failure("Cannot write " + m_file.string() + ": it could not be read, and without a copy of it "
+                               "it is not replaced");
     const std::string bytes = serializeRegistry(m_document);
     // Never write a file that the next start would refuse to read.
     if (bytes.size() > kMaxRegistryFileBytes)

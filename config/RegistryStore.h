@@ -3,6 +3,7 @@
 // Standard library only: no Qt.
 #pragma once
 
+#include "config/KeptCopy.h"
 #include "config/RegistryDocument.h"
 #include "config/Status.h"
 
@@ -64,7 +65,8 @@ private:
 };
 
 struct OpenResult {
-    bool setAside = false; // the file could not be read as a registry and became registry.reg.bad
+    bool setAside = false; // the file could not be read as a registry and is kept as keptAs
+    std::filesystem::path keptAs; // registry.reg.bad, .bad.1, ...: the file as it was
     std::string message; // why (parse error with line number, or an I/O error); empty when all went well
     bool ok() const { return message.empty(); }
 };
@@ -73,10 +75,11 @@ class RegistryStore {
 public:
     explicit RegistryStore(std::filesystem::path file = defaultRegistryPath());
 
-    // Loads the file. A missing file is an empty registry. A file that cannot be parsed
-    // (or is over the size limit) is renamed to "<file>.bad", replacing an older one, and
-    // the registry starts empty. A file that exists but cannot be read leaves the registry
-    // empty and reports the error.
+    // Loads the file. A missing file is an empty registry. A file that cannot be read or
+    // parsed (or is over the size limit) is copied to the first free "<file>.bad",
+    // "<file>.bad.1", ... and removed, and the registry starts empty. When no copy can be
+    // made the registry starts empty too, but the file stays and commit() refuses to
+    // replace it.
     OpenResult open();
 
     const std::filesystem::path& path() const { return m_file; }
@@ -91,6 +94,9 @@ public:
 
     // Writes the file durably if anything changed since the last open or commit.
     Status commit();
+    // Copies the file as it is now to the first free kept-copy name (see open()); for a
+    // record that was read only in part, before it is written back.
+    KeptCopy keepCopy() const;
     bool isDirty() const { return m_dirty; }
     const RegistryDocument& document() const { return m_document; }
 
@@ -100,6 +106,7 @@ private:
     std::filesystem::path m_file;
     RegistryDocument m_document;
     bool m_dirty = false;
+    bool m_keepFile = false; // unreadable and without a copy: never replaced
 };
 
 } // namespace kaptivus::config

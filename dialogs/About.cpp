@@ -1,12 +1,13 @@
 #include "dialogs/About.h"
 
 #include "dialogs/ProgramIcon.h"
+#include "platform/DesktopOpener.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -47,7 +48,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect 
 TAboutBox1::TAboutBox1(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
-    , OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    , OpenUrl(kaptivus::platform::openWithDesktop)
 {
     setObjectName(QStringLiteral("AboutBox1"));
     setWindowTitle(QStringLiteral("A propos de Kaptivus v5.10"));
@@ -142,26 +143,33 @@ void TAboutBox1::OKButtonClick()
 
 void TAboutBox1::Label7Click()
 {
-    if (!OpenUrl || !OpenUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(EMailAddress))))
-        reportFailure(QStringLiteral("Could not Send E-Mail"));
+    openLink(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(EMailAddress)), QStringLiteral("Could not Send E-Mail"));
 }
 
 void TAboutBox1::Label12Click()
 {
-    if (!OpenUrl || !OpenUrl(QUrl(QString::fromLatin1(HomePage))))
-        reportFailure(QStringLiteral("Could not find the URL"));
+    openLink(QUrl(QString::fromLatin1(HomePage)), QStringLiteral("Could not find the URL"));
 }
 
-// The box stays open after the message.
-void TAboutBox1::reportFailure(const QString& message)
+// The opener's verdict comes when it exits, so the box stays usable meanwhile;
+// the message shows also when the box has been closed since (then on its own).
+void TAboutBox1::openLink(const QUrl& url, const QString& failure)
 {
-    QApplication::beep();
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), message, QMessageBox::Ok,
-                    this);
-    box.setObjectName(QStringLiteral("AboutFailureMessage"));
-    box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-    box.exec();
+    QPointer<TAboutBox1> self(this);
+    auto report = [self, failure](bool ok) {
+        if (ok) return;
+        QApplication::beep();
+        QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), failure, QMessageBox::Ok,
+                        self.data());
+        box.setObjectName(QStringLiteral("AboutFailureMessage"));
+        box.setTextFormat(Qt::PlainText);
+        box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+        box.exec();
+    };
+    if (OpenUrl)
+        OpenUrl(url, report);
+    else
+        report(false);
 }
 
 void ShowAboutBox(QWidget* parent)

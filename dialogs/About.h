@@ -22,9 +22,10 @@ public:
 
     explicit TAboutBox1(QWidget* parent = nullptr);
 
-    // Opens an address with the desktop's handler; false when none could be
-    // started. QDesktopServices::openUrl unless replaced (tests).
-    std::function<bool(const QUrl&)> OpenUrl;
+    // Opens an address with the desktop's handler and later calls back with
+    // whether it worked (no handler, or one that failed: false).
+    // platform::openWithDesktop unless replaced (tests).
+    std::function<void(const QUrl&, std::function<void(bool)>)> OpenUrl;
 
     QFrame* Panel1 = nullptr;
     QLabel* ProgramIcon = nullptr;
@@ -46,7 +47,7 @@ public slots:
 private:
     void buildPanel();
     void buildLinks();
-    void reportFailure(const QString& message);
+    void openLink(const QUrl& url, const QString& failure);
 };
 
 // Creates the About box, shows it modally and releases it.

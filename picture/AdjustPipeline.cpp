@@ -2,6 +2,8 @@
 // in its fixed order on 24-bit working buffers.
 #include "picture/AdjustPipeline.h"
 
+#include "dialogs/UserError.h"
+
 #include "pixels/PixelBuffer.h"
 #include "pixels/PixelEffects.h"
 #include "pixels/PixelFill.h"
@@ -175,16 +177,25 @@ PipelineResult RunPipeline(const Picture& capture, const PictureOptions& options
     result.snappedRotation = SnapRotation(o.rotation);
     const FramedSize size = ComputeFramedSize(explicitSize, width, height, o.resizePercent, o.frame,
                                               capture.width(), capture.height());
-    TPixelBuffer output;
-    BuildInnerPicture(capture, o, size, result.snappedRotation, output);
+    try {
+        TPixelBuffer output;
+        BuildInnerPicture(capture, o, size, result.snappedRotation, output);
 
-    // Built in the screen's own layout first, so every colour depth starts
-    // from the same picture and no conversion loss builds up between runs.
-    result.picture = Picture::create(size.width, size.height, pixels::PixelFormat::DeviceDefault, capture.device());
-    if (result.picture.isEmpty()) return result;
-    DrawFrame(result.picture, size, o.frame, o.frameColor);
-    if (!output.isEmpty()) output.DrawTo(result.picture, o.frame, o.frame);
-    result.picture.convertTo(pixels::PixelFormatForIndex(o.colorsIndex));
+        // Built in the screen's own layout first, so every colour depth starts
+        // from the same picture and no conversion loss builds up between runs.
+        result.picture =
+            Picture::create(size.width, size.height, pixels::PixelFormat::DeviceDefault, capture.device());
+        if (result.picture.isEmpty()) {
+            if (size.width > 0 && size.height > 0) throw std::bad_alloc();
+            return result;
+        }
+        DrawFrame(result.picture, size, o.frame, o.frameColor);
+        if (!output.isEmpty()) output.DrawTo(result.picture, o.frame, o.frame);
+        result.picture.convertTo(pixels::PixelFormatForIndex(o.colorsIndex));
+    } catch (const std::bad_alloc&) {
+        // Whichever buffer failed, the user asked for a picture of this size.
+        throw dialogs::PictureMemoryError(size.width, size.height);
+    }
     return result;
 }
 

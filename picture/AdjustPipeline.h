@@ -47,8 +47,9 @@ struct PipelineResult {
 // outside that size. A picture over 4,200,000 framed pixels keeps the capture's
 // own size instead. The result is in PixelFormatForIndex(colorsIndex), built on
 // the capture's device format. A picture size of 0 gives only the frame (an
-// empty picture when the frame is 0 too). Throws std::bad_alloc when a working
-// buffer cannot be had; nothing half-built is returned then.
+// empty picture when the frame is 0 too). Throws dialogs::PictureMemoryError
+// with the framed size when a buffer cannot be had; nothing half-built is
+// returned then.
 PipelineResult RunPipeline(const pixels::Picture& capture, const PictureOptions& options, bool explicitSize,
                            int width, int height);
 

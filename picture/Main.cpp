@@ -6,6 +6,7 @@
 #include "dialogs/SystemInfo.h"
 #include "files/ui/PictureDialogs.h"
 #include "picture/MainIcons.h"
+#include "platform/Geometry.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -303,6 +304,29 @@ void TMain1::FormCreate()
     m_created = true;
 }
 
+namespace {
+
+// A stored place, or a monitor unplugged since, can leave the title bar where no
+// pointer reaches it; the window then comes back onto the nearest monitor.
+void keepTitleBarReachable(QWidget& window)
+{
+    using kaptivus::platform::ScreenRect;
+    std::vector<ScreenRect> monitors;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        monitors.push_back(ScreenRect{g.x(), g.y(), g.width(), g.height()});
+    }
+    const QRect frame = window.frameGeometry();
+    // Before the window manager first frames the window its title bar is not known yet.
+    constexpr int kUsualTitleHeight = 24;
+    const int title = window.geometry().top() > frame.top() ? window.geometry().top() - frame.top() : kUsualTitleHeight;
+    const auto place = kaptivus::platform::reachablePosition(
+        ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()}, title, monitors);
+    if (place.x != frame.x() || place.y != frame.y()) window.move(place.x, place.y);
+}
+
+} // namespace
+
 void TMain1::fitToDesktop()
 {
     const QRect desktop = QGuiApplication::primaryScreen()->geometry();
@@ -319,6 +343,7 @@ void TMain1::fitToDesktop()
 void TMain1::FormShow()
 {
     fitToDesktop();
+    keepTitleBarReachable(*this);
     selectPrinterEntry();
     raise();
     activateWindow();

@@ -5,6 +5,7 @@
 #include "picture/Main.h"
 
 #include "app/Tray.h"
+#include "dialogs/WaitCursor.h"
 #include "picture/AdjustPipeline.h"
 
 #include <QApplication>
@@ -223,15 +224,11 @@ void TMain1::Button3Click()
 {
     // The default cursor comes back and the picture is repainted also when
     // the sharpening throws (out of memory on a huge picture).
-    struct CursorScope {
+    struct RepaintScope {
         QWidget* image;
-        CursorScope(QWidget* w) : image(w) { QApplication::setOverrideCursor(Qt::WaitCursor); }
-        ~CursorScope()
-        {
-            image->update();
-            QApplication::restoreOverrideCursor();
-        }
-    } scope(Image1);
+        ~RepaintScope() { image->update(); }
+    } repaintOnExit{Image1};
+    kaptivus::dialogs::WaitCursor cursor;
     kaptivus::pixels::Picture picture = shownPicture();
     if (!picture.isEmpty() && sharpenOnce && sharpenOnce(picture))
         setShownPicture(picture);

@@ -4,6 +4,8 @@
 #include "picture/Main.h"
 
 #include "app/Tray.h"
+#include "dialogs/UserError.h"
+#include "dialogs/WaitCursor.h"
 #include "picture/AdjustPipeline.h"
 #include "picture/PictureImage.h"
 
@@ -48,21 +50,14 @@ namespace {
 // Restores the print button and the cursor on every way out of a run.
 class BusyScope {
 public:
-    explicit BusyScope(QWidget* button) : m_button(button)
-    {
-        m_button->setEnabled(false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~BusyScope()
-    {
-        m_button->setEnabled(true);
-        QApplication::restoreOverrideCursor();
-    }
+    explicit BusyScope(QWidget* button) : m_button(button) { m_button->setEnabled(false); }
+    ~BusyScope() { m_button->setEnabled(true); }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
     QWidget* m_button;
+    kaptivus::dialogs::WaitCursor m_cursor;
 };
 
 } // namespace
@@ -107,8 +102,11 @@ kaptivus::pixels::Picture TMain1::shownPicture() const
 
 void TMain1::setShownPicture(const kaptivus::pixels::Picture& picture)
 {
+    QImage image = kaptivus::picture::toQImage(picture);
+    if (image.isNull() && !picture.isEmpty())
+        throw kaptivus::dialogs::PictureMemoryError(picture.width(), picture.height());
     m_shown = picture;
-    Image1->setImage(kaptivus::picture::toQImage(picture));
+    Image1->setImage(std::move(image));
     m_shownKey = Image1->image().cacheKey();
 }
 

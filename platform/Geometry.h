@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace kaptivus::platform {
 
@@ -33,5 +34,17 @@ struct ScreenRect {
 ScreenRect intersected(const ScreenRect& a, const ScreenRect& b);
 // The smallest rectangle holding both; an empty one adds nothing.
 ScreenRect united(const ScreenRect& a, const ScreenRect& b);
+
+// How much of a title bar, at its full height, must lie on one monitor for the user to
+// grab it with the pointer.
+inline constexpr int kReachableTitleWidth = 32;
+
+// Where a window whose outer frame is `frame` (its title bar being the frame's top
+// `titleHeight` rows) goes so that its title bar can be reached: where it is when at
+// least kReachableTitleWidth pixels of the title bar (all of it when narrower) lie on
+// one monitor; otherwise moved the least distance into the monitor nearest to the
+// title bar, keeping the top-left corner on it when the window is the larger. Stored
+// positions may be absurd: the arithmetic does not overflow for any int.
+ScreenPoint reachablePosition(const ScreenRect& frame, int titleHeight, const std::vector<ScreenRect>& monitors);
 
 } // namespace kaptivus::platform

@@ -1,4 +1,5 @@
-// Sounds through libcanberra: one context for the process, asynchronous play.
+// Sounds through libcanberra: one context for the process, asynchronous play,
+// and the bell for the rest of the run once the device has failed.
 // A WAVE held in memory is written to a private temporary file first.
 #include "platform/Sound.h"
 
@@ -7,26 +8,60 @@
 #include <QFile>
 #include <QTemporaryFile>
 #include <canberra.h>
+#include <cstdio>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace kaptivus::platform {
 
 namespace {
 
-ca_context* context()
+// The sound libraries print a line on the standard error for every step of a
+// failed device probe (seven or eight per try without a sound card); the
+// program reports by beeping instead, so their output goes to /dev/null for
+// the length of each call. Single GUI thread: nothing else plays meanwhile.
+template <typename Call>
+bool withQuietStderr(Call call)
 {
-    static ca_context* ctx = [] {
-        ca_context* c = nullptr;
-        if (ca_context_create(&c) != CA_SUCCESS) return static_cast<ca_context*>(nullptr);
-        ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "Kaptivus 2000", nullptr);
-        // Opening picks a driver; without a sound device this fails, which is the cue to beep.
-        if (ca_context_open(c) != CA_SUCCESS) {
-            ca_context_destroy(c);
-            return static_cast<ca_context*>(nullptr);
-        }
-        return c;
-    }();
-    return ctx;
+    std::fflush(stderr);
+    const int saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const bool quiet = saved >= 0 && null >= 0 && ::dup2(null, STDERR_FILENO) == STDERR_FILENO;
+    if (null >= 0) ::close(null);
+    const bool ok = call();
+    if (quiet) {
+        std::fflush(stderr);
+        ::dup2(saved, STDERR_FILENO);
+    }
+    if (saved >= 0) ::close(saved);
+    return ok;
+}
+
+enum class Device { Untried, Working, Failed };
+
+// After the first failure the run goes straight to the bell: a missing device
+// does not come back between two captures, and each retry costs a probe.
+Device g_device = Device::Untried;
+
+ca_context* g_context = nullptr;
+
+bool openContext()
+{
+    if (ca_context_create(&g_context) != CA_SUCCESS) {
+        g_context = nullptr;
+        return false;
+    }
+    ca_context_change_props(g_context, CA_PROP_APPLICATION_NAME, "Kaptivus 2000", nullptr);
+    return ca_context_open(g_context) == CA_SUCCESS;
+}
+
+bool play(const QByteArray& file)
+{
+    if (!g_context && !openContext()) return false;
+    return ca_context_play(g_context, 0, CA_PROP_MEDIA_FILENAME, file.constData(), CA_PROP_CANBERRA_CACHE_CONTROL,
+                           "volatile", nullptr)
+        == CA_SUCCESS;
 }
 
 } // namespace
@@ -34,12 +69,18 @@ ca_context* context()
 bool playSoundFile(const QString& path)
 {
     if (path.isEmpty() || !QFile::exists(path)) return false;
-    ca_context* ctx = context();
-    if (!ctx) return false;
+    if (g_device == Device::Failed) return false;
     const QByteArray file = QFile::encodeName(path);
-    return ca_context_play(
-               ctx, 0, CA_PROP_MEDIA_FILENAME, file.constData(), CA_PROP_CANBERRA_CACHE_CONTROL, "volatile", nullptr)
-        == CA_SUCCESS;
+    // The file exists, so any failure here is the device's (the ALSA driver
+    // even reports a missing card as "file not found").
+    if (withQuietStderr([&] { return play(file); })) {
+        g_device = Device::Working;
+        return true;
+    }
+    g_device = Device::Failed;
+    if (g_context) ca_context_destroy(g_context);
+    g_context = nullptr;
+    return false;
 }
 
 bool playWave(const QByteArray& wav)

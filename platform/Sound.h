@@ -1,6 +1,7 @@
 // Plays a sound file or an in-memory WAVE asynchronously through the desktop's
 // sound service (libcanberra). False when the sound cannot be started, so the
-// caller can beep instead.
+// caller can beep instead; after the device has failed once, false at once and
+// without a word on the standard error.
 #pragma once
 
 #include <QByteArray>

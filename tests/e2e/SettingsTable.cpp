@@ -12,9 +12,10 @@ std::string tempFolder()
     return folder;
 }
 
-const std::vector<ExpectedValue>& defaultSettings()
+std::vector<ExpectedValue> defaultSettings()
 {
-    static const std::vector<ExpectedValue> values = [] {
+    // Built afresh each time: every test has its own temp folder.
+    return [] {
         std::vector<ExpectedValue> v;
         auto num = [&](const std::string& name, long long n) { v.push_back({name, false, n, {}}); };
         auto text = [&](const std::string& name, const std::string& t) { v.push_back({name, true, 0, t}); };
@@ -80,7 +81,6 @@ const std::vector<ExpectedValue>& defaultSettings()
         for (const char* name : {"Brightness", "Contrast", "Saturate", "Red", "Green", "Blue", "Frame"}) num(name, 0);
         return v;
     }();
-    return values;
 }
 
 } // namespace kaptivus::e2e

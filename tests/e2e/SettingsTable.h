@@ -15,7 +15,7 @@ struct ExpectedValue {
 };
 
 // In the order the program writes them.
-const std::vector<ExpectedValue>& defaultSettings();
+std::vector<ExpectedValue> defaultSettings();
 // The temporary-files folder with its trailing separator, as the program sees it.
 std::string tempFolder();
 

@@ -1,5 +1,5 @@
 // The About box: caption, size, texts and colours, the OK result, and the two
-// links when the desktop has no handler for them.
+// links when the desktop has no handler for them or the handler fails.
 #include "dialogs/About.h"
 
 #include "dialogs_wait.h"
@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFrame>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,8 +30,9 @@ struct MessageSeen {
 };
 
 // Clicks the left button on the label and records every message box that
-// shows up meanwhile, closing each.
-std::vector<MessageSeen> clickAndCollectMessages(QWidget* label)
+// shows up until `settled` (given the number of boxes so far) holds: the
+// opener has given its answer. Closes each box.
+std::vector<MessageSeen> clickAndCollectMessages(QWidget* label, const std::function<bool(size_t)>& settled)
 {
     std::vector<MessageSeen> seen;
     ModalWatcher watcher([&](QWidget* modal) {
@@ -39,8 +42,12 @@ std::vector<MessageSeen> clickAndCollectMessages(QWidget* label)
         }
     });
     QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+    EXPECT_TRUE(waitFor([&] { return settled(seen.size()) && !QApplication::activeModalWidget(); }, 10000));
     return seen;
 }
+
+// The opener runs as a child process of the application until it has answered.
+bool noOpenerRunning() { return qApp->findChildren<QProcess*>().isEmpty(); }
 
 TEST(AboutBox, HasItsCaptionSizeAndTexts)
 {
@@ -108,13 +115,13 @@ TEST(AboutBox, LinksOpenTheirAddresses)
 {
     TAboutBox1 box;
     std::vector<QUrl> opened;
-    box.OpenUrl = [&](const QUrl& url) {
+    box.OpenUrl = [&](const QUrl& url, const std::function<void(bool)>& finished) {
         opened.push_back(url);
-        return true;
+        finished(true);
     };
     box.show();
-    EXPECT_TRUE(clickAndCollectMessages(box.Label7).empty());
-    EXPECT_TRUE(clickAndCollectMessages(box.Label12).empty());
+    EXPECT_TRUE(clickAndCollectMessages(box.Label7, [&](size_t) { return opened.size() == 1; }).empty());
+    EXPECT_TRUE(clickAndCollectMessages(box.Label12, [&](size_t) { return opened.size() == 2; }).empty());
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0], QUrl("mailto:kaptivus2000@example.org"));
     EXPECT_EQ(opened[1], QUrl("https://kaptivus.example.org/"));
@@ -124,14 +131,18 @@ TEST(AboutBox, LinksOpenTheirAddresses)
 TEST(AboutBox, FailedOpenersShowTheirMessageAndTheBoxStaysOpen)
 {
     TAboutBox1 box;
-    box.OpenUrl = [](const QUrl&) { return false; };
+    int answered = 0;
+    box.OpenUrl = [&](const QUrl&, const std::function<void(bool)>& finished) {
+        ++answered;
+        finished(false);
+    };
     box.show();
-    const auto mail = clickAndCollectMessages(box.Label7);
+    const auto mail = clickAndCollectMessages(box.Label7, [&](size_t) { return answered == 1; });
     ASSERT_EQ(mail.size(), 1u);
     EXPECT_EQ(mail[0].text, "Could not Send E-Mail");
     EXPECT_EQ(mail[0].caption, QGuiApplication::applicationDisplayName());
     EXPECT_TRUE(box.isVisible());
-    const auto web = clickAndCollectMessages(box.Label12);
+    const auto web = clickAndCollectMessages(box.Label12, [&](size_t) { return answered == 2; });
     ASSERT_EQ(web.size(), 1u);
     EXPECT_EQ(web[0].text, "Could not find the URL");
     EXPECT_TRUE(box.isVisible());
@@ -149,14 +160,67 @@ TEST(AboutBox, WithoutAnyDesktopHandlerTheEMailLinkReportsFailure)
     qunsetenv("DEFAULT_BROWSER");
     TAboutBox1 box;
     box.show();
-    const auto mail = clickAndCollectMessages(box.Label7);
-    const auto web = clickAndCollectMessages(box.Label12);
+    const auto mail = clickAndCollectMessages(box.Label7, [](size_t boxes) { return boxes == 1; });
+    const auto web = clickAndCollectMessages(box.Label12, [](size_t boxes) { return boxes == 1; });
     qputenv("PATH", savedPath);
     ASSERT_EQ(mail.size(), 1u);
     EXPECT_EQ(mail[0].text, "Could not Send E-Mail");
     ASSERT_EQ(web.size(), 1u);
     EXPECT_EQ(web[0].text, "Could not find the URL");
     EXPECT_TRUE(box.isVisible());
+}
+
+// A fake opener on PATH, run without a shell: it keeps the address it was
+// given and ends as told. Only a clean exit counts as the link opened.
+TEST(AboutBox, AnOpenerThatFailsIsReportedNotTakenForSuccess)
+{
+    struct Case {
+        const char* name;
+        const char* ending;
+        bool fails;
+    };
+    const std::vector<Case> cases = {
+        {"exits 0", "exit 0", false},
+        {"exits 1", "exit 1", true},
+        {"exits 4 after a while", "sleep 0.3; exit 4", true},
+        {"is killed", "kill -9 $$", true},
+    };
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    const QString opener = bin.filePath(QStringLiteral("xdg-open"));
+    const QString received = bin.filePath(QStringLiteral("received"));
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()));
+    const auto restorePath = qScopeGuard([&] { qputenv("PATH", savedPath); });
+    const auto argumentsGiven = [&] {
+        QFile got(received);
+        return got.open(QIODevice::ReadOnly) ? got.readAll() : QByteArray("(never ran)");
+    };
+    const auto settled = [&](size_t) { return QFile::exists(received) && noOpenerRunning(); };
+    TAboutBox1 box;
+    box.show();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile script(opener);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        script.write(QByteArray("#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '") + QFile::encodeName(received)
+                     + "'\n" + c.ending + "\n");
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::remove(received);
+        const auto mail = clickAndCollectMessages(box.Label7, settled);
+        EXPECT_EQ(argumentsGiven(), "1|mailto:kaptivus2000@example.org");
+        QFile::remove(received);
+        const auto web = clickAndCollectMessages(box.Label12, settled);
+        EXPECT_EQ(argumentsGiven(), "1|https://kaptivus.example.org/");
+        ASSERT_EQ(mail.size(), c.fails ? 1u : 0u);
+        ASSERT_EQ(web.size(), c.fails ? 1u : 0u);
+        if (c.fails) {
+            EXPECT_EQ(mail[0].text, "Could not Send E-Mail");
+            EXPECT_EQ(web[0].text, "Could not find the URL");
+        }
+        EXPECT_TRUE(box.isVisible());
+    }
 }
 
 TEST(AboutBox, ShowAboutBoxRunsModallyAndReleasesTheBox)

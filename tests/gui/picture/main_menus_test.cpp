@@ -102,8 +102,8 @@ TEST_F(MainWindowTest, ACountdownOfZeroSecondsNeverTicks)
 TEST_F(MainWindowTest, MonitorItemsAreRadioItemsThatAlwaysSetTheDesktopRectangle)
 {
     QAction* items[] = {main1->Monitor0, main1->Monitor1, main1->Monitor2, main1->Monitor3, main1->Monitor4};
-    const TRect whole = tray->DesktopRect;
-    tray->DesktopRect = TRect{1, 2, 3, 4};
+    const kaptivus::platform::ScreenRect whole = tray->DesktopRect;
+    tray->DesktopRect = kaptivus::platform::ScreenRect{1, 2, 3, 4};
     main1->Monitor0->trigger(); // the checked item: unchecked, yet the rectangle is set
     EXPECT_TRUE(Checked(main1->Monitors1->actions()).empty());
     EXPECT_EQ(tray->DesktopRect, whole);

@@ -1,7 +1,11 @@
-// Rectangle arithmetic the grab relies on to clip requests to the screen.
+// Rectangle arithmetic the grab relies on to clip requests to the screen, and the
+// rule that brings a window back where its title bar can be reached.
 #include "platform/Geometry.h"
 
 #include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
 
 using kaptivus::platform::ScreenPoint;
 using kaptivus::platform::ScreenRect;
@@ -38,4 +42,38 @@ TEST(Geometry, ContainsHonoursExclusiveEdges)
     EXPECT_FALSE(r.contains(ScreenPoint { 9, 20 }));
     EXPECT_EQ(r.right(), 15);
     EXPECT_EQ(r.bottom(), 25);
+}
+
+TEST(Geometry, OffScreenTitleBarComesBackOntoTheNearestMonitor)
+{
+    const ScreenRect primary { 0, 0, 1920, 1080 };
+    const ScreenRect shorterRight { 1920, 0, 1280, 1024 };
+    const std::vector<ScreenRect> one { primary };
+    const std::vector<ScreenRect> two { primary, shorterRight };
+    constexpr int title = 24;
+    struct Case {
+        const char* what;
+        ScreenRect frame;
+        std::vector<ScreenRect> monitors;
+        ScreenPoint expected;
+    };
+    const Case cases[] = {
+        { "on screen: stays", { 100, 50, 640, 480 }, one, { 100, 50 } },
+        { "32 px of title on screen: stays", { 1888, 50, 640, 480 }, one, { 1888, 50 } },
+        { "31 px of title: slides in", { 1889, 50, 640, 480 }, one, { 1280, 50 } },
+        { "narrow window: all its title on screen", { 1900, 50, 20, 100 }, one, { 1900, 50 } },
+        { "narrow window: one column off", { 1901, 50, 20, 100 }, one, { 1900, 50 } },
+        { "far to the left", { -5000, 50, 640, 480 }, one, { 0, 50 } },
+        { "title bar above the top edge", { 100, -10, 640, 480 }, one, { 100, 0 } },
+        { "title bar below the bottom edge", { 100, 1070, 640, 480 }, one, { 100, 600 } },
+        { "on a monitor since removed", { 2500, 100, 640, 480 }, one, { 1280, 100 } },
+        { "on the second monitor: stays", { 2500, 100, 640, 480 }, two, { 2500, 100 } },
+        { "straddling two monitors: stays", { 1900, 100, 640, 480 }, two, { 1900, 100 } },
+        { "below the shorter monitor: onto it", { 2500, 1050, 640, 480 }, two, { 2500, 544 } },
+        { "larger than the monitor: corner on it", { -3000, -3000, 2500, 1500 }, one, { 0, 0 } },
+        { "extreme stored place", { INT_MAX, INT_MIN, 640, 480 }, one, { 1280, 0 } },
+        { "no monitor known: unchanged", { -5000, 50, 640, 480 }, {}, { -5000, 50 } },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(reachablePosition(c.frame, title, c.monitors), c.expected) << c.what;
 }

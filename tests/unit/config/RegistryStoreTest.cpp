@@ -1,5 +1,5 @@
 // The registry file store on a real folder: reading rules, order and spelling of writes,
-// kept unknown data, set-aside of bad files, key deletion and durable replacement.
+// kept unknown data, numbered copies of bad files, key deletion and durable replacement.
 #include "config/RegistryStore.h"
 
 #include "config/RegistryFormat.h"
@@ -209,24 +209,75 @@ TEST_F(RegistryStoreTest, UnsafeWritesAreRefusedNamingTheValue)
     EXPECT_FALSE(store.createKey("A\\\\B").has_value());
 }
 
-TEST_F(RegistryStoreTest, CorruptFileIsSetAsideAndTreatedAsMissing)
+TEST_F(RegistryStoreTest, CorruptFilesAreKeptAsNumberedCopiesNeverOverwritingAnOlderOne)
+{
+    const std::string garbage[] = {
+        kHeader + "[" + kKey + "]\n\"HotKey0\"=dword:zz\n",
+        kHeader + "[" + kKey + "]\n\"Footer\"=\"unterminated\n",
+        "not a registry at all\n",
+    };
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        givenFile(garbage[i]);
+        RegistryStore store(m_file);
+        const OpenResult opened = store.open();
+        EXPECT_TRUE(opened.setAside);
+        EXPECT_EQ(opened.keptAs, keptCopyName(m_file, i));
+        EXPECT_FALSE(store.keyExists(kSettingsKey));
+        EXPECT_FALSE(fs::exists(m_file));
+        for (int older = 0; older <= i; ++older)
+            EXPECT_EQ(readFile(keptCopyName(m_file, older)), garbage[older]);
+
+        // The caller then writes its defaults; the kept copies stay for the user.
+        auto key = store.createKey(kSettingsKey);
+        ASSERT_TRUE(key->writeInteger("HotKey0", 44).ok());
+        ASSERT_TRUE(key->close().ok());
+        EXPECT_TRUE(parseRegistry(readFile(m_file)).ok());
+    }
+    EXPECT_THAT(folderEntries(), ElementsAre("registry.reg", "registry.reg.bad", "registry.reg.bad.1", "registry.reg.bad.2"));
+    EXPECT_EQ(keptCopyName(m_file, 0).filename(), "registry.reg.bad");
+    EXPECT_EQ(keptCopyName(m_file, 12).filename(), "registry.reg.bad.12");
+}
+
+TEST_F(RegistryStoreTest, KeptCopyTakesTheFirstFreeNameAndFollowsNoLinkStandingThere)
+{
+    givenFile("current\n");
+    writeFile(keptCopyName(m_file, 0), "older copy\n");
+    const fs::path outside = m_root / "outside";
+    writeFile(outside, "someone else's\n");
+    fs::create_symlink(outside, keptCopyName(m_file, 1));
+    RegistryStore store(m_file);
+    const KeptCopy kept = store.keepCopy();
+    ASSERT_TRUE(kept.ok()) << kept.error;
+    EXPECT_EQ(kept.path, keptCopyName(m_file, 2));
+    EXPECT_EQ(readFile(kept.path), "current\n");
+    EXPECT_EQ(readFile(m_file), "current\n"); // a copy: the file itself stays
+    EXPECT_EQ(readFile(keptCopyName(m_file, 0)), "older copy\n");
+    EXPECT_EQ(readFile(outside), "someone else's\n");
+    struct stat info { };
+    ASSERT_EQ(::stat(kept.path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0077, 0u);
+}
+
+TEST_F(RegistryStoreTest, UnreadableFileWithoutACopyIsNeverReplaced)
 {
     const std::string garbage = kHeader + "[" + kKey + "]\n\"HotKey0\"=dword:zz\n";
     givenFile(garbage);
+    // Every kept-copy name is taken, so no copy can be made.
+    for (int n = 0; n < kMaxKeptCopies; ++n) writeFile(keptCopyName(m_file, n), "");
     RegistryStore store(m_file);
     const OpenResult opened = store.open();
-    EXPECT_TRUE(opened.setAside);
-    EXPECT_THAT(opened.message, HasSubstr("line 4: bad dword"));
+    EXPECT_FALSE(opened.setAside);
+    EXPECT_THAT(opened.message, HasSubstr("is taken"));
     EXPECT_FALSE(store.keyExists(kSettingsKey));
-    EXPECT_EQ(readFile(m_file.string() + ".bad"), garbage);
-    EXPECT_FALSE(fs::exists(m_file));
+    EXPECT_FALSE(store.keepCopy().ok());
 
-    // The caller then writes its defaults; the set-aside copy stays for the user.
     auto key = store.createKey(kSettingsKey);
     ASSERT_TRUE(key->writeInteger("HotKey0", 44).ok());
-    ASSERT_TRUE(key->close().ok());
-    EXPECT_TRUE(parseRegistry(readFile(m_file)).ok());
-    EXPECT_EQ(readFile(m_file.string() + ".bad"), garbage);
+    const Status closed = key->close();
+    EXPECT_THAT(closed.error, HasSubstr("not replaced"));
+    EXPECT_EQ(readFile(m_file), garbage);
+    EXPECT_EQ(fs::file_size(keptCopyName(m_file, 0)), 0u);
 }
 
 TEST_F(RegistryStoreTest, OversizeFileIsSetAsideWithAClearError)
@@ -240,7 +291,8 @@ TEST_F(RegistryStoreTest, OversizeFileIsSetAsideWithAClearError)
     EXPECT_TRUE(opened.setAside);
     EXPECT_THAT(opened.message, HasSubstr("file too large"));
     EXPECT_FALSE(store.keyExists(kSettingsKey));
-    EXPECT_EQ(fs::file_size(m_file.string() + ".bad"), big.size());
+    EXPECT_EQ(opened.keptAs, keptCopyName(m_file, 0));
+    EXPECT_EQ(fs::file_size(opened.keptAs), big.size());
 }
 
 TEST_F(RegistryStoreTest, DeletingAKeyRemovesItsSubkeysAndKeepsParentAndSiblings)

@@ -1,0 +1,149 @@
+// Settings that cannot be applied or read whole, met at start: a monitor that is
+// gone, a record read in part (kept as numbered copies before the rewrite), a
+// file that cannot be copied, a window placed off every monitor.
+#include "AgentProcess.h"
+#include "SettingsTable.h"
+#include "config/KeptCopy.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+using namespace kaptivus;
+using namespace kaptivus::e2e;
+
+namespace {
+
+std::string readBytes(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint32_t dword(const config::RegistryKeyData& key, const std::string& name)
+{
+    const auto* v = key.findValue(name);
+    return v ? v->dword : 0xDEADBEEF;
+}
+
+std::string text(const config::RegistryKeyData& key, const std::string& name)
+{
+    const auto* v = key.findValue(name);
+    return v ? v->data : "<missing>";
+}
+
+// The information window says something now.
+bool noticeShown(const AgentProcess& agent)
+{
+    return test::waitUntil(
+        [&] {
+            const auto w = agent.findWindow("Message d'information de Kaptivus 2000");
+            return w != 0 && test::isViewable(w);
+        },
+        10s);
+}
+
+void quitWritingSettings(AgentProcess& agent)
+{
+    agent.terminate();
+    ASSERT_TRUE(agent.waitForExit());
+    EXPECT_EQ(agent.process().exitStatus(), QProcess::NormalExit);
+}
+
+} // namespace
+
+TEST(Settings, StoredMonitorThatIsGoneNoLongerResetsTheValuesReadAfterIt)
+{
+    // The test display has one monitor: "Monitor_2" names one that is gone.
+    writeSettingsFile(defaultSettingsBody({{"Monitor_0", "dword:00000000"}, {"Monitor_2", "dword:00000001"},
+                                           {"AutoSave", "dword:00000001"}, {"TimerDelay", "dword:00000258"},
+                                           {"Hist1", "\"/tmp/a.bmp\""}, {"Hist13", "\"/tmp/m.gif\""}}));
+    const std::string written = readBytes(settingsFile());
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+    // Read whole: nothing is rewritten or kept aside at start.
+    EXPECT_EQ(readBytes(settingsFile()), written);
+    EXPECT_FALSE(std::filesystem::exists(config::keptCopyName(settingsFile(), 0)));
+    quitWritingSettings(agent);
+    const auto key = storedSettings();
+    ASSERT_TRUE(key.has_value());
+    EXPECT_EQ(dword(*key, "Monitor_0"), 1u); // the mark moved to " Tous les moniteurs"
+    EXPECT_EQ(dword(*key, "Monitor_2"), 0u);
+    EXPECT_EQ(dword(*key, "AutoSave"), 1u);
+    EXPECT_EQ(dword(*key, "TimerDelay"), 600u);
+    EXPECT_EQ(text(*key, "Hist1"), "/tmp/a.bmp");
+    EXPECT_EQ(text(*key, "Hist13"), "/tmp/m.gif");
+}
+
+TEST(Settings, RecordReadInPartIsKeptAsNumberedCopiesBeforeItIsRewritten)
+{
+    struct Case {
+        const char* what;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"a value of the wrong type", defaultSettingsBody({{"Brightness", "\"50\""}, {"Sharpen", "dword:00000001"}})},
+        {"a missing value", defaultSettingsBody({{"Sharpen", "dword:00000001"}}, {"Frame"})},
+        {"an undecodable file", "\"HotKey0\"=dword:zz\r\n"},
+    };
+    std::vector<std::string> originals;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeSettingsFile(c.body);
+        originals.push_back(readBytes(settingsFile()));
+        AgentProcess agent;
+        ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+        EXPECT_TRUE(noticeShown(agent));
+        // Each start keeps its own copy; older copies are never overwritten.
+        for (size_t n = 0; n < originals.size(); ++n)
+            EXPECT_EQ(readBytes(config::keptCopyName(settingsFile(), static_cast<int>(n))), originals[n]) << n;
+        EXPECT_FALSE(std::filesystem::exists(config::keptCopyName(settingsFile(), static_cast<int>(originals.size()))));
+        // The record itself is complete again, keeping what was read.
+        const auto key = storedSettings();
+        ASSERT_TRUE(key.has_value());
+        EXPECT_EQ(key->values.size(), 127u);
+        quitWritingSettings(agent);
+    }
+    EXPECT_EQ(dword(*storedSettings(), "Sharpen"), 0u); // the last file held no "Sharpen"
+}
+
+TEST(Settings, RecordThatCannotBeCopiedIsNotReplaced)
+{
+    writeSettingsFile(defaultSettingsBody({{"Brightness", "\"50\""}}));
+    const std::string original = readBytes(settingsFile());
+    // Every name a copy could take is taken.
+    for (int n = 0; n < config::kMaxKeptCopies; ++n) std::ofstream(config::keptCopyName(settingsFile(), n)) << "older";
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+    EXPECT_TRUE(noticeShown(agent));
+    EXPECT_EQ(readBytes(settingsFile()), original);
+    // Not at quitting either: the user's file outlives the run.
+    quitWritingSettings(agent);
+    EXPECT_EQ(readBytes(settingsFile()), original);
+    EXPECT_EQ(readBytes(config::keptCopyName(settingsFile(), 0)), "older");
+}
+
+TEST(Settings, PictureWindowPlacedOffScreenComesBack)
+{
+    // 640 pixels wide at -620: a sliver of the title bar would be left, too little to grab.
+    writeSettingsFile(defaultSettingsBody({{"PosX", "dword:fffffd94"}, {"Sound", "dword:00000000"}}));
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start());
+    ASSERT_TRUE(test::pressKey(test::keysym::Print));
+    ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
+    const auto window = agent.findWindow("Kaptivus 2000   v5.10 complet");
+    const test::Rect screen = test::screenSize();
+    // The title bar lies just above the inside of the window: enough of it is on screen.
+    test::Rect inside;
+    EXPECT_TRUE(test::waitUntil(
+        [&] {
+            inside = test::windowRootGeometry(window);
+            const int shown = std::min(inside.left + inside.width, screen.width) - std::max(inside.left, 0);
+            return shown >= 100 && inside.top > 0 && inside.top < screen.height;
+        },
+        5s))
+        << inside.left << "," << inside.top << " " << inside.width << "x" << inside.height;
+    quitWritingSettings(agent);
+}
