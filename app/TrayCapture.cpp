@@ -18,6 +18,8 @@
 #include <QScrollBar>
 #include <QThread>
 
+#include <exception>
+
 using kaptivus::pixels::PixelBGR;
 
 namespace {
@@ -171,23 +173,28 @@ void TTray1::RouteCapture(int id)
 
 void TTray1::SaveNumbered()
 {
-    if (!Suspend1->isChecked()) {
-        const auto exists = [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); };
-        const auto path = kaptivus::files::NumberedSavePath(QFile::encodeName(AutoFolder).toStdString(),
-                                                            QFile::encodeName(DefaultFile).toStdString(),
-                                                            QFile::encodeName(DefaultExt).toStdString(), exists);
-        // The save reports its own success or failure; only running out of numbers is ours.
-        if (path) {
-            Main1->SavePictureToFile(QFile::decodeName(path->c_str()));
-        } else {
-            QApplication::beep();
-            QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"),
-                            QStringLiteral("The Picture could not be saved !"), QMessageBox::NoButton, Main1);
-            box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-            box.exec();
+    const auto exists = [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); };
+    // The save reports its own success or failure; running out of numbers, or
+    // an error it lets through, is reported here, and the gate opens in every case.
+    bool failed = false;
+    try {
+        if (!Suspend1->isChecked()) {
+            const auto path = kaptivus::files::NumberedSavePath(QFile::encodeName(AutoFolder).toStdString(),
+                                                                QFile::encodeName(DefaultFile).toStdString(),
+                                                                QFile::encodeName(DefaultExt).toStdString(), exists);
+            failed = !path;
+            if (path) Main1->SavePictureToFile(QFile::decodeName(path->c_str()));
         }
+    } catch (const std::exception&) {
+        failed = true;
     }
     CaptureBusy = OpenedFromTray = false;
+    if (!failed) return;
+    QApplication::beep();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"), QStringLiteral("The Picture could not be saved !"),
+                    QMessageBox::NoButton, Main1);
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
 }
 
 void TTray1::GetPicturefromKaptivus1Click()

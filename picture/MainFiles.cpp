@@ -4,6 +4,7 @@
 #include "picture/Main.h"
 
 #include "dialogs/SystemInfo.h"
+#include "dialogs/WaitCursor.h"
 #include "files/PictureFiles.h"
 #include "files/ui/Choose.h"
 #include "files/ui/FileMessages.h"
@@ -18,20 +19,12 @@
 #include <QToolButton>
 
 namespace files = kaptivus::files;
+using kaptivus::dialogs::WaitCursor;
 
 namespace {
 
 std::string LocalName(const QString& name) { return QFile::encodeName(name).toStdString(); }
 QString FromLocalName(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
-
-// The hourglass for as long as the scope lasts, whichever way it is left.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 int ScreenDepth()
 {
