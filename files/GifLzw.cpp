@@ -1,0 +1,151 @@
+// GIF's variable-width LZW: a hashed string table and a bit packer that cuts
+// its output into counted sub-blocks.
+#include "files/GifLzw.h"
+
+#include <algorithm>
+
+namespace kaptivus::files {
+
+namespace {
+
+constexpr int kMaxCodeBits = 12;
+constexpr int kLastFreeCode = 4095; // reaching it clears the table
+constexpr uint32_t kHashSize = 8192; // twice the table, so probes stay short
+constexpr uint32_t kEmpty = UINT32_MAX;
+
+// Codes go out least significant bit first; every 255 bytes close a sub-block.
+class BlockWriter {
+public:
+    explicit BlockWriter(std::vector<uint8_t>& out)
+        : m_out(out)
+    {
+        openBlock();
+    }
+
+    void put(uint32_t code, int bits)
+    {
+        m_bits |= static_cast<uint64_t>(code) << m_count;
+        m_count += bits;
+        while (m_count >= 8) {
+            putByte(static_cast<uint8_t>(m_bits));
+            m_bits >>= 8;
+            m_count -= 8;
+        }
+    }
+
+    void finish()
+    {
+        if (m_count > 0) putByte(static_cast<uint8_t>(m_bits));
+        m_bits = 0;
+        m_count = 0;
+        if (m_inBlock == 0)
+            m_out.pop_back(); // an empty block would read as the terminator
+        else
+            m_out[m_blockStart] = static_cast<uint8_t>(m_inBlock);
+        m_out.push_back(0);
+    }
+
+private:
+    void openBlock()
+    {
+        m_blockStart = m_out.size();
+        m_out.push_back(0);
+        m_inBlock = 0;
+    }
+
+    void putByte(uint8_t byte)
+    {
+        m_out.push_back(byte);
+        if (++m_inBlock == 255) {
+            m_out[m_blockStart] = 255;
+            openBlock();
+        }
+    }
+
+    std::vector<uint8_t>& m_out;
+    uint64_t m_bits = 0;
+    int m_count = 0;
+    size_t m_blockStart = 0;
+    int m_inBlock = 0;
+};
+
+// String table: (prefix code, next index) → code, open addressing.
+class StringTable {
+public:
+    StringTable()
+        : m_keys(kHashSize, kEmpty)
+        , m_codes(kHashSize, 0)
+    {
+    }
+
+    void clear() { std::fill(m_keys.begin(), m_keys.end(), kEmpty); }
+
+    // The slot of the key: holding it, or empty where it would go.
+    uint32_t find(uint32_t key) const
+    {
+        uint32_t slot = ((key >> 8) ^ (key << 5)) & (kHashSize - 1);
+        while (m_keys[slot] != kEmpty && m_keys[slot] != key)
+            slot = (slot + 1) & (kHashSize - 1);
+        return slot;
+    }
+    bool holds(uint32_t slot) const { return m_keys[slot] != kEmpty; }
+    uint16_t code(uint32_t slot) const { return m_codes[slot]; }
+    void put(uint32_t slot, uint32_t key, uint16_t code)
+    {
+        m_keys[slot] = key;
+        m_codes[slot] = code;
+    }
+
+private:
+    std::vector<uint32_t> m_keys;
+    std::vector<uint16_t> m_codes;
+};
+
+} // namespace
+
+void AppendGifLzw(std::span<const uint8_t> indices, int minCodeSize, std::vector<uint8_t>& out)
+{
+    minCodeSize = std::clamp(minCodeSize, 2, 8);
+    out.push_back(static_cast<uint8_t>(minCodeSize));
+    BlockWriter writer(out);
+    const uint32_t clearCode = 1u << minCodeSize;
+    const uint32_t endCode = clearCode + 1;
+    int codeBits = minCodeSize + 1;
+    uint32_t nextCode = endCode + 1;
+    writer.put(clearCode, codeBits);
+    if (indices.empty()) {
+        writer.put(endCode, codeBits);
+        writer.finish();
+        return;
+    }
+    StringTable table;
+    uint32_t prefix = indices[0];
+    for (size_t i = 1; i < indices.size(); ++i) {
+        const uint32_t key = prefix << 8 | indices[i];
+        const uint32_t slot = table.find(key);
+        if (table.holds(slot)) {
+            prefix = table.code(slot);
+            continue;
+        }
+        writer.put(prefix, codeBits);
+        table.put(slot, key, static_cast<uint16_t>(nextCode));
+        ++nextCode;
+        // The decoder learns each code one step later, so widen only once
+        // the code just made no longer fits.
+        if (nextCode > (1u << codeBits) && codeBits < kMaxCodeBits) ++codeBits;
+        if (nextCode == kLastFreeCode) {
+            writer.put(clearCode, codeBits);
+            table.clear();
+            codeBits = minCodeSize + 1;
+            nextCode = endCode + 1;
+        }
+        prefix = indices[i];
+    }
+    writer.put(prefix, codeBits);
+    // The decoder adds one more string on reading that last code.
+    if (nextCode + 1 > (1u << codeBits) && codeBits < kMaxCodeBits) ++codeBits;
+    writer.put(endCode, codeBits);
+    writer.finish();
+}
+
+} // namespace kaptivus::files
