@@ -87,6 +87,8 @@ public:
     // The capture of a hotkey or tray double click, with CaptureBusy already set.
     virtual void CaptureByHotkey(int id);
     void ShowInfo(const QString& text, int seconds);
+    // Saves the shown picture to the first free numbered name, then opens the gate.
+    void SaveNumbered();
     // The grab of a rectangle of the display into CaptureBitmap.
     void GrabRect(kaptivus::platform::ScreenRect rect);
     void CaptureDesktop();

@@ -4,15 +4,21 @@
 #include "app/Tray.h"
 
 #include "app/Resources.h"
+#include "files/PictureFiles.h"
 #include "picture/Main.h"
 #include "platform/Screen.h"
 #include "platform/Sound.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QImage>
 #include <QScrollBar>
 #include <QThread>
+
+#include <exception>
 
 using kaptivus::pixels::PixelBGR;
 
@@ -149,8 +155,7 @@ void TTray1::RouteCapture(int id)
 {
     switch (routeOf(id)) {
     case Route::NumberedFile:
-        // The numbered save comes with the picture files; the gate opens again.
-        CaptureBusy = OpenedFromTray = false;
+        SaveNumbered();
         break;
     case Route::Clipboard:
         Main1->CopyToClipboard(false);
@@ -164,6 +169,32 @@ void TTray1::RouteCapture(int id)
         Main1->activateWindow();
         break;
     }
+}
+
+void TTray1::SaveNumbered()
+{
+    const auto exists = [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); };
+    // The save reports its own success or failure; running out of numbers, or
+    // an error it lets through, is reported here, and the gate opens in every case.
+    bool failed = false;
+    try {
+        if (!Suspend1->isChecked()) {
+            const auto path = kaptivus::files::NumberedSavePath(QFile::encodeName(AutoFolder).toStdString(),
+                                                                QFile::encodeName(DefaultFile).toStdString(),
+                                                                QFile::encodeName(DefaultExt).toStdString(), exists);
+            failed = !path;
+            if (path) Main1->SavePictureToFile(QFile::decodeName(path->c_str()));
+        }
+    } catch (const std::exception&) {
+        failed = true;
+    }
+    CaptureBusy = OpenedFromTray = false;
+    if (!failed) return;
+    QApplication::beep();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"), QStringLiteral("The Picture could not be saved !"),
+                    QMessageBox::NoButton, Main1);
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
 }
 
 void TTray1::GetPicturefromKaptivus1Click()

@@ -5,6 +5,7 @@
 #include "app/Tray.h"
 #include "dialogs/DesignFont.h"
 #include "dialogs/SystemInfo.h"
+#include "files/ui/PictureDialogs.h"
 #include "picture/MainIcons.h"
 #include "platform/Geometry.h"
 
@@ -152,25 +153,9 @@ TMain1::~TMain1() = default;
 
 void TMain1::buildSaveFilterTable()
 {
-    static const char* const firstEntries[6] = {
-        "*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf", "*.jpg;*.gif;*.jpeg;*.bmp;*.ico;*.emf;*.wmf",
-        "*.jpeg;*.jpg;*.gif;*.bmp;*.ico;*.emf;*.wmf", "*.bmp;*.jpg;*.jpeg;*.gif;*.ico;*.emf;*.wmf",
-        "*.emf;*.jpg;*.jpeg;*.bmp;*.ico;*.gif;*.wmf", "*.wmf;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.gif",
-    };
-    // Qt filters separate patterns with blanks rather than semicolons.
-    auto qtPatterns = [](QString list) { return list.replace(QLatin1Char(';'), QLatin1Char(' ')); };
-    const QStringList rest = {
-        QStringLiteral("GIF Image (*.gif)"),         QStringLiteral("JPEG Image File (*.jpg)"),
-        QStringLiteral("JPEG Image File (*.jpeg)"),  QStringLiteral("Bitmaps (*.bmp)"),
-        QStringLiteral("Icons (*.ico)"),             QStringLiteral("Enhanced Metafiles (*.emf)"),
-        QStringLiteral("Metafiles (*.wmf)"),
-    };
-    for (size_t i = 0; i < SaveFilterTable.size(); ++i) {
-        const QString list = QString::fromLatin1(firstEntries[i]);
-        QStringList filters{QStringLiteral("All (%1) (%2)").arg(list, qtPatterns(list))};
-        filters += rest;
-        SaveFilterTable[i] = filters;
-    }
+    for (size_t i = 0; i < SaveFilterTable.size(); ++i)
+        SaveFilterTable[i] =
+            kaptivus::files::ui::ToQtFilters(*kaptivus::files::SaveFilterVariant(kaptivus::files::kDefaultExtensions[i]));
 }
 
 // --- Anchors --------------------------------------------------------------------

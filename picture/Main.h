@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dialogs/ClickLabel.h"
+#include "files/ui/SaveSettings.h"
 #include "pixels/Picture.h"
 
 #include <QColor>
@@ -264,12 +265,13 @@ public:
     struct TPictureDialog {
         QString Title;
         QString InitialDir;
+        QString FileName; // the last name chosen
     };
-    TPictureDialog OpenPictureDialog1{QStringLiteral("Ouvrir une image"), {}};
-    TPictureDialog SavePictureDialog1{QStringLiteral("Enregistrer l'image sous..."), {}};
+    TPictureDialog OpenPictureDialog1{QStringLiteral("Ouvrir une image"), {}, {}};
+    TPictureDialog SavePictureDialog1{QStringLiteral("Enregistrer l'image sous..."), {}, {}};
     // The Save dialog's filter variants, one per default extension, in the
-    // order ".GIF", ".JPG", ".JPEG", ".BMP", ".EMF", ".WMF".
-    std::array<QStringList, 6> SaveFilterTable;
+    // order ".GIF", ".JPG", ".JPEG", ".BMP", ".EMF", ".WMF", ".PNG".
+    std::array<QStringList, 7> SaveFilterTable;
 
     // Alternates Ctrl+click colour picks between Panel2 and Panel3.
     bool ColourPickToggle = false;
@@ -291,6 +293,22 @@ public:
     std::function<bool(kaptivus::pixels::Picture&)> sharpenOnce;
     // One auto-save tick: capture the desktop, adjust, save numbered.
     std::function<void()> autoSaveTick;
+    // The agent's settings that govern saving, read by the saves and changed by Choose1.
+    kaptivus::files::ui::TSaveSettings saveSettings;
+    // Replaces the agent's CaptureBitmap with a picture read from a file.
+    std::function<void(kaptivus::pixels::Picture)> replaceCapture;
+    // The agent's ShowInfo.
+    std::function<void(const QString& text, int seconds)> showInfo;
+
+    // Writes the shown picture to the file in the format its extension selects
+    // and reports success or failure itself; true when the file was written.
+    bool SavePictureToFile(const QString& fileName);
+    // Replaces CaptureBitmap with the file's picture and moves the Open dialog
+    // to its folder; true when it was read. On failure the user is told why and
+    // CaptureBitmap keeps the previous picture.
+    bool LoadPictureFromFile(const QString& fileName);
+    // Enters an opened file in the next history entry, marks it and moves on (wrapping).
+    void enterInHistory(const QString& fileName);
 
     // The shown picture as the program's bitmap type (converted from Image1).
     kaptivus::pixels::Picture shownPicture() const;
@@ -379,6 +397,13 @@ public slots:
     void Edit3Click();
     void Edit7Click();
     void ComboBox2Change();
+    void SavethePicture1Click();
+    void ToolButton2Click();
+    void LoadPicture1Click();
+    void ToolButton1Click();
+    void history1Click(QAction* item);
+    void ClearHistory1Click();
+    void DefaultSaveFolder1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -406,6 +431,8 @@ private:
     void connectHandlers();
     void connectSliders();
     void connectMenuHandlers();
+    void connectFileHandlers();
+    void markHistoryEntry(int index);
 
     // Keeps a control's anchored distances to its parent's edges.
     struct Anchored {
@@ -457,4 +484,8 @@ private:
     // Where creation centred the window before its frame was known; the first
     // show centres the frame instead, unless the window was placed elsewhere.
     std::optional<QPoint> m_centredAt;
+    // The history entry the next opened file fills (-1 until first needed,
+    // then the number of entries the settings filled) and the marked one.
+    int m_historyNext = -1;
+    int m_historyMarked = -1;
 };

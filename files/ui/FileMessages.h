@@ -1,0 +1,18 @@
+// The message boxes of the picture-file commands: each beeps where the program
+// warns, then waits for "OK".
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace kaptivus::files::ui {
+
+// A plain box with the program's title ("Can Not read Picture type").
+void ShowSimpleMessage(QWidget* parent, const QString& text, bool beep = false);
+// A save that wrote nothing: "Invalid Picture Type", with the reason below it.
+void ShowInvalidPictureType(QWidget* parent, const QString& reason);
+// A file that could not be read or decoded; the text names the file and the reason.
+void ShowReadError(QWidget* parent, const QString& text);
+
+} // namespace kaptivus::files::ui
