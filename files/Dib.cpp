@@ -2,6 +2,8 @@
 // table and bottom-up rows of a picture in one of the program's own formats.
 #include "files/Dib.h"
 
+#include "pixels/PictureRows.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -12,8 +14,6 @@ using pixels::Picture;
 using pixels::PixelFormat;
 
 namespace {
-
-constexpr uint32_t kInfoHeaderBytes = 40;
 
 struct DibLayout {
     int bitCount = 0;
@@ -42,7 +42,7 @@ CodecStatus LayoutOf(const Picture& picture, DibLayout& out)
     if (!IsOwnFormat(picture.format()))
         return CodecStatus::failure("device-default and custom pictures must be converted to 24 bits first");
     out.bitCount = picture.storageBits();
-    uint64_t info = kInfoHeaderBytes;
+    uint64_t info = kDibInfoHeaderBytes;
     if (out.bitCount <= 8) {
         const uint32_t full = 1u << out.bitCount;
         const auto entries = static_cast<uint32_t>(std::min<size_t>(picture.palette().size(), full));
@@ -98,6 +98,23 @@ void StoreRow(const Picture& picture, int y, int64_t stride, uint8_t* out)
     if (bpp == 32 && unused) ClearBits<uint32_t>(out, rowBytes, ~unused);
 }
 
+// The 40-byte header; the rows are stored bottom-up (a positive height).
+void StoreInfoHeader(uint8_t* h, int width, int height, int bitCount, uint32_t compression, uint32_t bitsBytes,
+    uint32_t colorsUsed)
+{
+    StoreLe(h + 0, 4, kDibInfoHeaderBytes);
+    StoreLe(h + 4, 4, static_cast<uint32_t>(width));
+    StoreLe(h + 8, 4, static_cast<uint32_t>(height));
+    StoreLe(h + 12, 2, 1);
+    StoreLe(h + 14, 2, static_cast<uint32_t>(bitCount));
+    StoreLe(h + 16, 4, compression);
+    StoreLe(h + 20, 4, bitsBytes);
+    StoreLe(h + 24, 4, kPelsPerMeter96Dpi);
+    StoreLe(h + 28, 4, kPelsPerMeter96Dpi);
+    StoreLe(h + 32, 4, colorsUsed);
+    StoreLe(h + 36, 4, 0); // every colour matters
+}
+
 } // namespace
 
 int64_t DibStride(int64_t width, int bitCount)
@@ -119,19 +136,11 @@ CodecStatus WriteDibInfo(const Picture& picture, ByteSink& sink)
     if (CodecStatus status = LayoutOf(picture, layout); !status) return status;
     std::vector<uint8_t> info(layout.sizes.infoBytes, 0);
     uint8_t* h = info.data();
-    StoreLe(h + 0, 4, kInfoHeaderBytes);
-    StoreLe(h + 4, 4, static_cast<uint32_t>(picture.width()));
-    StoreLe(h + 8, 4, static_cast<uint32_t>(picture.height())); // positive: bottom-up rows
-    StoreLe(h + 12, 2, 1);
-    StoreLe(h + 14, 2, static_cast<uint32_t>(layout.bitCount));
-    StoreLe(h + 16, 4, layout.compression);
-    StoreLe(h + 20, 4, layout.sizes.bitsBytes);
-    StoreLe(h + 24, 4, kPelsPerMeter96Dpi);
-    StoreLe(h + 28, 4, kPelsPerMeter96Dpi);
     // The colour count is given only for a short table; 0 means a full one.
     const bool fullTable = layout.bitCount <= 8 && layout.paletteEntries == (1u << layout.bitCount);
-    StoreLe(h + 32, 4, fullTable ? 0 : layout.paletteEntries);
-    uint8_t* tail = h + kInfoHeaderBytes;
+    StoreInfoHeader(h, picture.width(), picture.height(), layout.bitCount, layout.compression, layout.sizes.bitsBytes,
+        fullTable ? 0 : layout.paletteEntries);
+    uint8_t* tail = h + kDibInfoHeaderBytes;
     if (layout.compression == kBiBitfields) {
         StoreLe(tail, 4, picture.redMask());
         StoreLe(tail + 4, 4, picture.greenMask());
@@ -171,6 +180,34 @@ CodecStatus WriteDib(const Picture& picture, ByteSink& sink)
 {
     if (CodecStatus status = WriteDibInfo(picture, sink); !status) return status;
     return WriteDibBits(picture, sink);
+}
+
+uint64_t Dib24BitsBytes(int width, int height)
+{
+    return static_cast<uint64_t>(DibStride(width, 24)) * static_cast<uint64_t>(height);
+}
+
+CodecStatus WriteDib24Info(int width, int height, ByteSink& sink)
+{
+    const uint64_t bits = Dib24BitsBytes(width, height);
+    uint8_t header[kDibInfoHeaderBytes];
+    // A size past 32 bits is left for the reader to work out from the rows.
+    StoreInfoHeader(header, width, height, 24, kBiRgb, bits <= UINT32_MAX ? static_cast<uint32_t>(bits) : 0, 0);
+    if (!sink.write(header, sizeof header)) return CodecStatus::failure("the bitmap header could not be written");
+    return CodecStatus::success();
+}
+
+CodecStatus WriteDib24Bits(const Picture& picture, ByteSink& sink)
+{
+    const int width = picture.width();
+    std::vector<uint8_t> line(static_cast<size_t>(DibStride(width, 24)), 0);
+    const pixels::PictureRowReader reader(picture);
+    // Bitmap rows are stored bottom-up.
+    for (int y = picture.height() - 1; y >= 0; --y) {
+        reader.read(y, 0, width, reinterpret_cast<pixels::PixelBGR*>(line.data()));
+        if (!sink.write(line.data(), line.size())) return CodecStatus::failure("the pixel rows could not be written");
+    }
+    return CodecStatus::success();
 }
 
 } // namespace kaptivus::files

@@ -35,6 +35,10 @@ inline void StoreLe(uint8_t* p, size_t bytes, uint32_t word)
         p[i] = static_cast<uint8_t>(word >> (8 * i));
 }
 
+// The header every bitmap we write carries, and the smallest whose fields
+// readers of the later versions share.
+inline constexpr uint32_t kDibInfoHeaderBytes = 40;
+
 // 96 dots per inch, the resolution every file we write declares.
 inline constexpr int32_t kPelsPerMeter96Dpi = 3780;
 
@@ -53,6 +57,13 @@ CodecStatus WriteDibInfo(const pixels::Picture& picture, ByteSink& sink);
 CodecStatus WriteDibBits(const pixels::Picture& picture, ByteSink& sink);
 // A packed DIB: the info block directly followed by the rows.
 CodecStatus WriteDib(const pixels::Picture& picture, ByteSink& sink);
+
+// Any picture, device-default and custom ones too, as a 24-bit bitmap without
+// a colour table, converted row by row as it is written: metafile records
+// carry their bitmap so. The info block is the 40-byte header alone.
+uint64_t Dib24BitsBytes(int width, int height);
+CodecStatus WriteDib24Info(int width, int height, ByteSink& sink);
+CodecStatus WriteDib24Bits(const pixels::Picture& picture, ByteSink& sink);
 
 // An info block as read. Masks are set only for bit-field compression.
 struct DibHeader {

@@ -389,12 +389,10 @@ void EmfPlayer::createObject(uint32_t type, const RecordView& r)
         o.brush = Brush { style != kBrushStyleNull, r.u32(16) & 0xFFFFFF,
             style == kBrushStyleHatched && r.u32(20) <= 5 ? static_cast<int>(r.u32(20)) : -1 };
     } else {
-        // A pattern brush is drawn in the colour of its first pixel.
         DibProblem problem;
-        const auto dib = ParseDib(r.sub(r.u32(16), r.u32(20)), r.sub(r.u32(24), r.u32(28)), r.u32(12) == 1, problem);
         o.kind = GdiObject::Kind::Brush;
-        const pixels::PixelBGR first = dib ? dib->pixel(0, 0) : pixels::PixelBGR { 128, 128, 128 };
-        o.brush = Brush { true, static_cast<pixels::Color>(first.r | (first.g << 8) | (first.b << 16)), -1 };
+        o.brush
+            = PatternBrush(ParseDib(r.sub(r.u32(16), r.u32(20)), r.sub(r.u32(24), r.u32(28)), r.u32(12) == 1, problem));
     }
     *target = o;
 }

@@ -1,6 +1,6 @@
+#include "files/Dib.h"
 #include "files/Metafile.h"
 #include "files/MetafileBytes.h"
-#include "files/MetafileDib.h"
 #include "files/MetafileFormat.h"
 
 namespace kaptivus::files {
@@ -33,13 +33,13 @@ RecordBuilder EmfHeader(int width, int height, uint32_t fileBytes)
 
 RecordBuilder StretchDiBits(int width, int height, uint32_t recordBytes, uint32_t bitsBytes)
 {
-    constexpr uint32_t bitsOffset = kEmrStretchDiBitsFixedSize + kDibInfoHeaderSize;
+    constexpr uint32_t bitsOffset = kEmrStretchDiBitsFixedSize + kDibInfoHeaderBytes;
     RecordBuilder r;
     r.u32(kEmrStretchDiBits).u32(recordBytes);
     r.i32(0).i32(0).i32(width - 1).i32(height - 1); // bounds
     r.i32(0).i32(0); // destination origin
     r.i32(0).i32(0).i32(width).i32(height); // source rectangle: the whole bitmap
-    r.u32(kEmrStretchDiBitsFixedSize).u32(kDibInfoHeaderSize).u32(bitsOffset).u32(bitsBytes);
+    r.u32(kEmrStretchDiBitsFixedSize).u32(kDibInfoHeaderBytes).u32(bitsOffset).u32(bitsBytes);
     r.u32(0).u32(kSrcCopy); // colours as RGB values, copied
     r.i32(width).i32(height); // destination extent: the picture's own size
     return r;
@@ -52,8 +52,8 @@ CodecStatus WriteEmf(const pixels::Picture& picture, ByteSink& sink)
     if (picture.isEmpty()) return CodecStatus::failure("empty picture");
     const int width = picture.width();
     const int height = picture.height();
-    const uint64_t bits = Dib24BitsSize(width, height);
-    const uint64_t stretchBytes = kEmrStretchDiBitsFixedSize + kDibInfoHeaderSize + bits;
+    const uint64_t bits = Dib24BitsBytes(width, height);
+    const uint64_t stretchBytes = kEmrStretchDiBitsFixedSize + kDibInfoHeaderBytes + bits;
     const uint64_t fileBytes = kEmfHeaderSize + stretchBytes + kEmrEofSize;
     if (fileBytes > UINT32_MAX) return CodecStatus::failure("picture too large for an EMF file");
 
@@ -61,7 +61,7 @@ CodecStatus WriteEmf(const pixels::Picture& picture, ByteSink& sink)
     eof.u32(kEmrEof).u32(kEmrEofSize).u32(0).u32(16).u32(kEmrEofSize); // no palette
     const bool written = EmfHeader(width, height, static_cast<uint32_t>(fileBytes)).writeTo(sink)
         && StretchDiBits(width, height, static_cast<uint32_t>(stretchBytes), static_cast<uint32_t>(bits)).writeTo(sink)
-        && WriteDib24Header(sink, width, height) && WriteDib24Rows(sink, picture) && eof.writeTo(sink);
+        && WriteDib24Info(width, height, sink) && WriteDib24Bits(picture, sink) && eof.writeTo(sink);
     return written ? CodecStatus::success() : CodecStatus::failure("could not write the EMF file");
 }
 

@@ -75,6 +75,12 @@ CodecStatus DrawDib(
     return CodecStatus::success();
 }
 
+Brush PatternBrush(const std::optional<DibView>& dib)
+{
+    const pixels::PixelBGR first = dib ? dib->pixel(0, 0) : pixels::PixelBGR { 128, 128, 128 };
+    return Brush { true, static_cast<pixels::Color>(first.r | (first.g << 8) | (first.b << 16)), -1 };
+}
+
 ReadResult Finish(MetafileCanvas& canvas, const char* format)
 {
     if (canvas.exhausted()) return ReadResult::failure(std::string(format) + " file needs too much drawing");

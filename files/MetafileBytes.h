@@ -3,6 +3,7 @@
 #pragma once
 
 #include "files/Codec.h"
+#include "files/Dib.h"
 
 #include <cstdint>
 #include <cstring>
@@ -26,16 +27,10 @@ public:
     uint8_t u8(size_t offset) const { return has(offset, 1) ? m_bytes[offset] : uint8_t { 0 }; }
     uint16_t u16(size_t offset) const
     {
-        if (!has(offset, 2)) return 0;
-        return static_cast<uint16_t>(m_bytes[offset] | (m_bytes[offset + 1] << 8));
+        return has(offset, 2) ? static_cast<uint16_t>(LoadLe(m_bytes.data() + offset, 2)) : uint16_t { 0 };
     }
     int16_t i16(size_t offset) const { return static_cast<int16_t>(u16(offset)); }
-    uint32_t u32(size_t offset) const
-    {
-        if (!has(offset, 4)) return 0;
-        return static_cast<uint32_t>(m_bytes[offset]) | (static_cast<uint32_t>(m_bytes[offset + 1]) << 8)
-            | (static_cast<uint32_t>(m_bytes[offset + 2]) << 16) | (static_cast<uint32_t>(m_bytes[offset + 3]) << 24);
-    }
+    uint32_t u32(size_t offset) const { return has(offset, 4) ? LoadLe(m_bytes.data() + offset, 4) : 0; }
     int32_t i32(size_t offset) const { return static_cast<int32_t>(u32(offset)); }
     float f32(size_t offset) const
     {
@@ -58,19 +53,21 @@ private:
 // Collects the fixed part of a record before it goes to the sink.
 class RecordBuilder {
 public:
-    RecordBuilder& u16(uint32_t v)
-    {
-        m_bytes.push_back(static_cast<uint8_t>(v));
-        m_bytes.push_back(static_cast<uint8_t>(v >> 8));
-        return *this;
-    }
-    RecordBuilder& u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
+    RecordBuilder& u16(uint32_t v) { return put(2, v); }
+    RecordBuilder& u32(uint32_t v) { return put(4, v); }
     RecordBuilder& i32(int32_t v) { return u32(static_cast<uint32_t>(v)); }
     const std::vector<uint8_t>& bytes() const { return m_bytes; }
     size_t size() const { return m_bytes.size(); }
     [[nodiscard]] bool writeTo(ByteSink& sink) const { return sink.write(m_bytes.data(), m_bytes.size()); }
 
 private:
+    RecordBuilder& put(size_t bytes, uint32_t v)
+    {
+        m_bytes.resize(m_bytes.size() + bytes);
+        StoreLe(m_bytes.data() + m_bytes.size() - bytes, bytes, v);
+        return *this;
+    }
+
     std::vector<uint8_t> m_bytes;
 };
 

@@ -1,5 +1,6 @@
 #include "files/MetafileDib.h"
 
+#include "files/Dib.h"
 #include "files/MetafileBytes.h"
 
 #include <vector>
@@ -7,10 +8,6 @@
 namespace kaptivus::files::metafile {
 
 namespace {
-
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
-constexpr uint32_t kBiAlphaBitfields = 6;
 
 std::optional<DibView> Unsupported(DibProblem& problem, const char* reason)
 {
@@ -58,13 +55,14 @@ std::optional<DibHeader> ReadHeader(const RecordView& info, bool paletteIndices,
         h.height = info.u16(6);
         h.bpp = info.u16(10);
         h.tableEntrySize = 3;
-    } else if (h.headerSize >= kDibInfoHeaderSize) {
+    } else if (h.headerSize >= kDibInfoHeaderBytes) {
         h.width = info.i32(4);
         h.height = info.i32(8);
         h.bpp = info.u16(14);
         h.compression = info.u32(16);
         h.coloursUsed = info.u32(32);
-        if ((h.compression == kBiBitfields || h.compression == kBiAlphaBitfields) && h.headerSize == kDibInfoHeaderSize)
+        if ((h.compression == kBiBitfields || h.compression == kBiAlphaBitfields)
+            && h.headerSize == kDibInfoHeaderBytes)
             h.maskBytes = h.compression == kBiBitfields ? 12 : 16;
     } else {
         problem = DibProblem { false, "unknown bitmap header" };
@@ -101,7 +99,7 @@ std::optional<DibView> ParseDib(Bytes infoBytes, Bytes bits, bool paletteIndices
     v.m_height = static_cast<int>(height);
     v.m_bpp = h.bpp;
     v.m_topDown = h.height < 0;
-    v.m_stride = static_cast<size_t>((static_cast<uint64_t>(h.width) * static_cast<uint64_t>(h.bpp) + 31) / 32 * 4);
+    v.m_stride = static_cast<size_t>(DibStride(h.width, h.bpp));
     // Divide rather than multiply: stride × height may not fit 64 bits.
     if (v.m_stride == 0 || static_cast<uint64_t>(height) > bits.size() / v.m_stride)
         return Malformed(problem, "bitmap rows truncated");
@@ -118,7 +116,7 @@ std::optional<DibView> ParseDib(Bytes infoBytes, Bytes bits, bool paletteIndices
             v.m_palette[static_cast<size_t>(i)] = pixels::PixelBGR { info.u8(at), info.u8(at + 1), info.u8(at + 2) };
         }
     } else if (h.bpp != 24) {
-        const size_t maskAt = h.maskBytes ? h.headerSize : kDibInfoHeaderSize;
+        const size_t maskAt = h.maskBytes ? h.headerSize : kDibInfoHeaderBytes;
         const bool useMasks = masked && info.has(maskAt, 12);
         const bool wide = h.bpp == 32;
         v.m_channels = { pixels::ChannelFromMask(MaskOrDefault(info.u32(maskAt), wide ? 0xFF0000 : 0x7C00, useMasks)),
@@ -151,50 +149,11 @@ pixels::PixelBGR DibView::pixel(int x, int row) const
         const unsigned index = pixels::LoadIndex(line, x, m_bpp, pixels::PixelsPerByteLog2(m_bpp));
         return index < static_cast<unsigned>(m_colours) ? m_palette[index] : pixels::PixelBGR {};
     }
-    uint32_t word;
-    if (m_bpp == 16) {
-        const uint8_t* p = line + static_cast<size_t>(x) * 2;
-        word = static_cast<uint32_t>(p[0] | (p[1] << 8));
-    } else {
-        const uint8_t* p = line + static_cast<size_t>(x) * 4;
-        word = RecordView(Bytes(p, 4)).u32(0);
-    }
+    const size_t bytes = static_cast<size_t>(m_bpp) / 8;
+    const uint32_t word = LoadLe(line + static_cast<size_t>(x) * bytes, bytes);
     const auto& [r, g, b] = m_channels;
     return pixels::PixelBGR { pixels::ExpandChannel((word >> b.shift) & b.max, b),
         pixels::ExpandChannel((word >> g.shift) & g.max, g), pixels::ExpandChannel((word >> r.shift) & r.max, r) };
-}
-
-uint64_t Dib24RowBytes(int width)
-{
-    return (static_cast<uint64_t>(width) * 24 + 31) / 32 * 4;
-}
-
-uint64_t Dib24BitsSize(int width, int height)
-{
-    return Dib24RowBytes(width) * static_cast<uint64_t>(height);
-}
-
-bool WriteDib24Header(ByteSink& sink, int width, int height)
-{
-    const uint64_t bitsSize = Dib24BitsSize(width, height);
-    RecordBuilder header;
-    header.u32(kDibInfoHeaderSize).i32(width).i32(height).u16(1).u16(24).u32(kBiRgb);
-    // 3780 pixels a metre: the 96 pixels an inch of the screen the picture came from.
-    header.u32(bitsSize <= UINT32_MAX ? static_cast<uint32_t>(bitsSize) : 0).u32(3780).u32(3780).u32(0).u32(0);
-    return header.writeTo(sink);
-}
-
-bool WriteDib24Rows(ByteSink& sink, const pixels::Picture& picture)
-{
-    const int width = picture.width();
-    std::vector<uint8_t> line(static_cast<size_t>(Dib24RowBytes(width)), 0);
-    const pixels::PictureRowReader reader(picture);
-    // Bitmap rows go bottom-up.
-    for (int y = picture.height() - 1; y >= 0; --y) {
-        reader.read(y, 0, width, reinterpret_cast<pixels::PixelBGR*>(line.data()));
-        if (!sink.write(line.data(), line.size())) return false;
-    }
-    return true;
 }
 
 } // namespace kaptivus::files::metafile

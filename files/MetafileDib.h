@@ -1,6 +1,6 @@
 // The device-independent bitmaps inside metafile records: a view that reads
 // 1, 2, 4, 8, 16, 24 and 32-bit rows in place (no copy, so a record can claim
-// nothing it does not hold) and a 24-bit writer. No Qt, no X11.
+// nothing it does not hold). Writing them is files/Dib.h's. No Qt, no X11.
 #pragma once
 
 #include "files/Codec.h"
@@ -11,8 +11,6 @@
 #include <optional>
 
 namespace kaptivus::files::metafile {
-
-inline constexpr size_t kDibInfoHeaderSize = 40;
 
 // Why a bitmap was not taken: a form the players do not draw (skipped like an
 // unknown record) or a record that contradicts itself (the file is refused).
@@ -50,11 +48,5 @@ private:
 std::optional<DibView> ParseDib(Bytes info, Bytes bits, bool paletteIndices, DibProblem& problem, int64_t rows = 0);
 // A packed bitmap: header, table and rows one after the other.
 std::optional<DibView> ParsePackedDib(Bytes dib, bool paletteIndices, DibProblem& problem, int64_t rows = 0);
-
-// The 24-bit rows of a picture as a bottom-up bitmap.
-uint64_t Dib24RowBytes(int width);
-uint64_t Dib24BitsSize(int width, int height);
-[[nodiscard]] bool WriteDib24Header(ByteSink& sink, int width, int height);
-[[nodiscard]] bool WriteDib24Rows(ByteSink& sink, const pixels::Picture& picture);
 
 } // namespace kaptivus::files::metafile

@@ -34,6 +34,10 @@ struct BitmapBlit {
 CodecStatus DrawDib(
     MetafilePainter& painter, const std::optional<DibView>& dib, const DibProblem& problem, BitmapBlit blit);
 
+// A pattern brush is drawn in the colour of its first pixel; grey when its
+// bitmap is not one the players draw.
+Brush PatternBrush(const std::optional<DibView>& dib);
+
 // The drawn picture, or the refusal when the work budget ran out.
 ReadResult Finish(MetafileCanvas& canvas, const char* format);
 

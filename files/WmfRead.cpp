@@ -217,12 +217,9 @@ void WmfPlayer::create(uint16_t function, const RecordView& r)
         o.brush = Brush { style != kBrushStyleNull, r.u32(8) & 0xFFFFFF,
             style == kBrushStyleHatched && r.u16(12) <= 5 ? static_cast<int>(r.u16(12)) : -1 };
     } else if (function == kDibCreatePatternBrush) {
-        // A pattern brush is drawn in the colour of its first pixel.
         DibProblem problem;
-        const auto dib = ParsePackedDib(r.rest(10), r.u16(8) == 1, problem);
-        const pixels::PixelBGR first = dib ? dib->pixel(0, 0) : pixels::PixelBGR { 128, 128, 128 };
         o.kind = GdiObject::Kind::Brush;
-        o.brush = Brush { true, static_cast<pixels::Color>(first.r | (first.g << 8) | (first.b << 16)), -1 };
+        o.brush = PatternBrush(ParsePackedDib(r.rest(10), r.u16(8) == 1, problem));
     }
     if (!m_free.empty()) {
         m_objects[*m_free.begin()] = o;

@@ -1,6 +1,6 @@
+#include "files/Dib.h"
 #include "files/Metafile.h"
 #include "files/MetafileBytes.h"
-#include "files/MetafileDib.h"
 #include "files/MetafileFormat.h"
 
 namespace kaptivus::files {
@@ -22,7 +22,7 @@ RecordBuilder PlaceableHeader(int width, int height)
     r.u16(kScreenDpi).u32(0);
     uint16_t checksum = 0;
     for (size_t i = 0; i < 20; i += 2)
-        checksum ^= static_cast<uint16_t>(r.bytes()[i] | (r.bytes()[i + 1] << 8));
+        checksum ^= static_cast<uint16_t>(LoadLe(r.bytes().data() + i, 2));
     r.u16(checksum);
     return r;
 }
@@ -36,7 +36,7 @@ CodecStatus WriteWmf(const pixels::Picture& picture, ByteSink& sink)
     const int height = picture.height();
     if (width > kMaxWmfSide || height > kMaxWmfSide)
         return CodecStatus::failure("picture too large for a WMF file (at most 32767 pixels a side)");
-    const uint64_t stretchWords = (kMetaStretchDibFixedSize + kDibInfoHeaderSize + Dib24BitsSize(width, height)) / 2;
+    const uint64_t stretchWords = (kMetaStretchDibFixedSize + kDibInfoHeaderBytes + Dib24BitsBytes(width, height)) / 2;
     constexpr uint32_t mapModeWords = 4;
     constexpr uint32_t originWords = 5;
     constexpr uint32_t eofWords = 3;
@@ -59,7 +59,7 @@ CodecStatus WriteWmf(const pixels::Picture& picture, ByteSink& sink)
     RecordBuilder eof;
     eof.u32(eofWords).u16(kMetaEof);
     const bool written = PlaceableHeader(width, height).writeTo(sink) && records.writeTo(sink)
-        && WriteDib24Header(sink, width, height) && WriteDib24Rows(sink, picture) && eof.writeTo(sink);
+        && WriteDib24Info(width, height, sink) && WriteDib24Bits(picture, sink) && eof.writeTo(sink);
     return written ? CodecStatus::success() : CodecStatus::failure("could not write the WMF file");
 }
 

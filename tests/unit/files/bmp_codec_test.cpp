@@ -254,5 +254,26 @@ TEST(Dib, PackedBlockAndSizesAgreeWithTheBmpFile)
     }
 }
 
+TEST(Dib, The24BitFormOfAnyPictureIsWhatWriteDibWritesAfterConversion)
+{
+    for (const PixelFormat f : OwnFormats()) {
+        const Picture p = Fixture(5, 3, f);
+        MemorySink dib24;
+        ASSERT_TRUE(WriteDib24Info(p.width(), p.height(), dib24).ok());
+        ASSERT_EQ(dib24.bytes.size(), size_t { kDibInfoHeaderBytes });
+        ASSERT_TRUE(WriteDib24Bits(p, dib24).ok());
+        // Five pixels of three bytes pad to 16 bytes a row.
+        EXPECT_EQ(Dib24BitsBytes(5, 3), 48u);
+        EXPECT_EQ(dib24.bytes.size(), 40u + 48u);
+        Picture converted = Fixture(5, 3, f);
+        converted.convertTo(PixelFormat::Bits24);
+        MemorySink dib;
+        ASSERT_TRUE(WriteDib(converted, dib).ok());
+        EXPECT_EQ(dib24.bytes, dib.bytes);
+        FailingSink full(40 + 47);
+        EXPECT_FALSE(WriteDib24Info(5, 3, full).ok() && WriteDib24Bits(p, full).ok());
+    }
+}
+
 } // namespace
 } // namespace kaptivus::files::testing

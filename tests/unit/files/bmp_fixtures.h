@@ -3,15 +3,14 @@
 // decoders (ImageMagick's convert, Pillow) run on real files.
 #pragma once
 
+#include "codec_test_support.h"
 #include "files/Codec.h"
 #include "pixels/PictureRows.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,11 @@ namespace kaptivus::files::testing {
 using pixels::Picture;
 using pixels::PixelBGR;
 using pixels::PixelFormat;
+using testsupport::FailingSink;
+using testsupport::ReadFile;
+using testsupport::RunCommand;
+using testsupport::TempFolder;
+using testsupport::WriteFile;
 
 inline const std::vector<PixelFormat>& OwnFormats()
 {
@@ -74,73 +78,6 @@ inline void ExpectSamePixels(
             ++bad;
         }
     }
-}
-
-// Takes bytes until its budget is spent, then refuses everything.
-class FailingSink final : public ByteSink {
-public:
-    explicit FailingSink(size_t budget)
-        : m_budget(budget)
-    {
-    }
-    [[nodiscard]] bool write(const void*, size_t size) override
-    {
-        if (size > m_budget) return false;
-        m_budget -= size;
-        return true;
-    }
-
-private:
-    size_t m_budget;
-};
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kaptivus-codec-XXXXXX").string();
-        if (mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
-};
-
-inline void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
-// Standard output of a command made of our own temp paths and fixed words.
-inline bool RunCommand(const std::string& command, std::vector<uint8_t>& output)
-{
-    output.clear();
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return false;
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.insert(output.end(), buffer, buffer + n);
-    return pclose(pipe) == 0;
-}
-
-inline bool RunCommand(const std::string& command)
-{
-    std::vector<uint8_t> ignored;
-    return RunCommand(command, ignored);
 }
 
 inline void WritePpm(const std::filesystem::path& path, const Picture& p)

@@ -2,14 +2,13 @@
 // WMF, emf2svg-conv turns our EMF into SVG with the bitmap inside; Pillow
 // (/usr/bin/python3) decodes what they produce. Skipped, saying which package
 // is missing, when a tool is not installed.
+#include "codec_test_support.h"
 #include "emf_wmf_fixtures.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <unistd.h>
 
 namespace kaptivus::files::testing {
@@ -19,38 +18,18 @@ namespace fs = std::filesystem;
 
 class ExternalReader : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "kaptivus-metafile-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
-    }
     static bool Have(const char* tool) { return access(tool, X_OK) == 0; }
     fs::path path(const char* name) const { return m_folder / name; }
-    void save(const fs::path& file, const std::vector<uint8_t>& bytes) const
-    {
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
-    }
-    static std::vector<uint8_t> load(const fs::path& file)
-    {
-        std::ifstream in(file, std::ios::binary);
-        return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-    }
     // Runs a Pillow script that writes the picture's width, height and RGB rows to out.
     static int python(const std::string& script, const fs::path& in, const fs::path& out)
     {
         const fs::path file = out.string() + ".py";
         std::ofstream(file) << script;
-        return std::system(
-            ("/usr/bin/python3 '" + file.string() + "' '" + in.string() + "' '" + out.string() + "'").c_str());
+        return testsupport::RunTool(
+            "/usr/bin/python3 '" + file.string() + "' '" + in.string() + "' '" + out.string() + "'");
     }
 
-    fs::path m_folder;
+    testsupport::TempFolder m_folder;
 };
 
 constexpr const char* kDecodeSvgImage = R"py(import base64, io, re, struct, sys
@@ -98,13 +77,12 @@ TEST_F(ExternalReader, Emf2SvgFindsOurBitmapAtItsPlaceWithTheExactPixels)
     if (!Have("/usr/bin/emf2svg-conv")) GTEST_SKIP() << "emf2svg-conv missing (Debian package emf2svg)";
     const int width = 37, height = 23; // an odd width pads every row
     const pixels::Picture picture = RandomPicture(width, height, 21);
-    save(path("in.emf"), Write(Metafile::Emf, picture));
-    ASSERT_EQ(std::system(("emf2svg-conv -i '" + path("in.emf").string() + "' -o '" + path("out.svg").string()
-                  + "' >/dev/null 2>&1")
-                              .c_str()),
+    testsupport::WriteFile(path("in.emf"), Write(Metafile::Emf, picture));
+    ASSERT_EQ(testsupport::RunTool("emf2svg-conv -i '" + path("in.emf").string() + "' -o '" + path("out.svg").string()
+                  + "' >/dev/null 2>&1"),
         0);
     ASSERT_EQ(python(kDecodeSvgImage, path("out.svg"), path("out.raw")), 0);
-    const Decoded d = Parse(load(path("out.raw")));
+    const Decoded d = Parse(testsupport::ReadFile(path("out.raw")));
     EXPECT_EQ((std::vector<double>(d.box, d.box + 4)), (std::vector<double> { 0, 0, width, height }));
     ASSERT_EQ(d.width, width);
     ASSERT_EQ(d.height, height);
@@ -125,14 +103,13 @@ TEST_F(ExternalReader, Wmf2GdRendersOurWmfAtItsSizeWithItsColours)
         for (int x = 0; x < width; ++x)
             picture.setPixel(
                 x, y, { uint8_t(x / 8 * 30), uint8_t(y / 8 * 50), uint8_t(255 - x / 8 * 20 - y / 8 * 10) });
-    save(path("in.wmf"), Write(Metafile::Wmf, picture));
+    testsupport::WriteFile(path("in.wmf"), Write(Metafile::Wmf, picture));
     // Unless told otherwise wmf2gd draws at 72 dpi; asked for the box's size it draws at ours.
-    ASSERT_EQ(std::system(("wmf2gd --maxwidth=64 --maxheight=48 --maxsize -o '" + path("out.png").string() + "' '"
-                  + path("in.wmf").string() + "' >/dev/null 2>&1")
-                              .c_str()),
+    ASSERT_EQ(testsupport::RunTool("wmf2gd --maxwidth=64 --maxheight=48 --maxsize -o '" + path("out.png").string()
+                  + "' '" + path("in.wmf").string() + "' >/dev/null 2>&1"),
         0);
     ASSERT_EQ(python(kDecodePng, path("out.png"), path("out.raw")), 0);
-    const Decoded d = Parse(load(path("out.raw")));
+    const Decoded d = Parse(testsupport::ReadFile(path("out.raw")));
     ASSERT_EQ(d.width, width);
     ASSERT_EQ(d.height, height);
     for (int y = 3; y < height; y += 8)

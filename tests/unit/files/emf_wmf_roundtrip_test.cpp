@@ -1,6 +1,7 @@
 // Metafiles we write read back as the very picture, in every depth and on
 // awkward sizes; a failing sink or a picture too large for the format is an
 // error, never a file half written and reported as saved.
+#include "codec_test_support.h"
 #include "emf_wmf_fixtures.h"
 
 #include <cstring>
@@ -70,23 +71,7 @@ std::vector<RoundTrip> RoundTrips()
 
 INSTANTIATE_TEST_SUITE_P(Sizes, MetafileRoundTrip, ::testing::ValuesIn(RoundTrips()), CaseName);
 
-// Takes the first `allowed` bytes, then refuses everything.
-class FailingSink final : public ByteSink {
-public:
-    explicit FailingSink(size_t allowed)
-        : m_allowed(allowed)
-    {
-    }
-    bool write(const void*, size_t size) override
-    {
-        if (size > m_allowed) return false;
-        m_allowed -= size;
-        return true;
-    }
-
-private:
-    size_t m_allowed;
-};
+using testsupport::FailingSink;
 
 TEST(MetafileWrite, ASinkThatStopsTakingBytesAnywhereGivesAnError)
 {

@@ -2,10 +2,10 @@
 // the outside decoders (Pillow, ImageMagick, giflib's tools) run as programs.
 #pragma once
 
+#include "codec_test_support.h"
 #include "files/Codec.h"
 #include "files/GifImage.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -40,17 +40,8 @@ inline std::filesystem::path TempPath(const std::string& name)
     return std::filesystem::path(dir && *dir ? dir : "/tmp") / name;
 }
 
-inline void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 // Standard output of a shell command, and whether it exited with 0.
 struct CommandOutput {
@@ -60,14 +51,10 @@ struct CommandOutput {
 
 inline CommandOutput Run(const std::string& command)
 {
+    std::vector<uint8_t> output;
     CommandOutput result;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return result;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.text.append(buffer, n);
-    result.ok = pclose(pipe) == 0;
+    result.ok = testsupport::RunCommand(command + " 2>/dev/null", output);
+    result.text.assign(output.begin(), output.end());
     return result;
 }
 

@@ -209,11 +209,6 @@ TEST(GifWrite, EveryDepthRoundTripsAndOnlyIndexedPicturesKeepTheirFormat)
     }
 }
 
-class FailingSink final : public ByteSink {
-public:
-    bool write(const void*, size_t) override { return false; }
-};
-
 TEST(GifWrite, RefusalsCarryTheirReason)
 {
     // An 8-bit picture whose table is shorter than its indices reach.
@@ -223,7 +218,7 @@ TEST(GifWrite, RefusalsCarryTheirReason)
     Picture empty;
     Picture good = test::TrueColourPicture(3, 3, { Rgb(1, 2, 3) });
     MemorySink memory;
-    FailingSink failing;
+    testsupport::FailingSink failing;
     EXPECT_EQ(WriteGif(shortTable, memory).error, kGifColourNotInTable);
     EXPECT_FALSE(WriteGif(empty, memory).ok());
     EXPECT_FALSE(WriteGif(good, failing).ok());

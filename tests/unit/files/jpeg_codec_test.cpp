@@ -48,10 +48,10 @@ TEST(JpegWrite, EveryDepthWritesWhatCjpegWritesAtQualityHundred)
         const Picture source = FixtureIn(format);
         MemorySink sink;
         ASSERT_TRUE(WriteJpeg(source, sink).ok());
-        WriteBytes(dir / "ours.jpg", sink.bytes);
+        WriteFile(dir / "ours.jpg", sink.bytes);
         WritePpm(source, dir / "source.ppm");
         ASSERT_EQ(RunTool("cjpeg -quality 100 -baseline -outfile " + dir.str("cjpeg.jpg") + " " + dir.str("source.ppm")), 0);
-        EXPECT_EQ(sink.bytes, ReadBytes(dir / "cjpeg.jpg"));
+        EXPECT_EQ(sink.bytes, ReadFile(dir / "cjpeg.jpg"));
 
         ASSERT_EQ(RunTool("djpeg -ppm -outfile " + dir.str("ours.ppm") + " " + dir.str("ours.jpg")), 0);
         const Pnm decoded = ReadPnm(dir / "ours.ppm");
@@ -60,7 +60,7 @@ TEST(JpegWrite, EveryDepthWritesWhatCjpegWritesAtQualityHundred)
         EXPECT_LE(MeanDifference(source, decoded), 6.0);
 
         ASSERT_EQ(RunTool("identify -format '%w %h %[colorspace] %Q' " + dir.str("ours.jpg") + " > " + dir.str("id.txt")), 0);
-        const std::vector<uint8_t> id = ReadBytes(dir / "id.txt");
+        const std::vector<uint8_t> id = ReadFile(dir / "id.txt");
         EXPECT_EQ(std::string(id.begin(), id.end()), "37 23 sRGB 100");
     }
 }
@@ -81,7 +81,7 @@ TEST(JpegWrite, LargeNoisyPictureMatchesCjpeg)
     ASSERT_TRUE(WriteJpeg(source, sink).ok());
     WritePpm(source, dir / "source.ppm");
     ASSERT_EQ(RunTool("cjpeg -quality 100 -baseline -outfile " + dir.str("cjpeg.jpg") + " " + dir.str("source.ppm")), 0);
-    EXPECT_EQ(sink.bytes, ReadBytes(dir / "cjpeg.jpg"));
+    EXPECT_EQ(sink.bytes, ReadFile(dir / "cjpeg.jpg"));
 }
 
 struct ForeignJpeg {
@@ -126,7 +126,7 @@ TEST(JpegRead, FilesOfOtherProgramsOpenWithTheirPixels)
     for (const ForeignJpeg& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(RunTool(c.make), 0);
-        const std::vector<uint8_t> bytes = ReadBytes(out);
+        const std::vector<uint8_t> bytes = ReadFile(out);
         const ReadResult result = ReadJpeg(bytes, {}, c.screenBits);
         ASSERT_TRUE(result.ok()) << result.error;
         EXPECT_EQ(result.picture.format(), c.expected);
@@ -150,7 +150,7 @@ TEST(JpegRead, GreyscaleFileGivesGreyTable)
     WritePpm(Fixture(40, 30), dir / "source.ppm");
     ASSERT_EQ(RunTool("cjpeg -grayscale -outfile " + dir.str("grey.jpg") + " " + dir.str("source.ppm")), 0);
     for (int screenBits : { 4, 8, 16, 24, 32 }) {
-        const ReadResult result = ReadJpeg(ReadBytes(dir / "grey.jpg"), {}, screenBits);
+        const ReadResult result = ReadJpeg(ReadFile(dir / "grey.jpg"), {}, screenBits);
         ASSERT_TRUE(result.ok()) << result.error;
         ASSERT_EQ(result.picture.format(), PixelFormat::Bits8);
         for (pixels::Color c : result.picture.palette()) {
@@ -172,7 +172,7 @@ TEST(JpegRead, RoundTripGivesBackThePicture)
     ASSERT_TRUE(result.ok()) << result.error;
     EXPECT_EQ(result.picture.format(), PixelFormat::Bits24);
     EXPECT_LE(MaxDifference(result.picture, source), 96);
-    WriteBytes(dir / "ours.jpg", sink.bytes);
+    WriteFile(dir / "ours.jpg", sink.bytes);
     ASSERT_EQ(RunTool("djpeg -ppm -outfile " + dir.str("ours.ppm") + " " + dir.str("ours.jpg")), 0);
     EXPECT_EQ(MaxDifference(result.picture, ReadPnm(dir / "ours.ppm")), 0);
 }
@@ -199,7 +199,7 @@ TEST(JpegRead, FileOfEndlessScansIsRefused)
     ScratchDir dir;
     WritePpm(Fixture(64, 64), dir / "source.ppm");
     ASSERT_EQ(RunTool("cjpeg -progressive -outfile " + dir.str("p.jpg") + " " + dir.str("source.ppm")), 0);
-    const std::vector<uint8_t> progressive = ReadBytes(dir / "p.jpg");
+    const std::vector<uint8_t> progressive = ReadFile(dir / "p.jpg");
     const ReadResult few = ReadJpeg(RepeatLastScan(progressive, 20));
     EXPECT_TRUE(few.ok()) << few.error;
     const ReadResult endless = ReadJpeg(RepeatLastScan(progressive, 600));

@@ -4,20 +4,18 @@
 // that fails after a given number of bytes.
 #pragma once
 
+#include "codec_test_support.h"
 #include "files/Codec.h"
 #include "pixels/Picture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace kaptivus::files::jpegpng {
@@ -25,49 +23,14 @@ namespace kaptivus::files::jpegpng {
 using pixels::Picture;
 using pixels::PixelBGR;
 using pixels::PixelFormat;
+using testsupport::FailingSink;
+using testsupport::ReadFile;
+using testsupport::RunTool;
+using testsupport::WriteFile;
+using ScratchDir = testsupport::TempFolder;
 
 // Pillow lives with the system's interpreter, not with a user's own.
 inline const char* const kPython = "/usr/bin/python3";
-
-class ScratchDir {
-public:
-    ScratchDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kaptivus-codec.XXXXXX").string();
-        if (mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~ScratchDir()
-    {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-    std::string str(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
-inline void WriteBytes(const std::filesystem::path& path, Bytes bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-// Runs a shell command; its exit status, or -1.
-inline int RunTool(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 inline std::string Quote(const std::string& text) { return "'" + text + "'"; }
 
@@ -90,7 +53,7 @@ struct Pnm {
 
 inline Pnm ReadPnm(const std::filesystem::path& path)
 {
-    const std::vector<uint8_t> bytes = ReadBytes(path);
+    const std::vector<uint8_t> bytes = ReadFile(path);
     Pnm pnm;
     std::string header(bytes.begin(), bytes.begin() + static_cast<long>(std::min<size_t>(bytes.size(), 64)));
     std::istringstream in(header);
@@ -156,24 +119,6 @@ inline const char* FormatName(PixelFormat format)
     }
     return "?";
 }
-
-// Takes a number of bytes, then refuses everything, as a full disk would.
-class FailingSink final : public ByteSink {
-public:
-    explicit FailingSink(size_t budget)
-        : m_budget(budget)
-    {
-    }
-    [[nodiscard]] bool write(const void*, size_t size) override
-    {
-        if (size > m_budget) return false;
-        m_budget -= size;
-        return true;
-    }
-
-private:
-    size_t m_budget;
-};
 
 // Largest difference of any channel between two same-sized pictures (a
 // Picture or a Pnm), or 999 when the sizes differ.

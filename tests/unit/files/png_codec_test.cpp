@@ -31,7 +31,7 @@ std::vector<std::string> PillowDescribe(const ScratchDir& dir, const std::vector
     for (const std::string& name : names)
         command += " " + dir.str(name);
     if (RunTool(command + " > " + dir.str("pillow.txt")) != 0) return {};
-    const std::vector<uint8_t> text = ReadBytes(dir / "pillow.txt");
+    const std::vector<uint8_t> text = ReadFile(dir / "pillow.txt");
     std::istringstream in(std::string(text.begin(), text.end()));
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
@@ -103,7 +103,7 @@ TEST(PngWrite, EveryDepthRoundTripsExactly)
 
         files.push_back("depth" + std::to_string(files.size()));
         modes.push_back(std::string(indexed ? "P" : "RGB") + " 0");
-        WriteBytes(dir / (files.back() + ".png"), sink.bytes);
+        WriteFile(dir / (files.back() + ".png"), sink.bytes);
     }
     EXPECT_EQ(PillowDescribe(dir, files), modes);
     for (size_t i = 0; i < sources.size(); ++i) {
@@ -133,7 +133,7 @@ TEST(PngWrite, TransparentColourBecomesTransparentInTheFile)
         MemorySink sink;
         ASSERT_TRUE(WritePng(picture, sink).ok());
         files.push_back(std::string("transparent") + FormatName(format));
-        WriteBytes(dir / (files.back() + ".png"), sink.bytes);
+        WriteFile(dir / (files.back() + ".png"), sink.bytes);
         const std::string mode = format == PixelFormat::Bits24 || format == PixelFormat::Bits32 ? "RGB" : "P";
         expected.push_back(mode + " " + std::to_string(whites));
         // Our reader lays transparent pixels over white: the picture is unchanged.
@@ -266,18 +266,18 @@ TEST(PngRead, FilesOfEveryColourTypeOpenWithTheirPixels)
         script << kForeignPngScript;
     }
     ASSERT_EQ(RunTool(std::string(kPython) + " " + dir.str("make.py") + " " + dir.str("")), 0);
-    const std::vector<uint8_t> list = ReadBytes(dir / "cases.txt");
+    const std::vector<uint8_t> list = ReadFile(dir / "cases.txt");
     std::istringstream names(std::string(list.begin(), list.end()));
     int count = 0;
     for (std::string name; std::getline(names, name);) {
         SCOPED_TRACE(name);
         ++count;
-        const ReadResult result = ReadPng(ReadBytes(dir / (name + ".png")));
+        const ReadResult result = ReadPng(ReadFile(dir / (name + ".png")));
         ASSERT_TRUE(result.ok()) << result.error;
         ASSERT_EQ(result.picture.format(), PixelFormat::Bits24);
         ASSERT_EQ(result.picture.width(), 13);
         ASSERT_EQ(result.picture.height(), 7);
-        const std::vector<uint8_t> rgba = ReadBytes(dir / (name + ".rgba"));
+        const std::vector<uint8_t> rgba = ReadFile(dir / (name + ".rgba"));
         ASSERT_EQ(rgba.size(), 13u * 7u * 4u);
         int wrong = 0;
         for (int y = 0; y < 7; ++y)
