@@ -2,7 +2,7 @@
 # A fuzzing campaign: builds every libFuzzer target with clang-14, AddressSanitizer
 # and UndefinedBehaviorSanitizer into build-fuzz/, runs each in turn, and prints
 # how many inputs each target ran and how many of them crashed. The test suite
-# itself only runs the stored seed inputs once.
+# runs only the stored seeds and a fixed batch of their mutations.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     each target for SECONDS (default 60)
 #   scripts/fuzz.sh --runs N [TARGET...]      each target for N inputs
 # TARGET is a name such as fuzz_bmp; none means every tests/fuzz/fuzz_*.cpp.
