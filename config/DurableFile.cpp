@@ -43,6 +43,17 @@ Status syncFolder(const std::filesystem::path& file, const std::filesystem::path
     return Status::success();
 }
 
+// The permissions a shared file is given: a replaced file keeps its own, a new
+// one gets what the user's umask allows.
+mode_t sharedMode(const std::filesystem::path& file)
+{
+    struct stat info { };
+    if (::stat(file.c_str(), &info) == 0) return info.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
 } // namespace
 
 Status ensureFolder(const std::filesystem::path& folder)
@@ -59,7 +70,7 @@ Status ensureFolder(const std::filesystem::path& folder)
     return Status::success();
 }
 
-Status writeFileDurably(const std::filesystem::path& file, std::string_view bytes)
+Status writeFileDurably(const std::filesystem::path& file, std::string_view bytes, FileAccess access)
 {
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     std::string pattern = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
@@ -72,6 +83,13 @@ Status writeFileDurably(const std::filesystem::path& file, std::string_view byte
         ::unlink(temporary.c_str());
         return failure(file, step, error);
     };
+    // The temporary file is created private; a shared file gets its permissions
+    // before it takes the name, so it is never seen with the wrong ones.
+    if (access == FileAccess::Shared && ::fchmod(fd, sharedMode(file)) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return abandon("set permissions", error);
+    }
     if (!writeAll(fd, bytes)) {
         const int error = errno;
         ::close(fd);

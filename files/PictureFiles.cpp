@@ -162,18 +162,6 @@ CodecStatus Encode(PictureType type, pixels::Picture& picture, bool transparent,
     return CodecStatus::failure("no picture type has this extension");
 }
 
-// A new picture file gets the permissions the user's umask gives (the durable
-// write creates it private); a replaced one keeps its own.
-mode_t ModeForFile(const std::string& path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0)
-        return info.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 } // namespace
 
 SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool transparent)
@@ -189,13 +177,11 @@ SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool tra
         result.error = "Cannot write " + result.path + ": " + encoded.error;
         return result;
     }
-    const mode_t mode = ModeForFile(result.path);
     const std::string_view bytes(reinterpret_cast<const char*>(sink.bytes.data()), sink.bytes.size());
-    if (const config::Status written = config::writeFileDurably(result.path, bytes); !written) {
+    if (const config::Status written = config::writeFileDurably(result.path, bytes, config::FileAccess::Shared); !written) {
         result.error = written.error;
         return result;
     }
-    (void)::chmod(result.path.c_str(), mode);
     return result;
 }
 
