@@ -4,6 +4,7 @@
 #include "app/Tray.h"
 
 #include "app/Resources.h"
+#include "dialogs/ErrorReport.h"
 #include "files/PictureFiles.h"
 #include "picture/Main.h"
 #include "platform/Screen.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QImage>
 #include <QScrollBar>
 #include <QThread>
@@ -189,12 +189,7 @@ void TTray1::SaveNumbered()
         failed = true;
     }
     CaptureBusy = OpenedFromTray = false;
-    if (!failed) return;
-    QApplication::beep();
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"), QStringLiteral("The Picture could not be saved !"),
-                    QMessageBox::NoButton, Main1);
-    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box.exec();
+    if (failed) kaptivus::dialogs::ReportError(QStringLiteral("The Picture could not be saved !"));
 }
 
 void TTray1::GetPicturefromKaptivus1Click()

@@ -3,6 +3,7 @@
 // the default save settings dialog.
 #include "picture/Main.h"
 
+#include "dialogs/ErrorReport.h"
 #include "dialogs/SystemInfo.h"
 #include "dialogs/WaitCursor.h"
 #include "files/PictureFiles.h"
@@ -116,7 +117,7 @@ bool TMain1::LoadPictureFromFile(const QString& fileName)
         return false;
     }
     if (!result.ok()) {
-        files::ui::ShowReadError(this, FromLocalName(result.error));
+        kaptivus::dialogs::ReportError(FromLocalName(result.error));
         return false;
     }
     if (replaceCapture)

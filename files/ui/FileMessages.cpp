@@ -32,10 +32,4 @@ void ShowInvalidPictureType(QWidget* parent, const QString& reason)
     ShowBox(parent, QMessageBox::Warning, QStringLiteral("Attention"), QStringLiteral("Invalid Picture Type"), reason);
 }
 
-void ShowReadError(QWidget* parent, const QString& text)
-{
-    QApplication::beep();
-    ShowBox(parent, QMessageBox::Critical, QStringLiteral("Erreur"), text);
-}
-
 } // namespace kaptivus::files::ui

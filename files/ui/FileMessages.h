@@ -12,7 +12,5 @@ namespace kaptivus::files::ui {
 void ShowSimpleMessage(QWidget* parent, const QString& text, bool beep = false);
 // A save that wrote nothing: "Invalid Picture Type", with the reason below it.
 void ShowInvalidPictureType(QWidget* parent, const QString& reason);
-// A file that could not be read or decoded; the text names the file and the reason.
-void ShowReadError(QWidget* parent, const QString& text);
 
 } // namespace kaptivus::files::ui
