@@ -7,7 +7,9 @@
 
 #include <algorithm>
 
-QString DesignFontFamily()
+namespace {
+
+QString FindDesignFontFamily()
 {
     const QStringList installed = QFontDatabase::families();
     for (const char* candidate : {"Liberation Sans", "Arimo", "Arial", "Nimbus Sans", "Helvetica"}) {
@@ -18,6 +20,16 @@ QString DesignFontFamily()
                 return family;
     }
     return {};
+}
+
+} // namespace
+
+QString DesignFontFamily()
+{
+    // The installed fonts do not change while the program runs; every window
+    // and notice asks, so the font list is searched once.
+    static const QString family = FindDesignFontFamily();
+    return family;
 }
 
 QFont DesignFont(int points)
