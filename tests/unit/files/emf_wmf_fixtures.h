@@ -50,10 +50,6 @@ inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at)
 {
     return Le16(b, at) | uint32_t(Le16(b, at + 2)) << 16;
 }
-inline int32_t Le32s(const std::vector<uint8_t>& b, size_t at)
-{
-    return int32_t(Le32(b, at));
-}
 
 inline void Put16(std::vector<uint8_t>& b, uint32_t v)
 {
