@@ -1,14 +1,11 @@
-// What the JPEG and PNG tests share: a scratch folder, running the
-// independent tools (libjpeg-turbo's programs, ImageMagick, Pillow), reading
-// the PPM/PGM files they produce, a coloured asymmetric fixture and a sink
-// that fails after a given number of bytes.
+// What the JPEG and PNG tests share beyond codec_test_support.h: the PPM/PGM
+// files the independent tools read and write, and a coloured asymmetric
+// fixture in every depth.
 #pragma once
 
 #include "codec_test_support.h"
 #include "files/Codec.h"
 #include "pixels/Picture.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,50 +20,35 @@ namespace kaptivus::files::jpegpng {
 using pixels::Picture;
 using pixels::PixelBGR;
 using pixels::PixelFormat;
-using testsupport::FailingSink;
-using testsupport::ReadFile;
-using testsupport::RunTool;
-using testsupport::WriteFile;
-using ScratchDir = testsupport::TempFolder;
+using namespace testsupport;
 
 // Pillow lives with the system's interpreter, not with a user's own.
 inline const char* const kPython = "/usr/bin/python3";
 
-inline std::string Quote(const std::string& text) { return "'" + text + "'"; }
+inline const PixelFormat kEveryFormat[] = { PixelFormat::DeviceDefault, PixelFormat::Bits1, PixelFormat::Bits4,
+    PixelFormat::Bits8, PixelFormat::Bits15, PixelFormat::Bits16, PixelFormat::Bits24, PixelFormat::Bits32 };
 
-// A binary PGM (P5) or PPM (P6) with samples of 8 bits.
-struct Pnm {
-    int w = 0;
-    int h = 0;
-    int channels = 0;
-    std::vector<uint8_t> samples;
-
-    int width() const { return w; }
-    int height() const { return h; }
-
-    PixelBGR pixel(int x, int y) const
-    {
-        const uint8_t* s = samples.data() + (static_cast<size_t>(y) * w + x) * channels;
-        return channels == 1 ? PixelBGR { s[0], s[0], s[0] } : PixelBGR { s[2], s[1], s[0] };
-    }
-};
-
-inline Pnm ReadPnm(const std::filesystem::path& path)
+// A binary PGM (P5) or PPM (P6) with samples of 8 bits, as a 24-bit picture;
+// empty when the file is anything else.
+inline Picture ReadPnm(const std::filesystem::path& path)
 {
     const std::vector<uint8_t> bytes = ReadFile(path);
-    Pnm pnm;
-    std::string header(bytes.begin(), bytes.begin() + static_cast<long>(std::min<size_t>(bytes.size(), 64)));
-    std::istringstream in(header);
+    std::istringstream in(
+        std::string(bytes.begin(), bytes.begin() + static_cast<long>(std::min<size_t>(bytes.size(), 64))));
     std::string magic;
-    int maxval = 0;
-    in >> magic >> pnm.w >> pnm.h >> maxval;
+    int w = 0, h = 0, maxval = 0;
+    in >> magic >> w >> h >> maxval;
     if ((magic != "P5" && magic != "P6") || maxval != 255 || !in) return {};
-    pnm.channels = magic == "P5" ? 1 : 3;
+    const int channels = magic == "P5" ? 1 : 3;
     const size_t start = static_cast<size_t>(in.tellg()) + 1;
-    const size_t count = static_cast<size_t>(pnm.w) * pnm.h * pnm.channels;
-    if (bytes.size() < start + count) return {};
-    pnm.samples.assign(bytes.begin() + static_cast<long>(start), bytes.begin() + static_cast<long>(start + count));
-    return pnm;
+    if (bytes.size() < start + static_cast<size_t>(w) * h * channels) return {};
+    Picture picture = Picture::create(w, h, PixelFormat::Bits24);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* s = bytes.data() + start + (static_cast<size_t>(y) * w + x) * channels;
+            picture.setPixel(x, y, channels == 1 ? PixelBGR { s[0], s[0], s[0] } : PixelBGR { s[2], s[1], s[0] });
+        }
+    return picture;
 }
 
 inline void WritePpm(const Picture& picture, const std::filesystem::path& path)
@@ -83,7 +65,8 @@ inline void WritePpm(const Picture& picture, const std::filesystem::path& path)
 
 // Smooth ramps in all three channels, different along x and y, with a
 // saturated block off-centre: flips, transpositions and channel swaps show.
-inline Picture Fixture(int width, int height)
+// Stored in a format, reading it back gives what the format keeps.
+inline Picture FixtureIn(PixelFormat format, int width = 37, int height = 23)
 {
     Picture picture = Picture::create(width, height, PixelFormat::Bits24);
     for (int y = 0; y < height; ++y)
@@ -93,36 +76,13 @@ inline Picture Fixture(int width, int height)
                 static_cast<uint8_t>(250 - (x + y) * 120 / (width + height)) };
             picture.setPixel(x, y, block ? PixelBGR { 30, 200, 230 } : ramp);
         }
-    return picture;
-}
-
-// The fixture stored in a format; reading it back gives what the format keeps.
-inline Picture FixtureIn(PixelFormat format, int width = 37, int height = 23)
-{
-    Picture picture = Fixture(width, height);
     picture.convertTo(format);
     return picture;
 }
 
-inline const char* FormatName(PixelFormat format)
-{
-    switch (format) {
-    case PixelFormat::DeviceDefault: return "device";
-    case PixelFormat::Bits1: return "1";
-    case PixelFormat::Bits4: return "4";
-    case PixelFormat::Bits8: return "8";
-    case PixelFormat::Bits15: return "15";
-    case PixelFormat::Bits16: return "16";
-    case PixelFormat::Bits24: return "24";
-    case PixelFormat::Bits32: return "32";
-    case PixelFormat::Custom: return "custom";
-    }
-    return "?";
-}
-
-// Largest difference of any channel between two same-sized pictures (a
-// Picture or a Pnm), or 999 when the sizes differ.
-template <class A, class B> int MaxDifference(const A& a, const B& b)
+// Largest difference of any channel between two same-sized pictures, or 999
+// when the sizes differ.
+inline int MaxDifference(const Picture& a, const Picture& b)
 {
     if (a.width() != b.width() || a.height() != b.height()) return 999;
     int worst = 0;
