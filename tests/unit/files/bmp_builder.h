@@ -10,7 +10,7 @@
 
 namespace kaptivus::files::testing {
 
-struct BmpSpec {
+struct BmpLayout {
     uint32_t headerSize = 40;
     int32_t width = 1;
     int32_t height = 1;
@@ -30,7 +30,7 @@ inline void Put(std::vector<uint8_t>& out, size_t at, uint32_t value, int bytes)
         out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-inline std::vector<uint8_t> BuildBmp(const BmpSpec& s)
+inline std::vector<uint8_t> BuildBmp(const BmpLayout& s)
 {
     std::vector<uint8_t> out { 'B', 'M' };
     const size_t h = 14;

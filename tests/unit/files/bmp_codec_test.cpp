@@ -75,7 +75,7 @@ TEST(BmpRoundTrip, ShortAndCustomColourTablesKeepTheirEntries)
     }
 }
 
-TEST(BmpWrite, DeviceDefaultCustomAndEmptyPicturesAreRefused)
+TEST(BmpWrite, UnwritablePicturesAndFailingSinksGiveErrors)
 {
     std::vector<uint8_t> rows(8, 0);
     const Picture custom = Picture::adopt(2, 2, PixelFormat::Custom, {}, std::move(rows), 4, 16, 0xF000, 0x0F00, 0x00F0);
@@ -89,11 +89,7 @@ TEST(BmpWrite, DeviceDefaultCustomAndEmptyPicturesAreRefused)
             EXPECT_NE(status.error.find("converted to 24 bits"), std::string::npos) << status.error;
         }
     }
-}
-
-TEST(BmpWrite, FailingSinkGivesAnError)
-{
-    // 300 × 300 at 24 bits is 270,000 bytes of rows: two batches.
+    // 300 x 300 at 24 bits is 270,000 bytes of rows: two batches.
     const Picture p = Fixture(300, 300, PixelFormat::Bits24);
     const size_t total = Written(p).size();
     for (const size_t budget : { size_t { 0 }, size_t { 13 }, size_t { 14 }, size_t { 60 }, size_t { 200000 }, total - 1 }) {
@@ -115,21 +111,19 @@ std::vector<PixelBGR> FromIndexes(const std::vector<int>& indexes)
     return out;
 }
 
-struct Layout {
+struct HandMade {
     const char* name;
-    BmpSpec spec;
+    BmpLayout layout;
     PixelFormat format;
     std::vector<PixelBGR> expected; // top row first
 };
 
-std::vector<Layout> HandMadeLayouts()
+std::vector<HandMade> HandMadeLayouts()
 {
     const PixelBGR red { 0, 0, 255 }, green { 0, 255, 0 }, blue { 255, 0, 0 }, white { 255, 255, 255 };
-    std::vector<Layout> l;
+    std::vector<HandMade> l;
     // 2 × 2, 24 bits, rows stored top-down: red green / blue white.
     l.push_back({ "top-down", { 40, 2, -2, 24, 0, 0, {}, {}, { 0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0 } },
-        PixelFormat::Bits24, { red, green, blue, white } });
-    l.push_back({ "bottom-up", { 40, 2, 2, 24, 0, 0, {}, {}, { 255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0 } },
         PixelFormat::Bits24, { red, green, blue, white } });
     // Core header: 3-byte table entries, 16-bit sizes.
     l.push_back({ "core header", { 12, 3, 1, 8, 0, 0, {}, { 0x0000FF, 0x00FF00, 0xFF0000 }, { 2, 1, 0, 0 } },
@@ -172,8 +166,8 @@ std::vector<Layout> HandMadeLayouts()
 
 TEST(BmpRead, LayoutsOfOtherWritersOpenWithTheirPixels)
 {
-    for (const Layout& l : HandMadeLayouts()) {
-        const ReadResult r = ReadBmp(BuildBmp(l.spec));
+    for (const HandMade& l : HandMadeLayouts()) {
+        const ReadResult r = ReadBmp(BuildBmp(l.layout));
         ASSERT_TRUE(r.ok()) << l.name << ": " << r.error;
         EXPECT_EQ(r.picture.format(), l.format) << l.name;
         ExpectSamePixels(l.expected, PixelsOf(r.picture), 0, l.name);
@@ -183,9 +177,9 @@ TEST(BmpRead, LayoutsOfOtherWritersOpenWithTheirPixels)
 TEST(BmpRead, MalformedFilesGiveErrors)
 {
     const auto rle8 = [](std::vector<uint8_t> data) {
-        return BmpSpec { 40, 4, 2, 8, 1, 6, {}, kTable, std::move(data) };
+        return BmpLayout { 40, 4, 2, 8, 1, 6, {}, kTable, std::move(data) };
     };
-    const BmpSpec rgb { 40, 2, 2, 24, 0, 0, {}, {}, std::vector<uint8_t>(16, 0) };
+    const BmpLayout rgb { 40, 2, 2, 24, 0, 0, {}, {}, std::vector<uint8_t>(16, 0) };
     struct Case {
         const char* name;
         std::vector<uint8_t> file;
@@ -193,27 +187,27 @@ TEST(BmpRead, MalformedFilesGiveErrors)
     };
     // Each case changes one thing of a good 2 × 2 file.
     const auto with = [&rgb](auto change) {
-        BmpSpec s = rgb;
+        BmpLayout s = rgb;
         change(s);
         return BuildBmp(s);
     };
     const Case cases[] = {
         { "empty", {}, "not a BMP file" },
         { "wrong magic", { 'P', 'K', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0 }, "not a BMP file" },
-        { "width beyond the limit", with([](BmpSpec& s) { s.width = 70000; }), "unsupported picture size" },
-        { "height of -2^31", with([](BmpSpec& s) { s.height = INT32_MIN; }), "unsupported picture size" },
+        { "width beyond the limit", with([](BmpLayout& s) { s.width = 70000; }), "unsupported picture size" },
+        { "height of -2^31", with([](BmpLayout& s) { s.height = INT32_MIN; }), "unsupported picture size" },
         // 300 MB claimed by a 70-byte file: refused before anything is allocated.
-        { "huge rows on a tiny file", with([](BmpSpec& s) { s.width = s.height = 10000; }), "truncated pixel data" },
-        { "header size 200", with([](BmpSpec& s) { s.headerSize = 200; }), "unknown bitmap header size" },
-        { "offset past the end", with([](BmpSpec& s) { s.offset = 5000; }), "offset past the end" },
-        { "rows cut short", with([](BmpSpec& s) { s.bits.resize(10); }), "truncated pixel data" },
-        { "7 bits", with([](BmpSpec& s) { s.bitCount = 7; }), "unsupported bit count" },
-        { "JPEG inside", with([](BmpSpec& s) { s.compression = 4; }), "not supported" },
-        { "overlapping masks", with([](BmpSpec& s) { s = { 40, 2, 2, 16, 3, 0, { 0xFF00, 0x0FF0, 0x000F }, {}, s.bits }; }),
+        { "huge rows on a tiny file", with([](BmpLayout& s) { s.width = s.height = 10000; }), "truncated pixel data" },
+        { "header size 200", with([](BmpLayout& s) { s.headerSize = 200; }), "unknown bitmap header size" },
+        { "offset past the end", with([](BmpLayout& s) { s.offset = 5000; }), "offset past the end" },
+        { "rows cut short", with([](BmpLayout& s) { s.bits.resize(10); }), "truncated pixel data" },
+        { "7 bits", with([](BmpLayout& s) { s.bitCount = 7; }), "unsupported bit count" },
+        { "JPEG inside", with([](BmpLayout& s) { s.compression = 4; }), "not supported" },
+        { "overlapping masks", with([](BmpLayout& s) { s = { 40, 2, 2, 16, 3, 0, { 0xFF00, 0x0FF0, 0x000F }, {}, s.bits }; }),
             "invalid bit-field masks" },
-        { "split mask", with([](BmpSpec& s) { s = { 40, 2, 2, 16, 3, 0, { 0xF00F, 0x0F00, 0x00F0 }, {}, s.bits }; }),
+        { "split mask", with([](BmpLayout& s) { s = { 40, 2, 2, 16, 3, 0, { 0xF00F, 0x0F00, 0x00F0 }, {}, s.bits }; }),
             "invalid bit-field masks" },
-        { "no colour table", with([](BmpSpec& s) { s.bitCount = 8, s.offset = 54; }), "missing colour table" },
+        { "no colour table", with([](BmpLayout& s) { s.bitCount = 8, s.offset = 54; }), "missing colour table" },
         { "RLE jump past the picture", BuildBmp(rle8({ 0, 2, 5, 0, 0, 1 })), "jump past the picture" },
         { "RLE rows past the last", BuildBmp(rle8({ 0, 0, 0, 0, 1, 1, 0, 1 })), "past the last row" },
         { "RLE literal cut short", BuildBmp(rle8({ 0, 4, 1, 2 })), "truncated RLE data" },
@@ -233,7 +227,7 @@ TEST(BmpRead, MalformedFilesGiveErrors)
     EXPECT_FALSE(ReadBmp(BuildBmp(rgb), small).ok()) << "a picture over the pixel limit";
 }
 
-TEST(Dib, PackedBlockAndSizesAgreeWithTheBmpFile)
+TEST(Dib, PackedAnd24BitBlocksAgreeWithTheBmpFile)
 {
     for (const PixelFormat f : OwnFormats()) {
         const Picture p = Fixture(5, 3, f);
@@ -251,25 +245,20 @@ TEST(Dib, PackedBlockAndSizesAgreeWithTheBmpFile)
         const ReadResult apart = ReadDib(all.first(sizes.infoBytes), all.subspan(sizes.infoBytes));
         ASSERT_TRUE(apart.ok()) << apart.error;
         ExpectSamePixels(PixelsOf(p), PixelsOf(apart.picture), 0, "info and bits apart");
-    }
-}
 
-TEST(Dib, The24BitFormOfAnyPictureIsWhatWriteDibWritesAfterConversion)
-{
-    for (const PixelFormat f : OwnFormats()) {
-        const Picture p = Fixture(5, 3, f);
+        // The 24-bit form of any picture is what WriteDib writes after conversion;
+        // five pixels of three bytes pad to 16 bytes a row.
         MemorySink dib24;
-        ASSERT_TRUE(WriteDib24Info(p.width(), p.height(), dib24).ok());
+        ASSERT_TRUE(WriteDib24Info(5, 3, dib24).ok());
         ASSERT_EQ(dib24.bytes.size(), size_t { kDibInfoHeaderBytes });
         ASSERT_TRUE(WriteDib24Bits(p, dib24).ok());
-        // Five pixels of three bytes pad to 16 bytes a row.
         EXPECT_EQ(Dib24BitsBytes(5, 3), 48u);
-        EXPECT_EQ(dib24.bytes.size(), 40u + 48u);
         Picture converted = Fixture(5, 3, f);
         converted.convertTo(PixelFormat::Bits24);
-        MemorySink dib;
-        ASSERT_TRUE(WriteDib(converted, dib).ok());
-        EXPECT_EQ(dib24.bytes, dib.bytes);
+        MemorySink dibOfConverted;
+        ASSERT_TRUE(WriteDib(converted, dibOfConverted).ok());
+        EXPECT_EQ(dib24.bytes.size(), 40u + 48u);
+        EXPECT_EQ(dib24.bytes, dibOfConverted.bytes);
         FailingSink full(40 + 47);
         EXPECT_FALSE(WriteDib24Info(5, 3, full).ok() && WriteDib24Bits(p, full).ok());
     }

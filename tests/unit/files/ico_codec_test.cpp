@@ -19,10 +19,10 @@ std::vector<uint8_t> WrittenIcon(const Picture& p)
 }
 
 // An icon image as stored: a BMP file without its 14-byte file header.
-std::vector<uint8_t> IconImage(BmpSpec spec)
+std::vector<uint8_t> IconImage(BmpLayout layout)
 {
-    spec.height *= 2;
-    std::vector<uint8_t> bmp = BuildBmp(spec);
+    layout.height *= 2;
+    std::vector<uint8_t> bmp = BuildBmp(layout);
     return { bmp.begin() + 14, bmp.end() };
 }
 
@@ -117,7 +117,7 @@ TEST(IcoRead, AlphaAndAndMaskAreDrawnOnWhite)
     const std::vector<uint8_t> masked { 0x60, 0, 0, 0, 0xC0, 0, 0, 0 };
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpLayout layout;
         std::vector<PixelBGR> expected;
     };
     const Case cases[] = {
@@ -126,7 +126,7 @@ TEST(IcoRead, AlphaAndAndMaskAreDrawnOnWhite)
             { { 255, 255, 255 }, { 255, 255, 0 }, { 0, 0, 255 } } },
     };
     for (const Case& c : cases) {
-        const ReadResult r = ReadIco(BuildIco({ IconImage(c.spec) }));
+        const ReadResult r = ReadIco(BuildIco({ IconImage(c.layout) }));
         ASSERT_TRUE(r.ok()) << c.name << ": " << r.error;
         ExpectSamePixels(c.expected, PixelsOf(r.picture), 0, c.name);
     }
@@ -136,7 +136,7 @@ TEST(IcoRead, TheLargestThenDeepestReadableImageIsChosen)
 {
     const auto solid = [](int side, uint16_t bits, uint8_t value) {
         const int64_t stride = DibStride(side, bits) + DibStride(side, 1);
-        BmpSpec s { 40, side, side, bits, 0, bits <= 8 ? 2u : 0u, {}, {}, {} };
+        BmpLayout s { 40, side, side, bits, 0, bits <= 8 ? 2u : 0u, {}, {}, {} };
         if (bits <= 8) s.palette = { 0x000000, 0xFFFFFF };
         s.bits.assign(static_cast<size_t>(stride * side), value);
         return IconImage(s);
