@@ -13,49 +13,32 @@ namespace {
 using pixels::Color;
 using test::Rgb;
 
-// A 7 × 5 picture of five colours in an asymmetric pattern, as a PPM.
-std::vector<Color> SourceColours()
-{
-    const Color c[] = { Rgb(255, 0, 0), Rgb(0, 0, 255), Rgb(10, 200, 30), Rgb(250, 250, 250), Rgb(40, 0, 90) };
-    std::vector<Color> out;
-    for (int i = 0; i < 35; ++i)
-        out.push_back(c[(i * i + i / 7) % 5]);
-    return out;
-}
-
-std::filesystem::path WritePpm(const std::vector<Color>& colours)
-{
-    std::string ppm = "P6\n7 5\n255\n";
-    for (const Color c : colours) {
-        ppm.push_back(char(c & 0xFF));
-        ppm.push_back(char((c >> 8) & 0xFF));
-        ppm.push_back(char((c >> 16) & 0xFF));
-    }
-    const auto path = test::TempPath("source.ppm");
-    test::WriteFile(path, std::vector<uint8_t>(ppm.begin(), ppm.end()));
-    return path;
-}
-
 TEST(GifRead, FilesOfOtherProgramsOpenWithTheirPixels)
 {
-    const std::vector<Color> colours = SourceColours();
-    const std::string ppm = WritePpm(colours).string();
-    const std::string gif = test::TempPath("other.gif").string();
+    // A 7 × 5 picture of five colours in an asymmetric pattern, as a PPM.
+    const Color five[] = { Rgb(255, 0, 0), Rgb(0, 0, 255), Rgb(10, 200, 30), Rgb(250, 250, 250), Rgb(40, 0, 90) };
+    std::vector<Color> colours;
+    std::string ppm = "P6\n7 5\n255\n";
+    for (int i = 0; i < 35; ++i) {
+        colours.push_back(five[(i * i + i / 7) % 5]);
+        for (int shift : { 0, 8, 16 })
+            ppm.push_back(char((colours.back() >> shift) & 0xFF));
+    }
+    const testsupport::TempFolder folder;
+    testsupport::WriteFile(folder / "source.ppm", std::vector<uint8_t>(ppm.begin(), ppm.end()));
+    const std::string source = folder.str("source.ppm") + " ", gif = folder.str("other.gif");
     const std::string pillow = "/usr/bin/python3 -c \"import sys; from PIL import Image; "
-                               "Image.open(sys.argv[1]).quantize(8).save(sys.argv[2], interlace=%d)\" ";
-    const struct {
-        const char* name;
-        std::string command;
-    } makers[] = {
-        { "ImageMagick", "convert " + ppm + " " + gif },
-        { "ImageMagick interlaced", "convert " + ppm + " -interlace GIF " + gif },
-        { "Pillow", std::string(pillow).replace(pillow.find("%d"), 2, "0") + ppm + " " + gif },
-        { "Pillow interlaced", std::string(pillow).replace(pillow.find("%d"), 2, "1") + ppm + " " + gif },
+                               "Image.open(sys.argv[1]).quantize(8).save(sys.argv[2], interlace=";
+    const std::string makers[] = {
+        "convert " + source + gif,
+        "convert " + source + "-interlace GIF " + gif,
+        pillow + "0)\" " + source + gif,
+        pillow + "1)\" " + source + gif,
     };
-    for (const auto& maker : makers) {
-        SCOPED_TRACE(maker.name);
-        ASSERT_TRUE(test::Run(maker.command).ok) << maker.command;
-        const ReadResult read = ReadGif(test::ReadFile(gif));
+    for (const std::string& maker : makers) {
+        SCOPED_TRACE(maker);
+        ASSERT_TRUE(testsupport::RunCommand(maker));
+        const ReadResult read = ReadGif(testsupport::ReadFile(gif));
         ASSERT_TRUE(read.ok()) << read.error;
         EXPECT_EQ(read.picture.format(), pixels::PixelFormat::Bits8);
         EXPECT_EQ(test::PixelColours(read.picture), colours);
@@ -90,6 +73,13 @@ TEST(GifRead, TheFirstImageSitsAtItsPlaceOnTheScreenWithItsOwnTable)
 {
     const Color r = Rgb(200, 0, 0), g = Rgb(0, 200, 0), b = Rgb(0, 0, 200), k = Rgb(1, 1, 1);
     const Color lr = Rgb(0, 99, 99), lg = Rgb(99, 0, 99), lb = lr, lk = Rgb(9, 9, 9);
+    // The 6 × 5 screen in the background colour with the 3 × 2 image at (2, 1).
+    const auto screen = [](Color back, std::vector<Color> image) {
+        std::vector<Color> out(30, back);
+        for (size_t i = 0; i < 6; ++i)
+            out[(1 + i / 3) * 6 + 2 + i % 3] = image[i];
+        return out;
+    };
     const struct {
         const char* name;
         bool local;
@@ -97,15 +87,10 @@ TEST(GifRead, TheFirstImageSitsAtItsPlaceOnTheScreenWithItsOwnTable)
         std::vector<Color> expected;
         bool marked;
     } cases[] = {
-        { "global table", false, -1,
-            { k, k, k, k, k, k, k, k, r, g, b, k, k, k, b, g, r, k, k, k, k, k, k, k, k, k, k, k, k, k }, false },
-        { "local table", true, -1,
-            { lk, lk, lk, lk, lk, lk, lk, lk, lr, lg, lb, lk, lk, lk, lb, lg, lr, lk, lk, lk, lk, lk, lk, lk, lk, lk,
-                lk, lk, lk, lk },
-            false },
+        { "global table", false, -1, screen(k, { r, g, b, b, g, r }), false },
+        { "local table", true, -1, screen(lk, { lr, lg, lb, lb, lg, lr }), false },
         // The uncovered screen shows the transparent colour.
-        { "transparent", false, 3,
-            { b, b, b, b, b, b, b, b, r, g, b, b, b, b, b, g, r, b, b, b, b, b, b, b, b, b, b, b, b, b }, true },
+        { "transparent", false, 3, screen(b, { r, g, b, b, g, r }), true },
         // Its colour also stands for another entry: not marked.
         { "ambiguous transparent colour", true, 1, {}, false },
     };

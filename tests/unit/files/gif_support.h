@@ -1,14 +1,11 @@
-// Helpers of the GIF tests: pictures built pixel by pixel, temporary files, and
-// the outside decoders (Pillow, ImageMagick, giflib's tools) run as programs.
+// Helpers of the GIF tests: pictures built pixel by pixel and outside programs run.
 #pragma once
 
 #include "codec_test_support.h"
 #include "files/Codec.h"
 #include "files/GifImage.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,83 +16,23 @@ inline pixels::Color Rgb(int r, int g, int b)
     return static_cast<pixels::Color>(r | g << 8 | b << 16);
 }
 
-inline pixels::PixelBGR Pixel(pixels::Color c)
-{
-    return pixels::ColorToPixel(c);
-}
-
 // A 24-bit picture whose pixel i (row by row) is colours[i % size].
 inline pixels::Picture TrueColourPicture(int width, int height, const std::vector<pixels::Color>& colours)
 {
     pixels::Picture picture = pixels::Picture::create(width, height, pixels::PixelFormat::Bits24);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, Pixel(colours[static_cast<size_t>(y * width + x) % colours.size()]));
+            picture.setPixel(x, y, pixels::ColorToPixel(colours[static_cast<size_t>(y * width + x) % colours.size()]));
     return picture;
 }
 
-inline std::filesystem::path TempPath(const std::string& name)
-{
-    const char* dir = std::getenv("TMPDIR");
-    return std::filesystem::path(dir && *dir ? dir : "/tmp") / name;
-}
-
-using testsupport::ReadFile;
-using testsupport::WriteFile;
-
-// Standard output of a shell command, and whether it exited with 0.
-struct CommandOutput {
-    std::string text;
-    bool ok = false;
-};
-
-inline CommandOutput Run(const std::string& command)
+// Standard output of a command made of our own temp paths and fixed words.
+inline std::string Run(const std::string& command, bool* ok = nullptr)
 {
     std::vector<uint8_t> output;
-    CommandOutput result;
-    result.ok = testsupport::RunCommand(command + " 2>/dev/null", output);
-    result.text.assign(output.begin(), output.end());
-    return result;
-}
-
-// What Pillow makes of the first image of a GIF file.
-struct OutsideDecode {
-    std::string version;
-    int width = 0;
-    int height = 0;
-    int transparentIndex = -1;
-    std::vector<pixels::Color> palette;
-    std::vector<int> indices;
-    bool ok = false;
-};
-
-inline OutsideDecode DecodeWithPillow(const std::filesystem::path& gif)
-{
-    const std::filesystem::path script = TempPath("gif_decode.py");
-    {
-        std::ofstream out(script);
-        out << "import sys\n"
-               "from PIL import Image\n"
-               "im = Image.open(sys.argv[1])\n"
-               "print(im.info.get('version', b'').decode(), im.width, im.height, im.info.get('transparency', -1))\n"
-               "pal = im.getpalette() if im.mode == 'P' else [v for i in range(256) for v in (i, i, i)]\n"
-               "print(len(pal) // 3, ' '.join('%d' % (pal[i] | pal[i + 1] << 8 | pal[i + 2] << 16)"
-               " for i in range(0, len(pal) - 2, 3)))\n"
-               "print(' '.join(str(v) for v in im.getdata()))\n";
-    }
-    const CommandOutput run = Run("/usr/bin/python3 " + script.string() + " " + gif.string());
-    OutsideDecode decode;
-    std::istringstream in(run.text);
-    size_t colours = 0;
-    if (!(in >> decode.version >> decode.width >> decode.height >> decode.transparentIndex >> colours)) return decode;
-    decode.palette.resize(colours);
-    for (auto& c : decode.palette)
-        in >> c;
-    decode.indices.resize(static_cast<size_t>(decode.width) * static_cast<size_t>(decode.height));
-    for (auto& i : decode.indices)
-        in >> i;
-    decode.ok = run.ok && !in.fail();
-    return decode;
+    const bool done = testsupport::RunCommand(command + " 2>/dev/null", output);
+    if (ok) *ok = done;
+    return { output.begin(), output.end() };
 }
 
 inline std::vector<uint8_t> GifBytes(const GifImage& image)
@@ -115,6 +52,109 @@ inline std::vector<pixels::Color> PixelColours(const pixels::Picture& picture)
             out.push_back(Rgb(p.r, p.g, p.b));
         }
     return out;
+}
+
+// A plain reading of the GIF layout and a textbook LZW decoder, kept apart from
+// the codec so the tests can check the writer's bytes field by field.
+struct ParsedGif {
+    std::string header;
+    uint8_t screenFlags = 0;
+    bool control = false;
+    uint8_t controlFlags = 0;
+    int transparentIndex = -1;
+    uint8_t imageFlags = 0;
+    std::vector<pixels::Color> table;
+    int minCodeSize = 0;
+    std::vector<int> blockSizes;
+    std::vector<uint8_t> data; // the sub-blocks joined
+    bool ok = false;
+};
+
+// Reads a file of one image with a local table, as the writer makes them.
+inline ParsedGif ParseGif(const std::vector<uint8_t>& b)
+{
+    ParsedGif g;
+    size_t at = 0;
+    const auto need = [&](size_t n) { return at + n <= b.size(); };
+    if (!need(13)) return g;
+    g.header.assign(b.begin(), b.begin() + 6);
+    g.screenFlags = b[10];
+    at = 13;
+    if (need(8) && b[at] == 0x21 && b[at + 1] == 0xF9) {
+        g.control = true;
+        g.controlFlags = b[at + 3];
+        g.transparentIndex = b[at + 6];
+        at += 8;
+    }
+    if (!need(10) || b[at] != 0x2C) return g;
+    g.imageFlags = b[at + 9];
+    at += 10;
+    const size_t entries = size_t { 1 } << ((g.imageFlags & 7) + 1);
+    if (!(g.imageFlags & 0x80) || !need(entries * 3 + 1)) return g;
+    for (size_t i = 0; i < entries; ++i, at += 3)
+        g.table.push_back(static_cast<pixels::Color>(b[at] | b[at + 1] << 8 | b[at + 2] << 16));
+    g.minCodeSize = b[at++];
+    while (need(1) && b[at] != 0) {
+        const int size = b[at];
+        if (!need(size_t(size) + 1)) return g;
+        g.blockSizes.push_back(size);
+        g.data.insert(
+            g.data.end(), b.begin() + static_cast<long>(at) + 1, b.begin() + static_cast<long>(at) + 1 + size);
+        at += size_t(size) + 1;
+    }
+    g.ok = need(2) && b[at] == 0 && b[at + 1] == 0x3B && at + 2 == b.size();
+    return g;
+}
+
+struct LzwTrace {
+    std::vector<uint8_t> indices;
+    std::vector<int> clearsAt; // the decoder's next free code at each Clear
+    int widestCode = 0;
+    bool ended = false;
+};
+
+inline LzwTrace DecodeLzw(const std::vector<uint8_t>& data, int minCodeSize)
+{
+    LzwTrace trace;
+    const int clear = 1 << minCodeSize;
+    std::vector<int> prefix(4096, -1);
+    std::vector<uint8_t> suffix(4096), first(4096);
+    for (int i = 0; i < clear; ++i)
+        suffix[size_t(i)] = first[size_t(i)] = static_cast<uint8_t>(i);
+    int bits = minCodeSize + 1, next = clear + 2, previous = -1;
+    size_t bitPos = 0;
+    std::vector<uint8_t> string;
+    while (bitPos + size_t(bits) <= data.size() * 8) {
+        int code = 0;
+        for (int i = 0; i < bits; ++i, ++bitPos)
+            code |= ((data[bitPos / 8] >> (bitPos % 8)) & 1) << i;
+        trace.widestCode = std::max(trace.widestCode, bits);
+        if (code == clear) {
+            trace.clearsAt.push_back(next);
+            bits = minCodeSize + 1;
+            next = clear + 2;
+            previous = -1;
+            continue;
+        }
+        if (code == clear + 1) {
+            trace.ended = true;
+            break;
+        }
+        if (code > next || (code == next && previous < 0)) break;
+        if (previous >= 0 && next < 4096) {
+            prefix[size_t(next)] = previous;
+            first[size_t(next)] = first[size_t(previous)];
+            suffix[size_t(next)] = code == next ? first[size_t(previous)] : first[size_t(code)];
+            ++next;
+        }
+        string.clear();
+        for (int c = code; c >= 0; c = prefix[size_t(c)])
+            string.push_back(suffix[size_t(c)]);
+        trace.indices.insert(trace.indices.end(), string.rbegin(), string.rend());
+        previous = code;
+        if (next == (1 << bits) && bits < 12) ++bits;
+    }
+    return trace;
 }
 
 } // namespace kaptivus::files::test
