@@ -38,11 +38,9 @@ bool withQuietStderr(Call call)
     return ok;
 }
 
-enum class Device { Untried, Working, Failed };
-
 // After the first failure the run goes straight to the bell: a missing device
 // does not come back between two captures, and each retry costs a probe.
-Device g_device = Device::Untried;
+bool g_deviceFailed = false;
 
 ca_context* g_context = nullptr;
 
@@ -69,15 +67,13 @@ bool play(const QByteArray& file)
 bool playSoundFile(const QString& path)
 {
     if (path.isEmpty() || !QFile::exists(path)) return false;
-    if (g_device == Device::Failed) return false;
+    if (g_deviceFailed) return false;
     const QByteArray file = QFile::encodeName(path);
     // The file exists, so any failure here is the device's (the ALSA driver
     // even reports a missing card as "file not found").
-    if (withQuietStderr([&] { return play(file); })) {
-        g_device = Device::Working;
+    if (withQuietStderr([&] { return play(file); }))
         return true;
-    }
-    g_device = Device::Failed;
+    g_deviceFailed = true;
     if (g_context) ca_context_destroy(g_context);
     g_context = nullptr;
     return false;
@@ -85,7 +81,7 @@ bool playSoundFile(const QString& path)
 
 bool playWave(const QByteArray& wav)
 {
-    if (wav.isEmpty()) return false;
+    if (wav.isEmpty() || g_deviceFailed) return false;
     // One file per distinct sound, kept until the process ends: the sound
     // service may still read it after play returns.
     static std::unique_ptr<QTemporaryFile> file;
