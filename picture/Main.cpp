@@ -8,6 +8,7 @@
 #include "files/ui/PictureDialogs.h"
 #include "picture/MainIcons.h"
 #include "platform/Geometry.h"
+#include "platform/Screen.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -323,17 +324,12 @@ namespace {
 void keepTitleBarReachable(QWidget& window)
 {
     using kaptivus::platform::ScreenRect;
-    std::vector<ScreenRect> monitors;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect g = screen->geometry();
-        monitors.push_back(ScreenRect{g.x(), g.y(), g.width(), g.height()});
-    }
     const QRect frame = window.frameGeometry();
     // Before the window manager first frames the window its title bar is not known yet.
     constexpr int kUsualTitleHeight = 24;
     const int title = window.geometry().top() > frame.top() ? window.geometry().top() - frame.top() : kUsualTitleHeight;
     const auto place = kaptivus::platform::reachablePosition(
-        ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()}, title, monitors);
+        ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()}, title, kaptivus::platform::monitors());
     if (place.x != frame.x() || place.y != frame.y()) window.move(place.x, place.y);
 }
 
