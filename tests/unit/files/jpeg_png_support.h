@@ -1,6 +1,6 @@
 // What the JPEG and PNG tests share beyond codec_test_support.h: the PPM/PGM
-// files the independent tools read and write, and a coloured asymmetric
-// fixture in every depth.
+// files the independent tools write, and a coloured asymmetric fixture in
+// every depth.
 #pragma once
 
 #include "codec_test_support.h"
@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -49,18 +48,6 @@ inline Picture ReadPnm(const std::filesystem::path& path)
             picture.setPixel(x, y, channels == 1 ? PixelBGR { s[0], s[0], s[0] } : PixelBGR { s[2], s[1], s[0] });
         }
     return picture;
-}
-
-inline void WritePpm(const Picture& picture, const std::filesystem::path& path)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << "P6\n" << picture.width() << ' ' << picture.height() << "\n255\n";
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x) {
-            const PixelBGR p = picture.pixel(x, y);
-            const char rgb[3] = { static_cast<char>(p.r), static_cast<char>(p.g), static_cast<char>(p.b) };
-            out.write(rgb, 3);
-        }
 }
 
 // Smooth ramps in all three channels, different along x and y, with a
