@@ -1,5 +1,5 @@
-// JPEG writing and reading checked against libjpeg-turbo's own programs,
-// ImageMagick and Pillow, on files made at test time.
+// JPEG writing and reading checked against libjpeg-turbo's own programs and
+// Pillow, on files made at test time.
 #include "files/JpegCodec.h"
 #include "jpeg_png_support.h"
 
@@ -10,22 +10,11 @@ namespace {
 
 using namespace jpegpng;
 
-double MeanDifference(const Picture& a, const Picture& b)
-{
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const PixelBGR p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
 // Every source depth, and a large noisy picture (the library converts our BGR
 // rows exactly as RGB rows), goes out as the same bytes cjpeg makes from the
-// 24-bit pixels at quality 100 with baseline tables; ImageMagick sees quality
-// 100; our reader and djpeg decode the file alike, to the picture within what
-// 4:2:0 chroma sampling loses.
+// 24-bit pixels at quality 100 with baseline tables; our reader and djpeg
+// decode the file alike, to the picture within what 4:2:0 chroma sampling
+// loses.
 TEST(JpegWrite, EveryDepthWritesWhatCjpegWritesAndReadsBack)
 {
     TempFolder dir;
@@ -59,15 +48,9 @@ TEST(JpegWrite, EveryDepthWritesWhatCjpegWritesAndReadsBack)
         EXPECT_EQ(MaxDifference(result.picture, decoded), 0);
         // Sharp edges of the indexed depths lose most to chroma sampling; a
         // flip or a channel swap would differ by tens on average.
-        if (i < std::size(kEveryFormat)) {
-            EXPECT_LE(MeanDifference(source, decoded), 6.0);
-        }
-
-        ASSERT_EQ(
-            RunTool("identify -format '%w %h %[colorspace] %Q' " + dir.str("ours.jpg") + " > " + dir.str("id.txt")), 0);
-        const std::vector<uint8_t> id = ReadFile(dir / "id.txt");
-        EXPECT_EQ(std::string(id.begin(), id.end()),
-            std::to_string(source.width()) + " " + std::to_string(source.height()) + " sRGB 100");
+        double mean = 0;
+        MaxDifference(source, decoded, &mean);
+        EXPECT_LE(i < std::size(kEveryFormat) ? mean : 0, 6.0);
     }
 }
 

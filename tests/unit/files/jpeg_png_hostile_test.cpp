@@ -4,6 +4,7 @@
 #include "files/PngCodec.h"
 #include "jpeg_png_support.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -12,37 +13,34 @@ namespace {
 
 using namespace jpegpng;
 
-void PutBigEndian(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int count)
+void PutBigEndian(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
 {
-    for (int i = 0; i < count; ++i)
-        bytes[at + i] = static_cast<uint8_t>(value >> (8 * (count - 1 - i)));
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 
 // The SOF0 segment: FF C0, length, precision, height, width.
 void ClaimJpegSize(std::vector<uint8_t>& bytes, uint32_t width, uint32_t height)
 {
-    for (size_t i = 2; i + 9 < bytes.size(); ++i)
-        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
-            PutBigEndian(bytes, i + 5, height, 2);
-            PutBigEndian(bytes, i + 7, width, 2);
-            return;
-        }
-    FAIL() << "no SOF0 segment";
+    const uint8_t sof0[] = { 0xFF, 0xC0 };
+    const size_t at = static_cast<size_t>(std::search(bytes.begin(), bytes.end(), sof0, sof0 + 2) - bytes.begin());
+    ASSERT_LT(at + 9, bytes.size()) << "no SOF0 segment";
+    PutBigEndian(bytes, at + 5, height << 16 | width);
 }
 
 // IHDR follows the signature; its CRC is made right again so that only the
 // size can be the reason for a refusal.
 void ClaimPngSize(std::vector<uint8_t>& bytes, uint32_t width, uint32_t height)
 {
-    PutBigEndian(bytes, 16, width, 4);
-    PutBigEndian(bytes, 20, height, 4);
+    PutBigEndian(bytes, 16, width);
+    PutBigEndian(bytes, 20, height);
     uint32_t crc = 0xFFFFFFFFu;
     for (size_t i = 12; i < 29; ++i) {
         crc ^= bytes[i];
         for (int k = 0; k < 8; ++k)
             crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
-    PutBigEndian(bytes, 29, ~crc, 4);
+    PutBigEndian(bytes, 29, ~crc);
 }
 
 struct Codec {
