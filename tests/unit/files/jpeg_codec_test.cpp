@@ -3,6 +3,7 @@
 #include "files/JpegCodec.h"
 #include "jpeg_png_support.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace kaptivus::files {
@@ -103,13 +104,11 @@ TEST(JpegRead, FilesOfOtherProgramsOpenWithTheirPixels)
 // repeated: libjpeg only warns about such a progression and goes on.
 std::vector<uint8_t> RepeatLastScan(const std::vector<uint8_t>& jpeg, int copies)
 {
-    size_t lastScan = 0;
-    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) lastScan = i;
-    const long end = static_cast<long>(jpeg.size()) - 2; // EOI
-    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + end);
+    const uint8_t sos[] = { 0xFF, 0xDA };
+    const auto lastScan = std::find_end(jpeg.begin(), jpeg.end(), sos, sos + 2), end = jpeg.end() - 2; // EOI
+    std::vector<uint8_t> out(jpeg.begin(), end);
     for (int k = 1; k < copies; ++k)
-        out.insert(out.end(), jpeg.begin() + static_cast<long>(lastScan), jpeg.begin() + end);
+        out.insert(out.end(), lastScan, end);
     out.insert(out.end(), { 0xFF, 0xD9 });
     return out;
 }
