@@ -60,19 +60,21 @@ TEST(JpegRead, FilesOfOtherProgramsOpenWithTheirPixels)
     TempFolder dir;
     const std::string in = dir.str("source.ppm"), out = dir.str("file.jpg");
     const std::string cjpeg = "cjpeg -outfile " + out + " ";
-    const std::string pillow = std::string(kPython) + " -c \"from PIL import Image; Image.open('" + in + "')";
+    const std::string cmyk = std::string(kPython) + " -c \"from PIL import Image; Image.open('" + in
+        + "').convert('CMYK').save('" + out + "', quality=95)\"";
     const struct {
         std::string make; // shell command: source.ppm → file.jpg
         int screenBits;
         PixelFormat expected;
-        const char* djpegOptions; // decoding the same way; nullptr: within 24 of the source
+        const char* djpegOptions; // decoding the same way; nullptr: near the source
     } cases[] = {
         { cjpeg + "-quality 85 " + in, 24, PixelFormat::Bits24, "-ppm" },
         { cjpeg + "-progressive " + in, 24, PixelFormat::Bits24, "-ppm" },
         { cjpeg + "-arithmetic -restart 1 " + in, 24, PixelFormat::Bits24, "-ppm" },
         { cjpeg + "-grayscale " + in, 24, PixelFormat::Bits8, "-colors 236 -pnm" },
         { cjpeg + "-quality 90 " + in, 8, PixelFormat::Bits8, "-colors 236 -ppm" },
-        { pillow + ".convert('CMYK').save('" + out + "', quality=95)\"", 24, PixelFormat::Bits24, nullptr },
+        { cmyk, 24, PixelFormat::Bits24, nullptr },
+        { cmyk, 8, PixelFormat::Bits8, nullptr }, // no libjpeg quantiser for CMYK: our own colour cube
     };
     const Picture source = FixtureIn(PixelFormat::Bits24, 67, 45);
     WritePpm(in, source);
@@ -95,7 +97,7 @@ TEST(JpegRead, FilesOfOtherProgramsOpenWithTheirPixels)
                 RunTool(std::string("djpeg ") + c.djpegOptions + " -outfile " + dir.str("djpeg.pnm") + " " + out), 0);
             EXPECT_EQ(MaxDifference(result.picture, ReadPnm(dir / "djpeg.pnm")), 0);
         } else {
-            EXPECT_LE(MaxDifference(result.picture, source), 24);
+            EXPECT_LE(MaxDifference(result.picture, source), c.screenBits > 8 ? 24 : 64);
         }
     }
 }
