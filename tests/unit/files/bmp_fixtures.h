@@ -24,6 +24,7 @@ using testsupport::ReadFile;
 using testsupport::RunCommand;
 using testsupport::TempFolder;
 using testsupport::WriteFile;
+using testsupport::WritePpm;
 
 inline const std::vector<PixelFormat>& OwnFormats()
 {
@@ -78,15 +79,6 @@ inline void ExpectSamePixels(
             ++bad;
         }
     }
-}
-
-inline void WritePpm(const std::filesystem::path& path, const Picture& p)
-{
-    const std::string head = "P6\n" + std::to_string(p.width()) + " " + std::to_string(p.height()) + "\n255\n";
-    std::vector<uint8_t> bytes(head.begin(), head.end());
-    for (const PixelBGR c : PixelsOf(p))
-        bytes.insert(bytes.end(), { c.r, c.g, c.b });
-    WriteFile(path, bytes);
 }
 
 struct Decoded {

@@ -1,9 +1,11 @@
 // What every codec test needs around the codec itself: a private scratch
-// folder, whole files read and written, the independent tools run as
-// programs, and a sink that fails part way as a full disk would.
+// folder, whole files read and written, pictures written as PPM, the
+// independent tools run as programs, and a sink that fails part way as a full
+// disk would.
 #pragma once
 
 #include "files/Codec.h"
+#include "pixels/Picture.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +68,20 @@ inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+// A binary PPM of the picture's colours, for the tools that read one.
+inline void WritePpm(const std::filesystem::path& path, const pixels::Picture& picture)
+{
+    const std::string head
+        = "P6\n" + std::to_string(picture.width()) + " " + std::to_string(picture.height()) + "\n255\n";
+    std::vector<uint8_t> bytes(head.begin(), head.end());
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const pixels::PixelBGR p = picture.pixel(x, y);
+            bytes.insert(bytes.end(), { p.r, p.g, p.b });
+        }
+    WriteFile(path, bytes);
 }
 
 // Standard output of a command made of our own temp paths and fixed words,

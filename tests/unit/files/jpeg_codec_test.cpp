@@ -1,8 +1,9 @@
-// JPEG writing and reading checked against libjpeg-turbo's own programs,
-// ImageMagick and Pillow, on files made at test time.
+// JPEG writing and reading checked against libjpeg-turbo's own programs and
+// Pillow, on files made at test time.
 #include "files/JpegCodec.h"
 #include "jpeg_png_support.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace kaptivus::files {
@@ -10,35 +11,20 @@ namespace {
 
 using namespace jpegpng;
 
-double MeanDifference(const Picture& a, const Picture& b)
-{
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const PixelBGR p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
 // Every source depth, and a large noisy picture (the library converts our BGR
 // rows exactly as RGB rows), goes out as the same bytes cjpeg makes from the
-// 24-bit pixels at quality 100 with baseline tables; ImageMagick sees quality
-// 100; our reader and djpeg decode the file alike, to the picture within what
-// 4:2:0 chroma sampling loses.
+// 24-bit pixels at quality 100 with baseline tables; our reader and djpeg
+// decode the file alike, to the picture within what 4:2:0 chroma sampling
+// loses.
 TEST(JpegWrite, EveryDepthWritesWhatCjpegWritesAndReadsBack)
 {
     TempFolder dir;
     std::vector<Picture> sources;
     for (PixelFormat format : kEveryFormat)
         sources.push_back(FixtureIn(format));
-    Picture noisy = FixtureIn(PixelFormat::Bits24, 301, 199);
-    uint32_t seed = 12345;
-    for (int y = 0; y < noisy.height(); y += 3)
-        for (int x = 0; x < noisy.width(); ++x) {
-            seed = seed * 1103515245u + 12345u;
-            noisy.setPixel(x, y, PixelBGR { uint8_t(seed >> 8), uint8_t(seed >> 16), uint8_t(seed >> 24) });
-        }
+    Picture noisy = FixtureIn(PixelFormat::Bits24, 301, 199); // several output chunks
+    for (uint32_t i = 0, seed = 1; i < 301 * 199; i += 3, seed = seed * 1103515245u + 12345u)
+        noisy.setPixel(i % 301, i / 301, PixelBGR { uint8_t(seed >> 8), uint8_t(seed >> 16), uint8_t(seed >> 24) });
     sources.push_back(noisy);
     for (size_t i = 0; i < sources.size(); ++i) {
         SCOPED_TRACE("source " + std::to_string(i));
@@ -46,7 +32,7 @@ TEST(JpegWrite, EveryDepthWritesWhatCjpegWritesAndReadsBack)
         MemorySink sink;
         ASSERT_TRUE(WriteJpeg(source, sink).ok());
         WriteFile(dir / "ours.jpg", sink.bytes);
-        WritePpm(source, dir / "source.ppm");
+        WritePpm(dir / "source.ppm", source);
         ASSERT_EQ(
             RunTool("cjpeg -quality 100 -baseline -outfile " + dir.str("cjpeg.jpg") + " " + dir.str("source.ppm")), 0);
         EXPECT_EQ(sink.bytes, ReadFile(dir / "cjpeg.jpg"));
@@ -58,26 +44,12 @@ TEST(JpegWrite, EveryDepthWritesWhatCjpegWritesAndReadsBack)
         EXPECT_EQ(result.picture.format(), PixelFormat::Bits24);
         EXPECT_EQ(MaxDifference(result.picture, decoded), 0);
         // Sharp edges of the indexed depths lose most to chroma sampling; a
-        // flip or a channel swap would differ by tens on average.
-        if (i < std::size(kEveryFormat)) {
-            EXPECT_LE(MeanDifference(source, decoded), 6.0);
-        }
-
-        ASSERT_EQ(
-            RunTool("identify -format '%w %h %[colorspace] %Q' " + dir.str("ours.jpg") + " > " + dir.str("id.txt")), 0);
-        const std::vector<uint8_t> id = ReadFile(dir / "id.txt");
-        EXPECT_EQ(std::string(id.begin(), id.end()),
-            std::to_string(source.width()) + " " + std::to_string(source.height()) + " sRGB 100");
+        // flip or a channel swap would differ by tens on average. Noise loses more.
+        double mean = 0;
+        MaxDifference(source, decoded, &mean);
+        EXPECT_LE(i < std::size(kEveryFormat) ? mean : 0, 6.0);
     }
 }
-
-struct ForeignJpeg {
-    std::string make; // shell command: source.ppm → file.jpg
-    int screenBits;
-    PixelFormat expected;
-    const char* djpegOptions; // decoding the same way; nullptr: compare with the source
-    int tolerance; // against the source when there is no djpeg reference
-};
 
 // Files made by other programs open with the pixels djpeg decodes from them,
 // at 24 bits; greyscale files (with a table of greys only, whatever the
@@ -88,24 +60,25 @@ TEST(JpegRead, FilesOfOtherProgramsOpenWithTheirPixels)
     TempFolder dir;
     const std::string in = dir.str("source.ppm"), out = dir.str("file.jpg");
     const std::string cjpeg = "cjpeg -outfile " + out + " ";
-    const std::string pillow = std::string(kPython) + " -c \"from PIL import Image; Image.open('" + in + "')";
-    const std::string cmyk = pillow + ".convert('CMYK').save('" + out + "', quality=95)\"";
-    const ForeignJpeg cases[] = {
-        { cjpeg + "-quality 85 " + in, 24, PixelFormat::Bits24, "-ppm", 0 },
-        { cjpeg + "-progressive " + in, 24, PixelFormat::Bits24, "-ppm", 0 },
-        { cjpeg + "-arithmetic -restart 1 " + in, 24, PixelFormat::Bits24, "-ppm", 0 },
-        { cjpeg + "-grayscale " + in, 24, PixelFormat::Bits8, "-colors 236 -pnm", 0 },
-        { cjpeg + "-grayscale " + in, 4, PixelFormat::Bits8, "-colors 236 -pnm", 0 },
-        { cjpeg + "-quality 90 " + in, 8, PixelFormat::Bits8, "-colors 236 -ppm", 0 },
-        { cjpeg + "-progressive " + in, 4, PixelFormat::Bits8, "-colors 236 -ppm", 0 },
-        { "convert " + in + " -quality 80 " + out, 24, PixelFormat::Bits24, "-ppm", 0 },
-        { pillow + ".save('" + out + "', quality=95, subsampling=0)\"", 24, PixelFormat::Bits24, "-ppm", 0 },
-        { cmyk, 24, PixelFormat::Bits24, nullptr, 24 },
-        { cmyk, 8, PixelFormat::Bits8, nullptr, 64 },
+    const std::string cmyk = std::string(kPython) + " -c \"from PIL import Image; Image.open('" + in
+        + "').convert('CMYK').save('" + out + "', quality=95)\"";
+    const struct {
+        std::string make; // shell command: source.ppm → file.jpg
+        int screenBits;
+        PixelFormat expected;
+        const char* djpegOptions; // decoding the same way; nullptr: near the source
+    } cases[] = {
+        { cjpeg + "-quality 85 " + in, 24, PixelFormat::Bits24, "-ppm" },
+        { cjpeg + "-progressive " + in, 24, PixelFormat::Bits24, "-ppm" },
+        { cjpeg + "-arithmetic -restart 1 " + in, 24, PixelFormat::Bits24, "-ppm" },
+        { cjpeg + "-grayscale " + in, 24, PixelFormat::Bits8, "-colors 236 -pnm" },
+        { cjpeg + "-quality 90 " + in, 8, PixelFormat::Bits8, "-colors 236 -ppm" },
+        { cmyk, 24, PixelFormat::Bits24, nullptr },
+        { cmyk, 8, PixelFormat::Bits8, nullptr }, // no libjpeg quantiser for CMYK: our own colour cube
     };
     const Picture source = FixtureIn(PixelFormat::Bits24, 67, 45);
-    WritePpm(source, in);
-    for (const ForeignJpeg& c : cases) {
+    WritePpm(in, source);
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.make + " at " + std::to_string(c.screenBits) + " bits");
         ASSERT_EQ(RunTool(c.make), 0);
         const ReadResult result = ReadJpeg(ReadFile(out), {}, c.screenBits);
@@ -124,7 +97,7 @@ TEST(JpegRead, FilesOfOtherProgramsOpenWithTheirPixels)
                 RunTool(std::string("djpeg ") + c.djpegOptions + " -outfile " + dir.str("djpeg.pnm") + " " + out), 0);
             EXPECT_EQ(MaxDifference(result.picture, ReadPnm(dir / "djpeg.pnm")), 0);
         } else {
-            EXPECT_LE(MaxDifference(result.picture, source), c.tolerance);
+            EXPECT_LE(MaxDifference(result.picture, source), c.screenBits > 8 ? 24 : 64);
         }
     }
 }
@@ -133,13 +106,11 @@ TEST(JpegRead, FilesOfOtherProgramsOpenWithTheirPixels)
 // repeated: libjpeg only warns about such a progression and goes on.
 std::vector<uint8_t> RepeatLastScan(const std::vector<uint8_t>& jpeg, int copies)
 {
-    size_t lastScan = 0;
-    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) lastScan = i;
-    const long end = static_cast<long>(jpeg.size()) - 2; // EOI
-    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + end);
+    const uint8_t sos[] = { 0xFF, 0xDA };
+    const auto lastScan = std::find_end(jpeg.begin(), jpeg.end(), sos, sos + 2), end = jpeg.end() - 2; // EOI
+    std::vector<uint8_t> out(jpeg.begin(), end);
     for (int k = 1; k < copies; ++k)
-        out.insert(out.end(), jpeg.begin() + static_cast<long>(lastScan), jpeg.begin() + end);
+        out.insert(out.end(), lastScan, end);
     out.insert(out.end(), { 0xFF, 0xD9 });
     return out;
 }
@@ -149,7 +120,7 @@ std::vector<uint8_t> RepeatLastScan(const std::vector<uint8_t>& jpeg, int copies
 TEST(JpegRead, FileOfEndlessScansIsRefused)
 {
     TempFolder dir;
-    WritePpm(FixtureIn(PixelFormat::Bits24, 64, 64), dir / "source.ppm");
+    WritePpm(dir / "source.ppm", FixtureIn(PixelFormat::Bits24, 64, 64));
     ASSERT_EQ(RunTool("cjpeg -progressive -outfile " + dir.str("p.jpg") + " " + dir.str("source.ppm")), 0);
     const std::vector<uint8_t> progressive = ReadFile(dir / "p.jpg");
     const ReadResult few = ReadJpeg(RepeatLastScan(progressive, 20));

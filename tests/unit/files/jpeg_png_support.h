@@ -1,6 +1,6 @@
 // What the JPEG and PNG tests share beyond codec_test_support.h: the PPM/PGM
-// files the independent tools read and write, and a coloured asymmetric
-// fixture in every depth.
+// files the independent tools write, and a coloured asymmetric fixture in
+// every depth.
 #pragma once
 
 #include "codec_test_support.h"
@@ -8,10 +8,9 @@
 #include "pixels/Picture.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,34 +32,18 @@ inline const PixelFormat kEveryFormat[] = { PixelFormat::DeviceDefault, PixelFor
 inline Picture ReadPnm(const std::filesystem::path& path)
 {
     const std::vector<uint8_t> bytes = ReadFile(path);
-    std::istringstream in(
-        std::string(bytes.begin(), bytes.begin() + static_cast<long>(std::min<size_t>(bytes.size(), 64))));
-    std::string magic;
-    int w = 0, h = 0, maxval = 0;
-    in >> magic >> w >> h >> maxval;
-    if ((magic != "P5" && magic != "P6") || maxval != 255 || !in) return {};
-    const int channels = magic == "P5" ? 1 : 3;
-    const size_t start = static_cast<size_t>(in.tellg()) + 1;
-    if (bytes.size() < start + static_cast<size_t>(w) * h * channels) return {};
+    const std::string head(bytes.begin(), bytes.begin() + static_cast<long>(std::min<size_t>(bytes.size(), 64)));
+    char kind = 0;
+    int w = 0, h = 0, start = 0;
+    if (std::sscanf(head.c_str(), "P%c %d %d 255%n", &kind, &w, &h, &start) != 3 || start == 0) return {};
+    const int channels = kind == '5' ? 1 : kind == '6' ? 3 : 0;
+    if (!channels || bytes.size() < static_cast<size_t>(start + 1 + w * h * channels)) return {};
     Picture picture = Picture::create(w, h, PixelFormat::Bits24);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const uint8_t* s = bytes.data() + start + (static_cast<size_t>(y) * w + x) * channels;
-            picture.setPixel(x, y, channels == 1 ? PixelBGR { s[0], s[0], s[0] } : PixelBGR { s[2], s[1], s[0] });
-        }
+    for (int i = 0; i < w * h; ++i) {
+        const uint8_t* s = bytes.data() + start + 1 + i * channels;
+        picture.setPixel(i % w, i / w, channels == 1 ? PixelBGR { s[0], s[0], s[0] } : PixelBGR { s[2], s[1], s[0] });
+    }
     return picture;
-}
-
-inline void WritePpm(const Picture& picture, const std::filesystem::path& path)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << "P6\n" << picture.width() << ' ' << picture.height() << "\n255\n";
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x) {
-            const PixelBGR p = picture.pixel(x, y);
-            const char rgb[3] = { static_cast<char>(p.r), static_cast<char>(p.g), static_cast<char>(p.b) };
-            out.write(rgb, 3);
-        }
 }
 
 // Smooth ramps in all three channels, different along x and y, with a
@@ -81,17 +64,23 @@ inline Picture FixtureIn(PixelFormat format, int width = 37, int height = 23)
 }
 
 // Largest difference of any channel between two same-sized pictures, or 999
-// when the sizes differ.
-inline int MaxDifference(const Picture& a, const Picture& b)
+// when the sizes differ; the mean over all channels goes to *mean.
+inline int MaxDifference(const Picture& a, const Picture& b, double* mean = nullptr)
 {
-    if (a.width() != b.width() || a.height() != b.height()) return 999;
+    if (a.width() != b.width() || a.height() != b.height()) {
+        if (mean) *mean = 999;
+        return 999;
+    }
     int worst = 0;
+    double sum = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
-            const PixelBGR p = a.pixel(x, y);
-            const PixelBGR q = b.pixel(x, y);
-            worst = std::max({ worst, std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b) });
+            const PixelBGR p = a.pixel(x, y), q = b.pixel(x, y);
+            const int dr = std::abs(p.r - q.r), dg = std::abs(p.g - q.g), db = std::abs(p.b - q.b);
+            worst = std::max({ worst, dr, dg, db });
+            sum += dr + dg + db;
         }
+    if (mean) *mean = sum / (3.0 * a.width() * a.height());
     return worst;
 }
 
