@@ -40,7 +40,7 @@ TEST(PictureFileNames, ExtensionIsLowerCasedAndSelectsTheCodec)
         {"a.Jpg", "a.jpg", PictureType::Jpeg}, {"/Dir.BMP/x.bmp", "/Dir.BMP/x.bmp", PictureType::Bmp},
         {"i.ICO", "i.ico", PictureType::Ico}, {"m.EMF", "m.emf", PictureType::Emf}, {"m.Wmf", "m.wmf", PictureType::Wmf},
         {"p.PNG", "p.png", PictureType::Png}, {"Notes.TXT", "Notes.txt", PictureType::Unknown},
-        {"noextension", "noextension", PictureType::Unknown}, {"/a.gif/b", "/a.gif/b", PictureType::Unknown},
+        {"/a.gif/b", "/a.gif/b", PictureType::Unknown},
         {"x.gif.bak", "x.gif.bak", PictureType::Unknown}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -63,12 +63,11 @@ TEST(PictureFileNames, ApplyFilterExtensionMakesTheNameAgreeWithTheFilter)
         // "All": a name without extension, or an icon, gets the stored default as it is.
         {"/p/a", 1, ".GIF", "/p/a.GIF"}, {"/p/a.ico", 1, ".GIF", "/p/a.GIF"}, {"/p/a.txt", 1, ".JPEG", "/p/a.JPEG"},
         // "All" keeps the extension of a type a save writes, in lower case.
-        {"/p/a.JPG", 1, ".GIF", "/p/a.jpg"}, {"/p/a.wmf", 1, ".BMP", "/p/a.wmf"}, {"/p/a.Png", 1, ".GIF", "/p/a.png"},
-        {"/p.d/a", 1, ".BMP", "/p.d/a.BMP"},
+        {"/p/a.JPG", 1, ".GIF", "/p/a.jpg"}, {"/p/a.Png", 1, ".GIF", "/p/a.png"}, {"/p.d/a", 1, ".BMP", "/p.d/a.BMP"},
         // Entries 2 to 9 in order; an index no filter has leaves the name alone.
         {"a.x", 2, ".BMP", "a.gif"}, {"a.x", 3, ".BMP", "a.jpg"}, {"a", 5, ".GIF", "a.bmp"}, {"a.gif", 6, ".GIF", "a.ico"},
         {"a.gif", 7, ".GIF", "a.emf"}, {"a.gif", 8, ".GIF", "a.wmf"}, {"a.gif", 9, ".GIF", "a.png"},
-        {"a.Txt", 0, ".GIF", "a.Txt"}, {"a.Txt", 10, ".GIF", "a.Txt"},
+        {"a.Txt", 10, ".GIF", "a.Txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " #" + std::to_string(c.filterIndex));
@@ -85,10 +84,7 @@ TEST(PictureFileNames, FilterVariantsDifferOnlyInTheFirstEntry)
     };
     const Case cases[] = {
         {".GIF", "All (*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)", "*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.png"},
-        {".JPG", "All (*.jpg;*.gif;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)", "*.jpg;*.gif;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.png"},
-        {".JPEG", "All (*.jpeg;*.jpg;*.gif;*.bmp;*.ico;*.emf;*.wmf)", "*.jpeg;*.jpg;*.gif;*.bmp;*.ico;*.emf;*.wmf;*.png"},
         {".BMP", "All (*.bmp;*.jpg;*.jpeg;*.gif;*.ico;*.emf;*.wmf)", "*.bmp;*.jpg;*.jpeg;*.gif;*.ico;*.emf;*.wmf;*.png"},
-        {".EMF", "All (*.emf;*.jpg;*.jpeg;*.bmp;*.ico;*.gif;*.wmf)", "*.emf;*.jpg;*.jpeg;*.bmp;*.ico;*.gif;*.wmf;*.png"},
         {".WMF", "All (*.wmf;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.gif)", "*.wmf;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.gif;*.png"},
         {".PNG", "All (*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.gif)",
          "*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.gif"},
