@@ -32,7 +32,6 @@ TEST(HintWrap, ALongHintWrapsWithinTheHintWidthAndKeepsItsLastWord)
     const HintCase cases[] = {
         // The print footer's user and system line.
         {"Utilisateur : jean-baptiste sur poste-de-travail-principal Linux 6.1.0-18-amd64 x86_64 Debian", "Debian"},
-        {"Remplace une couleur par une autre : la 1ère par la 2ème", "2ème"},
         {"Clic : cache options\r\nCtrl+Clic pour prélever couleur\r\nShift+Clic prélever couleur cadre", "cadre"},
         {"Editeur =/opt/outils/un-editeur-d-images-au-nom-bien-plus-long-que-la-bulle.exe", ".exe"},
     };

@@ -41,7 +41,6 @@ TEST_F(MainWindowTest, ATypedSizeSurvivesRepaintsButNotANewPictureAResizeOrAShow
 {
     const RepaintCase cases[] = {
         {"pointer over the menu and status bars", [](TMain1& m, TTray1&) { HoverMenuAndStatusBar(m); }, false},
-        {"a direct repaint", [](TMain1& m, TTray1&) { m.repaint(); m.FormPaint(); }, false},
         {"a new picture",
          [](TMain1& m, TTray1& t) {
              t.CaptureBitmap = MakeBlockCapture(120, 90);
