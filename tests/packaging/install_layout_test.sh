@@ -31,6 +31,7 @@ done
 grep -q '^Comment=' "$app" && grep -q '^Comment\[fr\]=' "$app" || fail "desktop entry lacks its English or French comment"
 
 appstreamcli validate --no-net "$dest/usr/share/metainfo/org.kaptivus.kaptivus2000.metainfo.xml" || fail "appstreamcli validate"
+appstreamcli validate-tree --no-net "$dest" >/dev/null || fail "appstreamcli validate-tree: the AppStream data, desktop entry and icons do not fit together"
 grep -q '<launchable type="desktop-id">kaptivus2000.desktop</launchable>' "$dest"/usr/share/metainfo/*.xml \
     || fail "the AppStream data does not launch the installed desktop entry"
 
