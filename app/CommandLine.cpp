@@ -26,11 +26,11 @@ std::string ownProgram(const char* argv0)
 int autostart(std::string_view value, const char* argv0, std::ostream& out, std::ostream& err)
 {
     using namespace kaptivus::config;
-    const auto file = autostartFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     if (value != "on" && value != "off") {
         err << "kaptivus2000: --autostart takes on or off\n";
         return 2;
     }
+    const auto file = autostartFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     const Status done = value == "on" ? enableAutostart(file, ownProgram(argv0)) : disableAutostart(file);
     if (!done) {
         err << "kaptivus2000: " << done.error << '\n';
