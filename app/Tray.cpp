@@ -90,7 +90,7 @@ void TTray1::buildMenu()
     addSeparator(PopupMenu1, "N3");
     Exit1 = addItem(PopupMenu1, "Exit1", QStringLiteral(" &Quitter"));
     addSeparator(PopupMenu1, "N4");
-    // This build has no printing yet, so the command is shown but not offered.
+    // Offered once a print job is set (setPrintJob).
     PrinttheDesktop1->setEnabled(false);
 
     connect(Open1, &QAction::triggered, this, &TTray1::Open1Click);
@@ -238,12 +238,6 @@ void TTray1::DirectPrintNoDialog1Click()
 {
     if (Main1) Main1->DirectPrintNoDialog1->setChecked(DirectPrintNoDialog1->isChecked());
     SaveSettings();
-}
-
-void TTray1::PrinttheDesktop1Click()
-{
-    // The whole virtual desktop replaces a monitor choice until the next one.
-    SetDesktopRect(-1);
 }
 
 void TTray1::About1Click()
