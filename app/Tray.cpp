@@ -258,6 +258,9 @@ void TTray1::QuitAgent()
 {
     close();
     FormDestroy();
+    // Leaving the event loop, never exit(): tearing the application object down
+    // hands a picture we left on the clipboard to a running clipboard manager
+    // (the X clipboard-manager protocol), so it outlives the agent.
     QCoreApplication::quit();
 }
 
