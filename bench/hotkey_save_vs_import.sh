@@ -8,18 +8,15 @@
 set -eu
 build=$(cd "${1:-build}" && pwd)
 rounds=${2:-7}
-work=$(mktemp -d "${TMPDIR:-/tmp}/kaptivus-bench.XXXXXX")
-trap 'kill "${agent:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime TMPDIR=$work/tmp
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$TMPDIR" "$work/out"
-chmod 700 "$XDG_RUNTIME_DIR"
+. "$(dirname "$0")/agent_env.sh"
+mkdir -p "$work/out"
 settings=$XDG_CONFIG_HOME/Kaptivus2000/registry.reg
 now() { date +%s%N; }
 ms() { echo $(( ($2 - $1) / 1000000 )); }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 wait_for() { # SECONDS COMMAND...
     local deadline=$((SECONDS + $1)); shift
-    until "$@" >/dev/null 2>&1; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.001; done
+    until "$@" >/dev/null 2>&1; do [ $SECONDS -lt $deadline ] || return 1; nap; done
 }
 holds_hotkeys() { xwininfo -root -tree | grep -q '"Kaptivus hotkeys"'; }
 start_agent() { "$build/kaptivus2000" >/dev/null 2>&1 & agent=$!; wait_for 20 holds_hotkeys; sleep 0.5; }

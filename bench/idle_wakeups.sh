@@ -5,11 +5,7 @@
 set -eu
 build=$(cd "${1:-build}" && pwd)
 period=${2:-30}
-work=$(mktemp -d "${TMPDIR:-/tmp}/kaptivus-idle.XXXXXX")
-trap 'kill "${agent:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime TMPDIR=$work/tmp
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$TMPDIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+. "$(dirname "$0")/agent_env.sh"
 switches() { # voluntary + involuntary, summed over the threads
     cat /proc/"$agent"/task/*/status | awk '/ctxt_switches/ {n += $2} END {print n}'
 }

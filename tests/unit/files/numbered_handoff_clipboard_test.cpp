@@ -7,6 +7,7 @@
 #include "files/JpegCodec.h"
 #include "files/PictureFiles.h"
 #include "files/PngCodec.h"
+#include "bmp_fixtures.h"
 #include "codec_test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,17 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using pixels::Picture;
-using pixels::PixelBGR;
 using pixels::PixelFormat;
 
-Picture Asymmetric()
-{
-    Picture p = Picture::create(6, 4, PixelFormat::Bits24);
-    for (int y = 0; y < p.height(); ++y)
-        for (int x = 0; x < p.width(); ++x)
-            p.setPixel(x, y, PixelBGR{uint8_t(40 * y), uint8_t(200 - 30 * x), uint8_t(30 * x + 10)});
-    return p;
-}
+Picture Asymmetric() { return testing::Fixture(6, 4, PixelFormat::Bits24); }
 
 std::string ReadText(const fs::path& path)
 {
