@@ -5,9 +5,9 @@
 #pragma once
 
 #include "dialogs/ClickLabel.h"
-#include "picture/AgentLink.h"
 #include "files/PictureFiles.h"
 #include "files/ui/SaveSettings.h"
+#include "picture/AgentLink.h"
 #include "pixels/Picture.h"
 
 #include <QColor>
