@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -103,11 +104,21 @@ public:
     QString printer() const override { return Printer; }
     void setPrinter(const QString& name) override { Printer = name; }
     QString editor() const override { return Editor; }
+    void setEditor(const QString& path) override { Editor = path; }
+    void PasteFromClipboard() override;
 
     // The capture of a hotkey or tray double click, with CaptureBusy already set.
     virtual void CaptureByHotkey(int id);
     // Saves the shown picture to the first free numbered name, then opens the gate.
     void SaveNumbered();
+    // One tick of the auto-save timer: the desktop, adjusted, to a numbered file.
+    void AutoSaveTick();
+    // The print job on the shown picture (the picture window's "Impression"),
+    // run without showing the window: by the print-or-show route when direct
+    // printing is on, and by " I&mprimer le bureau", which is offered only once
+    // a job is set. Until then the route shows the picture window.
+    std::function<void()> PrintJob;
+    void setPrintJob(std::function<void()> job);
     // The grab of a rectangle of the display into CaptureBitmap.
     void GrabRect(kaptivus::platform::ScreenRect rect);
     void CaptureDesktop();
@@ -143,6 +154,7 @@ private:
     void FormDestroy();
     void DrawPointer();
     void RouteCapture(int id);
+    bool saveToFirstFreeNumber();
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
     bool m_destroyed = false;

@@ -5,8 +5,9 @@
 #pragma once
 
 #include "dialogs/ClickLabel.h"
-#include "picture/AgentLink.h"
+#include "files/PictureFiles.h"
 #include "files/ui/SaveSettings.h"
+#include "picture/AgentLink.h"
 #include "pixels/Picture.h"
 
 #include <QColor>
@@ -299,6 +300,9 @@ public:
     // Writes the shown picture to the file in the format its extension selects
     // and reports success or failure itself; true when the file was written.
     bool SavePictureToFile(const QString& fileName);
+    // The same for a numbered name: an existing file is never replaced; false
+    // with `nameTaken` when the name was in use by the time of writing.
+    bool SavePictureToNewFile(const QString& fileName, bool& nameTaken);
     // Replaces CaptureBitmap with the file's picture and moves the Open dialog
     // to its folder; true when it was read. On failure the user is told why and
     // CaptureBitmap keeps the previous picture.
@@ -400,6 +404,13 @@ public slots:
     void history1Click(QAction* item);
     void ClearHistory1Click();
     void DefaultSaveFolder1Click();
+    void CopyPicturetoClipboard1Click();
+    void ToolButton4Click();
+    void PastePicturefromClipboard1Click();
+    void ToolButton3Click();
+    void ToolButton5Click();
+    void EditthePicture1Click();
+    void DefinetheBmpEditor1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -428,6 +439,9 @@ private:
     void connectSliders();
     void connectMenuHandlers();
     void connectFileHandlers();
+    void connectClipboardHandlers();
+    enum class SaveOutcome { Saved, Failed, NameTaken };
+    SaveOutcome savePicture(const QString& fileName, kaptivus::files::SaveMode mode);
     void markHistoryEntry(int index);
 
     // Keeps a control's anchored distances to its parent's edges.

@@ -81,6 +81,7 @@ void TMain1::connectHandlers()
     });
     connectMenuHandlers();
     connectFileHandlers();
+    connectClipboardHandlers();
     for (int i = 0; i < 16; ++i)
         QColorDialog::setCustomColor(i, ToQColor(kCustomColours[i].second));
 }

@@ -11,6 +11,7 @@ test_pkgs=(xclip x11-xserver-utils libjpeg-turbo-progs giflib-tools gifsicle pyt
 # tests validate the desktop entry, the AppStream data and the manual page).
 package_pkgs=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 test_pkgs+=("${package_pkgs[@]}")
+test_pkgs+=(xfce4-clipman dbus-daemon scrot) # a clipboard manager for the hand-off at quit; scrot for the capture benchmark
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")
