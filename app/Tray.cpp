@@ -90,8 +90,6 @@ void TTray1::buildMenu()
     addSeparator(PopupMenu1, "N3");
     Exit1 = addItem(PopupMenu1, "Exit1", QStringLiteral(" &Quitter"));
     addSeparator(PopupMenu1, "N4");
-    // This build has no printing yet, so the command is shown but not offered.
-    PrinttheDesktop1->setEnabled(false);
 
     connect(Open1, &QAction::triggered, this, &TTray1::Open1Click);
     connect(Suspend1, &QAction::triggered, this, &TTray1::Suspend1Click);
@@ -242,6 +240,7 @@ void TTray1::PrinttheDesktop1Click()
 {
     // The whole virtual desktop replaces a monitor choice until the next one.
     SetDesktopRect(-1);
+    PrintWholeDesktop();
 }
 
 void TTray1::About1Click()

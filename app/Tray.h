@@ -98,6 +98,10 @@ public:
     void GetPicturefromKaptivus1Click();
     // Icon removed and the small window shown, or the other way round.
     void ApplyHideIconMode(bool hidden);
+    // Prints the shown picture without showing the picture window (direct printing).
+    void PrintWithoutWindow();
+    // Captures the whole desktop, adjusts it and prints it, window unseen.
+    void PrintWholeDesktop();
     // Ends the program without closing the picture window (so without writing settings).
     void QuitAgent();
 

@@ -163,6 +163,10 @@ void TTray1::RouteCapture(int id)
         CaptureBusy = OpenedFromTray = false;
         break;
     case Route::PrintOrShow:
+        if (DirectPrintNoDialog1->isChecked() && !OpenedFromTray) {
+            PrintWithoutWindow();
+            break;
+        }
         // The flags stay set until the picture window is closed.
         if (!Main1->isVisible()) Main1->show();
         Main1->raise();
