@@ -12,7 +12,7 @@ void TTray1::PrintWithoutWindow()
     // shown and stays closed (no close after printing, or a job that failed)
     // would otherwise keep every later hotkey out for good.
     if (!Main1->isVisible())
-        CaptureBusy = OpenedFromTray = false;
+        releaseCaptureGate();
 }
 
 void TTray1::PrintWholeDesktop()

@@ -2,7 +2,6 @@
 // choice and set-up, the copies box and the footer text prompt.
 #include "picture/Main.h"
 
-#include "app/Tray.h"
 #include "dialogs/ErrorReport.h"
 #include "dialogs/InputBox.h"
 #include "dialogs/SystemInfo.h"
@@ -79,9 +78,9 @@ void TMain1::DefineFooterText1Click()
     if (!m_agent)
         return;
     const QString text = kaptivus::dialogs::InputBox(this, QStringLiteral("Page footer Text"),
-                                                     QStringLiteral("Enter the Text (Max 80 char)"), m_agent->Footer);
-    m_agent->Footer = text.left(80);
-    CheckBox9->setToolTip(m_agent->Footer);
+                                                     QStringLiteral("Enter the Text (Max 80 char)"), m_agent->footer());
+    m_agent->setFooter(text.left(80));
+    CheckBox9->setToolTip(m_agent->footer());
 }
 
 void TMain1::PrintthePicture1Click() { BitBtn1Click(); }
@@ -136,7 +135,7 @@ PrintOptions TMain1::currentPrintOptions() const
     if (CheckBox8->isChecked())
         o.footerLines << UserSystemLine;
     if (CheckBox9->isChecked())
-        o.footerLines << (m_agent ? m_agent->Footer : QString());
+        o.footerLines << (m_agent ? m_agent->footer() : QString());
     return o;
 }
 
@@ -171,8 +170,8 @@ void TMain1::BitBtn1Click()
             kaptivus::dialogs::ReportError(FailureMessage(printer.shown, outcome.error));
             return;
         }
-        if (showInfo)
-            showInfo(SentNotice(printer.shown, k), 2);
+        if (m_agent)
+            m_agent->ShowInfo(SentNotice(printer.shown, k), 2);
         emit copyPrinted(k, outcome.jobId);
         release();
     }

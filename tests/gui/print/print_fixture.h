@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PrivateCups.h"
+#include "dialogs/Info.h"
 #include "tests/gui/dialogs/dialogs_wait.h"
 #include "tests/gui/picture/main_fixture.h"
 
@@ -35,17 +36,18 @@ inline QImage RenderPage(const QString& pdf)
     Poppler(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("600"), QStringLiteral("-singlefile"),
                                          pdf, base});
     QImageReader::setAllocationLimit(0); // a Letter page at 600 dpi is 134 MB in RGB32
-    return QImage(base + QStringLiteral(".ppm")).convertToFormat(QImage::Format_RGB32);
+    return QImage(base + QStringLiteral(".ppm"));
 }
 
-// The bounding box of everything that is not white.
-inline QRect InkBox(const QImage& page)
+// The bounding box of everything that is not white, on a page of 8-bit RGB.
+inline QRect InkBox(const QImage& image)
 {
+    const QImage page = image.format() == QImage::Format_RGB888 ? image : image.convertToFormat(QImage::Format_RGB888);
     int left = page.width(), top = page.height(), right = -1, bottom = -1;
     for (int y = 0; y < page.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+        const uchar* line = page.constScanLine(y);
         for (int x = 0; x < page.width(); ++x) {
-            if ((line[x] & 0xFFFFFF) == 0xFFFFFF)
+            if ((line[3 * x] & line[3 * x + 1] & line[3 * x + 2]) == 0xFF)
                 continue;
             left = std::min(left, x);
             right = std::max(right, x);
@@ -62,16 +64,22 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(startCups());
         MainWindowTest::SetUp();
-        main1->showInfo = [this](const QString& text, int seconds) {
-            notices << text;
-            noticeSeconds << seconds;
-        };
+        // Each notice is read from the information window as its copy is reported.
+        info = std::make_unique<TInfo1>();
+        tray->Info1 = info.get();
+        QObject::connect(main1.get(), &TMain1::copyPrinted, info.get(), [this] {
+            notices << info->Label1->text();
+            noticeShown << info->isVisible();
+        });
     }
 
     void TearDown() override
     {
-        if (main1)
-            MainWindowTest::TearDown();
+        if (!main1)
+            return;
+        tray->Info1 = nullptr;
+        MainWindowTest::TearDown();
+        info.reset();
     }
 
     // A fresh scheduler with the queue, the default one.
@@ -92,8 +100,9 @@ protected:
     }
 
     std::unique_ptr<test::PrivateCups> cupsHolder;
+    std::unique_ptr<TInfo1> info;
     QStringList notices;
-    QList<int> noticeSeconds;
+    QList<bool> noticeShown;
 };
 
 } // namespace kaptivus::print::testing
