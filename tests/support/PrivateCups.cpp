@@ -136,7 +136,11 @@ void PrivateCups::stop()
     }
 }
 
-bool PrivateCups::admin(const QStringList& arguments) const { return Quietly(QStringLiteral("lpadmin"), arguments); }
+// Just after it starts the scheduler may still turn a connection away.
+bool PrivateCups::admin(const QStringList& arguments) const
+{
+    return waitUntil([&] { return Quietly(QStringLiteral("lpadmin"), arguments); }, std::chrono::seconds(10));
+}
 
 bool PrivateCups::addQueue(const QString& name, bool makeDefault)
 {
