@@ -170,7 +170,14 @@ TEST_F(PrintTest, EachCopyIsOneJobWithItsNotice)
     main1->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main1.get()));
     QSignalSpy copies(main1.get(), &TMain1::copyPrinted);
+    // Disabled under the hourglass while the first copy prints; later copies leave the window usable.
+    QList<bool> busy;
+    QObject::connect(main1.get(), &TMain1::copyPrinted, [&] {
+        busy << (!main1->isEnabled() && QApplication::overrideCursor()
+                 && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    });
     ASSERT_TRUE(printAndWait(3));
+    EXPECT_EQ(busy, QList<bool>({true, false, false}));
     EXPECT_EQ(copies.count(), 3);
     EXPECT_EQ(notices, QStringList({QStringLiteral("Picture Sent to KaptivusPDF Copy Number 1"),
                                     QStringLiteral("Picture Sent to KaptivusPDF Copy Number 2"),
