@@ -101,8 +101,9 @@ CopyOutcome PrintCopy(const QImage& picture, const PrintOptions& options, const 
     CopyOutcome out;
     const QPrinterInfo info = QPrinterInfo::printerInfo(queue);
     if (queue.isEmpty() || info.isNull()) {
-        // The queue's own answer says whether it vanished or the print system is away.
-        out.error = SubmitPdf(queue, QString(), documentName).error;
+        out.error = QueueProblem(queue);
+        if (out.error.isEmpty())
+            out.error = QStringLiteral("the printer is not known to this program");
         return out;
     }
     const Resolution dpi = QueueResolution(queue);

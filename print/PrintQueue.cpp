@@ -52,6 +52,13 @@ DestPtr NamedDest(const QString& queue)
 
 } // namespace
 
+QString QueueProblem(const QString& queue)
+{
+    if (queue.isEmpty())
+        return QStringLiteral("no printer is installed, or the print system is not running");
+    return NamedDest(queue) ? QString() : LookupError();
+}
+
 QString DefaultQueue()
 {
     const DestPtr dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr));
@@ -80,13 +87,9 @@ Resolution QueueResolution(const QString& queue)
 QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QString& title)
 {
     QueueResult result;
-    if (queue.isEmpty()) {
-        result.error = QStringLiteral("no printer is installed, or the print system is not running");
-        return result;
-    }
-    const DestPtr dest = NamedDest(queue);
+    const DestPtr dest = queue.isEmpty() ? nullptr : NamedDest(queue);
     if (!dest) {
-        result.error = LookupError();
+        result.error = QueueProblem(queue);
         return result;
     }
     cups_option_t* options = nullptr;

@@ -13,6 +13,9 @@ struct QueueResult {
     bool ok() const { return jobId > 0; }
 };
 
+// Why the queue cannot take a job right now (it does not exist, the print
+// system is not running), or empty when it is there.
+QString QueueProblem(const QString& queue);
 // The name of the system's default queue, or empty when there is none (or no scheduler).
 QString DefaultQueue();
 // The queue's default resolution in dots per inch (horizontal, vertical);
