@@ -1,5 +1,6 @@
 // The program's entry: one agent per desktop session, behind its tray icon.
 #include "app/AppStyle.h"
+#include "app/CommandLine.h"
 #include "app/Tray.h"
 #include "app/Wiring.h"
 #include "dialogs/ErrorReport.h"
@@ -10,6 +11,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <iostream>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -53,6 +55,9 @@ void quitOnSignals(TTray1& agent)
 
 int main(int argc, char** argv)
 {
+    // Options such as --autostart do their job and leave, without a display.
+    if (const auto code = RunCommandLine(argc, argv, std::cout, std::cerr)) return *code;
+
     // Whatever a handler throws is shown to the user; the agent and its hotkeys stay.
     kaptivus::dialogs::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kaptivus2000"));

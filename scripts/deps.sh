@@ -13,8 +13,13 @@ test_pkgs=(xclip x11-xserver-utils libjpeg-turbo-progs giflib-tools gifsicle pyt
 build_pkgs+=(libcups2-dev)
 run_pkgs+=(fonts-liberation)
 test_pkgs+=(cups cups-client cups-filters poppler-utils)
+# The Debian package and its checks (cpack runs dpkg-shlibdeps and file; the
+# tests validate the desktop entry, the AppStream data and the manual page).
+package_pkgs=(dpkg-dev file lintian desktop-file-utils appstream man-db)
+test_pkgs+=("${package_pkgs[@]}")
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
+[ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")
 
 missing=()
 for p in "${want[@]}"; do
