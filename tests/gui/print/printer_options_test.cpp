@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 
 using namespace kaptivus::print::testing;
 
@@ -103,4 +104,16 @@ TEST_F(PrintTest, ChosenPrinterIsSelectedAgainAtTheNextStartAndUsed)
     QObject::connect(main1.get(), &TMain1::copyPrinted, [&] { notice = info->Label1->text(); });
     main1->BitBtn1Click();
     EXPECT_EQ(notice, kaptivus::print::SentNotice(QStringLiteral("Second"), 1));
+}
+
+TEST_F(PrintTest, ImprimanteOpensTheSetUpDialogOfTheSelectedPrinter)
+{
+    QString seen;
+    kaptivus::test::dialogs::ModalWatcher watcher([&](QWidget* modal) {
+        seen = modal->objectName();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    main1->ToolButton8->click();
+    EXPECT_EQ(seen, QStringLiteral("PrinterSetupDialog1"));
+    EXPECT_EQ(watcher.seen, 1);
 }
