@@ -101,6 +101,7 @@ public:
     void setHideIconChecked(bool on) override;
     void ShowInfo(const QString& text, int seconds) override;
     QString footer() const override { return Footer; }
+    void setFooter(const QString& text) override { Footer = text; }
     QString printer() const override { return Printer; }
     void setPrinter(const QString& name) override { Printer = name; }
     QString editor() const override { return Editor; }

@@ -35,6 +35,7 @@ void WireWindows(TTray1& tray, TMain1& main1, TInfo1& info1)
     main1.sharpenOnce = sharpenOnce;
     main1.autoSaveTick = [&tray] { tray.AutoSaveTick(); };
     main1.saveSettings = {&tray.AutoFolder, &tray.DefaultFile, &tray.DefaultExt, &tray.Transparent};
+    tray.setPrintJob([&main1] { main1.BitBtn1Click(); });
 
     QObject::connect(main1.Exit1, &QAction::triggered, &tray, &TTray1::Exit1Click);
     QObject::connect(main1.CleanupRegistryfromoldVersions1, &QAction::triggered, &tray,

@@ -54,6 +54,7 @@ public:
 
     // Values the window shows in hints.
     virtual QString footer() const = 0;
+    virtual void setFooter(const QString& text) = 0;
     virtual QString printer() const = 0;
     virtual void setPrinter(const QString& name) = 0;
     virtual QString editor() const = 0;

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPageSize>
 #include <QSpinBox>
 
 #include <array>
@@ -45,6 +46,9 @@ class TSystemInfo;
 
 namespace kaptivus::picture {
 struct PictureOptions;
+}
+namespace kaptivus::print {
+struct PrintOptions;
 }
 
 // Image1: shows one QImage at its natural size and reports mouse releases with
@@ -326,9 +330,20 @@ public:
     // when followRotation is set).
     void rerunPipeline(bool followRotation);
 
+    // The print job's options as the printer page's controls stand.
+    kaptivus::print::PrintOptions currentPrintOptions() const;
+    // The queue the print job uses and the name its notice shows.
+    struct PrinterChoice {
+        QString queue;
+        QString shown;
+    };
+    PrinterChoice selectedPrinter() const;
+
 signals:
     // Emitted at the start of every ApplyPictureOptions.
     void pictureOptionsApplied(bool explicitSize, int width, int height);
+    // A copy of the print job was accepted by the queue as job jobId.
+    void copyPrinted(int copy, int jobId);
 
 public slots:
     void FormCreate();
@@ -411,6 +426,12 @@ public slots:
     void ToolButton5Click();
     void EditthePicture1Click();
     void DefinetheBmpEditor1Click();
+    void BitBtn1Click();
+    void PrintthePicture1Click();
+    void ToolButton8Click();
+    void DefineFooterText1Click();
+    void Edit8Exit();
+    void Edit8KeyPress();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -442,6 +463,8 @@ private:
     void connectClipboardHandlers();
     enum class SaveOutcome { Saved, Failed, NameTaken };
     SaveOutcome savePicture(const QString& fileName, kaptivus::files::SaveMode mode);
+    void connectPrintHandlers();
+    bool copiesBoxEvent(QObject* watched, QEvent* event);
     void markHistoryEntry(int index);
 
     // Keeps a control's anchored distances to its parent's edges.
@@ -498,4 +521,9 @@ private:
     // then the number of entries the settings filled) and the marked one.
     int m_historyNext = -1;
     int m_historyMarked = -1;
+    // A print job is running (its later copies let events through).
+    bool m_printing = false;
+    // The paper chosen in the printer set-up dialog, for that queue.
+    QString m_setupQueue;
+    QPageSize m_setupPageSize;
 };
