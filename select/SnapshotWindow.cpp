@@ -1,0 +1,99 @@
+// The selectors' frozen desktop window. It bypasses the window manager: a
+// managed full-screen window is held to one monitor by most window managers,
+// and would be framed, moved or stacked below docks. Being unmanaged it never
+// gets the focus from the window manager, so it grabs the keyboard and the
+// pointer itself.
+#include "select/SnapshotWindow.h"
+
+#include "picture/PictureImage.h"
+#include "platform/InputGrab.h"
+#include "platform/Screen.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+#include <QTimer>
+
+#include <cstring>
+
+namespace kaptivus::select {
+
+QImage DisplayImage(const pixels::Picture& picture)
+{
+    if (picture.isEmpty()) return {};
+    const bool xrgb = picture.storageBits() == 32 && picture.redMask() == 0xFF0000 && picture.greenMask() == 0xFF00
+        && picture.blueMask() == 0xFF;
+    if (!xrgb) return picture::toQImage(picture).convertToFormat(QImage::Format_RGB32);
+    // The usual depth-24 screen: the rows are RGB32 already.
+    QImage image(picture.width(), picture.height(), QImage::Format_RGB32);
+    if (image.isNull()) return {};
+    const size_t rowBytes = size_t(picture.width()) * 4;
+    for (int y = 0; y < picture.height(); ++y) {
+        auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        std::memcpy(out, picture.scanLine(y), rowBytes);
+        for (int x = 0; x < picture.width(); ++x) out[x] |= 0xFF000000u;
+    }
+    return image;
+}
+
+SnapshotWindow::SnapshotWindow(QWidget* parent) : QDialog(parent)
+{
+    // The whole virtual desktop, through the same grab as every capture.
+    m_desktop = platform::virtualDesktop();
+    m_snapshot = platform::grabRect(m_desktop.left, m_desktop.top, m_desktop.width, m_desktop.height);
+    m_image = DisplayImage(m_snapshot);
+    place();
+}
+
+SnapshotWindow::SnapshotWindow(pixels::Picture snapshot, platform::ScreenRect desktop, QWidget* parent)
+    : QDialog(parent), m_snapshot(std::move(snapshot)), m_desktop(desktop)
+{
+    m_image = DisplayImage(m_snapshot);
+    place();
+}
+
+void SnapshotWindow::place()
+{
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint);
+    // Opaque: nothing is erased before a paint, so showing it and moving the
+    // readout never flicker.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setGeometry(m_desktop.left, m_desktop.top, m_desktop.width, m_desktop.height);
+}
+
+void SnapshotWindow::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), m_image, r);
+}
+
+void SnapshotWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Once the window is on screen: the agent was hidden when the hotkey came.
+    QTimer::singleShot(0, this, [this] { retakeInput(); });
+}
+
+void SnapshotWindow::retakeInput()
+{
+    if (!isVisible()) return;
+    platform::takeInput(windowHandle());
+    // Registered with the toolkit too, so that a popup menu gives them back when it closes.
+    grabKeyboard();
+    grabMouse();
+}
+
+void SnapshotWindow::releaseInput()
+{
+    releaseMouse();
+    releaseKeyboard();
+}
+
+void SnapshotWindow::done(int result)
+{
+    releaseInput();
+    hide();
+    QDialog::done(result);
+}
+
+} // namespace kaptivus::select
