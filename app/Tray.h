@@ -4,6 +4,7 @@
 
 #include "pixels/Picture.h"
 #include "platform/Geometry.h"
+#include "select/Rectangle.h"
 
 #include <QMenu>
 #include <QPoint>
@@ -22,6 +23,7 @@ class TTrayIcon;
 
 namespace kaptivus::platform {
 class HotkeyService;
+class MonitorWatcher;
 }
 
 class TTray1 : public QWidget {
@@ -59,6 +61,8 @@ public:
     int CustomW = 64; // LastDefinedWidth of the area selector
     int CustomH = 64; // LastDefinedHeight
     int HistoryCount = 0;
+    // The area selector's rectangle and preset sizes, kept between selectors.
+    kaptivus::select::AreaSelection Area;
 
     // Tray menu and its items (design names).
     TTrayIcon* TrayIcon1 = nullptr;
@@ -94,6 +98,18 @@ public:
     void CaptureDesktop();
     void CaptureWindow(uint32_t window);
     void CaptureClientArea(uint32_t window);
+    // The grab of a rectangle of a selector's snapshot, whose top-left pixel
+    // lies at `sourceOrigin` on the screen.
+    void GrabRect(kaptivus::platform::ScreenRect rect, const kaptivus::pixels::Picture& source,
+                  kaptivus::platform::ScreenPoint sourceOrigin);
+    // The area selector and the object picker; false when the user cancelled
+    // (CaptureBitmap is then as it was).
+    bool CaptureArea();
+    bool CaptureObject();
+    // "Zone" and "Objet" of the picture window.
+    void PictureWindowCapture(bool area);
+    // The monitors were added, removed or rearranged.
+    void MonitorsChanged();
     void PlayCaptureSound();
     void GetPicturefromKaptivus1Click();
     // Icon removed and the small window shown, or the other way round.
@@ -126,6 +142,8 @@ private:
     void RouteCapture(int id);
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
+    kaptivus::platform::MonitorWatcher* m_monitorWatcher = nullptr;
+    int m_desktopIndex = -1; // the argument of the last SetDesktopRect that applied
     bool m_destroyed = false;
     bool m_keepSettingsFile = false; // read only in part, and not yet copied aside
 };

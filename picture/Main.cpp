@@ -282,12 +282,7 @@ void TMain1::FormCreate()
     ToolButton7Click();
     if (m_agent && m_agent->DirectPrintNoDialog1)
         m_agent->DirectPrintNoDialog1->setChecked(DirectPrintNoDialog1->isChecked());
-    const int monitors = monitorCount ? monitorCount() : 1;
-    Monitors1->setEnabled(monitors > 1);
-    Monitors1->menuAction()->setEnabled(monitors > 1);
-    const std::vector<QAction*> items = monitorItems();
-    for (int i = 1; i <= 4; ++i)
-        items[size_t(i)]->setEnabled(monitors > 1 && monitors <= 4 && i <= monitors);
+    EnableMonitorItems(monitorCount ? monitorCount() : 1);
     if (HideIcononSystemTray1->isChecked()) {
         if (m_agent && m_agent->HideIcononSystemTray1)
             m_agent->HideIcononSystemTray1->setChecked(true);

@@ -299,6 +299,12 @@ public:
     std::function<void(kaptivus::pixels::Picture)> replaceCapture;
     // The agent's ShowInfo.
     std::function<void(const QString& text, int seconds)> showInfo;
+    // "Zone" and "Objet": the agent hides this window, lets the user choose on
+    // the frozen desktop and shows the window again with the new picture.
+    std::function<void()> captureArea;
+    std::function<void()> captureObject;
+    // Enables the monitors menu for this many monitors.
+    void EnableMonitorItems(int monitors);
 
     // Writes the shown picture to the file in the format its extension selects
     // and reports success or failure itself; true when the file was written.
@@ -374,6 +380,10 @@ public slots:
     void Closeafterprinting1Click();
     void DirectPrintNoDialog1Click();
     void HideIcononSystemTray1Click();
+    void ToolButton6Click();
+    void GetRectangularArea1Click();
+    void ToolButton9Click();
+    void GetObject1Click();
     void Monitor0Click();
     void Monitor1Click();
     void Monitor2Click();

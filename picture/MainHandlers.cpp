@@ -177,6 +177,10 @@ void TMain1::connectMenuHandlers()
     connect(Closeafterprinting1, &QAction::triggered, this, &TMain1::Closeafterprinting1Click);
     connect(DirectPrintNoDialog1, &QAction::triggered, this, &TMain1::DirectPrintNoDialog1Click);
     connect(HideIcononSystemTray1, &QAction::triggered, this, &TMain1::HideIcononSystemTray1Click);
+    connect(ToolButton6, &QToolButton::clicked, this, &TMain1::ToolButton6Click);
+    connect(GetRectangularArea1, &QAction::triggered, this, &TMain1::GetRectangularArea1Click);
+    connect(ToolButton9, &QToolButton::clicked, this, &TMain1::ToolButton9Click);
+    connect(GetObject1, &QAction::triggered, this, &TMain1::GetObject1Click);
     connect(Monitor0, &QAction::triggered, this, &TMain1::Monitor0Click);
     connect(Monitor1, &QAction::triggered, this, &TMain1::Monitor1Click);
     connect(Monitor2, &QAction::triggered, this, &TMain1::Monitor2Click);
@@ -408,6 +412,31 @@ void TMain1::chooseMonitor(QAction* item, int index)
     CheckRadioItem(item, item->isChecked(), monitorItems());
     if (m_agent)
         m_agent->SetDesktopRect(index);
+}
+
+void TMain1::ToolButton6Click()
+{
+    if (captureArea)
+        captureArea();
+}
+
+void TMain1::GetRectangularArea1Click() { ToolButton6Click(); }
+
+void TMain1::ToolButton9Click()
+{
+    if (captureObject)
+        captureObject();
+}
+
+void TMain1::GetObject1Click() { ToolButton9Click(); }
+
+void TMain1::EnableMonitorItems(int monitors)
+{
+    Monitors1->setEnabled(monitors > 1);
+    Monitors1->menuAction()->setEnabled(monitors > 1);
+    const std::vector<QAction*> items = monitorItems();
+    for (int i = 1; i <= 4; ++i)
+        items[size_t(i)]->setEnabled(monitors > 1 && monitors <= 4 && i <= monitors);
 }
 
 void TMain1::Monitor0Click() { chooseMonitor(Monitor0, -1); }

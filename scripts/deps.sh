@@ -7,6 +7,7 @@ build_pkgs=(cmake ninja-build g++ pkgconf qt6-base-dev libxcb1-dev libxcb-keysym
     libcanberra-dev libpng-dev ccache libgtest-dev libgmock-dev libbenchmark-dev)
 run_pkgs=(xvfb icewm x11-utils xdotool x11-apps imagemagick)
 test_pkgs=(xclip x11-xserver-utils libjpeg-turbo-progs giflib-tools gifsicle python3-pil libwmf-bin emf2svg)
+test_pkgs+=(xterm)
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 

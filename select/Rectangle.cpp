@@ -6,6 +6,7 @@
 #include "pixels/InvertedFrame.h"
 
 #include <QActionGroup>
+#include <algorithm>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,13 @@
 namespace kaptivus::select {
 
 namespace {
+
+// Both corner pixels included, whichever way round they are.
+QRect spanned(QPoint a, QPoint b)
+{
+    return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                 QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+}
 
 const QString AreaHint = QStringLiteral("Clic droit pour définir les rectangles");
 
@@ -90,7 +98,7 @@ void TRectangle1::toggleFrame()
                                static_cast<int>(m_image.bytesPerLine() / 4)},
                               {m_anchor.x(), m_anchor.y(), m_moving.x(), m_moving.y()});
     m_frameShown = !m_frameShown;
-    const QRect box = QRect(m_anchor, m_moving).normalized();
+    const QRect box = spanned(m_anchor, m_moving);
     update(QRect(box.left(), box.top(), box.width(), 1));
     update(QRect(box.left(), box.bottom(), box.width(), 1));
     update(QRect(box.left(), box.top(), 1, box.height()));
@@ -146,7 +154,7 @@ void TRectangle1::FormMouseUp(Qt::MouseButton button)
     if (button == Qt::RightButton) return;
     if (AreaDragged) {
         if (m_frameShown) toggleFrame();
-        const QRect box = QRect(m_anchor, m_moving).normalized();
+        const QRect box = spanned(m_anchor, m_moving);
         m_selection.SelectedArea = {box.left(), box.top(), box.right() + 1, box.bottom() + 1};
         AreaDragged = false;
     }

@@ -75,6 +75,8 @@ void movePointer(int x, int y);
 void clickButton(int button = 1);
 void buttonDown(int button = 1);
 void buttonUp(int button = 1);
+// True while another client holds an active pointer grab (a selector taking input).
+bool pointerGrabbedElsewhere();
 
 Window rootWindow();
 // _NET_ACTIVE_WINDOW of the root, 0 when none.
@@ -84,6 +86,8 @@ Window findWindowByTitle(const std::string& title);
 Window waitForWindowByTitle(
     const std::string& title, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 Window parentOf(Window window);
+// Children bottom to top.
+std::vector<Window> childrenOf(Window window);
 bool windowExists(Window window);
 bool isViewable(Window window);
 
@@ -101,6 +105,8 @@ struct Rect {
 };
 // Geometry of the window's inside in root coordinates (empty when it is gone).
 Rect windowRootGeometry(Window window);
+// The same with the window's own border around it.
+Rect windowBorderBox(Window window);
 Rect screenSize();
 
 // Colours here are 0xRRGGBB, as X TrueColor pixels of depth 24.
