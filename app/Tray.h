@@ -2,6 +2,7 @@
 // tray icon and its menu, the capture bitmap and the settings record.
 #pragma once
 
+#include "picture/AgentLink.h"
 #include "pixels/Picture.h"
 #include "platform/Geometry.h"
 #include "select/Rectangle.h"
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 class QAction;
 class QLabel;
@@ -26,7 +28,7 @@ class HotkeyService;
 class MonitorWatcher;
 }
 
-class TTray1 : public QWidget {
+class TTray1 : public QWidget, public AgentLink {
     Q_OBJECT
 public:
     explicit TTray1(QWidget* parent = nullptr);
@@ -81,16 +83,33 @@ public:
 
     static QIcon ProgramIcon();
 
-    void LoadSettings();
-    void SaveSettings();
-    void ResetHotkeyDefaults();
-    void RegisterHotkeys();
-    void UnregisterHotkeys();
-    // -1: the whole virtual desktop; 0..3: that monitor. False when the monitor does not exist.
-    bool SetDesktopRect(int index);
+    // AgentLink: what the picture window asks of the agent.
+    void attachPictureWindow(TMain1* window) override { Main1 = window; }
+    const kaptivus::pixels::Picture& captureBitmap() const override { return CaptureBitmap; }
+    void replaceCapture(kaptivus::pixels::Picture picture) override { CaptureBitmap = std::move(picture); }
+    void LoadSettings() override;
+    void SaveSettings() override;
+    void ResetHotkeyDefaults() override;
+    void RegisterHotkeys() override;
+    void UnregisterHotkeys() override;
+    void releaseCaptureGate() override { CaptureBusy = OpenedFromTray = false; }
+    void setSuspended(bool suspended) override;
+    bool SetDesktopRect(int index) override;
+    void setCaptureDelay(int milliseconds) override { CaptureDelay = milliseconds; }
+    int timerDelay() const override { return TimerDelay; }
+    void setTimerDelay(int seconds) override { TimerDelay = seconds; }
+    bool autoSaveChecked() const override;
+    void setAutoSaveChecked(bool on) override;
+    void setDirectPrintChecked(bool on) override;
+    void setHideIconChecked(bool on) override;
+    void ShowInfo(const QString& text, int seconds) override;
+    QString footer() const override { return Footer; }
+    QString printer() const override { return Printer; }
+    void setPrinter(const QString& name) override { Printer = name; }
+    QString editor() const override { return Editor; }
+
     // The capture of a hotkey or tray double click, with CaptureBusy already set.
     virtual void CaptureByHotkey(int id);
-    void ShowInfo(const QString& text, int seconds);
     // Saves the shown picture to the first free numbered name, then opens the gate.
     void SaveNumbered();
     // The grab of a rectangle of the display into CaptureBitmap.
@@ -107,7 +126,7 @@ public:
     bool CaptureArea();
     bool CaptureObject();
     // "Zone" and "Objet" of the picture window.
-    void PictureWindowCapture(bool area);
+    void PictureWindowCapture(bool area) override;
     // The monitors were added, removed or rearranged.
     void MonitorsChanged();
     void PlayCaptureSound();

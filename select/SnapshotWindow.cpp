@@ -13,7 +13,6 @@
 #include <QPaintEvent>
 #include <QTimer>
 
-#include <cstring>
 
 namespace kaptivus::select {
 
@@ -26,11 +25,11 @@ QImage DisplayImage(const pixels::Picture& picture)
     // The usual depth-24 screen: the rows are RGB32 already.
     QImage image(picture.width(), picture.height(), QImage::Format_RGB32);
     if (image.isNull()) return {};
-    const size_t rowBytes = size_t(picture.width()) * 4;
+    // The screen leaves the top byte undefined; the image wants it opaque.
     for (int y = 0; y < picture.height(); ++y) {
         auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y));
-        std::memcpy(out, picture.scanLine(y), rowBytes);
-        for (int x = 0; x < picture.width(); ++x) out[x] |= 0xFF000000u;
+        const auto* in = reinterpret_cast<const uint32_t*>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x) out[x] = in[x] | 0xFF000000u;
     }
     return image;
 }
