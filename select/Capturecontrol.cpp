@@ -19,15 +19,8 @@ void TCapturecontrol1::FormCreate()
     setObjectName(QStringLiteral("Capturecontrol1"));
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
-    StaticText1 = new QLabel(QStringLiteral("1024 x 1024"), this);
-    StaticText1->setObjectName(QStringLiteral("StaticText1"));
-    StaticText1->setGeometry(24, 28, 69, 17);
-    StaticText1->setAlignment(Qt::AlignCenter);
-    StaticText1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    StaticText1->setAutoFillBackground(true);
-    StaticText1->setBackgroundRole(QPalette::ToolTipBase);
-    StaticText1->setForegroundRole(QPalette::ToolTipText);
-    StaticText1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    StaticText1 = makeReadout();
+    StaticText1->move(24, 28);
 }
 
 void TCapturecontrol1::FormMouseMove(QPoint at)

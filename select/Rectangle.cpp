@@ -6,12 +6,13 @@
 #include "pixels/InvertedFrame.h"
 
 #include <QActionGroup>
-#include <algorithm>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+
+#include <algorithm>
 
 namespace kaptivus::select {
 
@@ -49,15 +50,7 @@ void TRectangle1::FormCreate()
     FixedSizeMode = false;
     AreaDragged = false;
 
-    StaticText1 = new QLabel(QStringLiteral("1024 x 1024"), this);
-    StaticText1->setObjectName(QStringLiteral("StaticText1"));
-    StaticText1->resize(69, 17);
-    StaticText1->setAlignment(Qt::AlignCenter);
-    StaticText1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    StaticText1->setAutoFillBackground(true);
-    StaticText1->setBackgroundRole(QPalette::ToolTipBase);
-    StaticText1->setForegroundRole(QPalette::ToolTipText);
-    StaticText1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    StaticText1 = makeReadout();
     StaticText1->hide();
     buildMenu();
     askText = [this](const QString& caption, const QString& prompt, const QString& text) {

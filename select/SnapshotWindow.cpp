@@ -9,6 +9,7 @@
 #include "platform/InputGrab.h"
 #include "platform/Screen.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QTimer>
@@ -58,6 +59,20 @@ void SnapshotWindow::place()
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setGeometry(m_desktop.left, m_desktop.top, m_desktop.width, m_desktop.height);
+}
+
+QLabel* SnapshotWindow::makeReadout()
+{
+    auto* readout = new QLabel(QStringLiteral("1024 x 1024"), this);
+    readout->setObjectName(QStringLiteral("StaticText1"));
+    readout->resize(69, 17);
+    readout->setAlignment(Qt::AlignCenter);
+    readout->setFrameStyle(QFrame::Box | QFrame::Plain);
+    readout->setAutoFillBackground(true);
+    readout->setBackgroundRole(QPalette::ToolTipBase);
+    readout->setForegroundRole(QPalette::ToolTipText);
+    readout->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return readout;
 }
 
 void SnapshotWindow::paintEvent(QPaintEvent* event)

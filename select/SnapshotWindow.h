@@ -10,6 +10,8 @@
 #include <QDialog>
 #include <QImage>
 
+class QLabel;
+
 namespace kaptivus::select {
 
 // 32-bit display copy of a screen-format picture (RGB32: the frame is
@@ -41,6 +43,9 @@ protected:
     // and takes them back.
     void releaseInput();
     void retakeInput();
+    // The small readout both selectors show (size or coordinates): 69 x 17,
+    // centred text, a plain border, the tooltip colours; mouse events go past it.
+    QLabel* makeReadout();
 
     QImage m_image;
 

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QProcess>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 using namespace kaptivus;
@@ -21,16 +23,6 @@ uint32_t pattern(int x, int y)
     const uint32_t g = static_cast<uint32_t>((y * 3 + x / 256) & 0xFF);
     const uint32_t b = static_cast<uint32_t>((x ^ y) & 0xFF);
     return (r << 16) | (g << 8) | b;
-}
-
-uint32_t rgbOf(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
-
-QImage clipboardPicture()
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "image/png", "-o"});
-    if (!xclip.waitForFinished(10000) || xclip.exitCode() != 0) return {};
-    return QImage::fromData(xclip.readAllStandardOutput(), "PNG");
 }
 
 // The clipboard's picture once it has the size; null after the deadline.
@@ -86,14 +78,6 @@ bool noticeGone(AgentProcess& agent)
     }, 10s);
 }
 
-void closePictureWindow(AgentProcess& agent)
-{
-    const auto w = agent.findWindow("Kaptivus 2000   v5.10 complet");
-    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == w; }, 5s));
-    test::pressKey(test::keysym::Escape);
-    ASSERT_TRUE(test::waitUntil([&] { return !agent.pictureWindowShown(); }, 5s));
-}
-
 // The preset menu: a window of the agent the size of a menu.
 bool menuShown(const AgentProcess& agent)
 {
@@ -111,17 +95,39 @@ protected:
         if (!test::haveDisplay()) GTEST_SKIP() << "no X display";
         screen = test::screenSize();
     }
+    void TearDown() override
+    {
+        if (!agent.isRunning()) return;
+        agent.terminate();
+        EXPECT_TRUE(agent.waitForExit());
+    }
+    // The agent with the test's hotkeys, over the known picture unless told otherwise.
+    bool start(const std::vector<std::pair<std::string, std::string>>& settings = {}, bool overPattern = true)
+    {
+        writeSettingsFile(selectSettings(settings));
+        if (overPattern) known.emplace(screen, pattern);
+        return agent.start();
+    }
+    // The clipboard holds exactly the cut of the known picture; the selector and the notice have gone.
+    void expectCut(const QRect& cut)
+    {
+        const QImage picture = waitForClipboardPicture(cut.size());
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(wrongPixels(picture, cut.left(), cut.top()), 0);
+        ASSERT_TRUE(selectorGone());
+        ASSERT_TRUE(noticeGone(agent));
+    }
+
     test::Rect screen;
+    std::optional<test::PictureWindow> known;
+    AgentProcess agent;
 };
 
 } // namespace
 
 TEST_F(Select, DragCapturesExactlyTheCutOfTheSnapshotInEitherDirection)
 {
-    writeSettingsFile(selectSettings());
-    test::PictureWindow known(screen, pattern);
-    AgentProcess agent;
-    ASSERT_TRUE(agent.start());
+    ASSERT_TRUE(start());
     struct Case {
         const char* name;
         QPoint from;
@@ -139,31 +145,18 @@ TEST_F(Select, DragCapturesExactlyTheCutOfTheSnapshotInEitherDirection)
         std::printf("key press to selector taking input: %.1f ms\n",
                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - pressed).count());
         drag(c.from, {(c.from + c.to) / 2, c.to});
-        const QImage picture = waitForClipboardPicture(c.cut.size());
-        ASSERT_FALSE(picture.isNull());
-        EXPECT_EQ(wrongPixels(picture, c.cut.left(), c.cut.top()), 0);
-        ASSERT_TRUE(selectorGone());
-        ASSERT_TRUE(noticeGone(agent));
+        expectCut(c.cut);
     }
-    agent.terminate();
-    ASSERT_TRUE(agent.waitForExit());
 }
 
 TEST_F(Select, SmallFirstDragTakesTheWholeSnapshotAndTheSixteenPresetSeventeen)
 {
-    writeSettingsFile(selectSettings());
-    test::PictureWindow known(screen, pattern);
-    AgentProcess agent;
-    ASSERT_TRUE(agent.start());
+    ASSERT_TRUE(start());
 
     // 10 x 10 on the first selection of the run: the whole desktop.
     ASSERT_TRUE(openSelector(test::keysym::F7));
     drag({300, 300}, {{305, 305}, {309, 309}});
-    QImage picture = waitForClipboardPicture({screen.width, screen.height});
-    ASSERT_FALSE(picture.isNull());
-    EXPECT_EQ(wrongPixels(picture, 0, 0), 0);
-    ASSERT_TRUE(selectorGone());
-    ASSERT_TRUE(noticeGone(agent));
+    expectCut(QRect(0, 0, screen.width, screen.height));
 
     // Right button: the preset menu; its first entry is 16 x 16.
     ASSERT_TRUE(openSelector(test::keysym::F7));
@@ -175,20 +168,13 @@ TEST_F(Select, SmallFirstDragTakesTheWholeSnapshotAndTheSixteenPresetSeventeen)
     test::pressKey(test::keysym::Return);
     ASSERT_TRUE(test::waitUntil([] { return test::pointerGrabbedElsewhere(); }, 5s));
     drag({400, 400}, {{410, 420}, {420, 430}});
-    picture = waitForClipboardPicture({17, 17});
-    ASSERT_FALSE(picture.isNull());
-    EXPECT_EQ(rgbOf(picture, 16, 16), pattern(420, 430)) << "the pointer's pixel is the bottom-right one";
-    EXPECT_EQ(wrongPixels(picture, 404, 414), 0);
-    agent.terminate();
-    ASSERT_TRUE(agent.waitForExit());
+    // The pointer's pixel (420, 430) is the bottom-right one.
+    expectCut(QRect(404, 414, 17, 17));
 }
 
 TEST_F(Select, MoveWithShiftLeavesTheFrameAndTheSnapshotStaysFrozen)
 {
-    writeSettingsFile(selectSettings());
-    test::PictureWindow known(screen, pattern);
-    AgentProcess agent;
-    ASSERT_TRUE(agent.start());
+    ASSERT_TRUE(start());
     ASSERT_TRUE(openSelector(test::keysym::F7));
     // A window that appears over the area after the selector opened is not in the picture.
     test::PictureWindow late({120, 120, 100, 50}, [](int, int) { return 0xff0000u; });
@@ -203,19 +189,12 @@ TEST_F(Select, MoveWithShiftLeavesTheFrameAndTheSnapshotStaysFrozen)
     test::movePointer(600, 500);
     ASSERT_TRUE(test::keyUp(keysymShiftL));
     test::buttonUp(1);
-    const QImage picture = waitForClipboardPicture({200, 100});
-    ASSERT_FALSE(picture.isNull());
-    EXPECT_EQ(wrongPixels(picture, 100, 100), 0);
-    agent.terminate();
-    ASSERT_TRUE(agent.waitForExit());
+    expectCut(QRect(100, 100, 200, 100));
 }
 
 TEST_F(Select, EscapeClosesEitherSelectorWithoutAPictureAndTheNextHotkeyWorks)
 {
-    writeSettingsFile(selectSettings());
-    test::PictureWindow known(screen, pattern);
-    AgentProcess agent;
-    ASSERT_TRUE(agent.start());
+    ASSERT_TRUE(start());
     for (uint32_t key : {test::keysym::F7, test::keysym::F8, test::keysym::F7}) {
         ASSERT_TRUE(openSelector(key));
         ASSERT_TRUE(test::pressKey(test::keysym::Escape));
@@ -226,13 +205,10 @@ TEST_F(Select, EscapeClosesEitherSelectorWithoutAPictureAndTheNextHotkeyWorks)
     // The gate is open: Print Screen shows the picture window.
     ASSERT_TRUE(test::pressKey(test::keysym::Print));
     EXPECT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
-    agent.terminate();
-    ASSERT_TRUE(agent.waitForExit());
 }
 
 TEST_F(Select, ObjectPickerTakesATerminalsTextWindowOrTheWholeFramedTerminal)
 {
-    writeSettingsFile(selectSettings());
     QProcess terminal;
     terminal.start(QStringLiteral("xterm"), {"-geometry", "60x12+500+300", "-title", "kaptivus term"});
     ASSERT_TRUE(terminal.waitForStarted());
@@ -248,8 +224,7 @@ TEST_F(Select, ObjectPickerTakesATerminalsTextWindowOrTheWholeFramedTerminal)
     while (test::parentOf(frame) != test::rootWindow()) frame = test::parentOf(frame);
     const test::Rect outer = test::windowRootGeometry(frame);
     ASSERT_LT(outer.top, inside.top);
-    AgentProcess agent;
-    ASSERT_TRUE(agent.start());
+    ASSERT_TRUE(start({}, false));
 
     struct Case {
         const char* name;
@@ -262,8 +237,10 @@ TEST_F(Select, ObjectPickerTakesATerminalsTextWindowOrTheWholeFramedTerminal)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<uint32_t> onScreen = test::readScreen(c.expected);
         ASSERT_TRUE(openSelector(test::keysym::F8));
+        // What the picker shows is its snapshot (the terminal draws itself
+        // otherwise once it has lost the focus).
+        const std::vector<uint32_t> onScreen = test::readScreen(c.expected);
         test::movePointer(c.at.x(), c.at.y());
         test::clickButton(1);
         const QImage picture = waitForClipboardPicture({c.expected.width, c.expected.height});
@@ -276,8 +253,6 @@ TEST_F(Select, ObjectPickerTakesATerminalsTextWindowOrTheWholeFramedTerminal)
         ASSERT_TRUE(selectorGone());
         ASSERT_TRUE(noticeGone(agent));
     }
-    agent.terminate();
-    ASSERT_TRUE(agent.waitForExit());
     terminal.terminate();
     terminal.waitForFinished(5000);
 }
@@ -301,11 +276,8 @@ TEST_F(Select, SecondMonitorCapturesTheRightHandPartAndAGoneMonitorTheWholeDeskt
         ~Monitors() { remove(); }
     } monitors{size, half};
     ASSERT_TRUE(monitors.made);
-    writeSettingsFile(selectSettings({{"ClipBoard", "dword:00000001"}, {"Monitor_0", "dword:00000000"},
-                                      {"Monitor_2", "dword:00000001"}, {"Cursor", "dword:00000001"}}));
-    test::PictureWindow known(screen, pattern);
-    AgentProcess agent;
-    ASSERT_TRUE(agent.start());
+    ASSERT_TRUE(start({{"ClipBoard", "dword:00000001"}, {"Monitor_0", "dword:00000000"},
+                       {"Monitor_2", "dword:00000001"}, {"Cursor", "dword:00000001"}}));
     // The pointer is drawn where it was: shifted by the monitor's origin.
     test::movePointer(half + 300, 200);
     ASSERT_TRUE(test::pressKey(test::keysym::Print));
@@ -332,17 +304,12 @@ TEST_F(Select, SecondMonitorCapturesTheRightHandPartAndAGoneMonitorTheWholeDeskt
         closePictureWindow(agent);
     }
     EXPECT_TRUE(whole);
-    agent.terminate();
-    ASSERT_TRUE(agent.waitForExit());
 }
 
 TEST_F(Select, ZoneFromThePictureWindowHidesItWaitsTheDelayAndShowsTheCut)
 {
     // "CaptureDelay" 2000 (the 2-second item): 1200 ms between hiding and the selector.
-    writeSettingsFile(selectSettings({{"ClipBoard", "dword:00000001"}, {"CaptureDelay", "dword:000007d0"}}));
-    test::PictureWindow known(screen, pattern);
-    AgentProcess agent;
-    ASSERT_TRUE(agent.start());
+    ASSERT_TRUE(start({{"ClipBoard", "dword:00000001"}, {"CaptureDelay", "dword:000007d0"}}));
     ASSERT_TRUE(test::pressKey(test::keysym::Print));
     ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
     const auto main = agent.findWindow("Kaptivus 2000   v5.10 complet");
@@ -365,6 +332,4 @@ TEST_F(Select, ZoneFromThePictureWindowHidesItWaitsTheDelayAndShowsTheCut)
     ASSERT_TRUE(test::pressKey(test::keysym::Escape));
     ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
     EXPECT_EQ(clipboardPicture().size(), QSize(100, 80));
-    agent.terminate();
-    ASSERT_TRUE(agent.waitForExit());
 }
