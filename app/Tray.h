@@ -123,8 +123,8 @@ public:
                   kaptivus::platform::ScreenPoint sourceOrigin);
     // The area selector and the object picker; false when the user cancelled
     // (CaptureBitmap is then as it was).
-    bool CaptureArea();
-    bool CaptureObject();
+    virtual bool CaptureArea();
+    virtual bool CaptureObject();
     // "Zone" and "Objet" of the picture window.
     void PictureWindowCapture(bool area) override;
     // The monitors were added, removed or rearranged.

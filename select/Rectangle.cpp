@@ -4,6 +4,7 @@
 #include "select/Rectangle.h"
 
 #include "pixels/InvertedFrame.h"
+#include "platform/InputGrab.h"
 
 #include <QActionGroup>
 #include <QInputDialog>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -201,7 +203,9 @@ void TRectangle1::R4Click()
 
 std::optional<QString> TRectangle1::inputBox(const QString& caption, const QString& prompt, const QString& text)
 {
-    QInputDialog box(this, Qt::Dialog | Qt::WindowStaysOnTopHint);
+    // Unmanaged like the selector: a managed window would open below it. It
+    // takes the keyboard itself for the same reason.
+    QInputDialog box(this, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint);
     box.setWindowTitle(caption);
     box.setLabelText(prompt);
     box.setTextValue(text);
@@ -212,6 +216,7 @@ std::optional<QString> TRectangle1::inputBox(const QString& caption, const QStri
         edit->selectAll();
     }
     releaseInput();
+    QTimer::singleShot(0, &box, [&box] { platform::takeInput(box.windowHandle()); });
     const bool accepted = box.exec() == QDialog::Accepted;
     retakeInput();
     if (!accepted) return std::nullopt;

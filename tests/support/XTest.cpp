@@ -343,6 +343,12 @@ void movePointer(int x, int y)
     sync();
 }
 
+Window inputFocus()
+{
+    auto r = reply(conn(), xcb_get_input_focus_reply, xcb_get_input_focus(conn()));
+    return r ? r->focus : 0;
+}
+
 bool pointerGrabbedElsewhere()
 {
     auto r = reply(conn(), xcb_grab_pointer_reply,

@@ -75,6 +75,8 @@ void movePointer(int x, int y);
 void clickButton(int button = 1);
 void buttonDown(int button = 1);
 void buttonUp(int button = 1);
+// The window that has the keyboard focus (0 for none, 1 for PointerRoot).
+Window inputFocus();
 // True while another client holds an active pointer grab (a selector taking input).
 bool pointerGrabbedElsewhere();
 

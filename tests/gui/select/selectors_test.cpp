@@ -4,7 +4,9 @@
 #include "select/Rectangle.h"
 
 #include "XTest.h"
+#include "platform/Screen.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QTimer>
@@ -226,4 +228,39 @@ TEST(Selectors, TakeTheKeyboardAndEscapeCancels)
         EXPECT_EQ(picker.exec(), 0);
     }
     EXPECT_FALSE(xt::pointerGrabbedElsewhere());
+}
+
+TEST(Selectors, CustomSizeQuestionsShowAboveTheFrozenDesktopAndTakeTyping)
+{
+    if (!xt::haveDisplay()) GTEST_SKIP() << "no X display";
+    const auto size = xt::screenSize();
+    const ScreenRect screen{0, 0, size.width, size.height};
+    AreaSelection selection;
+    TRectangle1 selector(selection, screen, knownSnapshot(), screen);
+    std::vector<std::string> answers{"40", "50"};
+    // Each question, once it has the keyboard, gets its answer typed as a user would.
+    QTimer typist;
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box || box == &selector || box->property("answered").toBool() || !box->isActiveWindow()) return;
+        if (answers.empty()) return;
+        box->setProperty("answered", true);
+        const QPoint centre = box->geometry().center();
+        EXPECT_NE(platform::objectAt({centre.x(), centre.y()}), static_cast<platform::WindowId>(selector.winId()))
+            << "the question is above the frozen desktop";
+        for (char c : answers.front()) xt::pressKey(static_cast<uint32_t>(c));
+        xt::pressKey(xt::keysym::Return);
+        answers.erase(answers.begin());
+    });
+    typist.start(20);
+    QTimer::singleShot(0, [&] {
+        xt::waitUntil([] { return xt::pointerGrabbedElsewhere(); }, 5s);
+        selector.R3->trigger();
+        selector.reject();
+    });
+    selector.exec();
+    EXPECT_TRUE(answers.empty());
+    EXPECT_TRUE(selector.R3->isChecked());
+    EXPECT_EQ(selection.Sizes.FixedWidth, 40);
+    EXPECT_EQ(selection.Sizes.FixedHeight, 50);
 }
