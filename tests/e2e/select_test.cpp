@@ -184,6 +184,8 @@ TEST_F(Select, SmallFirstDragTakesTheWholeSnapshotAndTheSixteenPresetSeventeen)
     ASSERT_TRUE(test::waitUntil([&] { return menuShown(agent); }, 5s));
     test::pressKey(0xff54); // Down: the first entry
     test::pressKey(test::keysym::Return);
+    // The selector has the pointer again once the menu has gone.
+    ASSERT_TRUE(test::waitUntil([&] { return !menuShown(agent); }, 5s));
     ASSERT_TRUE(test::waitUntil([] { return test::pointerGrabbedElsewhere(); }, 5s));
     drag({400, 400}, {{410, 420}, {420, 430}});
     // The pointer's pixel (420, 430) is the bottom-right one.
