@@ -9,7 +9,9 @@
 #include "dialogs/DesignFont.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
+#include "dialogs/MenuItems.h"
 #include "platform/Hotkeys.h"
+#include "platform/MonitorWatcher.h"
 #include "platform/Screen.h"
 
 #include <QAction>
@@ -54,6 +56,8 @@ TTray1::TTray1(QWidget* parent)
     TrayIcon1->setPopupMenu(PopupMenu1);
     connect(TrayIcon1, &TTrayIcon::OnDblClick, this, &TTray1::TrayIcon1DblClick);
     connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::hotkeyPressed, this, &TTray1::HotkeyPressed);
+    m_monitorWatcher = new kaptivus::platform::MonitorWatcher(this);
+    connect(m_monitorWatcher, &kaptivus::platform::MonitorWatcher::monitorsChanged, this, &TTray1::MonitorsChanged);
     FormCreate();
 }
 
@@ -270,7 +274,19 @@ bool TTray1::SetDesktopRect(int index)
                                 : kaptivus::platform::monitorRect(index);
     if (!rect) return false;
     DesktopRect = *rect;
+    m_desktopIndex = index;
     return true;
+}
+
+void TTray1::MonitorsChanged()
+{
+    if (Main1) Main1->EnableMonitorItems(static_cast<int>(kaptivus::platform::monitors().size()));
+    // The chosen monitor follows its new place; one that is gone gives way to the whole desktop.
+    if (SetDesktopRect(m_desktopIndex)) return;
+    SetDesktopRect(-1);
+    if (Main1)
+        CheckRadioItem(Main1->Monitor0, true,
+                       {Main1->Monitor0, Main1->Monitor1, Main1->Monitor2, Main1->Monitor3, Main1->Monitor4});
 }
 
 void TTray1::ShowInfo(const QString& text, int seconds)

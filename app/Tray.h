@@ -5,6 +5,7 @@
 #include "picture/AgentLink.h"
 #include "pixels/Picture.h"
 #include "platform/Geometry.h"
+#include "select/Rectangle.h"
 
 #include <QMenu>
 #include <QPoint>
@@ -25,6 +26,7 @@ class TTrayIcon;
 
 namespace kaptivus::platform {
 class HotkeyService;
+class MonitorWatcher;
 }
 
 class TTray1 : public QWidget, public AgentLink {
@@ -62,6 +64,8 @@ public:
     int CustomW = 64; // LastDefinedWidth of the area selector
     int CustomH = 64; // LastDefinedHeight
     int HistoryCount = 0;
+    // The area selector's rectangle and preset sizes, kept between selectors.
+    kaptivus::select::AreaSelection Area;
 
     // Tray menu and its items (design names).
     TTrayIcon* TrayIcon1 = nullptr;
@@ -125,6 +129,18 @@ public:
     void CaptureDesktop();
     void CaptureWindow(uint32_t window);
     void CaptureClientArea(uint32_t window);
+    // The grab of a rectangle of a selector's snapshot, whose top-left pixel
+    // lies at `sourceOrigin` on the screen.
+    void GrabRect(kaptivus::platform::ScreenRect rect, const kaptivus::pixels::Picture& source,
+                  kaptivus::platform::ScreenPoint sourceOrigin);
+    // The area selector and the object picker; false when the user cancelled
+    // (CaptureBitmap is then as it was).
+    virtual bool CaptureArea();
+    virtual bool CaptureObject();
+    // "Zone" and "Objet" of the picture window.
+    void PictureWindowCapture(bool area) override;
+    // The monitors were added, removed or rearranged.
+    void MonitorsChanged();
     void PlayCaptureSound();
     void GetPicturefromKaptivus1Click();
     // Icon removed and the small window shown, or the other way round.
@@ -158,6 +174,8 @@ private:
     bool saveToFirstFreeNumber();
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
+    kaptivus::platform::MonitorWatcher* m_monitorWatcher = nullptr;
+    int m_desktopIndex = -1; // the argument of the last SetDesktopRect that applied
     bool m_destroyed = false;
     bool m_keepSettingsFile = false; // read only in part, and not yet copied aside
 };

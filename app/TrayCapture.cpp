@@ -12,6 +12,8 @@
 #include "picture/Main.h"
 #include "platform/Screen.h"
 #include "platform/Sound.h"
+#include "select/Capturecontrol.h"
+#include "select/Rectangle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,10 +23,14 @@
 #include <QScrollBar>
 #include <QThread>
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <sys/stat.h>
 
 using kaptivus::pixels::PixelBGR;
+using kaptivus::platform::ScreenPoint;
+using kaptivus::platform::ScreenRect;
 
 namespace {
 
@@ -45,6 +51,28 @@ const QImage& arrowImage()
     EnsureResources();
     static const QImage arrow = QImage(QStringLiteral(":/arrow.xpm")).convertToFormat(QImage::Format_ARGB32);
     return arrow;
+}
+
+// The protocol's limit on a window's side; a larger cut is kept to the source.
+constexpr int MaxCutSide = 32767;
+
+// The rectangle of the source in the source's own format; what lies outside
+// the source is black.
+kaptivus::pixels::Picture cutOut(const kaptivus::pixels::Picture& source, ScreenRect rect)
+{
+    if (rect.width > MaxCutSide || rect.height > MaxCutSide)
+        rect = kaptivus::platform::intersected(rect, ScreenRect{0, 0, source.width(), source.height()});
+    if (rect.isEmpty() || source.isEmpty() || source.storageBits() % 8 != 0) return {};
+    auto cut = kaptivus::pixels::Picture::create(rect.width, rect.height, source.format(), source.device());
+    if (cut.isEmpty()) return cut;
+    const ScreenRect inside = kaptivus::platform::intersected(rect, ScreenRect{0, 0, source.width(), source.height()});
+    if (inside.isEmpty()) return cut;
+    const size_t pixelBytes = static_cast<size_t>(source.storageBits() / 8);
+    for (int y = inside.top; y < inside.bottom(); ++y)
+        std::memcpy(cut.scanLine(y - rect.top) + static_cast<size_t>(inside.left - rect.left) * pixelBytes,
+                    source.scanLine(y) + static_cast<size_t>(inside.left) * pixelBytes,
+                    static_cast<size_t>(inside.width) * pixelBytes);
+    return cut;
 }
 
 } // namespace
@@ -95,7 +123,11 @@ void TTray1::CaptureByHotkey(int id)
     }
     case Grab::Area:
     case Grab::Object:
-        // The selectors keep the previous picture when nothing is chosen.
+        // A cancelled choice ends the action: nothing captured, nothing routed.
+        if (!(grabKind(id) == Grab::Area ? CaptureArea() : CaptureObject())) {
+            releaseCaptureGate();
+            return;
+        }
         break;
     }
     if (withPointer) DrawPointer();
@@ -233,7 +265,74 @@ void TTray1::GrabRect(kaptivus::platform::ScreenRect rect)
     CaptureBitmap = kaptivus::platform::grabRect(rect.left, rect.top, rect.width, rect.height);
 }
 
+void TTray1::GrabRect(ScreenRect rect, const kaptivus::pixels::Picture& source, ScreenPoint sourceOrigin)
+{
+    CaptureBitmap = {};
+    QThread::msleep(50);
+    // An empty side takes the desktop rectangle's, seen from the source.
+    if (rect.width < 1) {
+        rect.left = DesktopRect.left - sourceOrigin.x;
+        rect.width = DesktopRect.width;
+    }
+    if (rect.height < 1) {
+        rect.top = DesktopRect.top - sourceOrigin.y;
+        rect.height = DesktopRect.height;
+    }
+    CaptureBitmap = cutOut(source, rect);
+}
+
 void TTray1::CaptureDesktop() { GrabRect(DesktopRect); }
+
+bool TTray1::CaptureArea()
+{
+    Area.Sizes.LastDefinedWidth = CustomW;
+    Area.Sizes.LastDefinedHeight = CustomH;
+    kaptivus::select::TRectangle1 selector(Area, DesktopRect);
+    const bool chosen = selector.exec() == 1;
+    CustomW = Area.Sizes.LastDefinedWidth;
+    CustomH = Area.Sizes.LastDefinedHeight;
+    if (!chosen) return false;
+    const kaptivus::select::AreaRect& a = Area.SelectedArea;
+    const kaptivus::pixels::Picture& snapshot = selector.snapshot();
+    // Smaller than 16 x 16 (a click, or no drag yet in this run): the whole snapshot.
+    const ScreenRect rect = a.Right > a.Left + 15 && a.Bottom > a.Top + 15
+                                ? ScreenRect{a.Left, a.Top, a.Right - a.Left, a.Bottom - a.Top}
+                                : ScreenRect{0, 0, snapshot.width(), snapshot.height()};
+    const ScreenRect desktop = selector.virtualDesktop();
+    // The pointer lands where it was: the picture starts at the rectangle's corner.
+    CursorPos -= QPoint(desktop.left + rect.left, desktop.top + rect.top);
+    GrabRect(rect, snapshot, {desktop.left, desktop.top});
+    return true;
+}
+
+bool TTray1::CaptureObject()
+{
+    kaptivus::select::TCapturecontrol1 picker;
+    if (picker.exec() != 1) return false;
+    // Looked up among the windows as they are now; the picker itself is looked through.
+    const auto object = kaptivus::platform::objectAt(picker.PickedPoint, {static_cast<uint32_t>(picker.winId())});
+    const ScreenRect r = kaptivus::platform::windowOuterRect(object);
+    const ScreenRect desktop = picker.virtualDesktop();
+    CursorPos -= QPoint(r.left, r.top);
+    GrabRect({r.left - desktop.left, r.top - desktop.top, r.width, r.height}, picker.snapshot(),
+             {desktop.left, desktop.top});
+    return true;
+}
+
+void TTray1::PictureWindowCapture(bool area)
+{
+    if (!Main1) return;
+    Main1->hide();
+    // The hidden window is repainted away before the desktop is frozen.
+    QCoreApplication::processEvents();
+    QThread::msleep(static_cast<unsigned long>(std::max(0, CaptureDelay - 800)));
+    // A cancelled choice leaves the shown picture as it is.
+    if (area ? CaptureArea() : CaptureObject())
+        Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
+    Main1->show();
+    Main1->raise();
+    Main1->activateWindow();
+}
 
 void TTray1::CaptureWindow(uint32_t window)
 {

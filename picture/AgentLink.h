@@ -37,6 +37,10 @@ public:
     // back while suspended and the gate stays shut.
     virtual void setSuspended(bool suspended) = 0;
 
+    // "Zone" (true) and "Objet": the agent hides the window, lets the user
+    // choose on the frozen desktop and shows the window again with the result.
+    virtual void PictureWindowCapture(bool area) = 0;
+
     // -1: the whole virtual desktop; 0..3: that monitor. False when the monitor does not exist.
     virtual bool SetDesktopRect(int index) = 0;
     virtual void setCaptureDelay(int milliseconds) = 0;

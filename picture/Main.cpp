@@ -224,6 +224,15 @@ bool TMain1::eventFilter(QObject* watched, QEvent* event)
 
 // --- Form events ------------------------------------------------------------------
 
+void TMain1::EnableMonitorItems(int monitors)
+{
+    Monitors1->setEnabled(monitors > 1);
+    Monitors1->menuAction()->setEnabled(monitors > 1);
+    const std::vector<QAction*> items = monitorItems();
+    for (int i = 1; i <= 4; ++i)
+        items[size_t(i)]->setEnabled(monitors > 1 && monitors <= 4 && i <= monitors);
+}
+
 void TMain1::FormCreate()
 {
     buildSaveFilterTable();
@@ -266,12 +275,7 @@ void TMain1::FormCreate()
     ToolButton7Click();
     if (m_agent)
         m_agent->setDirectPrintChecked(DirectPrintNoDialog1->isChecked());
-    const int monitors = monitorCount ? monitorCount() : 1;
-    Monitors1->setEnabled(monitors > 1);
-    Monitors1->menuAction()->setEnabled(monitors > 1);
-    const std::vector<QAction*> items = monitorItems();
-    for (int i = 1; i <= 4; ++i)
-        items[size_t(i)]->setEnabled(monitors > 1 && monitors <= 4 && i <= monitors);
+    EnableMonitorItems(monitorCount ? monitorCount() : 1);
     if (HideIcononSystemTray1->isChecked()) {
         if (m_agent)
             m_agent->setHideIconChecked(true);

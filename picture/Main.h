@@ -300,6 +300,8 @@ public:
     std::function<void()> autoSaveTick;
     // The agent's settings that govern saving, read by the saves and changed by Choose1.
     kaptivus::files::ui::TSaveSettings saveSettings;
+    // Enables the monitors menu for this many monitors.
+    void EnableMonitorItems(int monitors);
 
     // Writes the shown picture to the file in the format its extension selects
     // and reports success or failure itself; true when the file was written.
@@ -389,6 +391,10 @@ public slots:
     void Closeafterprinting1Click();
     void DirectPrintNoDialog1Click();
     void HideIcononSystemTray1Click();
+    void ToolButton6Click();
+    void GetRectangularArea1Click();
+    void ToolButton9Click();
+    void GetObject1Click();
     void Monitor0Click();
     void Monitor1Click();
     void Monitor2Click();

@@ -178,6 +178,10 @@ void TMain1::connectMenuHandlers()
     connect(Closeafterprinting1, &QAction::triggered, this, &TMain1::Closeafterprinting1Click);
     connect(DirectPrintNoDialog1, &QAction::triggered, this, &TMain1::DirectPrintNoDialog1Click);
     connect(HideIcononSystemTray1, &QAction::triggered, this, &TMain1::HideIcononSystemTray1Click);
+    connect(ToolButton6, &QToolButton::clicked, this, &TMain1::ToolButton6Click);
+    connect(GetRectangularArea1, &QAction::triggered, this, &TMain1::GetRectangularArea1Click);
+    connect(ToolButton9, &QToolButton::clicked, this, &TMain1::ToolButton9Click);
+    connect(GetObject1, &QAction::triggered, this, &TMain1::GetObject1Click);
     connect(Monitor0, &QAction::triggered, this, &TMain1::Monitor0Click);
     connect(Monitor1, &QAction::triggered, this, &TMain1::Monitor1Click);
     connect(Monitor2, &QAction::triggered, this, &TMain1::Monitor2Click);
@@ -402,6 +406,22 @@ void TMain1::chooseMonitor(QAction* item, int index)
     if (m_agent)
         m_agent->SetDesktopRect(index);
 }
+
+void TMain1::ToolButton6Click()
+{
+    if (m_agent)
+        m_agent->PictureWindowCapture(true);
+}
+
+void TMain1::GetRectangularArea1Click() { ToolButton6Click(); }
+
+void TMain1::ToolButton9Click()
+{
+    if (m_agent)
+        m_agent->PictureWindowCapture(false);
+}
+
+void TMain1::GetObject1Click() { ToolButton9Click(); }
 
 void TMain1::Monitor0Click() { chooseMonitor(Monitor0, -1); }
 void TMain1::Monitor1Click() { chooseMonitor(Monitor1, 0); }

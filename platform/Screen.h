@@ -50,6 +50,13 @@ ScreenRect windowClientRect(WindowId window);
 // there is one), skipping the top-level windows listed in `ignore`; the root
 // window where no other window is, 0 for a point off the screen.
 WindowId windowAt(ScreenPoint point, const std::vector<WindowId>& ignore = {});
+// The desktop object at a point, as a user points at it: inside a framed
+// window's client area the deepest mapped window there (a control, or the
+// client itself when its toolkit draws its controls without windows); on a
+// window manager's frame (title bar, border) the framed client, whose outer
+// rectangle is the whole framed window. Top-level windows in `ignore` are
+// looked through; the root where no other window is, 0 off the screen.
+WindowId objectAt(ScreenPoint point, const std::vector<WindowId>& ignore = {});
 
 ScreenPoint pointerPosition();
 

@@ -90,6 +90,34 @@ xcb_window_t topLevelAt(xcb_connection_t* c, xcb_window_t root, ScreenPoint p, c
     return found;
 }
 
+bool isInputOutput(xcb_connection_t* c, xcb_window_t w)
+{
+    auto a = xcb::reply(c, xcb_get_window_attributes_reply, xcb_get_window_attributes(c, w));
+    return a && a->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT;
+}
+
+// The first window below `frame` (breadth first, a few levels) that the window
+// manager manages: the client inside a frame.
+xcb_window_t clientInside(xcb_connection_t* c, xcb_window_t frame, xcb_atom_t wmState)
+{
+    std::vector<xcb_window_t> level { frame };
+    for (int depth = 0; depth < 4 && !level.empty(); ++depth) {
+        std::vector<xcb_window_t> next;
+        for (xcb_window_t w : level) {
+            auto tree = xcb::reply(c, xcb_query_tree_reply, xcb_query_tree(c, w));
+            if (!tree) continue;
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
+            const int count = xcb_query_tree_children_length(tree.get());
+            for (int i = 0; i < count; ++i) {
+                if (xcb::hasProperty(c, children[i], wmState)) return children[i];
+                next.push_back(children[i]);
+            }
+        }
+        level = std::move(next);
+    }
+    return XCB_WINDOW_NONE;
+}
+
 } // namespace
 
 std::vector<ScreenRect> monitors()
@@ -175,6 +203,32 @@ WindowId windowAt(ScreenPoint point, const std::vector<WindowId>& ignore)
         w = t->child;
     }
     return w;
+}
+
+WindowId objectAt(ScreenPoint point, const std::vector<WindowId>& ignore)
+{
+    const xcb::Connection* conn = usable();
+    if (!conn || !screenRect().contains(point)) return 0;
+    xcb_connection_t* c = conn->get();
+    const xcb_window_t root = conn->root();
+    const xcb_window_t top = topLevelAt(c, root, point, ignore);
+    if (top == XCB_WINDOW_NONE) return root;
+    const xcb_atom_t wmState = xcb::atom(c, "WM_STATE");
+    bool inClient = xcb::hasProperty(c, top, wmState);
+    xcb_window_t w = top;
+    for (int depth = 0; depth < MaxTreeDepth; ++depth) {
+        auto t = xcb::reply(c, xcb_translate_coordinates_reply,
+            xcb_translate_coordinates(c, root, w, static_cast<int16_t>(point.x), static_cast<int16_t>(point.y)));
+        // Input-only windows catch events but show nothing: not an object.
+        if (!t || t->child == XCB_WINDOW_NONE || !isInputOutput(c, t->child)) break;
+        w = t->child;
+        if (!inClient) inClient = xcb::hasProperty(c, w, wmState);
+    }
+    if (inClient) return w;
+    // On the frame's decorations: the framed window as a whole; a top-level
+    // without a client (a panel, a menu) is what it is.
+    const xcb_window_t client = clientInside(c, top, wmState);
+    return client != XCB_WINDOW_NONE ? client : w;
 }
 
 ScreenPoint pointerPosition()

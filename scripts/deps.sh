@@ -18,6 +18,7 @@ test_pkgs+=(cups cups-client cups-filters poppler-utils)
 package_pkgs=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 test_pkgs+=("${package_pkgs[@]}")
 test_pkgs+=(xfce4-clipman dbus-daemon scrot) # a clipboard manager for the hand-off at quit; scrot for the capture benchmark
+test_pkgs+=(xterm)
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")

@@ -7,6 +7,8 @@
 
 #include <QProcessEnvironment>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -194,6 +196,22 @@ test::Window AgentProcess::trayIconWindow() const
         if (test::parentOf(w) != test::rootWindow() && test::isViewable(w)) return w;
     }
     return 0;
+}
+
+QImage clipboardPicture()
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "image/png", "-o"});
+    if (!xclip.waitForFinished(10000) || xclip.exitCode() != 0) return {};
+    return QImage::fromData(xclip.readAllStandardOutput(), "PNG");
+}
+
+void closePictureWindow(const AgentProcess& agent)
+{
+    const auto w = agent.findWindow("Kaptivus 2000   v5.10 complet");
+    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == w; }, 5s));
+    test::pressKey(test::keysym::Escape);
+    ASSERT_TRUE(test::waitUntil([&] { return !agent.pictureWindowShown(); }, 5s));
 }
 
 } // namespace kaptivus::e2e

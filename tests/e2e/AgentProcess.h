@@ -5,6 +5,7 @@
 #include "XTest.h"
 #include "config/RegistryStore.h"
 
+#include <QImage>
 #include <QProcess>
 
 #include <chrono>
@@ -69,5 +70,12 @@ private:
 bool keyIsGrabbed(uint32_t keysym, unsigned modifiers);
 // Windows (any depth) whose _NET_WM_PID is the pid.
 std::vector<test::Window> windowsOfPid(qint64 pid);
+
+// The clipboard's picture as another client reads it; null when it holds none.
+QImage clipboardPicture();
+// A pixel as 0xRRGGBB.
+inline uint32_t rgbOf(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
+// Closes the shown picture window with Escape, as a user would.
+void closePictureWindow(const AgentProcess& agent);
 
 } // namespace kaptivus::e2e

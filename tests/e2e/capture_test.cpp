@@ -24,26 +24,7 @@ uint32_t pattern(int x, int y)
     return (r << 16) | (g << 8) | b;
 }
 
-uint32_t rgbOf(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
-
-// The clipboard's picture as another client reads it.
-QImage clipboardPicture()
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "image/png", "-o"});
-    if (!xclip.waitForFinished(10000) || xclip.exitCode() != 0) return {};
-    return QImage::fromData(xclip.readAllStandardOutput(), "PNG");
-}
-
 bool waitShown(AgentProcess& agent) { return test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s); }
-
-void closeWindow(AgentProcess& agent)
-{
-    const auto w = agent.findWindow("Kaptivus 2000   v5.10 complet");
-    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == w; }, 5s));
-    test::pressKey(test::keysym::Escape);
-    ASSERT_TRUE(test::waitUntil([&] { return !agent.pictureWindowShown(); }, 5s));
-}
 
 } // namespace
 
@@ -70,7 +51,7 @@ TEST(Capture, PrintScreenShowsTheDesktopExactlyAndCopiesIt)
     const std::string title = test::stringProperty(agent.findWindow("Kaptivus 2000"), "_NET_WM_NAME");
     EXPECT_EQ(title.rfind("Kaptivus 2000   v5.10 complet", 0), 0u) << title;
     // The clipboard keeps the picture after the window has gone.
-    closeWindow(agent);
+    closePictureWindow(agent);
     EXPECT_EQ(clipboardPicture().size(), picture.size());
     agent.terminate();
     ASSERT_TRUE(agent.waitForExit());
@@ -96,7 +77,7 @@ TEST(Capture, AltPrintScreenTakesTheActiveWindowWithItsFrame)
     const int cx = static_cast<int>(extents[0]) + client.width / 2;
     const int cy = static_cast<int>(extents[2]) + client.height / 2;
     EXPECT_EQ(rgbOf(picture, cx, cy), 0x20a040u);
-    closeWindow(agent);
+    closePictureWindow(agent);
     agent.terminate();
     ASSERT_TRUE(agent.waitForExit());
 }
@@ -118,7 +99,7 @@ TEST(Capture, ThePointerIsDrawnWhereItWas)
     EXPECT_EQ(rgbOf(picture, 301, 202), 0xFFFFFFu); // its white inside
     EXPECT_EQ(rgbOf(picture, 312, 200), 0x808080u); // beside it, the screen
     EXPECT_EQ(rgbOf(picture, 299, 200), 0x808080u);
-    closeWindow(agent);
+    closePictureWindow(agent);
     agent.terminate();
     ASSERT_TRUE(agent.waitForExit());
 }
@@ -163,7 +144,7 @@ TEST(Capture, WithoutASoundDeviceEachShutterIsABellAndTheStandardErrorStaysClean
         ASSERT_TRUE(test::pressKey(test::keysym::Print));
         ASSERT_TRUE(waitShown(agent));
         EXPECT_TRUE(bells.waitForCount(capture));
-        closeWindow(agent);
+        closePictureWindow(agent);
     }
     EXPECT_EQ(bells.count(), 3);
     EXPECT_EQ(agent.output().toStdString(), "");

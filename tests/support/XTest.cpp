@@ -343,6 +343,26 @@ void movePointer(int x, int y)
     sync();
 }
 
+Window inputFocus()
+{
+    auto r = reply(conn(), xcb_get_input_focus_reply, xcb_get_input_focus(conn()));
+    return r ? r->focus : 0;
+}
+
+bool pointerGrabbedElsewhere()
+{
+    auto r = reply(conn(), xcb_grab_pointer_reply,
+        xcb_grab_pointer(conn(), 0, rootWindow(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+            XCB_CURRENT_TIME));
+    if (!r) return false;
+    if (r->status == XCB_GRAB_STATUS_SUCCESS) {
+        xcb_ungrab_pointer(conn(), XCB_CURRENT_TIME);
+        sync();
+        return false;
+    }
+    return r->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+}
+
 void buttonDown(int button)
 {
     fake(XCB_BUTTON_PRESS, static_cast<uint8_t>(button));
@@ -396,6 +416,14 @@ Window parentOf(Window window)
     return tree ? tree->parent : 0;
 }
 
+std::vector<Window> childrenOf(Window window)
+{
+    auto tree = reply(conn(), xcb_query_tree_reply, xcb_query_tree(conn(), window));
+    if (!tree) return {};
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return std::vector<Window>(children, children + xcb_query_tree_children_length(tree.get()));
+}
+
 bool windowExists(Window window)
 {
     return reply(conn(), xcb_get_window_attributes_reply, xcb_get_window_attributes(conn(), window)) != nullptr;
@@ -439,6 +467,15 @@ Rect windowRootGeometry(Window window)
         = reply(conn(), xcb_translate_coordinates_reply, xcb_translate_coordinates(conn(), window, rootWindow(), 0, 0));
     if (!g || !t) return {};
     return Rect { t->dst_x, t->dst_y, g->width, g->height };
+}
+
+Rect windowBorderBox(Window window)
+{
+    auto g = reply(conn(), xcb_get_geometry_reply, xcb_get_geometry(conn(), window));
+    const Rect inside = windowRootGeometry(window);
+    if (!g || inside.width == 0) return {};
+    const int b = g->border_width;
+    return Rect { inside.left - b, inside.top - b, inside.width + 2 * b, inside.height + 2 * b };
 }
 
 Rect screenSize()

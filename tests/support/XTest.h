@@ -75,6 +75,10 @@ void movePointer(int x, int y);
 void clickButton(int button = 1);
 void buttonDown(int button = 1);
 void buttonUp(int button = 1);
+// The window that has the keyboard focus (0 for none, 1 for PointerRoot).
+Window inputFocus();
+// True while another client holds an active pointer grab (a selector taking input).
+bool pointerGrabbedElsewhere();
 
 Window rootWindow();
 // _NET_ACTIVE_WINDOW of the root, 0 when none.
@@ -86,6 +90,8 @@ Window waitForWindowByTitle(
 Window parentOf(Window window);
 // The window owning the selection ("CLIPBOARD", "CLIPBOARD_MANAGER"), or 0.
 Window selectionOwner(const std::string& selection);
+// Children bottom to top.
+std::vector<Window> childrenOf(Window window);
 bool windowExists(Window window);
 bool isViewable(Window window);
 
@@ -103,6 +109,8 @@ struct Rect {
 };
 // Geometry of the window's inside in root coordinates (empty when it is gone).
 Rect windowRootGeometry(Window window);
+// The same with the window's own border around it.
+Rect windowBorderBox(Window window);
 Rect screenSize();
 
 // Colours here are 0xRRGGBB, as X TrueColor pixels of depth 24.

@@ -164,13 +164,19 @@ TEST(ErrorReport, ErrorsWhileABoxIsOpenAreShownAfterItOnceEachNotStacked)
     EXPECT_EQ(mostAtOnce, 1);
 }
 
+// An agent whose area selection is "chosen" at once and leaves the capture as it is.
+class AgentChoosingNothingNew : public TTray1 {
+public:
+    bool CaptureArea() override { return true; }
+};
+
 // A fresh agent and picture window holding a capture whose working buffers
 // cannot exist: 30000 × 24000 pixels at 24 bits is over 2 GB.
 class PictureMemoryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tray = std::make_unique<TTray1>();
+        tray = std::make_unique<AgentChoosingNothingNew>();
         main1 = std::make_unique<TMain1>(tray.get());
         tray->Main1 = main1.get();
         main1->FormCreate();
@@ -201,7 +207,7 @@ TEST_F(PictureMemoryTest, APictureTooBigForMemoryIsReportedNotFatal)
          }},
         {"a hotkey capture",
          [&] {
-             // An area capture keeps the picture it has when nothing is chosen.
+             // An area capture whose choice leaves the huge picture in place.
              tray->CaptureBusy = false;
              QMetaObject::invokeMethod(tray.get(), [&] { tray->HotkeyPressed(107); }, Qt::QueuedConnection);
          }},

@@ -1,0 +1,45 @@
+// The object picker.
+#include "select/Capturecontrol.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+
+namespace kaptivus::select {
+
+TCapturecontrol1::TCapturecontrol1(QWidget* parent) : SnapshotWindow(parent) { FormCreate(); }
+
+TCapturecontrol1::TCapturecontrol1(pixels::Picture snapshot, platform::ScreenRect desktop, QWidget* parent)
+    : SnapshotWindow(std::move(snapshot), desktop, parent)
+{
+    FormCreate();
+}
+
+void TCapturecontrol1::FormCreate()
+{
+    setObjectName(QStringLiteral("Capturecontrol1"));
+    setCursor(Qt::PointingHandCursor);
+    setMouseTracking(true);
+    StaticText1 = makeReadout();
+    StaticText1->move(24, 28);
+}
+
+void TCapturecontrol1::FormMouseMove(QPoint at)
+{
+    const platform::ScreenRect desktop = virtualDesktop();
+    StaticText1->setText(QStringLiteral("%1 , %2").arg(at.x() + desktop.left).arg(at.y() + desktop.top));
+    // Below and to the right of the pointer, clear of the hand.
+    StaticText1->move(at.x() + 4, at.y() + 26);
+}
+
+void TCapturecontrol1::FormMouseUp(QPoint at)
+{
+    const platform::ScreenRect desktop = virtualDesktop();
+    PickedPoint = {at.x() + desktop.left, at.y() + desktop.top};
+    done(1);
+}
+
+void TCapturecontrol1::mouseMoveEvent(QMouseEvent* event) { FormMouseMove(event->position().toPoint()); }
+
+void TCapturecontrol1::mouseReleaseEvent(QMouseEvent* event) { FormMouseUp(event->position().toPoint()); }
+
+} // namespace kaptivus::select

@@ -1,0 +1,36 @@
+// The object picker Capturecontrol1: the frozen desktop with a readout of the
+// pointer's screen coordinates; the first button release records the point
+// and ends it with result 1; Escape ends it with 0. Finding the object at the
+// point is the caller's. Never includes app/.
+#pragma once
+
+#include "select/SnapshotWindow.h"
+
+class QLabel;
+
+namespace kaptivus::select {
+
+class TCapturecontrol1 : public SnapshotWindow {
+    Q_OBJECT
+public:
+    explicit TCapturecontrol1(QWidget* parent = nullptr);
+    // With a given snapshot (tests and measurements).
+    TCapturecontrol1(pixels::Picture snapshot, platform::ScreenRect desktop, QWidget* parent = nullptr);
+
+    QLabel* StaticText1 = nullptr;
+    // Screen coordinates of the release that ended the picker.
+    platform::ScreenPoint PickedPoint;
+
+    // The handlers, in window coordinates (= snapshot coordinates).
+    void FormMouseMove(QPoint at);
+    void FormMouseUp(QPoint at);
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void FormCreate();
+};
+
+} // namespace kaptivus::select
