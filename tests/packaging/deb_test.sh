@@ -27,7 +27,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=300)
+apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300)
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log" >&2; fail "cpack"; }
 deb="$work/kaptivus2000_5.10_$(dpkg --print-architecture).deb"
