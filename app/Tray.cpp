@@ -54,6 +54,7 @@ TTray1::TTray1(QWidget* parent)
     TrayIcon1->setPopupMenu(PopupMenu1);
     connect(TrayIcon1, &TTrayIcon::OnDblClick, this, &TTray1::TrayIcon1DblClick);
     connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::hotkeyPressed, this, &TTray1::HotkeyPressed);
+    connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::statusChanged, this, &TTray1::ShowHotkeyRefusals);
     FormCreate();
 }
 
@@ -166,15 +167,25 @@ void TTray1::RegisterHotkeys()
     UnregisterHotkeys();
     // A combination another client holds simply never arrives; nothing is reported.
     for (int i = 0; i < 12; ++i) (void)m_hotkeys->registerHotkey(101 + i, HotkeyKeys[i], HotkeyModifiers[i]);
+    ShowHotkeyRefusals();
 }
 
-void TTray1::UnregisterHotkeys() { m_hotkeys->unregisterAll(); }
+void TTray1::UnregisterHotkeys()
+{
+    m_hotkeys->unregisterAll();
+    ShowHotkeyRefusals();
+}
+
+bool TTray1::EnterGate()
+{
+    if (CaptureBusy || Suspend1->isChecked()) return false;
+    CaptureBusy = true;
+    return true;
+}
 
 void TTray1::HotkeyPressed(int id)
 {
-    if (CaptureBusy || Suspend1->isChecked()) return;
-    CaptureBusy = true;
-    CaptureByHotkey(id);
+    if (EnterGate()) CaptureByHotkey(id);
 }
 
 void TTray1::TrayIcon1DblClick()

@@ -22,6 +22,7 @@ class TTrayIcon;
 
 namespace kaptivus::platform {
 class HotkeyService;
+enum class HotkeyStatus;
 }
 
 class TTray1 : public QWidget {
@@ -82,6 +83,13 @@ public:
     void ResetHotkeyDefaults();
     void RegisterHotkeys();
     void UnregisterHotkeys();
+    // What the last registration made of the action's combination (index = id - 101).
+    kaptivus::platform::HotkeyStatus HotkeyStatusOf(int index) const;
+    // The hotkey dialog on the agent's tables, modal.
+    void DefineHotkeys(QWidget* parent);
+    // An action asked for from outside (the command line): the hotkey's gate,
+    // then the capture once the caller has its answer. False when the gate is closed.
+    bool RequestCapture(int id);
     // -1: the whole virtual desktop; 0..3: that monitor. False when the monitor does not exist.
     bool SetDesktopRect(int index);
     // The capture of a hotkey or tray double click, with CaptureBusy already set.
@@ -124,6 +132,10 @@ private:
     void FormDestroy();
     void DrawPointer();
     void RouteCapture(int id);
+    // One capture at a time, none while suspended; sets CaptureBusy when it lets one in.
+    bool EnterGate();
+    // The tray tip's list of actions whose combination could not be taken.
+    void ShowHotkeyRefusals();
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
     bool m_destroyed = false;

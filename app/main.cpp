@@ -1,15 +1,18 @@
 // The program's entry: one agent per desktop session, behind its tray icon.
 #include "app/AppStyle.h"
+#include "app/CommandLine.h"
 #include "app/Tray.h"
 #include "app/Wiring.h"
 #include "dialogs/ErrorReport.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
+#include "platform/CommandChannel.h"
 #include "platform/SingleInstance.h"
 
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <iostream>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -53,6 +56,9 @@ void quitOnSignals(TTray1& agent)
 
 int main(int argc, char** argv)
 {
+    // Options such as --autostart do their job and leave, without a display.
+    if (const auto code = RunCommandLine(argc, argv, std::cout, std::cerr)) return *code;
+
     // Whatever a handler throws is shown to the user; the agent and its hotkeys stay.
     kaptivus::dialogs::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kaptivus2000"));
@@ -70,6 +76,10 @@ int main(int argc, char** argv)
     WireWindows(tray, main1, info1);
     main1.FormCreate();
     quitOnSignals(tray);
+    // Other starts hand their --capture here; the same gate as a hotkey decides.
+    kaptivus::platform::CommandListener commands;
+    commands.onCapture = [&tray](int action) { return tray.RequestCapture(action); };
+    (void)commands.listen(kaptivus::platform::commandChannelPath());
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &tray, [&tray] { tray.SaveSettings(); });
     return app.exec();
 }
