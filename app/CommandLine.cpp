@@ -13,10 +13,10 @@ void help(std::ostream& out)
     using namespace kaptivus::dialogs;
     out << "Usage: kaptivus2000 [OPTION]\n"
            "Without an option, starts the capture agent (once per display).\n\n"
-           "  --capture N      has the running agent take action N, as its hotkey would\n"
+           "  --capture N         has the running agent take action N, as its hotkey would\n"
            "  --autostart on|off  starts the agent at login, or no longer\n"
-           "  --version        prints the version\n"
-           "  --help           prints this help\n\n"
+           "  --version           prints the version\n"
+           "  --help              prints this help\n\n"
            "Actions:\n";
     for (int i = 0; i < HotkeyCount; ++i) {
         std::string_view caption = HotkeyActions[i].caption;

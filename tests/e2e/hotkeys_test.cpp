@@ -3,6 +3,7 @@
 // a keyboard layout change; a combination another program holds; actions
 // handed over from the command line.
 #include "AgentProcess.h"
+#include "SettingsTable.h"
 
 #include <QDir>
 #include <QProcess>
@@ -206,16 +207,16 @@ TEST(HotkeyConflict, ACombinationAnotherClientGrabbedFirstIsNotTakenAndTheOthers
 
 namespace {
 
-struct Run {
+struct ProgramRun {
     int exitCode = -1;
     std::string out, err;
 };
 
-Run runKaptivus(const QStringList& arguments)
+ProgramRun runKaptivus(const QStringList& arguments)
 {
     QProcess p;
     p.start(QStringLiteral(KAPTIVUS_BINARY), arguments);
-    Run r;
+    ProgramRun r;
     if (!p.waitForFinished(15000)) {
         p.kill();
         p.waitForFinished();
@@ -239,7 +240,7 @@ QImage clipboardPicture()
 
 TEST(CommandLine, HelpListsTheActionsAndACaptureWithoutAgentFails)
 {
-    const Run help = runKaptivus({ "--help" });
+    const ProgramRun help = runKaptivus({ "--help" });
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--capture N"), std::string::npos);
     for (const char* line : { "101  Copier le bureau\n", "103  Copier bureau dans presse-papiers\n",
@@ -258,7 +259,7 @@ TEST(CommandLine, HelpListsTheActionsAndACaptureWithoutAgentFails)
         { { "--capture" }, 2, "from 101 to 112" },
     };
     for (const Case& c : cases) {
-        const Run r = runKaptivus(c.arguments);
+        const ProgramRun r = runKaptivus(c.arguments);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
@@ -271,7 +272,7 @@ TEST(CommandLine, CaptureHandsTheActionToTheAgentThroughTheHotkeyGate)
     AgentProcess agent;
     ASSERT_TRUE(agent.start());
     const test::Rect screen = test::screenSize();
-    const Run taken = runKaptivus({ "--capture", "103" });
+    const ProgramRun taken = runKaptivus({ "--capture", "103" });
     EXPECT_EQ(taken.exitCode, 0) << taken.err;
     QImage picture;
     EXPECT_TRUE(test::waitUntil([&] { return !(picture = clipboardPicture()).isNull(); }, 10s));
@@ -283,7 +284,7 @@ TEST(CommandLine, CaptureHandsTheActionToTheAgentThroughTheHotkeyGate)
     // A shown picture closes the gate: the action is refused as a hotkey would be.
     ASSERT_TRUE(test::pressKey(test::keysym::Print));
     ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
-    const Run refused = runKaptivus({ "--capture", "103" });
+    const ProgramRun refused = runKaptivus({ "--capture", "103" });
     EXPECT_EQ(refused.exitCode, 3);
     EXPECT_NE(refused.err.find("not taken"), std::string::npos) << refused.err;
     EXPECT_FALSE(test::isViewable(notice));

@@ -26,6 +26,7 @@
 using namespace std::chrono_literals;
 using kaptivus::dialogs::HotkeyTable;
 using kaptivus::test::dialogs::ModalWatcher;
+using kaptivus::test::dialogs::waitFor;
 
 namespace {
 
@@ -192,7 +193,9 @@ TEST(KeysDialog, ChoicesChangeTheTablesAndPrintScreenTakesOnlyAltOrNothing)
             EXPECT_EQ(warnings.seen[0], std::pair(QStringLiteral("Attention"), QStringLiteral("Modifiers not allowed !!")));
             // The list shows the previous modifier again.
             EXPECT_EQ(dialog.ModifierLists[row]->currentIndex(), Aucun);
-            if (bells.isWatching()) EXPECT_TRUE(bells.waitForCount(bellsBefore + 1));
+            if (bells.isWatching()) {
+                EXPECT_TRUE(bells.waitForCount(bellsBefore + 1));
+            }
         }
         EXPECT_TRUE(agent.calls.empty());
     }
@@ -215,18 +218,19 @@ TEST(KeysDialog, PaintingShowsTheTablesWithoutCountingAsAChoice)
     FakeAgent agent;
     TKeys1 dialog(agent);
     dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     agent.keyIndex[9] = KeyA + 25; // "Z"
     agent.modIndex[9] = CTRL;
-    // The code tables stay as they are: only a person's choice writes them.
-    dialog.repaint();
-    EXPECT_EQ(dialog.KeyLists[9]->currentText(), "Z");
+    dialog.update();
+    EXPECT_TRUE(waitFor([&] { return dialog.KeyLists[9]->currentText() == "Z"; }));
     EXPECT_EQ(dialog.ModifierLists[9]->currentText(), "CTRL");
+    // The code tables stay as they are: only a person's choice writes them.
     EXPECT_EQ(agent.keys[9], 0);
     EXPECT_EQ(agent.mods[9], 0);
     // A stored position off the list shows no entry rather than failing.
     agent.keyIndex[9] = 500;
-    dialog.repaint();
-    EXPECT_EQ(dialog.KeyLists[9]->currentIndex(), -1);
+    dialog.update();
+    EXPECT_TRUE(waitFor([&] { return dialog.KeyLists[9]->currentIndex() == -1; }));
 }
 
 TEST(KeysDialog, CloseCheckRefusesOnlyTheSameKeyWithTheSameModifiers)
@@ -305,8 +309,9 @@ TEST(KeysDialog, DefaultsAndTheCloseBoxWriteTheSettingsFileAndRegisterAgain)
     a.tray.RegisterHotkeys();
     withDialogFromMenu(a, [](TKeys1& dialog) {
         EXPECT_EQ(dialog.KeyLists[11]->currentText(), "F12");
+        EXPECT_EQ(dialog.KeyLists[0]->currentText(), "F1");
         dialog.BitBtn2->click();
-        EXPECT_EQ(dialog.KeyLists[11]->currentText(), "Aucun");
+        EXPECT_TRUE(waitFor([&] { return dialog.KeyLists[11]->currentText() == "Aucun"; }));
         EXPECT_EQ(dialog.KeyLists[3]->currentText(), "PrintScrn");
         dialog.close();
         EXPECT_FALSE(dialog.isVisible());
@@ -347,9 +352,9 @@ TEST(KeysDialog, ACombinationAnotherProgramHoldsIsMarkedAndListedUnderTheTrayIco
         EXPECT_EQ(dialog.RowLabels[3]->palette().color(QPalette::WindowText), QColor(Qt::black));
         // Another key clears the mark at once; closing takes it.
         choose(dialog.ModifierLists[4], SHIFT);
-        dialog.repaint();
         EXPECT_FALSE(dialog.isRowMarked(4));
-        EXPECT_EQ(dialog.RowLabels[4]->toolTip(), QString::fromUtf8(kaptivus::dialogs::HotkeyActions[4].hint));
+        const QString hint = QString::fromUtf8(kaptivus::dialogs::HotkeyActions[4].hint);
+        EXPECT_TRUE(waitFor([&] { return dialog.RowLabels[4]->toolTip() == hint; }));
         dialog.close();
     });
     EXPECT_EQ(a.tray.HotkeyStatusOf(4), kaptivus::platform::HotkeyStatus::Grabbed);

@@ -1,7 +1,9 @@
-// Presses one key COUNT times through XTest, each time waiting up to a second
-// for the CLIPBOARD to change owner (what the clipboard route does), and prints
-// how many presses were answered that way and how many were not.
-// Usage: xsoak KEYSYM-NUMBER COUNT
+// Presses one key COUNT times through XTest, each time waiting up to half a
+// second for the CLIPBOARD to change owner (what the clipboard route does), and
+// prints how many presses were answered that way and how many were not. After
+// an answer it lets SETTLE milliseconds pass: the route's notice runs pending
+// events before the gate opens, and a press in that moment is refused.
+// Usage: xsoak KEYSYM-NUMBER COUNT [SETTLE-MS]
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xfixes.h>
@@ -44,12 +46,13 @@ bool waitOwnerChange(xcb_connection_t* c, uint8_t xfixesEvent, int timeoutMs)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: xsoak KEYSYM-NUMBER COUNT\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: xsoak KEYSYM-NUMBER COUNT [SETTLE-MS]\n");
         return 2;
     }
     const auto keysym = static_cast<xcb_keysym_t>(std::strtoul(argv[1], nullptr, 0));
     const long count = std::strtol(argv[2], nullptr, 10);
+    const long settleMs = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 0;
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) return 1;
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
@@ -68,7 +71,9 @@ int main(int argc, char** argv)
         xcb_test_fake_input(c, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
         xcb_test_fake_input(c, XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
         xcb_flush(c);
-        if (waitOwnerChange(c, xfixes->first_event, 1000)) ++answered;
+        if (!waitOwnerChange(c, xfixes->first_event, 500)) continue;
+        ++answered;
+        if (settleMs > 0) poll(nullptr, 0, static_cast<int>(settleMs));
     }
     std::printf("presses %ld answered %ld unanswered %ld\n", count, answered, count - answered);
     xcb_key_symbols_free(symbols);
