@@ -176,27 +176,6 @@ void TTray1::UnregisterHotkeys()
     ShowHotkeyRefusals();
 }
 
-bool TTray1::EnterGate()
-{
-    if (CaptureBusy || Suspend1->isChecked()) return false;
-    CaptureBusy = true;
-    return true;
-}
-
-void TTray1::HotkeyPressed(int id)
-{
-    if (EnterGate()) CaptureByHotkey(id);
-}
-
-void TTray1::TrayIcon1DblClick()
-{
-    // Suspension does not block this path; only a running capture does.
-    if (CaptureBusy) return;
-    CaptureBusy = true;
-    OpenedFromTray = true;
-    CaptureByHotkey(101);
-}
-
 void TTray1::Open1Click() { TrayIcon1DblClick(); }
 
 void TTray1::Suspend1Click()
@@ -212,6 +191,24 @@ void TTray1::Suspend1Click()
         CaptureBusy = false;
     }
 }
+
+void TTray1::setSuspended(bool suspended)
+{
+    // From the picture window's own item: resuming there gives the hotkeys
+    // back but leaves the gate as the capture being shown left it.
+    Suspend1->setChecked(suspended);
+    if (suspended) {
+        CaptureBusy = true;
+        UnregisterHotkeys();
+    } else {
+        RegisterHotkeys();
+    }
+}
+
+bool TTray1::autoSaveChecked() const { return StopTimer1->isChecked(); }
+void TTray1::setAutoSaveChecked(bool on) { StopTimer1->setChecked(on); }
+void TTray1::setDirectPrintChecked(bool on) { DirectPrintNoDialog1->setChecked(on); }
+void TTray1::setHideIconChecked(bool on) { HideIcononSystemTray1->setChecked(on); }
 
 void TTray1::StopTimer1Click()
 {

@@ -2,6 +2,7 @@
 // tray icon and its menu, the capture bitmap and the settings record.
 #pragma once
 
+#include "picture/AgentLink.h"
 #include "pixels/Picture.h"
 #include "platform/Geometry.h"
 
@@ -12,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 class QAction;
 class QLabel;
@@ -25,7 +27,7 @@ class HotkeyService;
 enum class HotkeyStatus;
 }
 
-class TTray1 : public QWidget {
+class TTray1 : public QWidget, public AgentLink {
     Q_OBJECT
 public:
     explicit TTray1(QWidget* parent = nullptr);
@@ -78,11 +80,30 @@ public:
 
     static QIcon ProgramIcon();
 
-    void LoadSettings();
-    void SaveSettings();
-    void ResetHotkeyDefaults();
-    void RegisterHotkeys();
-    void UnregisterHotkeys();
+    // AgentLink: what the picture window asks of the agent.
+    void attachPictureWindow(TMain1* window) override { Main1 = window; }
+    const kaptivus::pixels::Picture& captureBitmap() const override { return CaptureBitmap; }
+    void replaceCapture(kaptivus::pixels::Picture picture) override { CaptureBitmap = std::move(picture); }
+    void LoadSettings() override;
+    void SaveSettings() override;
+    void ResetHotkeyDefaults() override;
+    void RegisterHotkeys() override;
+    void UnregisterHotkeys() override;
+    void releaseCaptureGate() override { CaptureBusy = OpenedFromTray = false; }
+    void setSuspended(bool suspended) override;
+    bool SetDesktopRect(int index) override;
+    void setCaptureDelay(int milliseconds) override { CaptureDelay = milliseconds; }
+    int timerDelay() const override { return TimerDelay; }
+    void setTimerDelay(int seconds) override { TimerDelay = seconds; }
+    bool autoSaveChecked() const override;
+    void setAutoSaveChecked(bool on) override;
+    void setDirectPrintChecked(bool on) override;
+    void setHideIconChecked(bool on) override;
+    void ShowInfo(const QString& text, int seconds) override;
+    QString footer() const override { return Footer; }
+    QString printer() const override { return Printer; }
+    void setPrinter(const QString& name) override { Printer = name; }
+    QString editor() const override { return Editor; }
     // What the last registration made of the action's combination (index = id - 101).
     kaptivus::platform::HotkeyStatus HotkeyStatusOf(int index) const;
     // The hotkey dialog on the agent's tables, modal.
@@ -90,11 +111,9 @@ public:
     // An action asked for from outside (the command line): the hotkey's gate,
     // then the capture once the caller has its answer. False when the gate is closed.
     bool RequestCapture(int id);
-    // -1: the whole virtual desktop; 0..3: that monitor. False when the monitor does not exist.
-    bool SetDesktopRect(int index);
+
     // The capture of a hotkey or tray double click, with CaptureBusy already set.
     virtual void CaptureByHotkey(int id);
-    void ShowInfo(const QString& text, int seconds);
     // Saves the shown picture to the first free numbered name, then opens the gate.
     void SaveNumbered();
     // The grab of a rectangle of the display into CaptureBitmap.

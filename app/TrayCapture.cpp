@@ -1,6 +1,9 @@
-// The capture engine of the agent: grabbing the desktop or a window into
-// CaptureBitmap, the pointer, the shutter sound, and the routes of a hotkey
-// capture (show, numbered file, clipboard).
+// The agent's capture flow, top to bottom: a hotkey (or the tray's double
+// click) passes the gate, the display is grabbed into CaptureBitmap, the
+// picture window's pipeline adjusts it, the route of the hotkey's id takes the
+// result (shown, numbered file, clipboard) and the gate is released: at once
+// for a file or the clipboard, when the picture window closes for a shown one.
+// The grabbing helpers, the pointer and the shutter sound follow the flow.
 #include "app/Tray.h"
 
 #include "app/Resources.h"
@@ -17,6 +20,7 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 
 #include <exception>
 
@@ -44,6 +48,126 @@ const QImage& arrowImage()
 }
 
 } // namespace
+
+// --- The flow ---------------------------------------------------------------------
+
+// One capture at a time, none while suspended.
+bool TTray1::EnterGate()
+{
+    if (CaptureBusy || Suspend1->isChecked()) return false;
+    CaptureBusy = true;
+    return true;
+}
+
+void TTray1::HotkeyPressed(int id)
+{
+    if (EnterGate()) CaptureByHotkey(id);
+}
+
+bool TTray1::RequestCapture(int id)
+{
+    if (id < 101 || id > 112 || !EnterGate()) return false;
+    // The caller is answered first; an area or object capture may run a modal loop.
+    QTimer::singleShot(0, this, [this, id] { CaptureByHotkey(id); });
+    return true;
+}
+
+void TTray1::TrayIcon1DblClick()
+{
+    // Suspension does not block this path; only a running capture does.
+    if (CaptureBusy) return;
+    CaptureBusy = true;
+    OpenedFromTray = true;
+    CaptureByHotkey(101);
+}
+
+void TTray1::CaptureByHotkey(int id)
+{
+    if (id < 101 || id > 112 || !Main1) {
+        releaseCaptureGate();
+        return;
+    }
+    PlayCaptureSound();
+    const bool withPointer = Main1->IncludeCursor1->isChecked();
+    if (withPointer) {
+        const auto p = kaptivus::platform::pointerPosition();
+        CursorPos = QPoint(p.x, p.y);
+    }
+    switch (grabKind(id)) {
+    case Grab::Desktop:
+        // The picture starts at the desktop rectangle's corner, so the pointer is placed relative to it.
+        CursorPos -= QPoint(DesktopRect.left, DesktopRect.top);
+        CaptureDesktop();
+        break;
+    case Grab::ActiveWindow: {
+        const uint32_t window = kaptivus::platform::activeWindow();
+        if (Main1->ClientAreaonly1->isChecked())
+            CaptureClientArea(window);
+        else
+            CaptureWindow(window);
+        break;
+    }
+    case Grab::Area:
+    case Grab::Object:
+        // The selectors keep the previous picture when nothing is chosen.
+        break;
+    }
+    if (withPointer) DrawPointer();
+    const bool swap = nearQuarterTurn(Main1->ScrollBar9->value());
+    const int w = CaptureBitmap.width();
+    const int h = CaptureBitmap.height();
+    try {
+        Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
+    } catch (...) {
+        // The error report shows what failed; the next hotkey must still get through.
+        releaseCaptureGate();
+        throw;
+    }
+    RouteCapture(id);
+}
+
+void TTray1::RouteCapture(int id)
+{
+    switch (routeOf(id)) {
+    case Route::NumberedFile:
+        SaveNumbered();
+        break;
+    case Route::Clipboard:
+        Main1->CopyToClipboard(false);
+        ShowInfo(ClipboardNotice, 1);
+        releaseCaptureGate();
+        break;
+    case Route::PrintOrShow:
+        // The flags stay set until the picture window is closed.
+        if (!Main1->isVisible()) Main1->show();
+        Main1->raise();
+        Main1->activateWindow();
+        break;
+    }
+}
+
+void TTray1::SaveNumbered()
+{
+    const auto exists = [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); };
+    // The save reports its own success or failure; running out of numbers, or
+    // an error it lets through, is reported here, and the gate opens in every case.
+    bool failed = false;
+    try {
+        if (!Suspend1->isChecked()) {
+            const auto path = kaptivus::files::NumberedSavePath(QFile::encodeName(AutoFolder).toStdString(),
+                                                                QFile::encodeName(DefaultFile).toStdString(),
+                                                                QFile::encodeName(DefaultExt).toStdString(), exists);
+            failed = !path;
+            if (path) Main1->SavePictureToFile(QFile::decodeName(path->c_str()));
+        }
+    } catch (const std::exception&) {
+        failed = true;
+    }
+    releaseCaptureGate();
+    if (failed) kaptivus::dialogs::ReportError(QStringLiteral("The Picture could not be saved !"));
+}
+
+// --- Grabbing -----------------------------------------------------------------------
 
 void TTray1::PlayCaptureSound()
 {
@@ -104,92 +228,6 @@ void TTray1::DrawPointer()
                                                     static_cast<uint8_t>(qRed(c))});
         }
     }
-}
-
-void TTray1::CaptureByHotkey(int id)
-{
-    if (id < 101 || id > 112 || !Main1) {
-        CaptureBusy = OpenedFromTray = false;
-        return;
-    }
-    PlayCaptureSound();
-    const bool withPointer = Main1->IncludeCursor1->isChecked();
-    if (withPointer) {
-        const auto p = kaptivus::platform::pointerPosition();
-        CursorPos = QPoint(p.x, p.y);
-    }
-    switch (grabKind(id)) {
-    case Grab::Desktop:
-        // The picture starts at the desktop rectangle's corner, so the pointer is placed relative to it.
-        CursorPos -= QPoint(DesktopRect.left, DesktopRect.top);
-        CaptureDesktop();
-        break;
-    case Grab::ActiveWindow: {
-        const uint32_t window = kaptivus::platform::activeWindow();
-        if (Main1->ClientAreaonly1->isChecked())
-            CaptureClientArea(window);
-        else
-            CaptureWindow(window);
-        break;
-    }
-    case Grab::Area:
-    case Grab::Object:
-        // The selectors keep the previous picture when nothing is chosen.
-        break;
-    }
-    if (withPointer) DrawPointer();
-    const bool swap = nearQuarterTurn(Main1->ScrollBar9->value());
-    const int w = CaptureBitmap.width();
-    const int h = CaptureBitmap.height();
-    try {
-        Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
-    } catch (...) {
-        // The error report shows what failed; the next hotkey must still get through.
-        CaptureBusy = OpenedFromTray = false;
-        throw;
-    }
-    RouteCapture(id);
-}
-
-void TTray1::RouteCapture(int id)
-{
-    switch (routeOf(id)) {
-    case Route::NumberedFile:
-        SaveNumbered();
-        break;
-    case Route::Clipboard:
-        Main1->CopyToClipboard(false);
-        ShowInfo(ClipboardNotice, 1);
-        CaptureBusy = OpenedFromTray = false;
-        break;
-    case Route::PrintOrShow:
-        // The flags stay set until the picture window is closed.
-        if (!Main1->isVisible()) Main1->show();
-        Main1->raise();
-        Main1->activateWindow();
-        break;
-    }
-}
-
-void TTray1::SaveNumbered()
-{
-    const auto exists = [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); };
-    // The save reports its own success or failure; running out of numbers, or
-    // an error it lets through, is reported here, and the gate opens in every case.
-    bool failed = false;
-    try {
-        if (!Suspend1->isChecked()) {
-            const auto path = kaptivus::files::NumberedSavePath(QFile::encodeName(AutoFolder).toStdString(),
-                                                                QFile::encodeName(DefaultFile).toStdString(),
-                                                                QFile::encodeName(DefaultExt).toStdString(), exists);
-            failed = !path;
-            if (path) Main1->SavePictureToFile(QFile::decodeName(path->c_str()));
-        }
-    } catch (const std::exception&) {
-        failed = true;
-    }
-    CaptureBusy = OpenedFromTray = false;
-    if (failed) kaptivus::dialogs::ReportError(QStringLiteral("The Picture could not be saved !"));
 }
 
 void TTray1::GetPicturefromKaptivus1Click()

@@ -1,5 +1,5 @@
-// The agent's side of the hotkey dialog and of the quiet signs of a combination
-// that could not be taken; the actions asked for from the command line.
+// The agent's side of the hotkey dialog and the quiet signs of a combination
+// that could not be taken.
 #include "app/Tray.h"
 
 #include "app/TrayIcon.h"
@@ -9,7 +9,6 @@
 
 #include <QLabel>
 #include <QStringList>
-#include <QTimer>
 
 using kaptivus::platform::HotkeyStatus;
 
@@ -71,12 +70,4 @@ void TTray1::ShowHotkeyRefusals()
         = refused.isEmpty() ? QString() : QStringLiteral("Raccourcis non disponibles :\n") + refused.join(u'\n');
     if (TrayIcon1) TrayIcon1->setNotice(notice);
     if (Image1) Image1->setToolTip(notice.isEmpty() ? TrayTip : TrayTip + u'\n' + notice);
-}
-
-bool TTray1::RequestCapture(int id)
-{
-    if (id < 101 || id > 112 || !EnterGate()) return false;
-    // The caller is answered first; an area or object capture may run a modal loop.
-    QTimer::singleShot(0, this, [this, id] { CaptureByHotkey(id); });
-    return true;
 }

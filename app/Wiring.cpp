@@ -34,8 +34,6 @@ void WireWindows(TTray1& tray, TMain1& main1, TInfo1& info1)
     main1.applyHideIconMode = [&tray](bool hidden) { tray.ApplyHideIconMode(hidden); };
     main1.sharpenOnce = sharpenOnce;
     main1.saveSettings = {&tray.AutoFolder, &tray.DefaultFile, &tray.DefaultExt, &tray.Transparent};
-    main1.replaceCapture = [&tray](kaptivus::pixels::Picture picture) { tray.CaptureBitmap = std::move(picture); };
-    main1.showInfo = [&tray](const QString& text, int seconds) { tray.ShowInfo(text, seconds); };
 
     QObject::connect(main1.Exit1, &QAction::triggered, &tray, &TTray1::Exit1Click);
     QObject::connect(main1.CleanupRegistryfromoldVersions1, &QAction::triggered, &tray,

@@ -2,7 +2,6 @@
 // form's create, show, paint and close handlers.
 #include "picture/Main.h"
 
-#include "app/Tray.h"
 #include "dialogs/DesignFont.h"
 #include "dialogs/SystemInfo.h"
 #include "files/ui/PictureDialogs.h"
@@ -114,7 +113,7 @@ constexpr int kStatusBarHeight = 19;
 
 } // namespace
 
-TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(agent)
+TMain1::TMain1(AgentLink* agent, QWidget* parent) : QMainWindow(parent), m_agent(agent)
 {
     setObjectName(QStringLiteral("Main1"));
     // System menu and maximise, no minimise button.
@@ -147,7 +146,7 @@ TMain1::TMain1(TTray1* agent, QWidget* parent) : QMainWindow(parent), m_agent(ag
     connectHandlers();
     // The agent's settings binding reaches the controls through Main1.
     if (m_agent)
-        m_agent->Main1 = this;
+        m_agent->attachPictureWindow(this);
 }
 
 TMain1::~TMain1() = default;
@@ -268,7 +267,7 @@ void TMain1::FormCreate()
     }
     if (pos() != m_centredAt)
         m_centredAt.reset(); // a stored place
-    CheckBox9->setToolTip(m_agent ? m_agent->Footer : QString());
+    CheckBox9->setToolTip(m_agent ? m_agent->footer() : QString());
     fillPrinterList();
     CheckBox7->setToolTip(CreationTimeHint(QDateTime::currentDateTime()));
     UserSystemLine = SystemInfo1->UserAndSystemLine();
@@ -277,11 +276,11 @@ void TMain1::FormCreate()
 
     // Auto-save button: marked when the timer is to stay off, then the click
     // handler inverts the mark and starts or stops the timer to match.
-    const bool autoSave = m_agent && m_agent->StopTimer1 && m_agent->StopTimer1->isChecked();
+    const bool autoSave = m_agent && m_agent->autoSaveChecked();
     ToolButton7->setChecked(autoSave);
     ToolButton7Click();
-    if (m_agent && m_agent->DirectPrintNoDialog1)
-        m_agent->DirectPrintNoDialog1->setChecked(DirectPrintNoDialog1->isChecked());
+    if (m_agent)
+        m_agent->setDirectPrintChecked(DirectPrintNoDialog1->isChecked());
     const int monitors = monitorCount ? monitorCount() : 1;
     Monitors1->setEnabled(monitors > 1);
     Monitors1->menuAction()->setEnabled(monitors > 1);
@@ -289,8 +288,8 @@ void TMain1::FormCreate()
     for (int i = 1; i <= 4; ++i)
         items[size_t(i)]->setEnabled(monitors > 1 && monitors <= 4 && i <= monitors);
     if (HideIcononSystemTray1->isChecked()) {
-        if (m_agent && m_agent->HideIcononSystemTray1)
-            m_agent->HideIcononSystemTray1->setChecked(true);
+        if (m_agent)
+            m_agent->setHideIconChecked(true);
         if (applyHideIconMode)
             applyHideIconMode(true);
     }
@@ -398,8 +397,7 @@ void TMain1::FormClose()
     if (!m_agent)
         return;
     m_agent->SaveSettings();
-    m_agent->CaptureBusy = false;
-    m_agent->OpenedFromTray = false;
+    m_agent->releaseCaptureGate();
 }
 
 void TMain1::closeEvent(QCloseEvent* event)
@@ -469,8 +467,8 @@ void TMain1::FormPaint()
         refreshSizeField(Edit1, w);
         refreshSizeField(Edit2, h);
     }
-    BitBtn1->setToolTip(QStringLiteral("C'est parti !\r\n") + (m_agent ? m_agent->Printer : QString()));
-    const QString editor = m_agent ? m_agent->Editor : QString();
+    BitBtn1->setToolTip(QStringLiteral("C'est parti !\r\n") + (m_agent ? m_agent->printer() : QString()));
+    const QString editor = m_agent ? m_agent->editor() : QString();
     // The stored path may come from another system: cut at either separator.
     const QString editorName = editor.mid(std::max(editor.lastIndexOf(QLatin1Char('/')),
                                                    editor.lastIndexOf(QLatin1Char('\\'))) + 1);

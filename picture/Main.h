@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dialogs/ClickLabel.h"
+#include "picture/AgentLink.h"
 #include "files/ui/SaveSettings.h"
 #include "pixels/Picture.h"
 
@@ -39,7 +40,6 @@ class QTabWidget;
 class QTimer;
 class QToolBar;
 class QToolButton;
-class TTray1;
 class TSystemInfo;
 
 namespace kaptivus::picture {
@@ -103,10 +103,10 @@ kaptivus::pixels::Color FromQColor(const QColor& color);
 class TMain1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TMain1(TTray1* agent, QWidget* parent = nullptr);
+    explicit TMain1(AgentLink* agent, QWidget* parent = nullptr);
     ~TMain1() override;
 
-    TTray1* agent() const { return m_agent; }
+    AgentLink* agent() const { return m_agent; }
 
     // --- Tool bar -------------------------------------------------------------
     QToolBar* ToolBar1 = nullptr;
@@ -295,10 +295,6 @@ public:
     std::function<void()> autoSaveTick;
     // The agent's settings that govern saving, read by the saves and changed by Choose1.
     kaptivus::files::ui::TSaveSettings saveSettings;
-    // Replaces the agent's CaptureBitmap with a picture read from a file.
-    std::function<void(kaptivus::pixels::Picture)> replaceCapture;
-    // The agent's ShowInfo.
-    std::function<void(const QString& text, int seconds)> showInfo;
 
     // Writes the shown picture to the file in the format its extension selects
     // and reports success or failure itself; true when the file was written.
@@ -470,7 +466,7 @@ private:
     void sliderMouseEvent(QScrollBar* bar, QEvent* event);
     bool sliderKey(QScrollBar* bar, const QKeyEvent* key);
 
-    TTray1* m_agent = nullptr;
+    AgentLink* m_agent = nullptr;
     QScrollBar* m_pressedBar = nullptr; // the slider the mouse holds, if any
     // The shown picture in its own format, valid while Image1 shows the image
     // made from it (m_shownKey is that image's cache key).

@@ -73,8 +73,8 @@ bool TMain1::SavePictureToFile(const QString& fileName)
     QCoreApplication::processEvents();
     SavePictureDialog1.InitialDir = FromLocalName(files::SplitFileName(result.path).folder);
     QCoreApplication::processEvents();
-    if (showInfo)
-        showInfo(kSavedNotice + FromLocalName(result.path), 1);
+    if (m_agent)
+        m_agent->ShowInfo(kSavedNotice + FromLocalName(result.path), 1);
     return true;
 }
 
@@ -120,8 +120,8 @@ bool TMain1::LoadPictureFromFile(const QString& fileName)
         kaptivus::dialogs::ReportError(FromLocalName(result.error));
         return false;
     }
-    if (replaceCapture)
-        replaceCapture(std::move(result.picture));
+    if (m_agent)
+        m_agent->replaceCapture(std::move(result.picture));
     OpenPictureDialog1.InitialDir = QFileInfo(fileName).absolutePath() + QLatin1Char('/');
     return true;
 }

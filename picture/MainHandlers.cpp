@@ -4,7 +4,6 @@
 // handler runs; the handlers add what goes with the new mark.
 #include "picture/Main.h"
 
-#include "app/Tray.h"
 #include "dialogs/MenuItems.h"
 #include "dialogs/WaitCursor.h"
 #include "picture/AdjustPipeline.h"
@@ -201,8 +200,8 @@ void TMain1::connectMenuHandlers()
 
 void TMain1::rerunPipeline(bool followRotation)
 {
-    const int w = m_agent ? m_agent->CaptureBitmap.width() : 0;
-    const int h = m_agent ? m_agent->CaptureBitmap.height() : 0;
+    const int w = m_agent ? m_agent->captureBitmap().width() : 0;
+    const int h = m_agent ? m_agent->captureBitmap().height() : 0;
     if (followRotation && kaptivus::picture::IsNearQuarterTurn(ScrollBar9->value()))
         ApplyPictureOptions(false, h, w);
     else
@@ -370,16 +369,8 @@ void TMain1::Minimize1Click()
 
 void TMain1::suspend1Click()
 {
-    if (!m_agent)
-        return;
-    if (m_agent->Suspend1)
-        m_agent->Suspend1->setChecked(suspend1->isChecked());
-    if (suspend1->isChecked()) {
-        m_agent->CaptureBusy = true;
-        m_agent->UnregisterHotkeys();
-    } else {
-        m_agent->RegisterHotkeys();
-    }
+    if (m_agent)
+        m_agent->setSuspended(suspend1->isChecked());
 }
 
 // The next capture reads these check marks; the click has already flipped them.
@@ -391,14 +382,14 @@ void TMain1::Closeafterprinting1Click() {}
 
 void TMain1::DirectPrintNoDialog1Click()
 {
-    if (m_agent && m_agent->DirectPrintNoDialog1)
-        m_agent->DirectPrintNoDialog1->setChecked(DirectPrintNoDialog1->isChecked());
+    if (m_agent)
+        m_agent->setDirectPrintChecked(DirectPrintNoDialog1->isChecked());
 }
 
 void TMain1::HideIcononSystemTray1Click()
 {
-    if (m_agent && m_agent->HideIcononSystemTray1)
-        m_agent->HideIcononSystemTray1->setChecked(HideIcononSystemTray1->isChecked());
+    if (m_agent)
+        m_agent->setHideIconChecked(HideIcononSystemTray1->isChecked());
     if (applyHideIconMode)
         applyHideIconMode(HideIcononSystemTray1->isChecked());
 }
@@ -420,7 +411,7 @@ void TMain1::chooseCaptureDelay(QAction* item, int milliseconds)
 {
     CheckRadioItem(item, item->isChecked(), captureDelayItems());
     if (m_agent)
-        m_agent->CaptureDelay = milliseconds;
+        m_agent->setCaptureDelay(milliseconds);
 }
 
 void TMain1::NSeconds2Click() { chooseCaptureDelay(NSeconds2, 1000); }
@@ -434,7 +425,7 @@ void TMain1::chooseTimerDelay(QAction* item, int seconds)
 {
     CheckRadioItem(item, item->isChecked(), timerDelayItems());
     if (m_agent)
-        m_agent->TimerDelay = seconds;
+        m_agent->setTimerDelay(seconds);
 }
 
 void TMain1::ADelay1Click() { chooseTimerDelay(ADelay1, 10); }
@@ -455,7 +446,7 @@ void TMain1::ToolButton7Click()
     } else {
         ToolButton7->setText(QStringLiteral("ON"));
         // An interval of 0 from an edited registry must not fire continuously.
-        const qint64 ms = qint64(m_agent ? m_agent->TimerDelay : 30) * 1000;
+        const qint64 ms = qint64(m_agent ? m_agent->timerDelay() : 30) * 1000;
         if (ms > 0) {
             Timer1->setInterval(int(std::min<qint64>(ms, std::numeric_limits<int>::max())));
             Timer1->start();
@@ -463,8 +454,8 @@ void TMain1::ToolButton7Click()
             Timer1->stop();
         }
     }
-    if (m_agent && m_agent->StopTimer1)
-        m_agent->StopTimer1->setChecked(!off);
+    if (m_agent)
+        m_agent->setAutoSaveChecked(!off);
 }
 
 void TMain1::Timer1Timer()
@@ -476,7 +467,7 @@ void TMain1::Timer1Timer()
 void TMain1::ComboBox2Change()
 {
     if (m_agent && ComboBox2->currentIndex() >= 0)
-        m_agent->Printer = ComboBox2->currentText();
+        m_agent->setPrinter(ComboBox2->currentText());
     update();
     FormPaint();
 }

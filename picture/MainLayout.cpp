@@ -22,8 +22,6 @@
 
 #include <initializer_list>
 
-#include "app/Tray.h"
-
 namespace {
 
 template <typename T>
@@ -446,11 +444,11 @@ void TMain1::selectPrinterEntry()
     if (ComboBox2->count() == 0)
         return;
     int selected = ComboBox2->count() - 1;
-    const QString wanted = m_agent ? m_agent->Printer : QString();
+    const QString wanted = m_agent ? m_agent->printer() : QString();
     for (int i = 0; i < ComboBox2->count(); ++i)
         if (ComboBox2->itemText(i) == wanted)
             selected = i; // the last equal entry wins
     ComboBox2->setCurrentIndex(selected);
     if (m_agent)
-        m_agent->Printer = ComboBox2->itemText(selected);
+        m_agent->setPrinter(ComboBox2->itemText(selected));
 }

@@ -3,7 +3,6 @@
 // the automatic copy to the clipboard.
 #include "picture/Main.h"
 
-#include "app/Tray.h"
 #include "dialogs/UserError.h"
 #include "dialogs/WaitCursor.h"
 #include "picture/AdjustPipeline.h"
@@ -68,7 +67,7 @@ void TMain1::ApplyPictureOptions(bool explicitSize, int width, int height)
     {
         BusyScope busy(BitBtn1);
         const kaptivus::pixels::Picture empty;
-        const kaptivus::pixels::Picture& capture = m_agent ? m_agent->CaptureBitmap : empty;
+        const kaptivus::pixels::Picture& capture = m_agent ? m_agent->captureBitmap() : empty;
         kaptivus::picture::PipelineResult result =
             kaptivus::picture::RunPipeline(capture, currentPictureOptions(), explicitSize, width, height);
         if (ScrollBar9->value() != result.snappedRotation)
@@ -95,7 +94,7 @@ kaptivus::pixels::Picture TMain1::shownPicture() const
     const QImage& image = Image1->image();
     if (!image.isNull() && image.cacheKey() == m_shownKey)
         return m_shown;
-    const kaptivus::pixels::DeviceFormat device = m_agent ? m_agent->CaptureBitmap.device()
+    const kaptivus::pixels::DeviceFormat device = m_agent ? m_agent->captureBitmap().device()
                                                           : kaptivus::pixels::DeviceFormat{};
     return kaptivus::picture::fromQImage(image, device);
 }

@@ -130,7 +130,9 @@ TEST_P(EveryDialogKey, FiresWithNumLockAndCapsLockOnAndOff)
     writeHotkeys(rows);
     AgentProcess agent;
     ASSERT_TRUE(agent.start());
-    for (const auto& [index, key, mod] : rows) EXPECT_TRUE(agent.holdsHotkey(101 + index)) << "position " << key.position;
+    // The agent announces each id as it grabs it.
+    for (const auto& [index, key, mod] : rows)
+        EXPECT_TRUE(test::waitUntil([&, id = 101 + index] { return agent.holdsHotkey(id); })) << "position " << key.position;
     for (bool num : { false, true }) {
         for (bool caps : { false, true }) {
             ASSERT_TRUE(test::setNumLock(num));
