@@ -40,8 +40,6 @@ private:
     TTray1& m_tray;
 };
 
-const QString TrayTip = QStringLiteral("Kaptivus 2000  V5.10 (complet)");
-
 } // namespace
 
 HotkeyStatus TTray1::HotkeyStatusOf(int index) const
@@ -68,6 +66,7 @@ void TTray1::ShowHotkeyRefusals()
     }
     const QString notice
         = refused.isEmpty() ? QString() : QStringLiteral("Raccourcis non disponibles :\n") + refused.join(u'\n');
-    if (TrayIcon1) TrayIcon1->setNotice(notice);
-    if (Image1) Image1->setToolTip(notice.isEmpty() ? TrayTip : TrayTip + u'\n' + notice);
+    if (!TrayIcon1) return;
+    TrayIcon1->setNotice(notice);
+    if (Image1) Image1->setToolTip(TrayIcon1->shownTip());
 }
