@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Shows the program's main job on a machine without a desktop: inside a private
 # virtual X session it starts the agent, presses Print Screen as a person
-# would, waits for the picture window and saves a screenshot of the screen.
-# Usage: scripts/demo.sh OUTPUT.png   (run inside scripts/xsession.sh)
+# would, waits for the picture window and saves a screenshot of the screen
+# (with --window, of the picture window alone).
+# Usage: scripts/demo.sh [--window] OUTPUT.png   (run inside scripts/xsession.sh)
 set -euo pipefail
-out=${1:?usage: demo.sh OUTPUT.png}
+window=0
+if [ "${1:-}" = "--window" ]; then window=1; shift; fi
+out=${1:?usage: demo.sh [--window] OUTPUT.png}
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="$root/build/kaptivus2000"
 tools="$root/build/tests/support"
@@ -42,7 +45,11 @@ wait_for 20 hotkeys_ready || { echo "the agent did not start:" >&2; cat "$state/
 picture_shown() { xdotool search --onlyvisible --name '^Kaptivus 2000   v5\.10 complet'; }
 wait_for 20 picture_shown || { echo "the picture window did not appear" >&2; exit 1; }
 sleep 0.5 # let the window finish painting before the screenshot
-import -window root "$out"
+if [ $window -eq 1 ]; then
+    import -window "$(picture_shown | head -n 1)" "$out"
+else
+    import -window root "$out"
+fi
 
 kill -TERM "$agent"
 wait "$agent" || true

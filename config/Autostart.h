@@ -1,0 +1,31 @@
+// The user's login autostart entry for the agent: where it lives, what it says,
+// and writing or removing it in one step. Standard library and POSIX only.
+#pragma once
+
+#include "config/Status.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kaptivus::config {
+
+// ${XDG_CONFIG_HOME}/autostart/kaptivus2000.desktop, or ~/.config/... when
+// XDG_CONFIG_HOME is unset, empty or relative (relative values are to be ignored).
+// Empty when neither an absolute XDG_CONFIG_HOME nor HOME is known.
+std::filesystem::path autostartFile(const char* xdgConfigHome, const char* home);
+
+// The program path as one argument of a desktop entry's Exec key, already
+// escaped for the entry's string syntax.
+std::string desktopExecArgument(std::string_view program);
+
+// The text of the entry that starts `program` at login.
+std::string autostartEntry(std::string_view program);
+
+// Writes the entry atomically (creating the folder if needed); a reader sees
+// the old entry or the new one, never a part.
+Status enableAutostart(const std::filesystem::path& file, std::string_view program);
+// Removes the entry; absent already is success.
+Status disableAutostart(const std::filesystem::path& file);
+
+} // namespace kaptivus::config
