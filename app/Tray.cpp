@@ -91,7 +91,7 @@ void TTray1::buildMenu()
     addSeparator(PopupMenu1, "N3");
     Exit1 = addItem(PopupMenu1, "Exit1", QStringLiteral(" &Quitter"));
     addSeparator(PopupMenu1, "N4");
-    // This build has no printing yet, so the command is shown but not offered.
+    // Offered once a print job is set (setPrintJob).
     PrinttheDesktop1->setEnabled(false);
 
     connect(Open1, &QAction::triggered, this, &TTray1::Open1Click);
@@ -246,12 +246,6 @@ void TTray1::DirectPrintNoDialog1Click()
     SaveSettings();
 }
 
-void TTray1::PrinttheDesktop1Click()
-{
-    // The whole virtual desktop replaces a monitor choice until the next one.
-    SetDesktopRect(-1);
-}
-
 void TTray1::About1Click()
 {
     ShowAboutBox(nullptr);
@@ -270,6 +264,9 @@ void TTray1::QuitAgent()
 {
     close();
     FormDestroy();
+    // Leaving the event loop, never exit(): tearing the application object down
+    // hands a picture we left on the clipboard to a running clipboard manager
+    // (the X clipboard-manager protocol), so it outlives the agent.
     QCoreApplication::quit();
 }
 

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -101,6 +102,7 @@ public:
     void setHideIconChecked(bool on) override;
     void ShowInfo(const QString& text, int seconds) override;
     QString footer() const override { return Footer; }
+    void setFooter(const QString& text) override { Footer = text; }
     QString printer() const override { return Printer; }
     void setPrinter(const QString& name) override { Printer = name; }
     QString editor() const override { return Editor; }
@@ -111,11 +113,21 @@ public:
     // An action asked for from outside (the command line): the hotkey's gate,
     // then the capture once the caller has its answer. False when the gate is closed.
     bool RequestCapture(int id);
+    void setEditor(const QString& path) override { Editor = path; }
+    void PasteFromClipboard() override;
 
     // The capture of a hotkey or tray double click, with CaptureBusy already set.
     virtual void CaptureByHotkey(int id);
     // Saves the shown picture to the first free numbered name, then opens the gate.
     void SaveNumbered();
+    // One tick of the auto-save timer: the desktop, adjusted, to a numbered file.
+    void AutoSaveTick();
+    // The print job on the shown picture (the picture window's "Impression"),
+    // run without showing the window: by the print-or-show route when direct
+    // printing is on, and by " I&mprimer le bureau", which is offered only once
+    // a job is set. Until then the route shows the picture window.
+    std::function<void()> PrintJob;
+    void setPrintJob(std::function<void()> job);
     // The grab of a rectangle of the display into CaptureBitmap.
     void GrabRect(kaptivus::platform::ScreenRect rect);
     void CaptureDesktop();
@@ -155,6 +167,7 @@ private:
     bool EnterGate();
     // The tray tip's list of actions whose combination could not be taken.
     void ShowHotkeyRefusals();
+    bool saveToFirstFreeNumber();
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
     bool m_destroyed = false;

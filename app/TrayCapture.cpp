@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <exception>
+#include <sys/stat.h>
 
 using kaptivus::pixels::PixelBGR;
 
@@ -138,6 +139,14 @@ void TTray1::RouteCapture(int id)
         releaseCaptureGate();
         break;
     case Route::PrintOrShow:
+        if (DirectPrintNoDialog1->isChecked() && !OpenedFromTray && PrintJob) {
+            PrintJob();
+            // A print job that leaves the picture window hidden would leave the
+            // gate shut with no window to close: every hotkey and the tray's
+            // double click would be refused from then on.
+            if (!Main1->isVisible()) releaseCaptureGate();
+            break;
+        }
         // The flags stay set until the picture window is closed.
         if (!Main1->isVisible()) Main1->show();
         Main1->raise();
@@ -148,23 +157,66 @@ void TTray1::RouteCapture(int id)
 
 void TTray1::SaveNumbered()
 {
-    const auto exists = [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); };
     // The save reports its own success or failure; running out of numbers, or
     // an error it lets through, is reported here, and the gate opens in every case.
     bool failed = false;
     try {
-        if (!Suspend1->isChecked()) {
-            const auto path = kaptivus::files::NumberedSavePath(QFile::encodeName(AutoFolder).toStdString(),
-                                                                QFile::encodeName(DefaultFile).toStdString(),
-                                                                QFile::encodeName(DefaultExt).toStdString(), exists);
-            failed = !path;
-            if (path) Main1->SavePictureToFile(QFile::decodeName(path->c_str()));
-        }
+        if (!Suspend1->isChecked()) failed = !saveToFirstFreeNumber();
     } catch (const std::exception&) {
         failed = true;
     }
     releaseCaptureGate();
     if (failed) kaptivus::dialogs::ReportError(QStringLiteral("The Picture could not be saved !"));
+}
+
+bool TTray1::saveToFirstFreeNumber()
+{
+    // Any entry holds a number, a dangling link included: a numbered save never
+    // writes through or over one.
+    const auto exists = [](const std::string& name) {
+        struct stat info {};
+        return ::lstat(name.c_str(), &info) == 0;
+    };
+    // Another program may take the free name between the test and the write;
+    // the write then refuses it and the count starts again.
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const auto path = kaptivus::files::NumberedSavePath(QFile::encodeName(AutoFolder).toStdString(),
+                                                            QFile::encodeName(DefaultFile).toStdString(),
+                                                            QFile::encodeName(DefaultExt).toStdString(), exists);
+        if (!path) return false;
+        bool nameTaken = false;
+        (void)Main1->SavePictureToNewFile(QFile::decodeName(path->c_str()), nameTaken);
+        if (!nameTaken) return true;
+    }
+    return false;
+}
+
+void TTray1::AutoSaveTick()
+{
+    // The tick does not shut the gate itself; a hotkey handled while messages
+    // are processed below may start a capture, and the save opens the gate again.
+    if (CaptureBusy || !Main1) return;
+    CaptureDesktop();
+    Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
+    QCoreApplication::processEvents();
+    SaveNumbered();
+}
+
+void TTray1::PrinttheDesktop1Click()
+{
+    // The whole virtual desktop replaces a monitor choice until the next one.
+    SetDesktopRect(-1);
+    if (!PrintJob || !Main1) return;
+    CaptureDesktop();
+    Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
+    PrintJob();
+}
+
+void TTray1::setPrintJob(std::function<void()> job)
+{
+    PrintJob = std::move(job);
+    PrinttheDesktop1->setEnabled(bool(PrintJob));
 }
 
 // --- Grabbing -----------------------------------------------------------------------

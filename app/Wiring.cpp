@@ -33,7 +33,9 @@ void WireWindows(TTray1& tray, TMain1& main1, TInfo1& info1)
     main1.monitorCount = [] { return static_cast<int>(kaptivus::platform::monitors().size()); };
     main1.applyHideIconMode = [&tray](bool hidden) { tray.ApplyHideIconMode(hidden); };
     main1.sharpenOnce = sharpenOnce;
+    main1.autoSaveTick = [&tray] { tray.AutoSaveTick(); };
     main1.saveSettings = {&tray.AutoFolder, &tray.DefaultFile, &tray.DefaultExt, &tray.Transparent};
+    tray.setPrintJob([&main1] { main1.BitBtn1Click(); });
 
     QObject::connect(main1.Exit1, &QAction::triggered, &tray, &TTray1::Exit1Click);
     QObject::connect(main1.CleanupRegistryfromoldVersions1, &QAction::triggered, &tray,

@@ -2,6 +2,7 @@
 #include "config/DurableFile.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -70,8 +71,15 @@ Status ensureFolder(const std::filesystem::path& folder)
     return Status::success();
 }
 
-Status writeFileDurably(const std::filesystem::path& file, std::string_view bytes, FileAccess access)
+namespace {
+
+enum class Existing { Replace, Keep };
+
+// Writes a synced temporary file beside `file` and moves it to the name.
+Status writeThenRename(const std::filesystem::path& file, std::string_view bytes, FileAccess access,
+    Existing existing, bool& taken)
 {
+    taken = false;
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     std::string pattern = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -101,8 +109,54 @@ Status writeFileDurably(const std::filesystem::path& file, std::string_view byte
         return abandon("sync", error);
     }
     if (::close(fd) != 0) return abandon("close", errno);
-    if (::rename(temporary.c_str(), file.c_str()) != 0) return abandon("rename", errno);
+    if (existing == Existing::Replace) {
+        if (::rename(temporary.c_str(), file.c_str()) != 0) return abandon("rename", errno);
+    } else {
+        // A rename that refuses an existing name; a file system without it
+        // gets a hard link, which fails on an existing name as well.
+        int result = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            result = ::link(temporary.c_str(), file.c_str());
+            if (result == 0) ::unlink(temporary.c_str());
+        }
+        if (result != 0) {
+            const int error = errno;
+            taken = error == EEXIST;
+            return abandon("create", error);
+        }
+    }
     return syncFolder(file, folder);
+}
+
+} // namespace
+
+Status writeFileDurably(const std::filesystem::path& file, std::string_view bytes, FileAccess access)
+{
+    bool taken = false;
+    return writeThenRename(file, bytes, access, Existing::Replace, taken);
+}
+
+Status createFileDurably(const std::filesystem::path& file, std::string_view bytes, FileAccess access, bool& taken)
+{
+    return writeThenRename(file, bytes, access, Existing::Keep, taken);
+}
+
+Status replaceOwnFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    struct stat info { };
+    if (::lstat(file.c_str(), &info) == 0) {
+        if (S_ISLNK(info.st_mode))
+            return Status::failure("Cannot write " + file.string() + ": it is a symbolic link");
+        if (!S_ISREG(info.st_mode))
+            return Status::failure("Cannot write " + file.string() + ": not a file");
+        if (info.st_uid != ::geteuid())
+            return Status::failure("Cannot write " + file.string() + ": the file belongs to another user");
+    } else if (errno != ENOENT) {
+        return failure(file, "look up", errno);
+    }
+    // The rename replaces whatever holds the name by then without following it,
+    // and the sticky temporary folder refuses it for another user's entry.
+    return writeFileDurably(file, bytes, FileAccess::Private);
 }
 
 } // namespace kaptivus::config

@@ -21,4 +21,16 @@ enum class FileAccess { Private, Shared };
 Status writeFileDurably(const std::filesystem::path& file, std::string_view bytes,
     FileAccess access = FileAccess::Private);
 
+// Like writeFileDurably, but an existing name is never replaced: when a file of
+// that name exists, or appears while this one is written, nothing is left
+// behind and `taken` is set.
+Status createFileDurably(const std::filesystem::path& file, std::string_view bytes, FileAccess access,
+    bool& taken);
+
+// Replaces a file in a folder other users may write to (the temporary folder):
+// the name is refused when it is a symbolic link, not a plain file, or a file
+// of another user, so nothing is ever written through a planted link; the new
+// contents are written to a file created here and renamed over the name.
+Status replaceOwnFile(const std::filesystem::path& file, std::string_view bytes);
+
 } // namespace kaptivus::config

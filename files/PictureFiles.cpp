@@ -164,7 +164,7 @@ CodecStatus Encode(PictureType type, pixels::Picture& picture, bool transparent,
 
 } // namespace
 
-SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool transparent)
+SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool transparent, SaveMode mode)
 {
     SaveResult result;
     result.path = WithLowerExtension(path);
@@ -178,10 +178,12 @@ SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool tra
         return result;
     }
     const std::string_view bytes(reinterpret_cast<const char*>(sink.bytes.data()), sink.bytes.size());
-    if (const config::Status written = config::writeFileDurably(result.path, bytes, config::FileAccess::Shared); !written) {
+    const config::Status written =
+        mode == SaveMode::NewFile
+            ? config::createFileDurably(result.path, bytes, config::FileAccess::Shared, result.nameTaken)
+            : config::writeFileDurably(result.path, bytes, config::FileAccess::Shared);
+    if (!written)
         result.error = written.error;
-        return result;
-    }
     return result;
 }
 

@@ -61,19 +61,26 @@ std::optional<std::string> NumberedSavePath(std::string_view folder, std::string
                                             const std::function<bool(const std::string&)>& exists,
                                             long limit = 1000000);
 
-// The outcome of a save: the name written, or why nothing was.
+// The outcome of a save: the name written, or why nothing was. `nameTaken`:
+// a save that may not replace found the name in use.
 struct [[nodiscard]] SaveResult {
     std::string path;
     std::string error;
+    bool nameTaken = false;
     bool ok() const { return error.empty(); }
 };
+
+// Replace: the file is replaced durably. NewFile: only a name nobody holds is
+// taken; an existing file is never touched.
+enum class SaveMode { Replace, NewFile };
 
 // Writes the picture to the name with its extension in lower case, in the
 // format the extension selects. BMP turns a device-default or custom picture
 // into 24 bits in place; GIF marks the picture transparent on white, or clears
 // the mark, as `transparent` says; these changes stay on the picture. The file
 // is replaced durably: on failure an existing file is untouched.
-SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool transparent);
+SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool transparent,
+                       SaveMode mode = SaveMode::Replace);
 
 // A picture read from a file, or why not. `unknownType` tells a name whose
 // extension no reader takes from a file that could not be read or decoded.

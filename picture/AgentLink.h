@@ -54,7 +54,13 @@ public:
 
     // Values the window shows in hints.
     virtual QString footer() const = 0;
+    virtual void setFooter(const QString& text) = 0;
     virtual QString printer() const = 0;
     virtual void setPrinter(const QString& name) = 0;
     virtual QString editor() const = 0;
+    virtual void setEditor(const QString& path) = 0;
+
+    // The clipboard's picture becomes the capture and is shown, or the user is
+    // told there is none.
+    virtual void PasteFromClipboard() = 0;
 };

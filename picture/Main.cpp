@@ -8,6 +8,7 @@
 #include "picture/MainIcons.h"
 #include "platform/Geometry.h"
 #include "platform/Screen.h"
+#include "print/PrintTexts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -216,28 +217,12 @@ bool TMain1::eventFilter(QObject* watched, QEvent* event)
         Edit3Click();
     if (watched == Edit7 && event->type() == QEvent::MouseButtonRelease)
         Edit7Click();
+    if (copiesBoxEvent(watched, event))
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
 // --- Form events ------------------------------------------------------------------
-
-namespace {
-
-// "dddd, dd mmm, yyyy  hh:mm AM/PM": names from the system's locale, the hour
-// on the 12-hour clock, and AM/PM as such whatever the locale calls them.
-QString CreationTimeHint(const QDateTime& when)
-{
-    const QLocale locale = QLocale::system();
-    const int hour = when.time().hour();
-    const int hour12 = hour % 12 == 0 ? 12 : hour % 12;
-    return locale.toString(when.date(), QStringLiteral("dddd, dd MMM, yyyy"))
-         + QStringLiteral("  %1:%2 %3")
-               .arg(hour12, 2, 10, QLatin1Char('0'))
-               .arg(when.time().minute(), 2, 10, QLatin1Char('0'))
-               .arg(hour < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
-}
-
-} // namespace
 
 void TMain1::FormCreate()
 {
@@ -269,7 +254,7 @@ void TMain1::FormCreate()
         m_centredAt.reset(); // a stored place
     CheckBox9->setToolTip(m_agent ? m_agent->footer() : QString());
     fillPrinterList();
-    CheckBox7->setToolTip(CreationTimeHint(QDateTime::currentDateTime()));
+    CheckBox7->setToolTip(kaptivus::print::DayFirstDateLine(QDateTime::currentDateTime()));
     UserSystemLine = SystemInfo1->UserAndSystemLine();
     CheckBox8->setToolTip(UserSystemLine);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);

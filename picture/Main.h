@@ -5,8 +5,9 @@
 #pragma once
 
 #include "dialogs/ClickLabel.h"
-#include "picture/AgentLink.h"
+#include "files/PictureFiles.h"
 #include "files/ui/SaveSettings.h"
+#include "picture/AgentLink.h"
 #include "pixels/Picture.h"
 
 #include <QColor>
@@ -15,6 +16,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPageSize>
 #include <QSpinBox>
 
 #include <array>
@@ -44,6 +46,9 @@ class TSystemInfo;
 
 namespace kaptivus::picture {
 struct PictureOptions;
+}
+namespace kaptivus::print {
+struct PrintOptions;
 }
 
 // Image1: shows one QImage at its natural size and reports mouse releases with
@@ -299,6 +304,9 @@ public:
     // Writes the shown picture to the file in the format its extension selects
     // and reports success or failure itself; true when the file was written.
     bool SavePictureToFile(const QString& fileName);
+    // The same for a numbered name: an existing file is never replaced; false
+    // with `nameTaken` when the name was in use by the time of writing.
+    bool SavePictureToNewFile(const QString& fileName, bool& nameTaken);
     // Replaces CaptureBitmap with the file's picture and moves the Open dialog
     // to its folder; true when it was read. On failure the user is told why and
     // CaptureBitmap keeps the previous picture.
@@ -322,9 +330,20 @@ public:
     // when followRotation is set).
     void rerunPipeline(bool followRotation);
 
+    // The print job's options as the printer page's controls stand.
+    kaptivus::print::PrintOptions currentPrintOptions() const;
+    // The queue the print job uses and the name its notice shows.
+    struct PrinterChoice {
+        QString queue;
+        QString shown;
+    };
+    PrinterChoice selectedPrinter() const;
+
 signals:
     // Emitted at the start of every ApplyPictureOptions.
     void pictureOptionsApplied(bool explicitSize, int width, int height);
+    // A copy of the print job was accepted by the queue as job jobId.
+    void copyPrinted(int copy, int jobId);
 
 public slots:
     void FormCreate();
@@ -400,6 +419,19 @@ public slots:
     void history1Click(QAction* item);
     void ClearHistory1Click();
     void DefaultSaveFolder1Click();
+    void CopyPicturetoClipboard1Click();
+    void ToolButton4Click();
+    void PastePicturefromClipboard1Click();
+    void ToolButton3Click();
+    void ToolButton5Click();
+    void EditthePicture1Click();
+    void DefinetheBmpEditor1Click();
+    void BitBtn1Click();
+    void PrintthePicture1Click();
+    void ToolButton8Click();
+    void DefineFooterText1Click();
+    void Edit8Exit();
+    void Edit8KeyPress();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -428,6 +460,11 @@ private:
     void connectSliders();
     void connectMenuHandlers();
     void connectFileHandlers();
+    void connectClipboardHandlers();
+    enum class SaveOutcome { Saved, Failed, NameTaken };
+    SaveOutcome savePicture(const QString& fileName, kaptivus::files::SaveMode mode);
+    void connectPrintHandlers();
+    bool copiesBoxEvent(QObject* watched, QEvent* event);
     void markHistoryEntry(int index);
 
     // Keeps a control's anchored distances to its parent's edges.
@@ -484,4 +521,9 @@ private:
     // then the number of entries the settings filled) and the marked one.
     int m_historyNext = -1;
     int m_historyMarked = -1;
+    // A print job is running (its later copies let events through).
+    bool m_printing = false;
+    // The paper chosen in the printer set-up dialog, for that queue.
+    QString m_setupQueue;
+    QPageSize m_setupPageSize;
 };

@@ -53,6 +53,18 @@ void TMain1::connectFileHandlers()
 
 bool TMain1::SavePictureToFile(const QString& fileName)
 {
+    return savePicture(fileName, files::SaveMode::Replace) == SaveOutcome::Saved;
+}
+
+bool TMain1::SavePictureToNewFile(const QString& fileName, bool& nameTaken)
+{
+    const SaveOutcome outcome = savePicture(fileName, files::SaveMode::NewFile);
+    nameTaken = outcome == SaveOutcome::NameTaken;
+    return outcome == SaveOutcome::Saved;
+}
+
+TMain1::SaveOutcome TMain1::savePicture(const QString& fileName, files::SaveMode mode)
+{
     QCoreApplication::processEvents();
     files::SaveResult result;
     {
@@ -61,21 +73,23 @@ bool TMain1::SavePictureToFile(const QString& fileName)
         const auto format = picture.format();
         const bool marked = picture.transparent();
         const bool transparent = saveSettings.Transparent && *saveSettings.Transparent;
-        result = files::SavePicture(LocalName(fileName), picture, transparent);
+        result = files::SavePicture(LocalName(fileName), picture, transparent, mode);
         // A BMP's conversion to 24 bits and a GIF's transparency stay on the shown picture.
         if (picture.format() != format || picture.transparent() != marked)
             setShownPicture(picture);
     }
+    if (result.nameTaken)
+        return SaveOutcome::NameTaken;
     if (!result.ok()) {
         files::ui::ShowInvalidPictureType(this, FromLocalName(result.error));
-        return false;
+        return SaveOutcome::Failed;
     }
     QCoreApplication::processEvents();
     SavePictureDialog1.InitialDir = FromLocalName(files::SplitFileName(result.path).folder);
     QCoreApplication::processEvents();
     if (m_agent)
         m_agent->ShowInfo(kSavedNotice + FromLocalName(result.path), 1);
-    return true;
+    return SaveOutcome::Saved;
 }
 
 void TMain1::SavethePicture1Click()

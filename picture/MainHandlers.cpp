@@ -81,6 +81,8 @@ void TMain1::connectHandlers()
     });
     connectMenuHandlers();
     connectFileHandlers();
+    connectClipboardHandlers();
+    connectPrintHandlers();
     for (int i = 0; i < 16; ++i)
         QColorDialog::setCustomColor(i, ToQColor(kCustomColours[i].second));
 }

@@ -7,10 +7,17 @@ build_pkgs=(cmake ninja-build g++ pkgconf qt6-base-dev libxcb1-dev libxcb-keysym
     libcanberra-dev libpng-dev ccache libgtest-dev libgmock-dev libbenchmark-dev)
 run_pkgs=(xvfb icewm x11-utils xdotool x11-apps imagemagick)
 test_pkgs=(xclip x11-xserver-utils libjpeg-turbo-progs giflib-tools gifsicle python3-pil libwmf-bin emf2svg)
+# Printing: the CUPS client library to hand jobs to the queues; the tests run a
+# private scheduler with a PDF queue and read its output with poppler; Arial's
+# metric-compatible face for the footer.
+build_pkgs+=(libcups2-dev)
+run_pkgs+=(fonts-liberation)
+test_pkgs+=(cups cups-client cups-filters poppler-utils)
 # The Debian package and its checks (cpack runs dpkg-shlibdeps and file; the
 # tests validate the desktop entry, the AppStream data and the manual page).
 package_pkgs=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 test_pkgs+=("${package_pkgs[@]}")
+test_pkgs+=(xfce4-clipman dbus-daemon scrot) # a clipboard manager for the hand-off at quit; scrot for the capture benchmark
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")

@@ -26,6 +26,12 @@ void ShowSimpleMessage(QWidget* parent, const QString& text, bool beep)
     ShowBox(parent, QMessageBox::NoIcon, QStringLiteral("Kaptivus 2000"), text);
 }
 
+void ShowInformation(QWidget* parent, const QString& text)
+{
+    QApplication::beep();
+    ShowBox(parent, QMessageBox::Information, QStringLiteral("Information"), text);
+}
+
 void ShowInvalidPictureType(QWidget* parent, const QString& reason)
 {
     QApplication::beep();

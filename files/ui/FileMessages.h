@@ -10,6 +10,8 @@ namespace kaptivus::files::ui {
 
 // A plain box with the program's title ("Can Not read Picture type").
 void ShowSimpleMessage(QWidget* parent, const QString& text, bool beep = false);
+// A beep, then an "Information" box ("There is no Picture on the Clipboard").
+void ShowInformation(QWidget* parent, const QString& text);
 // A save that wrote nothing: "Invalid Picture Type", with the reason below it.
 void ShowInvalidPictureType(QWidget* parent, const QString& reason);
 

@@ -167,6 +167,25 @@ bool AgentProcess::holdsHotkey(int id) const
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
+bool AgentProcess::menuShown() const
+{
+    for (test::Window w : windowsOfPid(pid())) {
+        const auto types = test::cardinalProperty(w, "_NET_WM_WINDOW_TYPE");
+        if (test::isViewable(w) && !types.empty() && test::parentOf(w) == test::rootWindow()) return true;
+    }
+    return false;
+}
+
+bool AgentProcess::openTrayMenu() const
+{
+    test::Window icon = 0;
+    if (!test::waitUntil([&] { return (icon = trayIconWindow()) != 0; }, 10s)) return false;
+    const test::Rect r = test::windowRootGeometry(icon);
+    test::movePointer(r.left + r.width / 2, r.top + r.height / 2);
+    test::clickButton(3);
+    return test::waitUntil([&] { return menuShown(); }, 5s);
+}
+
 test::Window AgentProcess::trayIconWindow() const
 {
     // The icon is our window that speaks XEMBED, once a tray host has taken it in.

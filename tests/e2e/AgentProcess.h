@@ -54,6 +54,10 @@ public:
     bool holdsHotkey(int id) const;
     // The tray icon's window inside the tray host, or 0.
     test::Window trayIconWindow() const;
+    // A popup menu of ours is mapped: an unmanaged window of ours straight on the root.
+    bool menuShown() const;
+    // Right button on the tray icon; true once the agent's menu is open.
+    bool openTrayMenu() const;
 
 private:
     QProcess m_process;

@@ -390,6 +390,13 @@ Window waitForWindowByTitle(const std::string& title, std::chrono::milliseconds 
     return found;
 }
 
+Window selectionOwner(const std::string& selection)
+{
+    if (!haveDisplay()) return 0;
+    auto r = reply(conn(), xcb_get_selection_owner_reply, xcb_get_selection_owner(conn(), atom(selection)));
+    return r ? r->owner : 0;
+}
+
 Window parentOf(Window window)
 {
     auto tree = reply(conn(), xcb_query_tree_reply, xcb_query_tree(conn(), window));

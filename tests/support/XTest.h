@@ -86,6 +86,8 @@ Window findWindowByTitle(const std::string& title);
 Window waitForWindowByTitle(
     const std::string& title, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 Window parentOf(Window window);
+// The window owning the selection ("CLIPBOARD", "CLIPBOARD_MANAGER"), or 0.
+Window selectionOwner(const std::string& selection);
 bool windowExists(Window window);
 bool isViewable(Window window);
 

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Print Screen press to a complete numbered file on disk, timed against
+# ImageMagick's `import -window root` and scrot writing the same format, all in
+# one run on the same screen. Our file appears by a rename, so it is complete
+# the moment it exists. The agent's fixed 50 ms wait (menus and windows leaving
+# the screen) is shown apart.
+# Usage: scripts/xsession.sh bench/hotkey_save_vs_import.sh [BUILD_DIR] [ROUNDS]
+set -eu
+build=$(cd "${1:-build}" && pwd)
+rounds=${2:-7}
+. "$(dirname "$0")/agent_env.sh"
+mkdir -p "$work/out"
+settings=$XDG_CONFIG_HOME/Kaptivus2000/registry.reg
+now() { date +%s%N; }
+ms() { echo $(( ($2 - $1) / 1000000 )); }
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+wait_for() { # SECONDS COMMAND...
+    local deadline=$((SECONDS + $1)); shift
+    until "$@" >/dev/null 2>&1; do [ $SECONDS -lt $deadline ] || return 1; nap; done
+}
+holds_hotkeys() { xwininfo -root -tree | grep -q '"Kaptivus hotkeys"'; }
+start_agent() { "$build/kaptivus2000" >/dev/null 2>&1 & agent=$!; wait_for 20 holds_hotkeys; sleep 0.5; }
+stop_agent() { kill -TERM "$agent"; wait "$agent" || true; }
+
+# The agent writes its default settings once; then Print Screen is moved to
+# action 102 (desktop to a numbered file) and the shutter sound is switched off.
+start_agent
+stop_agent
+set_value() { sed -i "s|^\"$1\"=.*|\"$1\"=$2|" "$settings"; }
+set_value HotKey0 dword:00000000
+set_value IndexH0 dword:00000000
+set_value HotKey1 dword:0000002c
+set_value IndexH1 dword:00000001
+set_value Sound dword:00000000
+set_value AutoFolder "\"$work/out\""
+
+printf '%-5s %9s %13s %9s %9s %17s\n' format "ours ms" "ours-50 ms" "import ms" "scrot ms" "(ours-50)/import"
+for ext in BMP JPG GIF PNG; do
+    lower=$(echo "$ext" | tr A-Z a-z)
+    set_value DefaultExt "\".$ext\""
+    rm -f "$work"/out/*
+    start_agent
+    ours=() imports=() scrots=()
+    for ((n = 1; n <= rounds; n++)); do
+        file=$work/out/MyPicture$n.$lower
+        t0=$(now)
+        "$build/tests/support/xpress" 0xff61
+        wait_for 30 test -e "$file"
+        ours+=("$(ms "$t0" "$(now)")")
+        sleep 1.5 # the saved notice goes and the gate opens
+        t0=$(now)
+        import -window root "$work/import.$lower"
+        imports+=("$(ms "$t0" "$(now)")")
+        rm -f "$work/scrot.$lower"
+        t0=$(now)
+        scrot "$work/scrot.$lower" 2>/dev/null || true
+        scrots+=("$(ms "$t0" "$(now)")")
+    done
+    stop_agent
+    o=$(printf '%s\n' "${ours[@]}" | median)
+    i=$(printf '%s\n' "${imports[@]}" | median)
+    s=$(printf '%s\n' "${scrots[@]}" | median)
+    [ -s "$work/scrot.$lower" ] || s="n/a"
+    ratio=$(awk -v o="$o" -v i="$i" 'BEGIN {printf "%.2f", (o - 50) / i}')
+    printf '%-5s %9s %13s %9s %9s %17s\n' "$ext" "$o" "$((o - 50))" "$i" "$s" "$ratio"
+done
