@@ -1,7 +1,10 @@
 #include "app/CommandLine.h"
 
 #include "config/Autostart.h"
+#include "dialogs/HotkeyLists.h"
+#include "platform/CommandChannel.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
@@ -43,12 +46,59 @@ int autostart(std::string_view value, const char* argv0, std::ostream& out, std:
     return 0;
 }
 
+void help(std::ostream& out)
+{
+    using namespace kaptivus::dialogs;
+    out << "Usage: kaptivus2000 [OPTION]\n"
+           "Without an option, starts the capture agent (once per display).\n\n"
+           "  --capture N         has the running agent take action N, as its hotkey would\n"
+           "  --autostart on|off  starts the agent at login, or no longer\n"
+           "  --version           prints the version\n"
+           "  --help              prints this help\n\n"
+           "Actions:\n";
+    for (int i = 0; i < HotkeyCount; ++i) {
+        std::string_view caption = HotkeyActions[i].caption;
+        while (!caption.empty() && caption.front() == ' ') caption.remove_prefix(1);
+        while (!caption.empty() && caption.back() == ' ') caption.remove_suffix(1);
+        out << "  " << FirstHotkeyId + i << "  " << caption << '\n';
+    }
+    out << "\nExit status of --capture: 0 taken, 1 no agent running, 2 bad action, "
+           "3 refused (a capture is running or the agent is suspended).\n";
+}
+
+int capture(std::string_view value, std::ostream& err)
+{
+    int action = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), action);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() || action < 101 || action > 112) {
+        err << "kaptivus2000: --capture takes an action from 101 to 112 (see --help)\n";
+        return 2;
+    }
+    using kaptivus::platform::SendResult;
+    switch (kaptivus::platform::sendCapture(kaptivus::platform::commandChannelPath(), action)) {
+    case SendResult::Accepted: return 0;
+    case SendResult::NoAgent: err << "kaptivus2000: no agent is running on this display\n"; return 1;
+    case SendResult::Refused:
+        err << "kaptivus2000: the agent is busy with a capture or suspended; action " << action << " not taken\n";
+        return 3;
+    case SendResult::Failed: break;
+    }
+    err << "kaptivus2000: the running agent did not answer\n";
+    return 1;
+}
+
 } // namespace
 
 std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            help(out);
+            return 0;
+        }
+        if (arg == "--capture") return capture(i + 1 < argc ? argv[i + 1] : "", err);
+        if (arg.starts_with("--capture=")) return capture(arg.substr(10), err);
         if (arg == "--version") {
             out << "Kaptivus 2000 " KAPTIVUS_VERSION "\n";
             return 0;

@@ -58,6 +58,7 @@ TTray1::TTray1(QWidget* parent)
     connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::hotkeyPressed, this, &TTray1::HotkeyPressed);
     m_monitorWatcher = new kaptivus::platform::MonitorWatcher(this);
     connect(m_monitorWatcher, &kaptivus::platform::MonitorWatcher::monitorsChanged, this, &TTray1::MonitorsChanged);
+    connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::statusChanged, this, &TTray1::ShowHotkeyRefusals);
     FormCreate();
 }
 
@@ -170,9 +171,14 @@ void TTray1::RegisterHotkeys()
     UnregisterHotkeys();
     // A combination another client holds simply never arrives; nothing is reported.
     for (int i = 0; i < 12; ++i) (void)m_hotkeys->registerHotkey(101 + i, HotkeyKeys[i], HotkeyModifiers[i]);
+    ShowHotkeyRefusals();
 }
 
-void TTray1::UnregisterHotkeys() { m_hotkeys->unregisterAll(); }
+void TTray1::UnregisterHotkeys()
+{
+    m_hotkeys->unregisterAll();
+    ShowHotkeyRefusals();
+}
 
 void TTray1::Open1Click() { TrayIcon1DblClick(); }
 

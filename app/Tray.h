@@ -27,6 +27,7 @@ class TTrayIcon;
 namespace kaptivus::platform {
 class HotkeyService;
 class MonitorWatcher;
+enum class HotkeyStatus;
 }
 
 class TTray1 : public QWidget, public AgentLink {
@@ -109,6 +110,13 @@ public:
     QString printer() const override { return Printer; }
     void setPrinter(const QString& name) override { Printer = name; }
     QString editor() const override { return Editor; }
+    // What the last registration made of the action's combination (index = id - 101).
+    kaptivus::platform::HotkeyStatus HotkeyStatusOf(int index) const;
+    // The hotkey dialog on the agent's tables, modal.
+    void DefineHotkeys(QWidget* parent);
+    // An action asked for from outside (the command line): the hotkey's gate,
+    // then the capture once the caller has its answer. False when the gate is closed.
+    bool RequestCapture(int id);
     void setEditor(const QString& path) override { Editor = path; }
     void PasteFromClipboard() override;
 
@@ -171,6 +179,10 @@ private:
     void FormDestroy();
     void DrawPointer();
     void RouteCapture(int id);
+    // One capture at a time, none while suspended; sets CaptureBusy when it lets one in.
+    bool EnterGate();
+    // The tray tip's list of actions whose combination could not be taken.
+    void ShowHotkeyRefusals();
     bool saveToFirstFreeNumber();
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;

@@ -22,6 +22,7 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -79,11 +80,25 @@ kaptivus::pixels::Picture cutOut(const kaptivus::pixels::Picture& source, Screen
 
 // --- The flow ---------------------------------------------------------------------
 
+// One capture at a time, none while suspended.
+bool TTray1::EnterGate()
+{
+    if (CaptureBusy || Suspend1->isChecked()) return false;
+    CaptureBusy = true;
+    return true;
+}
+
 void TTray1::HotkeyPressed(int id)
 {
-    if (CaptureBusy || Suspend1->isChecked()) return;
-    CaptureBusy = true;
-    CaptureByHotkey(id);
+    if (EnterGate()) CaptureByHotkey(id);
+}
+
+bool TTray1::RequestCapture(int id)
+{
+    if (id < 101 || id > 112 || !EnterGate()) return false;
+    // The caller is answered first; an area or object capture may run a modal loop.
+    QTimer::singleShot(0, this, [this, id] { CaptureByHotkey(id); });
+    return true;
 }
 
 void TTray1::TrayIcon1DblClick()

@@ -34,7 +34,7 @@ void TTrayIcon::setActive(bool active)
 void TTrayIcon::add()
 {
     m_tray->setIcon(m_icon);
-    m_tray->setToolTip(m_toolTip);
+    m_tray->setToolTip(shownTip());
     m_tray->show();
     // An icon added before its tip is known gets the tip once the event loop runs.
     if (m_toolTip.isEmpty()) QMetaObject::invokeMethod(this, &TTrayIcon::resetToolTip, Qt::QueuedConnection);
@@ -44,7 +44,16 @@ void TTrayIcon::modify()
 {
     if (!m_active) return;
     m_tray->setIcon(m_icon);
-    m_tray->setToolTip(m_toolTip);
+    m_tray->setToolTip(shownTip());
+}
+
+QString TTrayIcon::shownTip() const { return m_notice.isEmpty() ? m_toolTip : m_toolTip + u'\n' + m_notice; }
+
+void TTrayIcon::setNotice(const QString& notice)
+{
+    if (notice == m_notice) return;
+    m_notice = notice;
+    modify();
 }
 
 void TTrayIcon::remove() { m_tray->hide(); }

@@ -40,6 +40,11 @@ public:
     QString ToolTip() const { return m_toolTip; }
     void setToolTip(const QString& tip);
     QMenu* PopupMenu() const { return m_popupMenu; }
+    // Lines shown under the tip, beyond its 62 characters (empty: none).
+    QString Notice() const { return m_notice; }
+    void setNotice(const QString& notice);
+    // The tip as the notification area shows it.
+    QString shownTip() const;
     void setPopupMenu(QMenu* menu) { m_popupMenu = menu; }
 
     // What is shown in the notification area right now (for the window code and tests).
@@ -71,5 +76,6 @@ private:
     const QList<QIcon>* m_images = nullptr;
     int m_frame = 0;
     QString m_toolTip;
+    QString m_notice;
     QPointer<QMenu> m_popupMenu;
 };

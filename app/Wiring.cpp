@@ -43,4 +43,5 @@ void WireWindows(TTray1& tray, TMain1& main1, TInfo1& info1)
     QObject::connect(main1.About1, &QAction::triggered, &main1, [&main1] { ShowAboutBox(&main1); });
     QObject::connect(main1.GetPicturefromKaptivus1, &QAction::triggered, &tray,
                      &TTray1::GetPicturefromKaptivus1Click);
+    QObject::connect(main1.DefineHotkeys1, &QAction::triggered, &main1, [&tray, &main1] { tray.DefineHotkeys(&main1); });
 }

@@ -6,6 +6,7 @@
 #include "dialogs/ErrorReport.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
+#include "platform/CommandChannel.h"
 #include "platform/SingleInstance.h"
 
 #include <QSocketNotifier>
@@ -75,6 +76,10 @@ int main(int argc, char** argv)
     WireWindows(tray, main1, info1);
     main1.FormCreate();
     quitOnSignals(tray);
+    // Other starts hand their --capture here; the same gate as a hotkey decides.
+    kaptivus::platform::CommandListener commands;
+    commands.onCapture = [&tray](int action) { return tray.RequestCapture(action); };
+    (void)commands.listen(kaptivus::platform::commandChannelPath());
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &tray, [&tray] { tray.SaveSettings(); });
     return app.exec();
 }

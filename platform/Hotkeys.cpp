@@ -26,6 +26,7 @@ struct Registration {
     // What is grabbed now; empty when the key could not be grabbed.
     std::vector<xcb_keycode_t> keycodes;
     uint16_t mods = 0;
+    HotkeyStatus status = HotkeyStatus::Unregistered;
 };
 
 struct Grab {
@@ -51,10 +52,10 @@ struct HotkeyService::Impl {
     std::vector<Grab> grabsOf(const Registration& r) const;
     void readModifierLayout();
     std::vector<xcb_keycode_t> keycodesOf(uint32_t keysym) const;
-    bool grab(Registration& r);
+    HotkeyStatus grab(int id, Registration& r);
     void ungrab(Registration& r);
     bool clashes(int id, const std::vector<xcb_keycode_t>& keycodes, uint16_t mods) const;
-    void regrabAll();
+    bool regrabAll();
     int match(xcb_keycode_t keycode, uint16_t state) const;
 };
 
@@ -113,12 +114,16 @@ std::vector<xcb_keycode_t> HotkeyService::Impl::keycodesOf(uint32_t keysym) cons
 }
 
 // Grabs every keycode of the key with every lock variant; all or nothing.
-bool HotkeyService::Impl::grab(Registration& r)
+HotkeyStatus HotkeyService::Impl::grab(int id, Registration& r)
 {
     const uint32_t keysym = keysymForVirtualKey(r.virtualKey);
     r.keycodes = keysym ? keycodesOf(keysym) : std::vector<xcb_keycode_t> {};
     r.mods = modifierMaskForFlags(r.flags, layout);
-    if (r.keycodes.empty()) return false;
+    if (r.keycodes.empty()) return r.status = HotkeyStatus::NotOnKeyboard;
+    if (clashes(id, r.keycodes, r.mods)) {
+        r.keycodes.clear();
+        return r.status = HotkeyStatus::HeldElsewhere;
+    }
     const auto grabs = grabsOf(r);
     std::vector<xcb_void_cookie_t> cookies;
     for (const Grab& g : grabs)
@@ -128,13 +133,14 @@ bool HotkeyService::Impl::grab(Registration& r)
     for (const auto& cookie : cookies)
         if (xcb::errorCode(c(), cookie) != 0) ok = false;
     if (!ok) ungrab(r);
-    return ok;
+    return r.status = ok ? HotkeyStatus::Grabbed : HotkeyStatus::HeldElsewhere;
 }
 
 // Releases only this client's grabs, then a round trip, so that whoever grabs
 // the same key next finds it free.
 void HotkeyService::Impl::ungrab(Registration& r)
 {
+    if (r.keycodes.empty()) return;
     for (const Grab& g : grabsOf(r))
         xcb_ungrab_key(c(), g.keycode, connection.root(), g.mods);
     r.keycodes.clear();
@@ -151,15 +157,20 @@ bool HotkeyService::Impl::clashes(int id, const std::vector<xcb_keycode_t>& keyc
     return false;
 }
 
-void HotkeyService::Impl::regrabAll()
+// The keys may sit on other keycodes now, and a key missing before may exist:
+// every registration is grabbed afresh. True when a status changed.
+bool HotkeyService::Impl::regrabAll()
 {
     for (auto& [id, r] : registrations)
         ungrab(r);
     readModifierLayout();
+    bool changed = false;
     for (auto& [id, r] : registrations) {
-        const uint32_t keysym = keysymForVirtualKey(r.virtualKey);
-        if (keysym && !clashes(id, keycodesOf(keysym), modifierMaskForFlags(r.flags, layout))) grab(r);
+        const HotkeyStatus before = r.status;
+        changed |= grab(id, r) != before;
     }
+    publish();
+    return changed;
 }
 
 int HotkeyService::Impl::match(xcb_keycode_t keycode, uint16_t state) const
@@ -189,7 +200,8 @@ void HotkeyService::Impl::publish()
 {
     if (announcer == XCB_WINDOW_NONE) return;
     std::vector<uint32_t> ids;
-    for (const auto& [id, r] : registrations) ids.push_back(static_cast<uint32_t>(id));
+    for (const auto& [id, r] : registrations)
+        if (r.status == HotkeyStatus::Grabbed) ids.push_back(static_cast<uint32_t>(id));
     xcb_change_property(c(), XCB_PROP_MODE_REPLACE, announcer, xcb::atom(c(), "_KAPTIVUS_HOTKEYS"),
                         XCB_ATOM_CARDINAL, 32, static_cast<uint32_t>(ids.size()), ids.data());
     xcb_flush(c());
@@ -227,14 +239,17 @@ bool HotkeyService::registerHotkey(int id, int virtualKey, int modifiers)
     // Key presses that arrived while we waited for replies sit in xcb's queue
     // where the socket notifier cannot see them.
     QTimer::singleShot(0, this, &HotkeyService::readEvents);
-    Registration r { virtualKey, modifiers, {}, 0 };
-    const uint32_t keysym = keysymForVirtualKey(virtualKey);
-    if (!keysym) return false;
-    if (m->clashes(id, m->keycodesOf(keysym), modifierMaskForFlags(modifiers, m->layout))) return false;
-    if (!m->grab(r)) return false;
+    Registration r { virtualKey, modifiers, {}, 0, HotkeyStatus::Unregistered };
+    const HotkeyStatus status = m->grab(id, r);
     m->registrations[id] = std::move(r);
-    m->publish();
-    return true;
+    if (status == HotkeyStatus::Grabbed) m->publish();
+    return status == HotkeyStatus::Grabbed;
+}
+
+HotkeyStatus HotkeyService::status(int id) const
+{
+    const auto it = m->registrations.find(id);
+    return it == m->registrations.end() ? HotkeyStatus::Unregistered : it->second.status;
 }
 
 void HotkeyService::unregisterHotkey(int id)
@@ -260,12 +275,14 @@ void HotkeyService::readEvents()
         return;
     }
     QPointer<HotkeyService> self(this);
+    // A layout change (setxkbmap) comes as a burst of notices: grab once after it.
+    bool mappingChanged = false;
     while (xcb::Reply<xcb_generic_event_t> event { xcb_poll_for_event(m->c()) }) {
         const uint8_t type = event->response_type & 0x7F;
         if (type == XCB_MAPPING_NOTIFY) {
             auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event.get());
             xcb_refresh_keyboard_mapping(m->symbols, mapping);
-            if (mapping->request != XCB_MAPPING_POINTER) m->regrabAll();
+            if (mapping->request != XCB_MAPPING_POINTER) mappingChanged = true;
         } else if (type == XCB_KEY_PRESS) {
             const auto* press = reinterpret_cast<xcb_key_press_event_t*>(event.get());
             const int id = m->match(press->detail, press->state);
@@ -275,6 +292,7 @@ void HotkeyService::readEvents()
             if (!self) return;
         }
     }
+    if (mappingChanged && m->regrabAll()) emit statusChanged();
 }
 
 } // namespace kaptivus::platform

@@ -8,6 +8,14 @@
 
 namespace kaptivus::platform {
 
+// What became of a registration.
+enum class HotkeyStatus {
+    Unregistered,  // never asked for, or key 0
+    Grabbed,
+    HeldElsewhere, // another client (or another id) holds the combination
+    NotOnKeyboard, // no key of this keyboard carries the key, or the code is unknown
+};
+
 class HotkeyService : public QObject {
     Q_OBJECT
 public:
@@ -26,9 +34,14 @@ public:
     bool registerHotkey(int id, int virtualKey, int modifiers);
     void unregisterHotkey(int id);
     void unregisterAll();
+    // A refused registration is remembered and tried again after a keyboard
+    // mapping change, until the id is unregistered.
+    HotkeyStatus status(int id) const;
 
 signals:
     void hotkeyPressed(int id);
+    // Some status changed after the keyboard mapping changed and the keys were grabbed again.
+    void statusChanged();
 
 private:
     void readEvents();

@@ -246,6 +246,13 @@ std::vector<uint8_t> keycodesOf(uint32_t keysym)
     return result;
 }
 
+void refreshKeyboardMapping()
+{
+    if (!haveDisplay()) return;
+    xcb_key_symbols_free(display().symbols);
+    display().symbols = xcb_key_symbols_alloc(conn());
+}
+
 void pressKeycode(uint8_t keycode)
 {
     fake(XCB_KEY_PRESS, keycode);

@@ -58,6 +58,8 @@ bool keyUp(uint32_t keysym);
 void pressKeycode(uint8_t keycode);
 // Every key code that carries the keysym.
 std::vector<uint8_t> keycodesOf(uint32_t keysym);
+// Reads the keyboard mapping again, after another program changed it (setxkbmap).
+void refreshKeyboardMapping();
 // A key code that carries no keysym at all (0 when there is none).
 uint8_t unusedKeycode();
 // Makes the key code produce the keysym (0: nothing); the server tells every

@@ -6,6 +6,7 @@
 #include "app/TrayIcon.h"
 #include "app/Wiring.h"
 #include "config/RegistryStore.h"
+#include "stored_settings.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
 
@@ -40,16 +41,6 @@ struct Agent {
     }
 };
 
-std::optional<uint32_t> storedDword(const char* name)
-{
-    kaptivus::config::RegistryStore store;
-    (void)store.open();
-    auto key = store.openKey(kaptivus::config::kSettingsKey);
-    if (!key) return std::nullopt;
-    const auto v = key->readInteger(name);
-    if (!v) return std::nullopt;
-    return static_cast<uint32_t>(*v);
-}
 
 } // namespace
 

@@ -219,3 +219,51 @@ TEST_F(Hotkeys, NewKeyboardMappingIsGrabbedAgain)
     xt::setKeycodeKeysym(spare, 0);
     EXPECT_TRUE(fired);
 }
+
+TEST_F(Hotkeys, StatusTellsWhatBecameOfEachRegistration)
+{
+    using kaptivus::platform::HotkeyStatus;
+    xt::ForeignKeyGrab other(xt::keysym::F7, xt::Ctrl);
+    ASSERT_TRUE(other.isGrabbed());
+    struct Case {
+        int id, virtualKey, modifiers;
+        HotkeyStatus status;
+    };
+    const Case cases[] = {
+        { 101, PrintScreen, 0, HotkeyStatus::Grabbed },
+        { 102, F7, 2, HotkeyStatus::HeldElsewhere },   // another client
+        { 103, PrintScreen, 0, HotkeyStatus::HeldElsewhere }, // our own id 101
+        { 104, 255, 0, HotkeyStatus::NotOnKeyboard },  // no such virtual key
+        { 105, 0, 0, HotkeyStatus::Unregistered },     // no key
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(m_service->registerHotkey(c.id, c.virtualKey, c.modifiers),
+                  c.status != HotkeyStatus::HeldElsewhere && c.status != HotkeyStatus::NotOnKeyboard)
+            << c.id;
+        EXPECT_EQ(m_service->status(c.id), c.status) << c.id;
+    }
+    m_service->unregisterHotkey(102);
+    EXPECT_EQ(m_service->status(102), HotkeyStatus::Unregistered);
+}
+
+TEST_F(Hotkeys, AKeyMissingFromTheKeyboardIsGrabbedOnceAMappingBringsIt)
+{
+    using kaptivus::platform::HotkeyStatus;
+    constexpr int F13 = 124;
+    constexpr uint32_t keysymF13 = 0xffca;
+    if (!xt::keycodesOf(keysymF13).empty()) GTEST_SKIP() << "this keyboard has F13";
+    const uint8_t spare = xt::unusedKeycode();
+    ASSERT_NE(spare, 0);
+    int changes = 0;
+    QObject::connect(m_service.get(), &HotkeyService::statusChanged, m_service.get(), [&] { ++changes; });
+    EXPECT_FALSE(m_service->registerHotkey(109, F13, 2));
+    EXPECT_EQ(m_service->status(109), HotkeyStatus::NotOnKeyboard);
+    ASSERT_TRUE(xt::setKeycodeKeysym(spare, keysymF13));
+    EXPECT_TRUE(xt::waitUntil([&] { return m_service->status(109) == HotkeyStatus::Grabbed; }));
+    EXPECT_GE(changes, 1);
+    m_recorder->ids.clear();
+    xt::pressKey(keysymF13, xt::Ctrl);
+    EXPECT_TRUE(m_recorder->waitFor(1));
+    xt::setKeycodeKeysym(spare, 0);
+    EXPECT_TRUE(xt::waitUntil([&] { return m_service->status(109) == HotkeyStatus::NotOnKeyboard; }));
+}

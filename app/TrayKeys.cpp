@@ -1,0 +1,72 @@
+// The agent's side of the hotkey dialog and the quiet signs of a combination
+// that could not be taken.
+#include "app/Tray.h"
+
+#include "app/TrayIcon.h"
+#include "dialogs/HotkeyLists.h"
+#include "dialogs/Keys.h"
+#include "platform/Hotkeys.h"
+
+#include <QLabel>
+#include <QStringList>
+
+using kaptivus::platform::HotkeyStatus;
+
+namespace {
+
+class TrayKeysLink : public KeysLink {
+public:
+    explicit TrayKeysLink(TTray1& tray)
+        : m_tray(tray)
+    {
+    }
+    kaptivus::dialogs::HotkeyTable& HotkeyKeys() override { return m_tray.HotkeyKeys; }
+    kaptivus::dialogs::HotkeyTable& HotkeyModifiers() override { return m_tray.HotkeyModifiers; }
+    kaptivus::dialogs::HotkeyTable& HotkeyKeyIndex() override { return m_tray.HotkeyKeyIndex; }
+    kaptivus::dialogs::HotkeyTable& HotkeyModifierIndex() override { return m_tray.HotkeyModifierIndex; }
+    void ResetHotkeyDefaults() override { m_tray.ResetHotkeyDefaults(); }
+    void SaveSettings() override { m_tray.SaveSettings(); }
+    void RegisterHotkeys() override { m_tray.RegisterHotkeys(); }
+    HotkeyRefusal RefusalOf(int index) const override
+    {
+        switch (m_tray.HotkeyStatusOf(index)) {
+        case HotkeyStatus::HeldElsewhere: return HotkeyRefusal::HeldElsewhere;
+        case HotkeyStatus::NotOnKeyboard: return HotkeyRefusal::NotOnKeyboard;
+        default: return HotkeyRefusal::None;
+        }
+    }
+
+private:
+    TTray1& m_tray;
+};
+
+} // namespace
+
+HotkeyStatus TTray1::HotkeyStatusOf(int index) const
+{
+    return index < 0 || index >= kaptivus::dialogs::HotkeyCount ? HotkeyStatus::Unregistered
+                                                                : m_hotkeys->status(101 + index);
+}
+
+void TTray1::DefineHotkeys(QWidget* parent)
+{
+    TrayKeysLink link(*this);
+    ShowKeysDialog(link, parent);
+}
+
+// No message box: the tip under the icon (or over the small window) names the
+// actions whose key another program holds or this keyboard lacks.
+void TTray1::ShowHotkeyRefusals()
+{
+    QStringList refused;
+    for (int i = 0; i < kaptivus::dialogs::HotkeyCount; ++i) {
+        const auto status = HotkeyStatusOf(i);
+        if (status == HotkeyStatus::HeldElsewhere || status == HotkeyStatus::NotOnKeyboard)
+            refused << QString::fromUtf8(kaptivus::dialogs::HotkeyActions[i].caption).trimmed();
+    }
+    const QString notice
+        = refused.isEmpty() ? QString() : QStringLiteral("Raccourcis non disponibles :\n") + refused.join(u'\n');
+    if (!TrayIcon1) return;
+    TrayIcon1->setNotice(notice);
+    if (Image1) Image1->setToolTip(TrayIcon1->shownTip());
+}

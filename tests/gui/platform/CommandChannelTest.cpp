@@ -1,0 +1,127 @@
+// The agent's command socket: request lines parsed defensively, answers the
+// gate decides, a second start told when no agent listens, hostile clients dropped.
+#include "XTest.h"
+#include "platform/CommandChannel.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <future>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace kaptivus::platform;
+namespace xt = kaptivus::test;
+using namespace std::chrono_literals;
+
+TEST(CommandChannel, OnlyWellFormedCaptureLinesNameAnAction)
+{
+    const std::pair<std::string, int> cases[] = {
+        { "capture 101\n", 101 }, { "capture 112", 112 }, { "capture 107\n", 107 },
+        { "capture 100\n", 0 },   { "capture 113\n", 0 }, { "capture -103\n", 0 },
+        { "capture 103 \n", 0 },  { "capture  103\n", 0 }, { "Capture 103\n", 0 },
+        { "capture 0x67\n", 0 },  { "capture 99999999999999999999\n", 0 }, { "", 0 },
+        { "capture \n", 0 },      { std::string("capture 103\0\n", 13), 0 },
+    };
+    for (const auto& [line, action] : cases) EXPECT_EQ(parseCaptureRequest(line), action) << line;
+}
+
+namespace {
+
+// A raw client: connects, sends, and collects what comes back until the agent closes.
+std::string rawExchange(const std::string& path, const std::string& request, bool closeWriting)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return "no connection";
+    }
+    (void)!::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    if (closeWriting) ::shutdown(fd, SHUT_WR);
+    std::string reply;
+    char chunk[64];
+    for (ssize_t n; (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0;) reply.append(chunk, static_cast<size_t>(n));
+    ::close(fd);
+    return reply;
+}
+
+template <typename T> T await(std::future<T>& f)
+{
+    EXPECT_TRUE(xt::waitUntil([&] { return f.wait_for(0ms) == std::future_status::ready; }, 10s));
+    return f.get();
+}
+
+} // namespace
+
+TEST(CommandChannel, TheListenerAnswersWhatTheGateDecides)
+{
+    QTemporaryDir folder;
+    const std::string path = QDir(folder.path()).filePath("Kaptivus_v5.test.sock").toStdString();
+    EXPECT_EQ(sendCapture(path, 103), SendResult::NoAgent);
+    CommandListener listener;
+    ASSERT_TRUE(listener.listen(path));
+    bool gateOpen = true;
+    std::vector<int> asked;
+    listener.onCapture = [&](int action) {
+        asked.push_back(action);
+        return gateOpen;
+    };
+    auto taken = std::async(std::launch::async, [&] { return sendCapture(path, 103); });
+    EXPECT_EQ(await(taken), SendResult::Accepted);
+    gateOpen = false;
+    auto refused = std::async(std::launch::async, [&] { return sendCapture(path, 109); });
+    EXPECT_EQ(await(refused), SendResult::Refused);
+    EXPECT_EQ(asked, (std::vector<int> { 103, 109 }));
+
+    struct Case {
+        const char* name;
+        std::string request;
+        bool closeWriting;
+        std::string reply;
+    };
+    const Case hostile[] = {
+        { "an action out of range", "capture 150\n", false, "bad\n" },
+        { "a line without its newline, then the end", "capture 104", true, "busy\n" },
+        { "64 bytes and no newline", std::string(64, 'x'), false, "bad\n" },
+        { "nothing at all, then the end", "", true, "bad\n" },
+        { "nothing, and the socket left open", "", false, "" },
+    };
+    for (const Case& c : hostile) {
+        auto reply = std::async(std::launch::async, [&] { return rawExchange(path, c.request, c.closeWriting); });
+        EXPECT_EQ(await(reply), c.reply) << c.name;
+    }
+    EXPECT_EQ(asked, (std::vector<int> { 103, 109, 104 }));
+}
+
+TEST(CommandChannel, ASocketADeadAgentLeftIsReplaced)
+{
+    QTemporaryDir folder;
+    const std::string path = QDir(folder.path()).filePath("stale.sock").toStdString();
+    {
+        CommandListener first;
+        ASSERT_TRUE(first.listen(path));
+    }
+    // A killed agent leaves its socket file: nobody answers there.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+    EXPECT_EQ(sendCapture(path, 101), SendResult::NoAgent);
+    CommandListener next;
+    ASSERT_TRUE(next.listen(path));
+    next.onCapture = [](int) { return true; };
+    auto taken = std::async(std::launch::async, [&] { return sendCapture(path, 101); });
+    EXPECT_EQ(await(taken), SendResult::Accepted);
+    // A path too long for a socket address is refused, not cut short.
+    EXPECT_FALSE(CommandListener().listen("/" + std::string(200, 'x')));
+}
