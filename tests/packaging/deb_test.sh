@@ -58,6 +58,7 @@ installed=1
 version=$(env -i PATH=/usr/bin:/bin kaptivus2000 --version) || fail "the installed program does not run"
 [ "$(command -v kaptivus2000)" = /usr/bin/kaptivus2000 ] || fail "kaptivus2000 is not on the path as /usr/bin/kaptivus2000"
 [ "$version" = "Kaptivus 2000 5.10" ] || fail "installed --version says: $version"
+env -i PATH=/usr/bin:/bin kaptivus2000 --help | grep -q -- "--capture" || fail "the installed --help does not list --capture"
 dpkg -L kaptivus2000 > "$work/listed"
 grep -qx /usr/share/applications/kaptivus2000.desktop "$work/listed" || fail "dpkg -L does not list the desktop entry"
 
