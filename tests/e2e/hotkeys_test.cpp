@@ -234,14 +234,6 @@ ProgramRun runKaptivus(const QStringList& arguments)
     return r;
 }
 
-QImage clipboardPicture()
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), { "-selection", "clipboard", "-t", "image/png", "-o" });
-    if (!xclip.waitForFinished(10000) || xclip.exitCode() != 0) return {};
-    return QImage::fromData(xclip.readAllStandardOutput(), "PNG");
-}
-
 } // namespace
 
 TEST(CommandLine, HelpListsTheActionsAndACaptureWithoutAgentFails)
