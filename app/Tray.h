@@ -141,6 +141,12 @@ public:
     // lies at `sourceOrigin` on the screen.
     void GrabRect(kaptivus::platform::ScreenRect rect, const kaptivus::pixels::Picture& source,
                   kaptivus::platform::ScreenPoint sourceOrigin);
+    // The whole desktop rectangle grabbed and run through the picture options.
+    void captureAdjustedDesktop();
+    // A rectangle whose empty sides are filled from DesktopRect, in the
+    // coordinates of a source whose top-left pixel lies at `sourceOrigin`.
+    kaptivus::platform::ScreenRect withDesktopSides(kaptivus::platform::ScreenRect rect,
+                                                    kaptivus::platform::ScreenPoint sourceOrigin) const;
     // The area selector and the object picker; false when the user cancelled
     // (CaptureBitmap is then as it was).
     virtual bool CaptureArea();

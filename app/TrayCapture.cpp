@@ -229,8 +229,7 @@ void TTray1::AutoSaveTick()
     // The tick does not shut the gate itself; a hotkey handled while messages
     // are processed below may start a capture, and the save opens the gate again.
     if (CaptureBusy || !Main1) return;
-    CaptureDesktop();
-    Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
+    captureAdjustedDesktop();
     QCoreApplication::processEvents();
     SaveNumbered();
 }
@@ -240,9 +239,14 @@ void TTray1::PrinttheDesktop1Click()
     // The whole virtual desktop replaces a monitor choice until the next one.
     SetDesktopRect(-1);
     if (!PrintJob || !Main1) return;
+    captureAdjustedDesktop();
+    PrintJob();
+}
+
+void TTray1::captureAdjustedDesktop()
+{
     CaptureDesktop();
     Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
-    PrintJob();
 }
 
 void TTray1::setPrintJob(std::function<void()> job)
@@ -264,26 +268,8 @@ void TTray1::PlayCaptureSound()
     if (wave.isEmpty() || !kaptivus::platform::playWave(wave)) kaptivus::platform::beep();
 }
 
-void TTray1::GrabRect(kaptivus::platform::ScreenRect rect)
+ScreenRect TTray1::withDesktopSides(ScreenRect rect, ScreenPoint sourceOrigin) const
 {
-    CaptureBitmap = {};
-    // Lets windows that were just hidden (a menu, the picture window) leave the screen.
-    QThread::msleep(50);
-    if (rect.width < 1) {
-        rect.left = DesktopRect.left;
-        rect.width = DesktopRect.width;
-    }
-    if (rect.height < 1) {
-        rect.top = DesktopRect.top;
-        rect.height = DesktopRect.height;
-    }
-    CaptureBitmap = kaptivus::platform::grabRect(rect.left, rect.top, rect.width, rect.height);
-}
-
-void TTray1::GrabRect(ScreenRect rect, const kaptivus::pixels::Picture& source, ScreenPoint sourceOrigin)
-{
-    CaptureBitmap = {};
-    QThread::msleep(50);
     // An empty side takes the desktop rectangle's, seen from the source.
     if (rect.width < 1) {
         rect.left = DesktopRect.left - sourceOrigin.x;
@@ -293,7 +279,23 @@ void TTray1::GrabRect(ScreenRect rect, const kaptivus::pixels::Picture& source, 
         rect.top = DesktopRect.top - sourceOrigin.y;
         rect.height = DesktopRect.height;
     }
-    CaptureBitmap = cutOut(source, rect);
+    return rect;
+}
+
+void TTray1::GrabRect(kaptivus::platform::ScreenRect rect)
+{
+    CaptureBitmap = {};
+    // Lets windows that were just hidden (a menu, the picture window) leave the screen.
+    QThread::msleep(50);
+    rect = withDesktopSides(rect, {0, 0});
+    CaptureBitmap = kaptivus::platform::grabRect(rect.left, rect.top, rect.width, rect.height);
+}
+
+void TTray1::GrabRect(ScreenRect rect, const kaptivus::pixels::Picture& source, ScreenPoint sourceOrigin)
+{
+    // The snapshot was taken before the selector showed, so nothing has to
+    // leave the screen first.
+    CaptureBitmap = cutOut(source, withDesktopSides(rect, sourceOrigin));
 }
 
 void TTray1::CaptureDesktop() { GrabRect(DesktopRect); }

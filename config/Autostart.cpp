@@ -3,11 +3,6 @@
 
 #include "config/DurableFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace kaptivus::config {
 
 std::filesystem::path autostartFile(const char* xdgConfigHome, const char* home)
@@ -75,17 +70,7 @@ Status enableAutostart(const std::filesystem::path& file, std::string_view progr
 Status disableAutostart(const std::filesystem::path& file)
 {
     if (file.empty()) return Status::failure("Cannot find the autostart folder: neither XDG_CONFIG_HOME nor HOME is set");
-    if (::unlink(file.c_str()) != 0) {
-        if (errno == ENOENT) return Status::success();
-        return Status::failure("Cannot remove " + file.string() + ": " + std::strerror(errno));
-    }
-    // The removal is made durable like a write: the folder is synced.
-    const int fd = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
-    }
-    return Status::success();
+    return removeFileDurably(file);
 }
 
 } // namespace kaptivus::config

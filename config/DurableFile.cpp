@@ -141,6 +141,17 @@ Status createFileDurably(const std::filesystem::path& file, std::string_view byt
     return writeThenRename(file, bytes, access, Existing::Keep, taken);
 }
 
+Status removeFileDurably(const std::filesystem::path& file)
+{
+    if (::unlink(file.c_str()) != 0) {
+        if (errno == ENOENT) return Status::success();
+        return Status::failure("Cannot remove " + file.string() + ": " + std::strerror(errno));
+    }
+    // The name is gone once unlink returns; the sync only makes that last.
+    (void)syncFolder(file, file.parent_path());
+    return Status::success();
+}
+
 Status replaceOwnFile(const std::filesystem::path& file, std::string_view bytes)
 {
     struct stat info { };

@@ -27,6 +27,9 @@ Status writeFileDurably(const std::filesystem::path& file, std::string_view byte
 Status createFileDurably(const std::filesystem::path& file, std::string_view bytes, FileAccess access,
     bool& taken);
 
+// Removes `file` and syncs its folder; a name that is already gone is success.
+Status removeFileDurably(const std::filesystem::path& file);
+
 // Replaces a file in a folder other users may write to (the temporary folder):
 // the name is refused when it is a symbolic link, not a plain file, or a file
 // of another user, so nothing is ever written through a planted link; the new

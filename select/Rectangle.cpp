@@ -3,6 +3,7 @@
 // never a repaint of the snapshot.
 #include "select/Rectangle.h"
 
+#include "dialogs/InputBox.h"
 #include "pixels/InvertedFrame.h"
 #include "platform/InputGrab.h"
 
@@ -206,11 +207,7 @@ std::optional<QString> TRectangle1::inputBox(const QString& caption, const QStri
     // Unmanaged like the selector: a managed window would open below it. It
     // takes the keyboard itself for the same reason.
     QInputDialog box(this, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint);
-    box.setWindowTitle(caption);
-    box.setLabelText(prompt);
-    box.setTextValue(text);
-    box.setOkButtonText(QStringLiteral("OK"));
-    box.setCancelButtonText(QStringLiteral("Effacer"));
+    dialogs::SetUpInputBox(box, caption, prompt, text);
     if (auto* edit = box.findChild<QLineEdit*>()) {
         edit->setMaxLength(255);
         edit->selectAll();
