@@ -37,6 +37,9 @@ default_border normal 2
 focus_follows_mouse no
 CFG
 chmod 644 "$work/config"
+# Tests that need a layout of their own start a private compositor from the same configuration.
+cp "$work/config" "$KAPTIVUS_SWAY_STAGE/sway.config"
+export KAPTIVUS_SWAY_CONFIG="$KAPTIVUS_SWAY_STAGE/sway.config"
 
 unset DISPLAY WAYLAND_DISPLAY SWAYSOCK DBUS_SESSION_BUS_ADDRESS
 export XDG_RUNTIME_DIR="$runtime" HOME="$work/home"
@@ -47,10 +50,12 @@ pid=$!
 # Ready when both sockets exist and the compositor answers on its IPC socket.
 ready() {
     local sock
+    local sock display
     sock=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -n1)
-    [ -n "$sock" ] && [ -S "$runtime/wayland-1" ] || return 1
+    display=$(cd "$runtime" && ls wayland-[0-9]* 2>/dev/null | grep -v '\.lock$' | head -n1)
+    [ -n "$sock" ] && [ -n "$display" ] || return 1
     SWAYSOCK="$sock" "${runas[@]}" swaymsg -t get_outputs >/dev/null 2>&1 || return 1
-    export SWAYSOCK="$sock" WAYLAND_DISPLAY=wayland-1
+    export SWAYSOCK="$sock" WAYLAND_DISPLAY="$display"
 }
 deadline=$((SECONDS + 20))
 until ready; do

@@ -20,9 +20,9 @@ void sourceOf(int transform, int x, int y, int w, int h, int& sx, int& sy)
         x = w - 1 - x;
     switch (transform & 3) {
     case 0: sx = x; sy = y; break;
-    case 1: sx = h - 1 - y; sy = x; break;
+    case 1: sx = y; sy = w - 1 - x; break;
     case 2: sx = w - 1 - x; sy = h - 1 - y; break;
-    default: sx = y; sy = w - 1 - x; break;
+    default: sx = h - 1 - y; sy = x; break;
     }
 }
 
