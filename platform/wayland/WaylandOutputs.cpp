@@ -11,9 +11,9 @@ namespace {
 bool quarterTurned(int transform) { return (transform & 1) != 0; }
 
 // Where the upright pixel (x, y) of a w x h upright picture sits in the frame
-// the compositor wrote. wl_output transforms name the turn the compositor gave
-// the content, anticlockwise, after a horizontal flip for 4..7; the frame holds
-// the content so turned, so reading it back undoes the turn.
+// the compositor wrote. The frame holds the output as its panel scans it out:
+// the content turned by the wl_output transform (quarter turns anticlockwise,
+// after a left-right flip for 4..7), so reading it back undoes the turn.
 void sourceOf(int transform, int x, int y, int w, int h, int& sx, int& sy)
 {
     if (transform >= 4)
@@ -78,6 +78,16 @@ void drawFrame(pixels::Picture& picture, const FrameView& frame, const ScreenRec
     }
 }
 
+// Positions a compositor could mean; anything beyond is refused before the
+// layout arithmetic, which then cannot overflow.
+bool isSanePlace(const OutputInfo& o)
+{
+    constexpr int kFar = 1 << 20;
+    return o.logical.left > -kFar && o.logical.left < kFar && o.logical.top > -kFar && o.logical.top < kFar
+        && o.logical.width > 0 && o.logical.width <= kMaxFrameSide && o.logical.height > 0
+        && o.logical.height <= kMaxFrameSide;
+}
+
 } // namespace
 
 bool isAcceptableFrame(int width, int height, int stride)
@@ -115,15 +125,15 @@ int compositionScale(const std::vector<OutputInfo>& outputs)
     return scale;
 }
 
-ScreenRect placementOf(const OutputInfo& output, const ScreenRect& bounds, int scale)
+ScreenRect pictureRect(const ScreenRect& logical, const ScreenRect& bounds, int scale)
 {
-    return ScreenRect{(output.logical.left - bounds.left) * scale, (output.logical.top - bounds.top) * scale,
-        output.logical.width * scale, output.logical.height * scale};
+    return ScreenRect{(logical.left - bounds.left) * scale, (logical.top - bounds.top) * scale, logical.width * scale,
+        logical.height * scale};
 }
 
 pixels::Picture composeDesktop(const std::vector<OutputInfo>& outputs, const std::vector<FrameView>& frames)
 {
-    if (outputs.empty() || frames.size() != outputs.size())
+    if (outputs.empty() || frames.size() != outputs.size() || !std::all_of(outputs.begin(), outputs.end(), isSanePlace))
         return {};
     const ScreenRect bounds = layoutBounds(outputs);
     const int scale = compositionScale(outputs);
@@ -136,7 +146,7 @@ pixels::Picture composeDesktop(const std::vector<OutputInfo>& outputs, const std
         return {};
     for (size_t i = 0; i < outputs.size(); ++i) {
         const FrameView& f = frames[i];
-        if (outputs[i].logical.isEmpty() || f.bytes == nullptr || !isAcceptableFrame(f.width, f.height, f.stride))
+        if (f.bytes == nullptr || !isAcceptableFrame(f.width, f.height, f.stride))
             return {};
         drawFrame(picture, f, placementOf(outputs[i], bounds, scale), outputs[i].transform & 7);
     }

@@ -53,9 +53,14 @@ ScreenRect layoutBounds(const std::vector<OutputInfo>& outputs);
 // the largest output scale, so that the densest output keeps every pixel.
 int compositionScale(const std::vector<OutputInfo>& outputs);
 
-// Where an output lands in the composed picture (device pixels, origin at the
-// layout's top-left corner).
-ScreenRect placementOf(const OutputInfo& output, const ScreenRect& bounds, int scale);
+// A rectangle of the layout (a window's frame, say) in the composed picture's
+// device pixels, whose origin is the layout's top-left corner.
+ScreenRect pictureRect(const ScreenRect& logical, const ScreenRect& bounds, int scale);
+// Where an output lands in the composed picture.
+inline ScreenRect placementOf(const OutputInfo& output, const ScreenRect& bounds, int scale)
+{
+    return pictureRect(output.logical, bounds, scale);
+}
 
 // The virtual desktop: every output's frame (frames[i] belongs to outputs[i])
 // turned upright by its transform and drawn at placementOf(); a frame of

@@ -143,6 +143,8 @@ struct WlrScreencopy::State {
     zwlr_screencopy_manager_v1* screencopy = nullptr;
     uint32_t screencopyVersion = 0;
     std::vector<std::unique_ptr<Output>> outputs;
+    // The outputs that show something (a mode and a place), in step with infos.
+    std::vector<Output*> shown;
     std::vector<OutputInfo> infos;
     std::vector<std::unique_ptr<detail::ShmBuffer>> buffers;
     std::chrono::milliseconds timeout{3000};
@@ -153,7 +155,16 @@ struct WlrScreencopy::State {
     bool learnOutputs();
     void bind(uint32_t id, const char* interface, uint32_t version);
     std::string copyFrames(std::vector<Frame>& frames, Clock::time_point deadline);
+    std::string lostOrLate(const char* late) const;
 };
+
+std::string WlrScreencopy::State::lostOrLate(const char* late) const
+{
+    const int lost = wl_display_get_error(display);
+    if (lost != 0)
+        return std::string("The connection to the Wayland compositor broke: ") + std::strerror(lost) + ".";
+    return std::string("The Wayland compositor ") + late;
+}
 
 WlrScreencopy::State::~State()
 {
@@ -161,7 +172,10 @@ WlrScreencopy::State::~State()
     for (auto& o : outputs) {
         if (o->xdg != nullptr)
             zxdg_output_v1_destroy(o->xdg);
-        wl_output_destroy(o->output);
+        if (wl_output_get_version(o->output) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
+            wl_output_release(o->output);
+        else
+            wl_output_destroy(o->output);
     }
     if (screencopy != nullptr)
         zwlr_screencopy_manager_v1_destroy(screencopy);
@@ -239,6 +253,9 @@ bool WlrScreencopy::State::learnOutputs()
     }
     for (auto& o : outputs) {
         guessLogical(*o);
+        if (o->info.logical.isEmpty() || o->info.pixelWidth <= 0 || o->info.pixelHeight <= 0)
+            continue;
+        shown.push_back(o.get());
         infos.push_back(o->info);
     }
     return true;
@@ -263,7 +280,7 @@ std::string WlrScreencopy::State::copyFrames(std::vector<Frame>& frames, Clock::
         return std::all_of(frames.begin(), frames.end(), [&](const Frame& f) { return (f.*test)(); });
     };
     if (!detail::dispatchUntil(display, deadline, [&] { return all(&Frame::settled); }))
-        return "The Wayland compositor did not offer the screen frames in time.";
+        return lostOrLate("did not offer the screen frames in time.");
     if (buffers.size() < frames.size())
         buffers.resize(frames.size());
     for (size_t i = 0; i < frames.size(); ++i) {
@@ -283,7 +300,7 @@ std::string WlrScreencopy::State::copyFrames(std::vector<Frame>& frames, Clock::
         zwlr_screencopy_frame_v1_copy(f.frame, buffers[i]->buffer());
     }
     if (!detail::dispatchUntil(display, deadline, [&] { return all(&Frame::finished); }))
-        return "The Wayland compositor did not copy the screen frames in time.";
+        return lostOrLate("did not copy the screen frames in time.");
     for (size_t i = 0; i < frames.size(); ++i) {
         if (frames[i].failed)
             return "The Wayland compositor could not capture output " + infos[i].name + ".";
@@ -303,10 +320,10 @@ DesktopGrab WlrScreencopy::grabDesktop()
         result.error = "The Wayland compositor has no output to capture.";
     if (!result.error.empty())
         return result;
-    std::vector<Frame> frames(s.outputs.size());
+    std::vector<Frame> frames(s.shown.size());
     for (size_t i = 0; i < frames.size(); ++i) {
         frames[i].v3 = s.screencopyVersion >= 3;
-        frames[i].frame = zwlr_screencopy_manager_v1_capture_output(s.screencopy, 0, s.outputs[i]->output);
+        frames[i].frame = zwlr_screencopy_manager_v1_capture_output(s.screencopy, 0, s.shown[i]->output);
         zwlr_screencopy_frame_v1_add_listener(frames[i].frame, &kFrameListener, &frames[i]);
     }
     result.error = s.copyFrames(frames, Clock::now() + s.timeout);

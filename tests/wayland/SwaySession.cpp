@@ -203,6 +203,9 @@ platform::ScreenRect jsonRect(const QJsonValue& value)
 Foot::Foot(const QString& appId, uint32_t background) : m_appId(appId)
 {
     const QString colour = QString("%1").arg(background, 6, 16, QChar('0'));
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.setStandardErrorFile(QProcess::nullDevice());
+    m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     // The shell hides the cursor and then waits: a window of one plain colour.
     m_process.start("foot", {"-a", appId, "-o", "colors.background=" + colour, "sh", "-c",
                                 "printf '\\033[?25l'; exec sleep 600"});

@@ -117,6 +117,9 @@ TEST(WaylandOutputs, FramesAndLayoutsBeyondTheLimitsAreRefused)
     EXPECT_TRUE(composeDesktop({out}, {}).isEmpty()) << "a frame missing";
     EXPECT_TRUE(composeDesktop({out, OutputInfo{"FAR", {40000, 0, 1, 1}, 1, 1, 1, 0}}, {f.view, f.view}).isEmpty())
         << "a layout too wide";
+    EXPECT_TRUE(composeDesktop({out, OutputInfo{"ABSURD", {INT32_MIN, INT32_MAX, INT32_MAX, 1}, 1, 1, 1, 0}},
+        {f.view, f.view}).isEmpty())
+        << "a place whose arithmetic would overflow";
     FrameView tooShortStride = f.view;
     tooShortStride.stride = 2;
     EXPECT_TRUE(composeDesktop({out}, {tooShortStride}).isEmpty());
