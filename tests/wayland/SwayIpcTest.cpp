@@ -47,17 +47,15 @@ TEST(SwayIpc, FocusedWindowRectanglesMatchSwayAndTheScreen)
         const char* arrange;
     };
     const std::vector<Case> cases{
-        {"tiled", ""},
-        {"floating", "floating enable, resize set 640 400, move position 300 200"},
+        {"kaptivus-tiled", ""},
+        {"kaptivus-floating", "floating enable, resize set 640 400, move position 300 200"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PrivateSway sway;
         ASSERT_TRUE(sway.isReady());
         arrangeOutputs({{1920, 1080, 0, 0, 1, 0, kDesktop}});
-        Foot window("kaptivus-focus", kInside);
-        if (*c.arrange)
-            swaymsg(QString("[app_id=kaptivus-focus] ") + c.arrange);
+        Foot window(c.name, kInside, c.arrange);
         // Settled when the screen shows the terminal where sway says it is.
         ScreenRect client;
         platform::wayland::DesktopGrab grab;
@@ -68,13 +66,15 @@ TEST(SwayIpc, FocusedWindowRectanglesMatchSwayAndTheScreen)
             client = ScreenRect{rect.left + inside.left, rect.top + inside.top, inside.width, inside.height};
             grab = platform::wayland::WlrScreencopy().grabDesktop();
             return node.value("focused").toBool() && grab.ok() && boxOf(grab.picture, kInside, true) == client;
-        }));
+        })) << "sway says " << client.left << "," << client.top << " " << client.width << "x" << client.height
+            << ", the screen " << boxOf(grab.picture, kInside, true).left << "," << boxOf(grab.picture, kInside, true).top
+            << " " << boxOf(grab.picture, kInside, true).width << "x" << boxOf(grab.picture, kInside, true).height;
 
         const SwayTree tree = readSwayTree();
         ASSERT_TRUE(tree.ok()) << tree.error;
         const auto focused = platform::wayland::focusedWindow(tree);
         ASSERT_TRUE(focused.has_value());
-        EXPECT_EQ(focused->appId, "kaptivus-focus");
+        EXPECT_EQ(focused->appId, c.name);
         EXPECT_EQ(focused->client, client);
         EXPECT_EQ(focused->frame, boxOf(grab.picture, kDesktop, false));
     }
@@ -88,9 +88,8 @@ TEST(SwayIpc, WindowAtGivesTheTopmostDeepestWindow)
     swaymsg("focus output HEADLESS-1");
     Foot left("kaptivus-left", 0x802020);
     Foot right("kaptivus-right", 0x208020);
-    Foot floating("kaptivus-float", 0x202080);
-    swaymsg("[app_id=kaptivus-float] floating enable, resize set 400 300, move position 1300 100");
-    ASSERT_TRUE(waitUntil([&] { return floating.node().value("type").toString() == "floating_con"; }));
+    Foot floating("kaptivus-float", 0x202080, "floating enable, resize set 400 300, move position 1300 100");
+    ASSERT_TRUE(waitUntil([&] { return jsonRect(floating.node().value("rect")).width == 400; }));
     const SwayTree tree = readSwayTree();
     ASSERT_TRUE(tree.ok()) << tree.error;
 

@@ -200,8 +200,10 @@ platform::ScreenRect jsonRect(const QJsonValue& value)
     return {r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt()};
 }
 
-Foot::Foot(const QString& appId, uint32_t background) : m_appId(appId)
+Foot::Foot(const QString& appId, uint32_t background, const QString& rule) : m_appId(appId)
 {
+    if (!rule.isEmpty())
+        swaymsg(QString("for_window [app_id=%1] \"%2\"").arg(appId, rule));
     const QString colour = QString("%1").arg(background, 6, 16, QChar('0'));
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.setStandardErrorFile(QProcess::nullDevice());

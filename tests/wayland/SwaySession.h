@@ -77,10 +77,12 @@ struct OutputSetup {
 void arrangeOutputs(const std::vector<OutputSetup>& setups);
 
 // A foot terminal with its own app id and background, running nothing that
-// draws; closed (and waited for) when the object goes.
+// draws; closed (and waited for) when the object goes. `rule` (sway commands
+// such as "floating enable, resize set 640 400") applies as the window maps,
+// before the terminal first draws, so no late commit can undo it.
 class Foot {
 public:
-    Foot(const QString& appId, uint32_t background);
+    Foot(const QString& appId, uint32_t background, const QString& rule = {});
     ~Foot();
     const QString& appId() const { return m_appId; }
     // The window's node in sway's tree, or an empty object.

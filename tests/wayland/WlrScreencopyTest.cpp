@@ -60,8 +60,7 @@ TEST(WlrScreencopy, ComposedDesktopEqualsGrimOutputByOutput)
         ASSERT_TRUE(sway.isReady());
         arrangeOutputs(c.outputs);
         // An asymmetric window on the first output catches flips and shifts.
-        Foot window("kaptivus-grab", 0xE03020);
-        swaymsg("[app_id=kaptivus-grab] floating enable, resize set 500 300, move position 100 60");
+        Foot window("kaptivus-grab", 0xE03020, "floating enable, resize set 500 300, move position 100 60");
         ASSERT_TRUE(waitUntil([] {
             const Rgb first = grim("HEADLESS-1");
             return first.width > 0 && first.at(300, 250) == 0xE03020;
