@@ -12,7 +12,9 @@ set -u
 work=$(mktemp -d /tmp/kaptivus-sway.XXXXXX)
 chmod 755 "$work"
 pid=""
+cmd=""
 cleanup() {
+    if [ -n "$cmd" ]; then kill "$cmd" 2>/dev/null; wait "$cmd" 2>/dev/null; fi
     if [ -n "$pid" ]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; fi
     rm -rf "$work"
 }
@@ -65,4 +67,11 @@ until ready; do
     sleep 0.05
 done
 
-"$@"
+# In the background, so that a signal reaches the traps at once rather than
+# after the command; its standard input stays the caller's.
+"$@" <&0 &
+cmd=$!
+wait "$cmd"
+rc=$?
+cmd=""
+exit $rc
