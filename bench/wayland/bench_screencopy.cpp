@@ -5,7 +5,6 @@
 #include "platform/wayland/WlrScreencopy.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <cstring>
 #include <spawn.h>
@@ -60,7 +59,7 @@ void BM_GrimPpm(benchmark::State& state)
     char type[] = "-t";
     char ppm[] = "ppm";
     char out[] = "/dev/null";
-    char* argv[] = {grim, type, ppm, out, nullptr};
+    char* argv[] = { grim, type, ppm, out, nullptr };
     for (auto _ : state) {
         pid_t pid = 0;
         int status = 0;
@@ -97,8 +96,7 @@ int main(int argc, char** argv)
     return 1;
 #else
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -22,11 +22,13 @@ constexpr uint32_t kGetTree = 4;
 
 class Socket {
 public:
-    explicit Socket(int fd) : m_fd(fd) {}
+    explicit Socket(int fd)
+        : m_fd(fd)
+    {
+    }
     ~Socket()
     {
-        if (m_fd >= 0)
-            close(m_fd);
+        if (m_fd >= 0) close(m_fd);
     }
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
@@ -41,14 +43,11 @@ bool waitFor(int fd, short events, Clock::time_point deadline)
 {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return false;
-        pollfd pfd{fd, events, 0};
+        if (left <= 0) return false;
+        pollfd pfd { fd, events, 0 };
         const int ready = poll(&pfd, 1, static_cast<int>(left));
-        if (ready > 0)
-            return true;
-        if (ready == 0 || errno != EINTR)
-            return false;
+        if (ready > 0) return true;
+        if (ready == 0 || errno != EINTR) return false;
     }
 }
 
@@ -56,13 +55,10 @@ bool sendAll(int fd, const std::string& bytes, Clock::time_point deadline)
 {
     size_t sent = 0;
     while (sent < bytes.size()) {
-        if (!waitFor(fd, POLLOUT, deadline))
-            return false;
+        if (!waitFor(fd, POLLOUT, deadline)) return false;
         const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return false;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return false;
         sent += static_cast<size_t>(n);
     }
     return true;
@@ -72,13 +68,10 @@ bool receiveAll(int fd, char* into, size_t size, Clock::time_point deadline)
 {
     size_t got = 0;
     while (got < size) {
-        if (!waitFor(fd, POLLIN, deadline))
-            return false;
+        if (!waitFor(fd, POLLIN, deadline)) return false;
         const ssize_t n = recv(fd, into + got, size - got, MSG_DONTWAIT);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return false;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return false;
         got += static_cast<size_t>(n);
     }
     return true;
@@ -94,7 +87,7 @@ std::string header(uint32_t length, uint32_t type)
 
 int connectTo(const std::string& path, std::string& error)
 {
-    sockaddr_un address{};
+    sockaddr_un address {};
     if (path.empty() || path.size() >= sizeof(address.sun_path)) {
         error = path.empty() ? "No sway IPC socket: SWAYSOCK is not set." : "The sway IPC socket path is too long.";
         return -1;
@@ -104,8 +97,7 @@ int connectTo(const std::string& path, std::string& error)
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         error = "Cannot connect to sway's IPC socket " + path + ": " + std::strerror(errno) + ".";
-        if (fd >= 0)
-            close(fd);
+        if (fd >= 0) close(fd);
         return -1;
     }
     return fd;
@@ -113,17 +105,17 @@ int connectTo(const std::string& path, std::string& error)
 
 } // namespace
 
-SwayReply swayRequest(uint32_t type, const std::string& payload, const std::string& socketPath,
-    std::chrono::milliseconds timeout)
+SwayReply swayRequest(
+    uint32_t type, const std::string& payload, const std::string& socketPath, std::chrono::milliseconds timeout)
 {
     SwayReply reply;
     const char* env = getenv("SWAYSOCK");
     const std::string path = socketPath.empty() ? std::string(env ? env : "") : socketPath;
     const auto deadline = Clock::now() + timeout;
     Socket socket(connectTo(path, reply.error));
-    if (socket.fd() < 0)
-        return reply;
-    if (payload.size() > kMaxSwayReply || !sendAll(socket.fd(), header(uint32_t(payload.size()), type) + payload, deadline)) {
+    if (socket.fd() < 0) return reply;
+    if (payload.size() > kMaxSwayReply
+        || !sendAll(socket.fd(), header(uint32_t(payload.size()), type) + payload, deadline)) {
         reply.error = "Cannot send a request to sway's IPC socket.";
         return reply;
     }

@@ -26,7 +26,7 @@ SwayReply swayRequest(uint32_t type, const std::string& payload, const std::stri
     std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
 
 // get_tree, parsed.
-SwayTree readSwayTree(const std::string& socketPath = {},
-    std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+SwayTree readSwayTree(
+    const std::string& socketPath = {}, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
 
 } // namespace kaptivus::platform::wayland

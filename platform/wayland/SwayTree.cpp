@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
 #include <algorithm>
 #include <cmath>
 
@@ -18,18 +17,17 @@ constexpr int kMaxDepth = 256;
 ScreenRect rectOf(const QJsonValue& value)
 {
     const QJsonObject r = value.toObject();
-    return ScreenRect{r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt()};
+    return ScreenRect { r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(),
+        r.value("height").toInt() };
 }
 
 ScreenRect unite(const ScreenRect& a, const ScreenRect& b)
 {
-    if (a.isEmpty())
-        return b;
-    if (b.isEmpty())
-        return a;
+    if (a.isEmpty()) return b;
+    if (b.isEmpty()) return a;
     const int left = std::min(a.left, b.left);
     const int top = std::min(a.top, b.top);
-    return ScreenRect{left, top, std::max(a.right(), b.right()) - left, std::max(a.bottom(), b.bottom()) - top};
+    return ScreenRect { left, top, std::max(a.right(), b.right()) - left, std::max(a.bottom(), b.bottom()) - top };
 }
 
 struct Walker {
@@ -56,21 +54,19 @@ struct Walker {
         w.frame = tabbed ? rect : unite(rect, deco);
         const ScreenRect inside = rectOf(node.value("window_rect"));
         if (!inside.isEmpty() && node.value("nodes").toArray().isEmpty())
-            w.client = ScreenRect{rect.left + inside.left, rect.top + inside.top, inside.width, inside.height};
+            w.client = ScreenRect { rect.left + inside.left, rect.top + inside.top, inside.width, inside.height };
         return w;
     }
 
     bool children(const QJsonObject& node, int depth, bool floating)
     {
-        if (depth > kMaxDepth)
-            return false;
-        for (const char* key : {"nodes", "floating_nodes"}) {
+        if (depth > kMaxDepth) return false;
+        for (const char* key : { "nodes", "floating_nodes" }) {
             const bool isFloating = floating || std::string_view(key) == "floating_nodes";
             for (const QJsonValue& child : node.value(key).toArray()) {
                 const QJsonObject c = child.toObject();
                 tree.windows.push_back(windowOf(c, node, depth, isFloating));
-                if (!children(c, depth + 1, isFloating))
-                    return false;
+                if (!children(c, depth + 1, isFloating)) return false;
             }
         }
         return true;
@@ -99,21 +95,20 @@ struct Walker {
 SwayTree parseSwayTree(std::string_view json)
 {
     SwayTree tree;
-    QJsonParseError parseError{};
+    QJsonParseError parseError {};
     const QJsonDocument doc = QJsonDocument::fromJson(
         QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())), &parseError);
     if (doc.isNull() || !doc.isObject()) {
         tree.error = "sway's layout tree is not valid JSON: " + parseError.errorString().toStdString() + ".";
         return tree;
     }
-    Walker walker{tree};
+    Walker walker { tree };
     for (const QJsonValue& out : doc.object().value("nodes").toArray()) {
         const QJsonObject o = out.toObject();
         // "__i3" holds the scratchpad, which is never on screen.
-        if (o.value("type").toString() != "output" || o.value("name").toString() == "__i3")
-            continue;
+        if (o.value("type").toString() != "output" || o.value("name").toString() == "__i3") continue;
         if (!walker.output(o)) {
-            tree = SwayTree{};
+            tree = SwayTree {};
             tree.error = "sway's layout tree nests too deeply.";
             return tree;
         }
@@ -124,8 +119,7 @@ SwayTree parseSwayTree(std::string_view json)
 std::optional<SwayWindow> focusedWindow(const SwayTree& tree)
 {
     for (const auto& w : tree.windows) {
-        if (w.focused)
-            return w;
+        if (w.focused) return w;
     }
     return std::nullopt;
 }
@@ -134,11 +128,9 @@ std::optional<SwayWindow> windowAt(const SwayTree& tree, ScreenPoint point)
 {
     const SwayWindow* best = nullptr;
     for (const auto& w : tree.windows) {
-        if (!w.frame.contains(point))
-            continue;
+        if (!w.frame.contains(point)) continue;
         const bool above = best == nullptr || (w.floating && !best->floating) || w.floating == best->floating;
-        if (above)
-            best = &w;
+        if (above) best = &w;
     }
     return best ? std::optional<SwayWindow>(*best) : std::nullopt;
 }

@@ -18,13 +18,13 @@ namespace kaptivus::platform::wayland {
 // A container on a shown workspace, in layout coordinates (logical pixels).
 struct SwayWindow {
     int64_t id = 0;
-    std::string name;   // the title
-    std::string appId;  // empty for a container that holds other windows
-    ScreenRect frame;   // border and title bar included
-    ScreenRect client;  // the contents; empty for a container of windows
+    std::string name; // the title
+    std::string appId; // empty for a container that holds other windows
+    ScreenRect frame; // border and title bar included
+    ScreenRect client; // the contents; empty for a container of windows
     bool focused = false;
     bool floating = false;
-    int depth = 0;      // 0 for a workspace's own children
+    int depth = 0; // 0 for a workspace's own children
     bool isView() const { return !client.isEmpty(); }
 };
 

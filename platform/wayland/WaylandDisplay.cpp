@@ -13,8 +13,7 @@ namespace {
 bool readWithin(wl_display* display, Clock::time_point deadline)
 {
     while (wl_display_prepare_read(display) != 0) {
-        if (wl_display_dispatch_pending(display) < 0)
-            return false;
+        if (wl_display_dispatch_pending(display) < 0) return false;
     }
     if (wl_display_flush(display) < 0 && errno != EAGAIN) {
         wl_display_cancel_read(display);
@@ -26,10 +25,9 @@ bool readWithin(wl_display* display, Clock::time_point deadline)
             wl_display_cancel_read(display);
             return false;
         }
-        pollfd pfd{wl_display_get_fd(display), POLLIN, 0};
+        pollfd pfd { wl_display_get_fd(display), POLLIN, 0 };
         const int ready = poll(&pfd, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR)
-            continue;
+        if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) {
             wl_display_cancel_read(display);
             return false;
@@ -42,11 +40,9 @@ bool readWithin(wl_display* display, Clock::time_point deadline)
 
 bool dispatchUntil(wl_display* display, Clock::time_point deadline, const std::function<bool()>& done)
 {
-    if (wl_display_dispatch_pending(display) < 0)
-        return false;
+    if (wl_display_dispatch_pending(display) < 0) return false;
     while (!done()) {
-        if (!readWithin(display, deadline) || wl_display_dispatch_pending(display) < 0)
-            return false;
+        if (!readWithin(display, deadline) || wl_display_dispatch_pending(display) < 0) return false;
     }
     return true;
 }
@@ -54,34 +50,31 @@ bool dispatchUntil(wl_display* display, Clock::time_point deadline, const std::f
 bool roundtrip(wl_display* display, Clock::time_point deadline)
 {
     bool answered = false;
-    static const wl_callback_listener listener{
+    static const wl_callback_listener listener {
         [](void* data, wl_callback* callback, uint32_t) {
             *static_cast<bool*>(data) = true;
             wl_callback_destroy(callback);
         },
     };
     wl_callback* callback = wl_display_sync(display);
-    if (callback == nullptr)
-        return false;
+    if (callback == nullptr) return false;
     wl_callback_add_listener(callback, &listener, &answered);
-    if (dispatchUntil(display, deadline, [&] { return answered; }))
-        return true;
+    if (dispatchUntil(display, deadline, [&] { return answered; })) return true;
     // The callback may still arrive; it must not write to a variable that is gone.
-    if (!answered)
-        wl_callback_destroy(callback);
+    if (!answered) wl_callback_destroy(callback);
     return false;
 }
 
-ShmBuffer::~ShmBuffer() { release(); }
+ShmBuffer::~ShmBuffer()
+{
+    release();
+}
 
 void ShmBuffer::release()
 {
-    if (m_buffer != nullptr)
-        wl_buffer_destroy(m_buffer);
-    if (m_data != nullptr)
-        munmap(m_data, m_size);
-    if (m_fd >= 0)
-        close(m_fd);
+    if (m_buffer != nullptr) wl_buffer_destroy(m_buffer);
+    if (m_data != nullptr) munmap(m_data, m_size);
+    if (m_fd >= 0) close(m_fd);
     m_buffer = nullptr;
     m_data = nullptr;
     m_fd = -1;

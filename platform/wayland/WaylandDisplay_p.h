@@ -2,12 +2,11 @@
 // deadline, and frame buffers in shared memory. Included only by platform/wayland.
 #pragma once
 
-#include <wayland-client.h>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <wayland-client.h>
 
 namespace kaptivus::platform::wayland::detail {
 

@@ -8,7 +8,10 @@
 namespace kaptivus::platform::wayland {
 namespace {
 
-bool quarterTurned(int transform) { return (transform & 1) != 0; }
+bool quarterTurned(int transform)
+{
+    return (transform & 1) != 0;
+}
 
 // Where the upright pixel (x, y) of a w x h upright picture sits in the frame
 // the compositor wrote. The frame holds the output as its panel scans it out:
@@ -16,13 +19,24 @@ bool quarterTurned(int transform) { return (transform & 1) != 0; }
 // after a left-right flip for 4..7), so reading it back undoes the turn.
 void sourceOf(int transform, int x, int y, int w, int h, int& sx, int& sy)
 {
-    if (transform >= 4)
-        x = w - 1 - x;
+    if (transform >= 4) x = w - 1 - x;
     switch (transform & 3) {
-    case 0: sx = x; sy = y; break;
-    case 1: sx = y; sy = w - 1 - x; break;
-    case 2: sx = w - 1 - x; sy = h - 1 - y; break;
-    default: sx = h - 1 - y; sy = x; break;
+    case 0:
+        sx = x;
+        sy = y;
+        break;
+    case 1:
+        sx = y;
+        sy = w - 1 - x;
+        break;
+    case 2:
+        sx = w - 1 - x;
+        sy = h - 1 - y;
+        break;
+    default:
+        sx = h - 1 - y;
+        sy = x;
+        break;
     }
 }
 
@@ -48,8 +62,7 @@ uint32_t toDevice(uint32_t word, FrameFormat format)
 bool copyRows(pixels::Picture& picture, const FrameView& frame, const ScreenRect& place, int transform)
 {
     const bool native = frame.format == FrameFormat::Xrgb8888 || frame.format == FrameFormat::Argb8888;
-    if (transform != 0 || !native || frame.width != place.width || frame.height != place.height)
-        return false;
+    if (transform != 0 || !native || frame.width != place.width || frame.height != place.height) return false;
     for (int y = 0; y < place.height; ++y) {
         const int row = frame.yInverted ? frame.height - 1 - y : y;
         std::memcpy(picture.scanLine(place.top + y) + size_t(place.left) * 4,
@@ -60,15 +73,14 @@ bool copyRows(pixels::Picture& picture, const FrameView& frame, const ScreenRect
 
 void drawFrame(pixels::Picture& picture, const FrameView& frame, const ScreenRect& place, int transform)
 {
-    if (copyRows(picture, frame, place, transform))
-        return;
+    if (copyRows(picture, frame, place, transform)) return;
     const int uprightW = quarterTurned(transform) ? frame.height : frame.width;
     const int uprightH = quarterTurned(transform) ? frame.width : frame.height;
     for (int y = 0; y < place.height; ++y) {
         auto* out = picture.scanLine(place.top + y) + size_t(place.left) * 4;
-        const int uy = static_cast<int>(int64_t{y} * uprightH / place.height);
+        const int uy = static_cast<int>(int64_t { y } * uprightH / place.height);
         for (int x = 0; x < place.width; ++x) {
-            const int ux = static_cast<int>(int64_t{x} * uprightW / place.width);
+            const int ux = static_cast<int>(int64_t { x } * uprightW / place.width);
             int sx = 0;
             int sy = 0;
             sourceOf(transform, ux, uy, uprightW, uprightH, sx, sy);
@@ -92,18 +104,16 @@ bool isSanePlace(const OutputInfo& o)
 
 bool isAcceptableFrame(int width, int height, int stride)
 {
-    if (width <= 0 || height <= 0 || width > kMaxFrameSide || height > kMaxFrameSide)
-        return false;
-    return int64_t{width} * height <= kMaxFramePixels && int64_t{stride} >= int64_t{width} * 4
-        && int64_t{stride} * height <= kMaxFramePixels * 4;
+    if (width <= 0 || height <= 0 || width > kMaxFrameSide || height > kMaxFrameSide) return false;
+    return int64_t { width } * height <= kMaxFramePixels && int64_t { stride } >= int64_t { width } * 4
+        && int64_t { stride } * height <= kMaxFramePixels * 4;
 }
 
 ScreenRect layoutBounds(const std::vector<OutputInfo>& outputs)
 {
     ScreenRect bounds;
     for (const auto& o : outputs) {
-        if (o.logical.isEmpty())
-            continue;
+        if (o.logical.isEmpty()) continue;
         if (bounds.isEmpty()) {
             bounds = o.logical;
             continue;
@@ -112,7 +122,7 @@ ScreenRect layoutBounds(const std::vector<OutputInfo>& outputs)
         const int top = std::min(bounds.top, o.logical.top);
         const int right = std::max(bounds.right(), o.logical.right());
         const int bottom = std::max(bounds.bottom(), o.logical.bottom());
-        bounds = ScreenRect{left, top, right - left, bottom - top};
+        bounds = ScreenRect { left, top, right - left, bottom - top };
     }
     return bounds;
 }
@@ -127,8 +137,8 @@ int compositionScale(const std::vector<OutputInfo>& outputs)
 
 ScreenRect pictureRect(const ScreenRect& logical, const ScreenRect& bounds, int scale)
 {
-    return ScreenRect{(logical.left - bounds.left) * scale, (logical.top - bounds.top) * scale, logical.width * scale,
-        logical.height * scale};
+    return ScreenRect { (logical.left - bounds.left) * scale, (logical.top - bounds.top) * scale, logical.width * scale,
+        logical.height * scale };
 }
 
 pixels::Picture composeDesktop(const std::vector<OutputInfo>& outputs, const std::vector<FrameView>& frames)
@@ -137,17 +147,15 @@ pixels::Picture composeDesktop(const std::vector<OutputInfo>& outputs, const std
         return {};
     const ScreenRect bounds = layoutBounds(outputs);
     const int scale = compositionScale(outputs);
-    const int64_t width = int64_t{bounds.width} * scale;
-    const int64_t height = int64_t{bounds.height} * scale;
+    const int64_t width = int64_t { bounds.width } * scale;
+    const int64_t height = int64_t { bounds.height } * scale;
     if (bounds.isEmpty() || width > kMaxFrameSide * 2 || height > kMaxFrameSide * 2 || width * height > kMaxFramePixels)
         return {};
     auto picture = pixels::Picture::create(int(width), int(height), pixels::PixelFormat::DeviceDefault);
-    if (picture.isEmpty())
-        return {};
+    if (picture.isEmpty()) return {};
     for (size_t i = 0; i < outputs.size(); ++i) {
         const FrameView& f = frames[i];
-        if (f.bytes == nullptr || !isAcceptableFrame(f.width, f.height, f.stride))
-            return {};
+        if (f.bytes == nullptr || !isAcceptableFrame(f.width, f.height, f.stride)) return {};
         drawFrame(picture, f, placementOf(outputs[i], bounds, scale), outputs[i].transform & 7);
     }
     return picture;

@@ -40,7 +40,7 @@ struct FrameView {
 // Frames larger than this a side, or with more than kMaxFramePixels, are refused:
 // no real output comes near, and the arithmetic stays far from overflow.
 inline constexpr int kMaxFrameSide = 16384;
-inline constexpr int64_t kMaxFramePixels = int64_t{1} << 28;
+inline constexpr int64_t kMaxFramePixels = int64_t { 1 } << 28;
 
 // Whether a frame the compositor offers can be taken: a sane size and a stride
 // that holds a row of 32-bit pixels.

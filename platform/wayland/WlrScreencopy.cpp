@@ -29,15 +29,20 @@ struct Output {
 std::optional<FrameFormat> frameFormat(uint32_t shm)
 {
     switch (shm) {
-    case WL_SHM_FORMAT_XRGB8888: return FrameFormat::Xrgb8888;
-    case WL_SHM_FORMAT_ARGB8888: return FrameFormat::Argb8888;
-    case WL_SHM_FORMAT_XBGR8888: return FrameFormat::Xbgr8888;
-    case WL_SHM_FORMAT_ABGR8888: return FrameFormat::Abgr8888;
-    default: return std::nullopt;
+    case WL_SHM_FORMAT_XRGB8888:
+        return FrameFormat::Xrgb8888;
+    case WL_SHM_FORMAT_ARGB8888:
+        return FrameFormat::Argb8888;
+    case WL_SHM_FORMAT_XBGR8888:
+        return FrameFormat::Xbgr8888;
+    case WL_SHM_FORMAT_ABGR8888:
+        return FrameFormat::Abgr8888;
+    default:
+        return std::nullopt;
     }
 }
 
-const wl_output_listener kOutputListener{
+const wl_output_listener kOutputListener {
     [](void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
         int32_t transform) {
         auto* o = static_cast<Output*>(data);
@@ -46,8 +51,7 @@ const wl_output_listener kOutputListener{
         o->info.transform = transform & 7;
     },
     [](void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
-        if ((flags & WL_OUTPUT_MODE_CURRENT) == 0)
-            return;
+        if ((flags & WL_OUTPUT_MODE_CURRENT) == 0) return;
         static_cast<Output*>(data)->info.pixelWidth = width;
         static_cast<Output*>(data)->info.pixelHeight = height;
     },
@@ -57,7 +61,7 @@ const wl_output_listener kOutputListener{
     [](void*, wl_output*, const char*) {},
 };
 
-const zxdg_output_v1_listener kXdgOutputListener{
+const zxdg_output_v1_listener kXdgOutputListener {
     [](void* data, zxdg_output_v1*, int32_t x, int32_t y) {
         auto* o = static_cast<Output*>(data);
         o->info.logical.left = x;
@@ -71,8 +75,7 @@ const zxdg_output_v1_listener kXdgOutputListener{
     [](void*, zxdg_output_v1*) {},
     [](void* data, zxdg_output_v1*, const char* name) {
         auto* o = static_cast<Output*>(data);
-        if (o->info.name.empty())
-            o->info.name = name;
+        if (o->info.name.empty()) o->info.name = name;
     },
     [](void*, zxdg_output_v1*, const char*) {},
 };
@@ -81,12 +84,11 @@ const zxdg_output_v1_listener kXdgOutputListener{
 // reports and the mode divided by the scale, turned by the transform.
 void guessLogical(Output& o)
 {
-    if (o.logicalKnown)
-        return;
+    if (o.logicalKnown) return;
     const bool turned = (o.info.transform & 1) != 0;
     const int w = o.info.pixelWidth / o.info.scale;
     const int h = o.info.pixelHeight / o.info.scale;
-    o.info.logical = ScreenRect{o.geometryX, o.geometryY, turned ? h : w, turned ? w : h};
+    o.info.logical = ScreenRect { o.geometryX, o.geometryY, turned ? h : w, turned ? w : h };
 }
 
 // One output's frame while it is being grabbed.
@@ -106,14 +108,12 @@ struct Frame {
     bool finished() const { return failed || ready; }
 };
 
-const zwlr_screencopy_frame_v1_listener kFrameListener{
+const zwlr_screencopy_frame_v1_listener kFrameListener {
     [](void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width, uint32_t height, uint32_t stride) {
         auto* f = static_cast<Frame*>(data);
         // Before version 3 one shm offer is the whole description.
-        if (!f->v3)
-            f->described = true;
-        if (f->offered || !frameFormat(format) || width > INT32_MAX || height > INT32_MAX || stride > INT32_MAX)
-            return;
+        if (!f->v3) f->described = true;
+        if (f->offered || !frameFormat(format) || width > INT32_MAX || height > INT32_MAX || stride > INT32_MAX) return;
         f->offered = true;
         f->shmFormat = format;
         f->width = int(width);
@@ -123,7 +123,9 @@ const zwlr_screencopy_frame_v1_listener kFrameListener{
     [](void* data, zwlr_screencopy_frame_v1*, uint32_t flags) {
         static_cast<Frame*>(data)->yInverted = (flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT) != 0;
     },
-    [](void* data, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) { static_cast<Frame*>(data)->ready = true; },
+    [](void* data, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {
+        static_cast<Frame*>(data)->ready = true;
+    },
     [](void* data, zwlr_screencopy_frame_v1*) { static_cast<Frame*>(data)->failed = true; },
     [](void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t, uint32_t) {},
     [](void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {},
@@ -147,7 +149,7 @@ struct WlrScreencopy::State {
     std::vector<Output*> shown;
     std::vector<OutputInfo> infos;
     std::vector<std::unique_ptr<detail::ShmBuffer>> buffers;
-    std::chrono::milliseconds timeout{3000};
+    std::chrono::milliseconds timeout { 3000 };
     std::string error;
 
     ~State();
@@ -161,8 +163,7 @@ struct WlrScreencopy::State {
 std::string WlrScreencopy::State::lostOrLate(const char* late) const
 {
     const int lost = wl_display_get_error(display);
-    if (lost != 0)
-        return std::string("The connection to the Wayland compositor broke: ") + std::strerror(lost) + ".";
+    if (lost != 0) return std::string("The connection to the Wayland compositor broke: ") + std::strerror(lost) + ".";
     return std::string("The Wayland compositor ") + late;
 }
 
@@ -170,23 +171,17 @@ WlrScreencopy::State::~State()
 {
     buffers.clear();
     for (auto& o : outputs) {
-        if (o->xdg != nullptr)
-            zxdg_output_v1_destroy(o->xdg);
+        if (o->xdg != nullptr) zxdg_output_v1_destroy(o->xdg);
         if (wl_output_get_version(o->output) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
             wl_output_release(o->output);
         else
             wl_output_destroy(o->output);
     }
-    if (screencopy != nullptr)
-        zwlr_screencopy_manager_v1_destroy(screencopy);
-    if (xdgManager != nullptr)
-        zxdg_output_manager_v1_destroy(xdgManager);
-    if (shm != nullptr)
-        wl_shm_destroy(shm);
-    if (registry != nullptr)
-        wl_registry_destroy(registry);
-    if (display != nullptr)
-        wl_display_disconnect(display);
+    if (screencopy != nullptr) zwlr_screencopy_manager_v1_destroy(screencopy);
+    if (xdgManager != nullptr) zxdg_output_manager_v1_destroy(xdgManager);
+    if (shm != nullptr) wl_shm_destroy(shm);
+    if (registry != nullptr) wl_registry_destroy(registry);
+    if (display != nullptr) wl_display_disconnect(display);
 }
 
 void WlrScreencopy::State::bind(uint32_t id, const char* interface, uint32_t version)
@@ -222,7 +217,7 @@ bool WlrScreencopy::State::connect(const std::string& name)
         error = std::string("Cannot connect to the Wayland display \"") + shown + "\".";
         return false;
     }
-    static const wl_registry_listener listener{
+    static const wl_registry_listener listener {
         [](void* data, wl_registry*, uint32_t id, const char* interface, uint32_t version) {
             static_cast<State*>(data)->bind(id, interface, version);
         },
@@ -253,8 +248,7 @@ bool WlrScreencopy::State::learnOutputs()
     }
     for (auto& o : outputs) {
         guessLogical(*o);
-        if (o->info.logical.isEmpty() || o->info.pixelWidth <= 0 || o->info.pixelHeight <= 0)
-            continue;
+        if (o->info.logical.isEmpty() || o->info.pixelWidth <= 0 || o->info.pixelHeight <= 0) continue;
         shown.push_back(o.get());
         infos.push_back(o->info);
     }
@@ -281,29 +275,24 @@ std::string WlrScreencopy::State::copyFrames(std::vector<Frame>& frames, Clock::
     };
     if (!detail::dispatchUntil(display, deadline, [&] { return all(&Frame::settled); }))
         return lostOrLate("did not offer the screen frames in time.");
-    if (buffers.size() < frames.size())
-        buffers.resize(frames.size());
+    if (buffers.size() < frames.size()) buffers.resize(frames.size());
     for (size_t i = 0; i < frames.size(); ++i) {
         const Frame& f = frames[i];
         const std::string& name = infos[i].name;
-        if (f.failed)
-            return "The Wayland compositor could not capture output " + name + ".";
+        if (f.failed) return "The Wayland compositor could not capture output " + name + ".";
         if (!f.offered)
             return "The Wayland compositor offers output " + name + " in no pixel format this program reads.";
         if (!isAcceptableFrame(f.width, f.height, f.stride))
             return "The Wayland compositor offers a frame of an unusable size for output " + name + ".";
-        if (!buffers[i])
-            buffers[i] = std::make_unique<detail::ShmBuffer>();
+        if (!buffers[i]) buffers[i] = std::make_unique<detail::ShmBuffer>();
         std::string error;
-        if (!buffers[i]->ensure(shm, f.width, f.height, f.stride, f.shmFormat, error))
-            return error;
+        if (!buffers[i]->ensure(shm, f.width, f.height, f.stride, f.shmFormat, error)) return error;
         zwlr_screencopy_frame_v1_copy(f.frame, buffers[i]->buffer());
     }
     if (!detail::dispatchUntil(display, deadline, [&] { return all(&Frame::finished); }))
         return lostOrLate("did not copy the screen frames in time.");
     for (size_t i = 0; i < frames.size(); ++i) {
-        if (frames[i].failed)
-            return "The Wayland compositor could not capture output " + infos[i].name + ".";
+        if (frames[i].failed) return "The Wayland compositor could not capture output " + infos[i].name + ".";
     }
     return {};
 }
@@ -318,8 +307,7 @@ DesktopGrab WlrScreencopy::grabDesktop()
         result.error = kNoScreencopy;
     else if (s.infos.empty())
         result.error = "The Wayland compositor has no output to capture.";
-    if (!result.error.empty())
-        return result;
+    if (!result.error.empty()) return result;
     std::vector<Frame> frames(s.shown.size());
     for (size_t i = 0; i < frames.size(); ++i) {
         frames[i].v3 = s.screencopyVersion >= 3;
@@ -329,12 +317,12 @@ DesktopGrab WlrScreencopy::grabDesktop()
     result.error = s.copyFrames(frames, Clock::now() + s.timeout);
     for (auto& f : frames)
         zwlr_screencopy_frame_v1_destroy(f.frame);
-    if (!result.error.empty())
-        return result;
+    if (!result.error.empty()) return result;
     std::vector<FrameView> views;
     for (size_t i = 0; i < frames.size(); ++i) {
         const Frame& f = frames[i];
-        views.push_back(FrameView{s.buffers[i]->bytes(), f.width, f.height, f.stride, *frameFormat(f.shmFormat), f.yInverted});
+        views.push_back(
+            FrameView { s.buffers[i]->bytes(), f.width, f.height, f.stride, *frameFormat(f.shmFormat), f.yInverted });
     }
     result.picture = composeDesktop(s.infos, views);
     result.layout = layoutBounds(s.infos);
@@ -344,9 +332,21 @@ DesktopGrab WlrScreencopy::grabDesktop()
     return result;
 }
 
-bool WlrScreencopy::isConnected() const { return m_state->display != nullptr; }
-const std::string& WlrScreencopy::error() const { return m_state->error; }
-bool WlrScreencopy::canCapture() const { return m_state->screencopy != nullptr && m_state->shm != nullptr; }
-const std::vector<OutputInfo>& WlrScreencopy::outputs() const { return m_state->infos; }
+bool WlrScreencopy::isConnected() const
+{
+    return m_state->display != nullptr;
+}
+const std::string& WlrScreencopy::error() const
+{
+    return m_state->error;
+}
+bool WlrScreencopy::canCapture() const
+{
+    return m_state->screencopy != nullptr && m_state->shm != nullptr;
+}
+const std::vector<OutputInfo>& WlrScreencopy::outputs() const
+{
+    return m_state->infos;
+}
 
 } // namespace kaptivus::platform::wayland

@@ -19,7 +19,7 @@ namespace kaptivus::platform::wayland {
 struct DesktopGrab {
     pixels::Picture picture;
     ScreenRect layout; // the virtual desktop in logical pixels
-    int scale = 1;     // device pixels per logical pixel in the picture
+    int scale = 1; // device pixels per logical pixel in the picture
     std::string error;
     bool ok() const { return error.empty() && !picture.isEmpty(); }
 };
@@ -29,8 +29,8 @@ public:
     // Connects to the compositor named by WAYLAND_DISPLAY (or `display` when
     // given) and learns its outputs. Every exchange with the compositor gives
     // up after `timeout`. isConnected() says whether it worked, error() why not.
-    explicit WlrScreencopy(const std::string& display = {},
-        std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+    explicit WlrScreencopy(
+        const std::string& display = {}, std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
     ~WlrScreencopy();
     WlrScreencopy(const WlrScreencopy&) = delete;
     WlrScreencopy& operator=(const WlrScreencopy&) = delete;

@@ -1,7 +1,7 @@
 // The sway window source against what sway itself reports and what is on screen.
-#include "SwaySession.h"
-
 #include "platform/wayland/SwayIpc.h"
+
+#include "SwaySession.h"
 #include "platform/wayland/WlrScreencopy.h"
 
 #include <gtest/gtest.h>
@@ -26,15 +26,14 @@ ScreenRect boxOf(const pixels::Picture& picture, uint32_t colour, bool equal)
     int bottom = -1;
     for (int y = 0; y < picture.height(); ++y) {
         for (int x = 0; x < picture.width(); ++x) {
-            if ((rgbAt(picture, x, y) == colour) != equal)
-                continue;
+            if ((rgbAt(picture, x, y) == colour) != equal) continue;
             left = std::min(left, x);
             right = std::max(right, x);
             top = std::min(top, y);
             bottom = std::max(bottom, y);
         }
     }
-    return right < 0 ? ScreenRect{} : ScreenRect{left, top, right - left + 1, bottom - top + 1};
+    return right < 0 ? ScreenRect {} : ScreenRect { left, top, right - left + 1, bottom - top + 1 };
 }
 
 // The focused window's rectangles: the client is where the terminal's own
@@ -46,15 +45,15 @@ TEST(SwayIpc, FocusedWindowRectanglesMatchSwayAndTheScreen)
         const char* name;
         const char* arrange;
     };
-    const std::vector<Case> cases{
-        {"kaptivus-tiled", ""},
-        {"kaptivus-floating", "floating enable, resize set 640 400, move position 300 200"},
+    const std::vector<Case> cases {
+        { "kaptivus-tiled", "" },
+        { "kaptivus-floating", "floating enable, resize set 640 400, move position 300 200" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PrivateSway sway;
         ASSERT_TRUE(sway.isReady());
-        arrangeOutputs({{1920, 1080, 0, 0, 1, 0, kDesktop}});
+        arrangeOutputs({ { 1920, 1080, 0, 0, 1, 0, kDesktop } });
         Foot window(c.name, kInside, c.arrange);
         // Settled when the screen shows the terminal where sway says it is.
         ScreenRect client;
@@ -63,12 +62,13 @@ TEST(SwayIpc, FocusedWindowRectanglesMatchSwayAndTheScreen)
             const QJsonObject node = window.node();
             const ScreenRect rect = jsonRect(node.value("rect"));
             const ScreenRect inside = jsonRect(node.value("window_rect"));
-            client = ScreenRect{rect.left + inside.left, rect.top + inside.top, inside.width, inside.height};
+            client = ScreenRect { rect.left + inside.left, rect.top + inside.top, inside.width, inside.height };
             grab = platform::wayland::WlrScreencopy().grabDesktop();
             return node.value("focused").toBool() && grab.ok() && boxOf(grab.picture, kInside, true) == client;
-        })) << "sway says " << client.left << "," << client.top << " " << client.width << "x" << client.height
-            << ", the screen " << boxOf(grab.picture, kInside, true).left << "," << boxOf(grab.picture, kInside, true).top
-            << " " << boxOf(grab.picture, kInside, true).width << "x" << boxOf(grab.picture, kInside, true).height;
+        })) << "sway says "
+            << client.left << "," << client.top << " " << client.width << "x" << client.height << ", the screen "
+            << boxOf(grab.picture, kInside, true).left << "," << boxOf(grab.picture, kInside, true).top << " "
+            << boxOf(grab.picture, kInside, true).width << "x" << boxOf(grab.picture, kInside, true).height;
 
         const SwayTree tree = readSwayTree();
         ASSERT_TRUE(tree.ok()) << tree.error;
@@ -84,7 +84,7 @@ TEST(SwayIpc, WindowAtGivesTheTopmostDeepestWindow)
 {
     PrivateSway sway;
     ASSERT_TRUE(sway.isReady());
-    arrangeOutputs({{1920, 1080, 0, 0, 1, 0, kDesktop}, {1280, 720, 1920, 0, 1, 0, 0x10A050}});
+    arrangeOutputs({ { 1920, 1080, 0, 0, 1, 0, kDesktop }, { 1280, 720, 1920, 0, 1, 0, 0x10A050 } });
     swaymsg("focus output HEADLESS-1");
     Foot left("kaptivus-left", 0x802020);
     Foot right("kaptivus-right", 0x208020);
@@ -97,13 +97,11 @@ TEST(SwayIpc, WindowAtGivesTheTopmostDeepestWindow)
         ScreenPoint point;
         const char* appId; // nullptr: no window
     };
-    const std::vector<Case> cases{
-        {{100, 500}, "kaptivus-left"},
-        {{100, 5}, "kaptivus-left"},      // its title bar
-        {{1100, 800}, "kaptivus-right"},
-        {{1400, 200}, "kaptivus-float"},  // above the tiled window
-        {{2500, 300}, nullptr},           // the empty second output
-        {{-5, 300}, nullptr},             // off every output
+    const std::vector<Case> cases {
+        { { 100, 500 }, "kaptivus-left" }, { { 100, 5 }, "kaptivus-left" }, // its title bar
+        { { 1100, 800 }, "kaptivus-right" }, { { 1400, 200 }, "kaptivus-float" }, // above the tiled window
+        { { 2500, 300 }, nullptr }, // the empty second output
+        { { -5, 300 }, nullptr }, // off every output
     };
     for (const auto& c : cases) {
         const auto w = platform::wayland::windowAt(tree, c.point);

@@ -11,7 +11,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>

@@ -1,15 +1,13 @@
 // The screencopy grab against grim on the same desktop, and its refusals.
-#include "SwaySession.h"
-
 #include "platform/wayland/WlrScreencopy.h"
 
-#include <gtest/gtest.h>
+#include "SwaySession.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/prctl.h>
 
 namespace kaptivus::test {
@@ -48,11 +46,12 @@ void expectOutputsAsGrimSeesThem(const DesktopGrab& grab, const WlrScreencopy& c
 
 TEST(WlrScreencopy, ComposedDesktopEqualsGrimOutputByOutput)
 {
-    const std::vector<DesktopCase> cases{
-        {"one output", {{1920, 1080, 0, 0, 1, 0, 0x203040}}},
-        {"scales 1 and 2", {{1920, 1080, 0, 0, 1, 0, 0x10A050}, {1280, 720, 1920, 0, 2, 0, 0xA05010}}},
-        {"second output left and higher", {{1920, 1080, 0, 0, 1, 0, 0x10A050}, {1280, 720, -1280, -300, 1, 0, 0x5010A0}}},
-        {"second output turned", {{1920, 1080, 0, 0, 1, 0, 0x10A050}, {1280, 720, 1920, 0, 1, 90, 0xA05010}}},
+    const std::vector<DesktopCase> cases {
+        { "one output", { { 1920, 1080, 0, 0, 1, 0, 0x203040 } } },
+        { "scales 1 and 2", { { 1920, 1080, 0, 0, 1, 0, 0x10A050 }, { 1280, 720, 1920, 0, 2, 0, 0xA05010 } } },
+        { "second output left and higher",
+            { { 1920, 1080, 0, 0, 1, 0, 0x10A050 }, { 1280, 720, -1280, -300, 1, 0, 0x5010A0 } } },
+        { "second output turned", { { 1920, 1080, 0, 0, 1, 0, 0x10A050 }, { 1280, 720, 1920, 0, 1, 90, 0xA05010 } } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -72,8 +71,8 @@ TEST(WlrScreencopy, ComposedDesktopEqualsGrimOutputByOutput)
         for (size_t i = 0; i < c.outputs.size(); ++i) {
             const OutputSetup& s = c.outputs[i];
             const bool turned = s.rotation == 90 || s.rotation == 270;
-            const ScreenRect logical{s.x, s.y, (turned ? s.height : s.width) / s.scale,
-                (turned ? s.width : s.height) / s.scale};
+            const ScreenRect logical { s.x, s.y, (turned ? s.height : s.width) / s.scale,
+                (turned ? s.width : s.height) / s.scale };
             EXPECT_EQ(copy.outputs()[i].logical, logical) << i;
             EXPECT_EQ(copy.outputs()[i].scale, s.scale) << i;
         }
@@ -96,7 +95,7 @@ TEST(WlrScreencopy, MissingScreencopyIsAnErrorNotAPicture)
     QProcess weston;
     weston.setStandardErrorFile(QProcess::nullDevice());
     weston.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    weston.start("weston", {"--backend=headless-backend.so", "--no-config", "--socket=" + socket});
+    weston.start("weston", { "--backend=headless-backend.so", "--no-config", "--socket=" + socket });
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     ASSERT_TRUE(waitUntil([&] { return QFileInfo(QDir(runtime).filePath(socket)).exists(); }))
         << "weston did not start";
@@ -107,9 +106,9 @@ TEST(WlrScreencopy, MissingScreencopyIsAnErrorNotAPicture)
         bool connects;
         const char* named;
     };
-    const std::vector<Case> cases{
-        {"weston, no screencopy", socket.toStdString(), true, "zwlr_screencopy_manager_v1"},
-        {"no such display", "kaptivus-nowhere", false, "Cannot connect to the Wayland display"},
+    const std::vector<Case> cases {
+        { "weston, no screencopy", socket.toStdString(), true, "zwlr_screencopy_manager_v1" },
+        { "no such display", "kaptivus-nowhere", false, "Cannot connect to the Wayland display" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

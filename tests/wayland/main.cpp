@@ -1,7 +1,6 @@
 // The session tests' entry: a Qt core application for the helper processes.
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {

@@ -1,10 +1,9 @@
 // The sway IPC exchange against a real Unix socket whose server misbehaves.
 #include "platform/wayland/SwayIpc.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -34,7 +33,7 @@ public:
         m_path = std::string(tmp ? tmp : "/tmp") + "/ipc-" + std::to_string(getpid()) + ".sock";
         unlink(m_path.c_str());
         m_listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
+        sockaddr_un address {};
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, m_path.c_str(), sizeof(address.sun_path) - 1);
         EXPECT_EQ(bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
@@ -60,11 +59,20 @@ private:
         }
         std::string reply;
         switch (answer) {
-        case Answer::Properly: reply = header(2, 4) + "{}"; break;
-        case Answer::Never: break;
-        case Answer::Oversized: reply = header(0xFFFFFFFFu, 4); break;
-        case Answer::WrongMagic: reply = header(2, 4, "i4-ipc") + "{}"; break;
-        case Answer::CutShort: reply = header(100, 4) + "{\"nodes\":"; break;
+        case Answer::Properly:
+            reply = header(2, 4) + "{}";
+            break;
+        case Answer::Never:
+            break;
+        case Answer::Oversized:
+            reply = header(0xFFFFFFFFu, 4);
+            break;
+        case Answer::WrongMagic:
+            reply = header(2, 4, "i4-ipc") + "{}";
+            break;
+        case Answer::CutShort:
+            reply = header(100, 4) + "{\"nodes\":";
+            break;
         }
         if (!reply.empty()) {
             EXPECT_EQ(send(fd, reply.data(), reply.size(), MSG_NOSIGNAL), ssize_t(reply.size()));
@@ -88,12 +96,12 @@ TEST(SwayIpcLimits, SlowShortOrOversizedRepliesAreErrors)
         Answer answer;
         const char* error; // empty: a reply
     };
-    const std::vector<Case> cases{
-        {"answers", Answer::Properly, ""},
-        {"never answers", Answer::Never, "in time"},
-        {"oversized", Answer::Oversized, "too large"},
-        {"wrong magic", Answer::WrongMagic, "did not answer"},
-        {"cut short", Answer::CutShort, "cut short"},
+    const std::vector<Case> cases {
+        { "answers", Answer::Properly, "" },
+        { "never answers", Answer::Never, "in time" },
+        { "oversized", Answer::Oversized, "too large" },
+        { "wrong magic", Answer::WrongMagic, "did not answer" },
+        { "cut short", Answer::CutShort, "cut short" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,9 +1,8 @@
 // The layout arithmetic of the Wayland grab, against small literal pictures.
 #include "platform/wayland/WaylandOutputs.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace kaptivus::platform::wayland {
 namespace {
@@ -30,13 +29,12 @@ Frame frameOf(const Rows& rows, FrameFormat format, bool yInverted)
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             uint32_t c = rows[size_t(y)][size_t(x)] | 0xFF000000u;
-            if (bgr)
-                c = (c & 0xFF00FF00u) | ((c >> 16) & 0xFF) | ((c & 0xFF) << 16);
+            if (bgr) c = (c & 0xFF00FF00u) | ((c >> 16) & 0xFF) | ((c & 0xFF) << 16);
             const int row = yInverted ? h - 1 - y : y;
             std::memcpy(f.bytes.data() + size_t(row) * size_t(stride) + size_t(x) * 4, &c, 4);
         }
     }
-    f.view = FrameView{f.bytes.data(), w, h, stride, format, yInverted};
+    f.view = FrameView { f.bytes.data(), w, h, stride, format, yInverted };
     return f;
 }
 
@@ -56,26 +54,25 @@ constexpr uint32_t A = 0xFF0000, B = 0x00FF00, C = 0x0000FF, D = 0x112233, E = 0
 
 TEST(WaylandOutputs, EveryTransformFormatAndRowOrderComposesUpright)
 {
-    const Rows upright{{A, B, C}, {D, E, F}};
+    const Rows upright { { A, B, C }, { D, E, F } };
     struct Case {
         int transform;
         Rows frame; // what the compositor holds for the upright picture
     };
-    const std::vector<Case> cases{
-        {0, {{A, B, C}, {D, E, F}}},
-        {1, {{C, F}, {B, E}, {A, D}}},   // a quarter turn anticlockwise
-        {2, {{F, E, D}, {C, B, A}}},
-        {3, {{D, A}, {E, B}, {F, C}}},   // a quarter turn clockwise
-        {4, {{C, B, A}, {F, E, D}}},     // flipped left to right
+    const std::vector<Case> cases {
+        { 0, { { A, B, C }, { D, E, F } } }, { 1, { { C, F }, { B, E }, { A, D } } }, // a quarter turn anticlockwise
+        { 2, { { F, E, D }, { C, B, A } } }, { 3, { { D, A }, { E, B }, { F, C } } }, // a quarter turn clockwise
+        { 4, { { C, B, A }, { F, E, D } } }, // flipped left to right
     };
     for (const auto& c : cases) {
-        for (auto format : {FrameFormat::Xrgb8888, FrameFormat::Argb8888, FrameFormat::Xbgr8888, FrameFormat::Abgr8888}) {
-            for (bool inverted : {false, true}) {
-                SCOPED_TRACE(testing::Message() << "transform " << c.transform << " format " << int(format)
-                                                << " inverted " << inverted);
+        for (auto format :
+            { FrameFormat::Xrgb8888, FrameFormat::Argb8888, FrameFormat::Xbgr8888, FrameFormat::Abgr8888 }) {
+            for (bool inverted : { false, true }) {
+                SCOPED_TRACE(testing::Message()
+                    << "transform " << c.transform << " format " << int(format) << " inverted " << inverted);
                 const Frame f = frameOf(c.frame, format, inverted);
-                const OutputInfo out{"X", {0, 0, 3, 2}, 1, f.view.width, f.view.height, c.transform};
-                EXPECT_EQ(rowsOf(composeDesktop({out}, {f.view})), upright);
+                const OutputInfo out { "X", { 0, 0, 3, 2 }, 1, f.view.width, f.view.height, c.transform };
+                EXPECT_EQ(rowsOf(composeDesktop({ out }, { f.view })), upright);
             }
         }
     }
@@ -85,18 +82,19 @@ TEST(WaylandOutputs, EveryTransformFormatAndRowOrderComposesUpright)
 // the sparser output's pixels doubled, and what no output covers stays black.
 TEST(WaylandOutputs, MixedScalesReplicatePixelsAndLeaveGapsBlack)
 {
-    const Frame one = frameOf({{A, B}}, FrameFormat::Xrgb8888, false);
-    const Frame two = frameOf({{C, D}, {E, F}}, FrameFormat::Xrgb8888, false);
-    const std::vector<OutputInfo> outputs{{"ONE", {0, 0, 2, 1}, 1, 2, 1, 0}, {"TWO", {2, 1, 1, 1}, 2, 2, 2, 0}};
+    const Frame one = frameOf({ { A, B } }, FrameFormat::Xrgb8888, false);
+    const Frame two = frameOf({ { C, D }, { E, F } }, FrameFormat::Xrgb8888, false);
+    const std::vector<OutputInfo> outputs { { "ONE", { 0, 0, 2, 1 }, 1, 2, 1, 0 },
+        { "TWO", { 2, 1, 1, 1 }, 2, 2, 2, 0 } };
     EXPECT_EQ(compositionScale(outputs), 2);
-    EXPECT_EQ(layoutBounds(outputs), (ScreenRect{0, 0, 3, 2}));
-    const Rows expected{
-        {A, A, B, B, 0, 0},
-        {A, A, B, B, 0, 0},
-        {0, 0, 0, 0, C, D},
-        {0, 0, 0, 0, E, F},
+    EXPECT_EQ(layoutBounds(outputs), (ScreenRect { 0, 0, 3, 2 }));
+    const Rows expected {
+        { A, A, B, B, 0, 0 },
+        { A, A, B, B, 0, 0 },
+        { 0, 0, 0, 0, C, D },
+        { 0, 0, 0, 0, E, F },
     };
-    EXPECT_EQ(rowsOf(composeDesktop(outputs, {one.view, two.view})), expected);
+    EXPECT_EQ(rowsOf(composeDesktop(outputs, { one.view, two.view })), expected);
 }
 
 TEST(WaylandOutputs, FramesAndLayoutsBeyondTheLimitsAreRefused)
@@ -105,24 +103,32 @@ TEST(WaylandOutputs, FramesAndLayoutsBeyondTheLimitsAreRefused)
         int width, height, stride;
         bool acceptable;
     };
-    const std::vector<Case> cases{
-        {1920, 1080, 7680, true}, {16384, 16384, 65536, true}, {0, 10, 0, false}, {10, -1, 40, false},
-        {10, 10, 39, false}, {16385, 1, 65540, false}, {16384, 16384, 65540, false}, {1, 1, INT32_MAX, false},
+    const std::vector<Case> cases {
+        { 1920, 1080, 7680, true },
+        { 16384, 16384, 65536, true },
+        { 0, 10, 0, false },
+        { 10, -1, 40, false },
+        { 10, 10, 39, false },
+        { 16385, 1, 65540, false },
+        { 16384, 16384, 65540, false },
+        { 1, 1, INT32_MAX, false },
     };
     for (const auto& c : cases)
         EXPECT_EQ(isAcceptableFrame(c.width, c.height, c.stride), c.acceptable) << c.width << "x" << c.height;
 
-    const Frame f = frameOf({{A}}, FrameFormat::Xrgb8888, false);
-    const OutputInfo out{"X", {0, 0, 1, 1}, 1, 1, 1, 0};
-    EXPECT_TRUE(composeDesktop({out}, {}).isEmpty()) << "a frame missing";
-    EXPECT_TRUE(composeDesktop({out, OutputInfo{"FAR", {40000, 0, 1, 1}, 1, 1, 1, 0}}, {f.view, f.view}).isEmpty())
+    const Frame f = frameOf({ { A } }, FrameFormat::Xrgb8888, false);
+    const OutputInfo out { "X", { 0, 0, 1, 1 }, 1, 1, 1, 0 };
+    EXPECT_TRUE(composeDesktop({ out }, {}).isEmpty()) << "a frame missing";
+    EXPECT_TRUE(
+        composeDesktop({ out, OutputInfo { "FAR", { 40000, 0, 1, 1 }, 1, 1, 1, 0 } }, { f.view, f.view }).isEmpty())
         << "a layout too wide";
-    EXPECT_TRUE(composeDesktop({out, OutputInfo{"ABSURD", {INT32_MIN, INT32_MAX, INT32_MAX, 1}, 1, 1, 1, 0}},
-        {f.view, f.view}).isEmpty())
+    EXPECT_TRUE(composeDesktop(
+        { out, OutputInfo { "ABSURD", { INT32_MIN, INT32_MAX, INT32_MAX, 1 }, 1, 1, 1, 0 } }, { f.view, f.view })
+                    .isEmpty())
         << "a place whose arithmetic would overflow";
     FrameView tooShortStride = f.view;
     tooShortStride.stride = 2;
-    EXPECT_TRUE(composeDesktop({out}, {tooShortStride}).isEmpty());
+    EXPECT_TRUE(composeDesktop({ out }, { tooShortStride }).isEmpty());
 }
 
 } // namespace
