@@ -19,6 +19,7 @@ if [ -n "${KAPTIVUS_SWAY_UID:-}" ] && [ "$(id -u)" -eq 0 ]; then
         cp "$program" "$dir/" && program="$dir/$(basename "$program")"
     fi
     chown -R "$KAPTIVUS_SWAY_UID:$KAPTIVUS_SWAY_UID" "$dir"
+    cd "$dir" || exit 1 # the caller's folder may be closed to that uid too
     runas=(setpriv --reuid="$KAPTIVUS_SWAY_UID" --regid="$KAPTIVUS_SWAY_UID" --clear-groups --)
 fi
 TMPDIR="$dir/tmp" XDG_CONFIG_HOME="$dir/config" "${runas[@]}" "$program" "$@"
