@@ -82,6 +82,11 @@ std::string ApplyFilterExtension(std::string_view name, int filterIndex, std::st
     return parts.folder + parts.base + extension;
 }
 
+std::string SavedFileName(std::string_view name, int filterIndex, std::string_view defaultExt)
+{
+    return WithLowerExtension(ApplyFilterExtension(name, filterIndex, defaultExt));
+}
+
 namespace {
 
 // The list of entry 1 with the GIF default; a default trades places with "*.gif".
@@ -182,8 +187,10 @@ SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool tra
         mode == SaveMode::NewFile
             ? config::createFileDurably(result.path, bytes, config::FileAccess::Shared, result.nameTaken)
             : config::writeFileDurably(result.path, bytes, config::FileAccess::Shared);
-    if (!written)
+    if (!written) {
         result.error = written.error;
+        result.fileError = true;
+    }
     return result;
 }
 

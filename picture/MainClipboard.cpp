@@ -35,7 +35,7 @@ void TMain1::ToolButton3Click() { PastePicturefromClipboard1Click(); }
 
 void TMain1::ToolButton5Click()
 {
-    const QString file = kaptivus::files::ui::HandOffFileName(SystemInfo1->TempDirectory());
+    QString file;
     {
         kaptivus::dialogs::WaitCursor busy;
         kaptivus::pixels::Picture picture = shownPicture();
@@ -45,9 +45,10 @@ void TMain1::ToolButton5Click()
             picture.convertTo(PixelFormat::Bits24);
             setShownPicture(picture);
         }
-        const QString error = kaptivus::files::ui::WriteHandOffFile(file, picture);
-        if (!error.isEmpty())
-            throw kaptivus::dialogs::UserError(error.toStdString());
+        const auto handOff = kaptivus::files::ui::WriteHandOffFile(SystemInfo1->TempDirectory(), picture);
+        if (!handOff.error.isEmpty())
+            throw kaptivus::dialogs::UserError(handOff.error.toStdString());
+        file = handOff.file;
     }
     const QString editor = m_agent ? m_agent->editor() : QString();
     kaptivus::files::ui::StartEditor(editor, file, this, [this] {
