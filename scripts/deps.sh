@@ -24,6 +24,8 @@ test_pkgs+=(xterm)
 # grim, foot and wl-clipboard, and weston as a compositor without screencopy.
 build_pkgs+=(libwayland-dev wayland-protocols librust-wayland-protocols-dev)
 test_pkgs+=(sway grim wl-clipboard foot weston)
+# A FUSE file system without exclusive rename, hard links or permissions, for the saving tests.
+test_pkgs+=(libfuse3-dev)
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")
