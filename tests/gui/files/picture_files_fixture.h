@@ -13,6 +13,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPointer>
@@ -98,6 +100,10 @@ inline std::function<void(QWidget*)> ChooseFile(const QString& path, int filterI
         ASSERT_NE(dialog, nullptr);
         dialog->selectNameFilter(dialog->nameFilters().value(filterIndex - 1));
         dialog->selectFile(path);
+        // selectFile leaves the name field alone while it has the focus, as a
+        // shown dialog's field may have by now; the name is typed there then.
+        if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            edit->setText(QFileInfo(path).fileName());
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     };
 }
