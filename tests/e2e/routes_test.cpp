@@ -3,6 +3,7 @@
 // the editor hand-off through a private folder, and the clipboard kept by a
 // clipboard manager after the program quits.
 #include "AgentProcess.h"
+#include "NoLinkMount.h"
 
 #include <QDir>
 #include <QFile>
@@ -169,6 +170,41 @@ TEST(Routes, AutoSaveTimerWritesItsFirstFileAfterTheDelay)
     EXPECT_TRUE(test::waitUntil([&] { return QFileInfo::exists(folder + "/MyPicture2.bmp"); }, 15s));
     agent.terminate();
     ASSERT_TRUE(agent.waitForExit());
+}
+
+// On FUSE, SMB and shared-folder mounts, which have neither an exclusive
+// rename nor hard links nor permissions, every numbered save and every timer
+// tick failed with "Invalid Picture Type".
+TEST(Routes, NumberedSavesAndTimerTicksFailedOnMountsWithoutLinks)
+{
+    const test::Rect screen = test::screenSize();
+    for (const char* chmodError : {"ENOSYS", "EPERM"}) {
+        SCOPED_TRACE(chmodError);
+        test::NoLinkMount mount((tempPath() + "/mount-" + chmodError).toStdString(), chmodError);
+        if (!mount.skipReason().empty()) GTEST_SKIP() << mount.skipReason();
+        const QString folder = QString::fromStdString(mount.path().string());
+        auto settings = hotkeySettings();
+        settings.push_back({"AutoFolder", "\"" + folder.toStdString() + "\""});
+        settings.push_back({"AutoSave", "dword:00000001"});
+        settings.push_back({"TimerDelay", "dword:00000002"});
+        settings.push_back({"DefaultExt", "\".BMP\""});
+        writeSettingsFile(defaultSettingsBody(settings));
+        // The agent inherits the test's private mount namespace.
+        AgentProcess agent;
+        ASSERT_TRUE(agent.start());
+        const auto numbered = [&](int n) { return folder + "/MyPicture" + QString::number(n) + ".bmp"; };
+        ASSERT_TRUE(test::waitUntil([&] { return QFileInfo::exists(numbered(1)); }, 15s)) << agent.output().toStdString();
+        ASSERT_TRUE(test::waitUntil([&] { return shownWindowTitled(agent, kNotice) == 0; }, 10s));
+        ASSERT_TRUE(test::pressKey(test::keysym::F7));
+        ASSERT_TRUE(test::waitUntil([&] { return QFileInfo::exists(numbered(2)); }, 15s));
+        for (int n : {1, 2})
+            EXPECT_EQ(commandOutput("identify", {"-format", "%m %w %h", numbered(n)}),
+                      QStringLiteral("BMP3 %1 %2").arg(screen.width).arg(screen.height));
+        EXPECT_EQ(shownWindowTitled(agent, "Attention"), 0u);
+        EXPECT_EQ(shownWindowTitled(agent, "Erreur"), 0u);
+        agent.terminate();
+        ASSERT_TRUE(agent.waitForExit());
+    }
 }
 
 TEST(Routes, EditorGetsTheHandOffFileAsOneArgumentWithoutAShell)
