@@ -64,6 +64,18 @@ bool hasNoPermissions(int error) { return error == EPERM || error == ENOSYS || e
 // The rename that refuses an existing name is missing on many FUSE and SMB mounts.
 bool hasNoExclusiveRename(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
 
+// A link that another user left in a shared folder (sticky and open to all,
+// as /tmp) is not followed, as the kernel itself refuses: it could lead a save
+// onto any file of this user's.
+bool isPlantedLink(const std::filesystem::path& link, const struct stat& info)
+{
+    struct stat folder { };
+    const std::filesystem::path parent = link.has_parent_path() ? link.parent_path() : std::filesystem::path(".");
+    if (::stat(parent.c_str(), &folder) != 0) return false;
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return shared && info.st_uid != ::geteuid() && info.st_uid != folder.st_uid;
+}
+
 // Symbolic links are followed here, one at a time, so that the file they
 // lead to is replaced in its own folder and the links stay; a relative
 // target counts from the folder of the link that names it.
@@ -77,6 +89,7 @@ Status followLinks(std::filesystem::path& file)
             return failure(file, "look up", errno);
         }
         if (!S_ISLNK(info.st_mode)) return Status::success();
+        if (isPlantedLink(file, info)) return failure(file, "follow link", EACCES);
         std::vector<char> target(PATH_MAX + 1);
         const ssize_t length = ::readlink(file.c_str(), target.data(), target.size());
         if (length < 0) return failure(file, "read link", errno);

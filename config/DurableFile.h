@@ -18,7 +18,8 @@ enum class FileAccess { Private, Shared };
 
 // Writes `bytes` to `file` durably. On failure the old file is untouched, no temporary
 // file is left behind, and the message names the file and the reason. A name
-// that is a symbolic link stays one: the file it leads to is replaced.
+// that is a symbolic link stays one: the file it leads to is replaced (never
+// through another user's link in a shared sticky folder, which is refused).
 Status writeFileDurably(const std::filesystem::path& file, std::string_view bytes,
     FileAccess access = FileAccess::Private);
 

@@ -145,6 +145,19 @@ TEST_F(DurableFileTest, SavingOntoALinkReplacedTheLinkInsteadOfItsTarget)
         for (const char* folder : { "", "shots", "store" })
             for (const auto& entry : entries(dir / folder)) EXPECT_NE(entry[0], '.') << entry;
     }
+    // Another user's link in a shared folder is not followed, as the kernel refuses it too.
+    const fs::path shared = m_root / "shared";
+    fs::create_directories(shared);
+    ::chmod(shared.c_str(), 01777);
+    writeFile(m_root / "mine", "mine");
+    fs::create_symlink(m_root / "mine", shared / "shot.gif");
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::lchown((shared / "shot.gif").c_str(), 65534, 65534), 0);
+        const Status planted = writeFileDurably(shared / "shot.gif", "new", FileAccess::Shared);
+        EXPECT_THAT(planted.error, HasSubstr((shared / "shot.gif").string()));
+        EXPECT_EQ(readFile(m_root / "mine"), "mine");
+        EXPECT_TRUE(fs::is_symlink(shared / "shot.gif"));
+    }
     // A loop of links is refused with the reason.
     fs::create_symlink("b", m_root / "a");
     fs::create_symlink("a", m_root / "b");
