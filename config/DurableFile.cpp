@@ -89,7 +89,8 @@ Status followLinks(std::filesystem::path& file)
             return failure(file, "look up", errno);
         }
         if (!S_ISLNK(info.st_mode)) return Status::success();
-        if (isPlantedLink(file, info)) return failure(file, "follow link", EACCES);
+        if (isPlantedLink(file, info))
+            return Status::failure("Cannot write " + file.string() + ": the link belongs to another user");
         std::vector<char> target(PATH_MAX + 1);
         const ssize_t length = ::readlink(file.c_str(), target.data(), target.size());
         if (length < 0) return failure(file, "read link", errno);

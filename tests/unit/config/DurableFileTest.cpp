@@ -155,6 +155,7 @@ TEST_F(DurableFileTest, SavingOntoALinkReplacedTheLinkInsteadOfItsTarget)
         ASSERT_EQ(::lchown((shared / "shot.gif").c_str(), 65534, 65534), 0);
         const Status planted = writeFileDurably(shared / "shot.gif", "new", FileAccess::Shared);
         EXPECT_THAT(planted.error, HasSubstr((shared / "shot.gif").string()));
+        EXPECT_THAT(planted.error, HasSubstr("another user"));
         EXPECT_EQ(readFile(m_root / "mine"), "mine");
         EXPECT_TRUE(fs::is_symlink(shared / "shot.gif"));
     }
