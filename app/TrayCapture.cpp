@@ -199,10 +199,15 @@ void TTray1::SaveNumbered()
         failed = true;
     }
     // The gate opens before any box: a box waits for the user, and the
-    // hotkeys and the timer must not wait with it.
+    // hotkeys and the timer must not wait with it. A timer tick that fails
+    // while the box is up adds no second box.
     releaseCaptureGate();
+    static bool boxShown = false;
+    if (boxShown || (!report && !failed)) return;
+    boxShown = true;
     if (report) report();
-    else if (failed) kaptivus::dialogs::ReportError(QStringLiteral("The Picture could not be saved !"));
+    else kaptivus::dialogs::ReportError(QStringLiteral("The Picture could not be saved !"));
+    boxShown = false;
 }
 
 bool TTray1::saveToFirstFreeNumber(std::function<void()>& report)
