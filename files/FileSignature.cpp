@@ -43,19 +43,20 @@ bool LooksLike(PictureType type, Bytes head)
     return false;
 }
 
+// The type as it reads after "not ".
 const char* TypeName(PictureType type)
 {
     switch (type) {
-    case PictureType::Bmp: return "BMP";
-    case PictureType::Gif: return "GIF";
-    case PictureType::Jpeg: return "JPEG";
-    case PictureType::Png: return "PNG";
-    case PictureType::Ico: return "icon";
-    case PictureType::Emf: return "EMF";
-    case PictureType::Wmf: return "WMF";
+    case PictureType::Bmp: return "a BMP";
+    case PictureType::Gif: return "a GIF";
+    case PictureType::Jpeg: return "a JPEG";
+    case PictureType::Png: return "a PNG";
+    case PictureType::Ico: return "an icon";
+    case PictureType::Emf: return "an EMF";
+    case PictureType::Wmf: return "a WMF";
     case PictureType::Unknown: break;
     }
-    return "picture";
+    return "a picture";
 }
 
 } // namespace
@@ -63,7 +64,7 @@ const char* TypeName(PictureType type)
 std::string SignatureRefusal(PictureType type, Bytes head)
 {
     if (LooksLike(type, head)) return {};
-    return std::string("not ") + (type == PictureType::Ico ? "an " : "a ") + TypeName(type) + " file";
+    return std::string("not ") + TypeName(type) + " file";
 }
 
 } // namespace kaptivus::files
