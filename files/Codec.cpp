@@ -20,8 +20,7 @@ std::string ReadLimits::sizeRefusal(int64_t width, int64_t height) const
     if (width <= 0 || height <= 0) return "the picture has no pixels (" + size + ")";
     if (width > maxSide || height > maxSide)
         return "the picture is " + size + " pixels, wider or taller than " + std::to_string(maxSide) + " pixels";
-    return "the picture is " + size + " pixels, more than the " + PixelCount(maxPixels)
-        + " pixels a picture may have";
+    return "the picture is " + size + " pixels, more than the " + PixelCount(maxPixels) + " pixels a picture may have";
 }
 
 } // namespace kaptivus::files

@@ -157,8 +157,8 @@ inline ChildLoad LoadInChild(const std::string& path)
         const LoadResult loaded = LoadPicture(path, 24);
         rusage usage {};
         ::getrusage(RUSAGE_SELF, &usage);
-        const std::string report = std::to_string(usage.ru_maxrss) + " " + std::to_string(loaded.picture.width())
-            + " " + std::to_string(loaded.picture.height()) + " " + loaded.error;
+        const std::string report = std::to_string(usage.ru_maxrss) + " " + std::to_string(loaded.picture.width()) + " "
+            + std::to_string(loaded.picture.height()) + " " + loaded.error;
         const ssize_t written = ::write(pipeEnds[1], report.data(), report.size());
         ::_exit(written == static_cast<ssize_t>(report.size()) ? 0 : 1);
     }

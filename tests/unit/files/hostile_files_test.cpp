@@ -18,9 +18,9 @@ namespace {
 
 using namespace hostile;
 using jpegpng::FixtureIn;
+using jpegpng::RepeatLastScan;
 using pixels::Picture;
 using pixels::PixelFormat;
-using jpegpng::RepeatLastScan;
 using testsupport::RunTool;
 using testsupport::TempFolder;
 using testsupport::WriteFile;
@@ -183,8 +183,12 @@ TEST(HostileFiles, IconOfManyEntriesDecodesEachImageOnce)
 TEST(HostileFiles, HugeFileOfTheWrongTypeIsRefusedBeforeItIsRead)
 {
     const std::pair<const char*, const char*> types[] = {
-        { ".bmp", "not a BMP file" }, { ".gif", "not a GIF file" }, { ".jpg", "not a JPEG file" },
-        { ".png", "not a PNG file" }, { ".ico", "not an icon file" }, { ".emf", "not an EMF file" },
+        { ".bmp", "not a BMP file" },
+        { ".gif", "not a GIF file" },
+        { ".jpg", "not a JPEG file" },
+        { ".png", "not a PNG file" },
+        { ".ico", "not an icon file" },
+        { ".emf", "not an EMF file" },
         { ".wmf", "not a WMF file" },
     };
     TempFolder dir;
