@@ -99,8 +99,10 @@ struct [[nodiscard]] LoadResult {
 };
 
 // Reads the file (at most limits.maxFileBytes) with the reader its extension
-// selects. `screenBits` is the depth of the screen (for JPEG's colour count).
-// An error names the file and the reason.
+// selects. A file whose first bytes are not of that type is refused before it
+// is read whole; the rest is read into one buffer of the file's size.
+// `screenBits` is the depth of the screen (for JPEG's colour count). An error
+// names the file and the reason.
 LoadResult LoadPicture(std::string_view path, int screenBits, const ReadLimits& limits = {});
 
 } // namespace kaptivus::files
