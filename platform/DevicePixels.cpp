@@ -75,10 +75,10 @@ LogicalPlacement logicalPlacement(const ScreenRect& device)
     return {screen, QRect(topLeft, size)};
 }
 
-qreal ratioAtDevicePoint(ScreenPoint device)
+qreal ratioAtDevicePoint(ScreenPoint device, qreal otherwise)
 {
     const QScreen* screen = screenAtDevicePoint({device.x, device.y});
-    return screen ? screen->devicePixelRatio() : 1.0;
+    return screen ? screen->devicePixelRatio() : otherwise;
 }
 
 } // namespace kaptivus::platform

@@ -34,8 +34,8 @@ struct LogicalPlacement {
 };
 LogicalPlacement logicalPlacement(const ScreenRect& device);
 
-// The ratio of the screen holding a point given in device pixels; 1 when
-// none holds it.
-qreal ratioAtDevicePoint(ScreenPoint device);
+// The ratio of the screen holding a point given in device pixels; `otherwise`
+// when none holds it.
+qreal ratioAtDevicePoint(ScreenPoint device, qreal otherwise);
 
 } // namespace kaptivus::platform

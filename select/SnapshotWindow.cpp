@@ -85,7 +85,7 @@ void SnapshotWindow::placeReadout(QLabel* readout, QPoint at, QPoint offset)
 {
     const qreal ratio = devicePixelRatioF();
     const platform::ScreenPoint onScreen{m_desktop.left + at.x(), m_desktop.top + at.y()};
-    const qreal scale = platform::ratioAtDevicePoint(onScreen) / ratio;
+    const qreal scale = platform::ratioAtDevicePoint(onScreen, ratio) / ratio;
     if (!qFuzzyCompare(scale, m_readoutScale)) {
         m_readoutScale = scale;
         QFont font = m_readoutFont;

@@ -222,7 +222,8 @@ protected:
     {
         writeSettingsFile(selectSettings(settings));
         if (overPattern) known.emplace(screen, pattern);
-        return agent.start();
+        // The hotkeys are taken one by one: the test's own ones before any is pressed.
+        return agent.start() && test::waitUntil([&] { return agent.holdsHotkey(109) && agent.holdsHotkey(112); }, 10s);
     }
     // The clipboard holds exactly the cut of the known picture; the selector and the notice have gone.
     void expectCut(const QRect& cut)
