@@ -136,10 +136,12 @@ void SnapshotWindow::showEvent(QShowEvent* event)
 void SnapshotWindow::retakeInput()
 {
     if (!isVisible()) return;
-    platform::takeInput(windowHandle());
-    // Registered with the toolkit too, so that a popup menu gives them back when it closes.
+    // Registered with the toolkit, so that a popup menu gives them back when
+    // it closes; the toolkit's own grab is not checked, takeInput's is.
     grabKeyboard();
     grabMouse();
+    // Another client still holds one of them: asked again until it lets go.
+    if (!platform::takeInput(windowHandle())) QTimer::singleShot(100, this, [this] { retakeInput(); });
 }
 
 void SnapshotWindow::releaseInput()
