@@ -56,6 +56,9 @@ bool takeInput(QWindow* window, std::chrono::milliseconds timeout)
     bool keyboard = false;
     bool pointer = false;
     while (true) {
+        // Events are handled while waiting: one of them may close the window,
+        // and a grab taken after that would hold the keyboard for nobody.
+        if (!window->isVisible()) return false;
         // A grab of a window that is not viewable fails; so does one while
         // another client holds its own.
         if (window->isExposed()) {
