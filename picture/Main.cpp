@@ -78,11 +78,17 @@ void TImageView::paintEvent(QPaintEvent*)
 
 void TImageView::mouseReleaseEvent(QMouseEvent* event)
 {
-    // The device pixel under the pointer (the window's scene position is not
-    // rounded to logical pixels), counted from the device pixel of the corner.
+    // The device pixel under the pointer, counted from the device pixel of the
+    // corner. The window's scene position is not rounded to logical pixels; an
+    // event made up without a window (a test's) carries the widget's own
+    // position there instead, and that is taken as it is.
     const qreal ratio = devicePixelRatioF();
-    const QPoint corner = kaptivus::platform::toDevicePixel(QPointF(mapTo(window(), QPoint(0, 0))), ratio);
-    const QPoint p = kaptivus::platform::toDevicePixel(event->scenePosition(), ratio) - corner;
+    const QPointF offset(mapTo(window(), QPoint(0, 0)));
+    QPointF local = event->scenePosition() - offset;
+    if ((local - event->position()).manhattanLength() > 1)
+        local = event->position();
+    const QPoint p = kaptivus::platform::toDevicePixel(local + offset, ratio)
+                   - kaptivus::platform::toDevicePixel(offset, ratio);
     emit mouseReleased(event->button(), event->modifiers(), p.x(), p.y());
 }
 
