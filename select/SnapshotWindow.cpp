@@ -140,12 +140,14 @@ void SnapshotWindow::retakeInput()
     // it closes; the toolkit's own grab is not checked, takeInput's is.
     grabKeyboard();
     grabMouse();
+    m_inputHeld = platform::takeInput(windowHandle());
     // Another client still holds one of them: asked again until it lets go.
-    if (!platform::takeInput(windowHandle())) QTimer::singleShot(100, this, [this] { retakeInput(); });
+    if (!m_inputHeld) QTimer::singleShot(100, this, [this] { retakeInput(); });
 }
 
 void SnapshotWindow::releaseInput()
 {
+    m_inputHeld = false;
     releaseMouse();
     releaseKeyboard();
 }

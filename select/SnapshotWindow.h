@@ -31,6 +31,9 @@ public:
     platform::ScreenRect virtualDesktop() const { return m_desktop; }
     // What the window shows: the snapshot with whatever is drawn over it.
     const QImage& screenImage() const { return m_image; }
+    // True while the window holds the keyboard and the pointer, as the X
+    // server says.
+    bool holdsInput() const { return m_inputHeld; }
     // The snapshot pixel (device pixel of the window) under a mouse event.
     QPoint snapshotPoint(const QMouseEvent* event) const;
 
@@ -67,6 +70,7 @@ private:
     // The readout's font at the window's own scale, and the scale it has now.
     QFont m_readoutFont;
     qreal m_readoutScale = 1;
+    bool m_inputHeld = false;
 };
 
 } // namespace kaptivus::select
