@@ -27,9 +27,9 @@ QRect deviceGeometry(const QScreen* screen)
                                static_cast<int>(std::lround(g.height() * ratio)))};
 }
 
-const QScreen* screenAtDevicePoint(QPoint p)
+QScreen* screenAtDevicePoint(QPoint p)
 {
-    for (const QScreen* s : QGuiApplication::screens())
+    for (QScreen* s : QGuiApplication::screens())
         if (deviceGeometry(s).contains(p)) return s;
     return nullptr;
 }
@@ -64,7 +64,7 @@ QRect deviceCover(const QRect& logical, qreal ratio)
 
 LogicalPlacement logicalPlacement(const ScreenRect& device)
 {
-    QScreen* screen = const_cast<QScreen*>(screenAtDevicePoint({device.left, device.top}));
+    QScreen* screen = screenAtDevicePoint({device.left, device.top});
     if (!screen) screen = QGuiApplication::primaryScreen();
     if (!screen) return {nullptr, QRect(device.left, device.top, device.width, device.height)};
     const qreal ratio = screen->devicePixelRatio();
