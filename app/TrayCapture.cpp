@@ -76,6 +76,21 @@ kaptivus::pixels::Picture cutOut(const kaptivus::pixels::Picture& source, Screen
     return cut;
 }
 
+// Each non-empty side of the rectangle kept to 0..size of the source; an empty
+// side stays empty for the desktop-sides rule.
+ScreenRect clippedToSource(ScreenRect rect, int width, int height)
+{
+    const auto clip = [](int& start, int& length, int size) {
+        if (length < 1) return;
+        const int64_t end = std::min<int64_t>(int64_t(start) + length, size);
+        start = std::clamp(start, 0, size);
+        length = static_cast<int>(std::max<int64_t>(0, end - start));
+    };
+    clip(rect.left, rect.width, width);
+    clip(rect.top, rect.height, height);
+    return rect;
+}
+
 } // namespace
 
 // --- The flow ---------------------------------------------------------------------
@@ -339,9 +354,13 @@ bool TTray1::CaptureObject()
     const auto object = kaptivus::platform::objectAt(picker.PickedPoint, {static_cast<uint32_t>(picker.winId())});
     const ScreenRect r = kaptivus::platform::windowOuterRect(object);
     const ScreenRect desktop = picker.virtualDesktop();
-    CursorPos -= QPoint(r.left, r.top);
-    GrabRect({r.left - desktop.left, r.top - desktop.top, r.width, r.height}, picker.snapshot(),
-             {desktop.left, desktop.top});
+    const kaptivus::pixels::Picture& snapshot = picker.snapshot();
+    // An object reaching past the desktop (a window half off screen, a huge
+    // scrolled view) is cut to what the snapshot holds, not padded with black.
+    const ScreenRect cut = clippedToSource({r.left - desktop.left, r.top - desktop.top, r.width, r.height},
+                                           snapshot.width(), snapshot.height());
+    CursorPos -= QPoint(desktop.left + cut.left, desktop.top + cut.top);
+    GrabRect(cut, snapshot, {desktop.left, desktop.top});
     return true;
 }
 

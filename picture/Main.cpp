@@ -6,6 +6,7 @@
 #include "dialogs/SystemInfo.h"
 #include "files/ui/PictureDialogs.h"
 #include "picture/MainIcons.h"
+#include "platform/DevicePixels.h"
 #include "platform/Geometry.h"
 #include "platform/Screen.h"
 #include "print/PrintTexts.h"
@@ -46,21 +47,48 @@ TImageView::TImageView(QWidget* parent) : QWidget(parent)
 void TImageView::setImage(const QImage& image)
 {
     m_image = image;
-    resize(m_image.size());
+    resize(sizeHint());
     update();
     emit imageChanged();
 }
 
+QSize TImageView::sizeHint() const
+{
+    // One picture pixel a device pixel: fewer logical pixels on a scaled screen.
+    return kaptivus::platform::logicalCover(m_image.rect(), devicePixelRatioF()).size();
+}
+
 void TImageView::paintEvent(QPaintEvent*)
 {
+    // Moved to a screen of another scale since the picture was set.
+    if (size() != sizeHint())
+        QMetaObject::invokeMethod(this, [this] { resize(sizeHint()); }, Qt::QueuedConnection);
+    if (m_image.isNull())
+        return;
     QPainter painter(this);
-    if (!m_image.isNull())
-        painter.drawImage(0, 0, m_image);
+    // Drawn in device pixels, never resampled. At a ratio such as 1.5 the
+    // widget's corner can fall between two device pixels; it is put on the
+    // one that mouseReleaseEvent counts from.
+    const qreal ratio = devicePixelRatioF();
+    const QTransform& device = painter.deviceTransform();
+    const QPointF shift(std::floor(device.dx() + 0.5) - device.dx(), std::floor(device.dy() + 0.5) - device.dy());
+    painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+    painter.drawImage(shift, m_image);
 }
 
 void TImageView::mouseReleaseEvent(QMouseEvent* event)
 {
-    const QPoint p = event->position().toPoint();
+    // The device pixel under the pointer, counted from the device pixel of the
+    // corner. The window's scene position is not rounded to logical pixels; an
+    // event made up without a window (a test's) carries the widget's own
+    // position there instead, and that is taken as it is.
+    const qreal ratio = devicePixelRatioF();
+    const QPointF offset(mapTo(window(), QPoint(0, 0)));
+    QPointF local = event->scenePosition() - offset;
+    if ((local - event->position()).manhattanLength() > 1)
+        local = event->position();
+    const QPoint p = kaptivus::platform::toDevicePixel(local + offset, ratio)
+                   - kaptivus::platform::toDevicePixel(offset, ratio);
     emit mouseReleased(event->button(), event->modifiers(), p.x(), p.y());
 }
 

@@ -51,15 +51,16 @@ namespace kaptivus::print {
 struct PrintOptions;
 }
 
-// Image1: shows one QImage at its natural size and reports mouse releases with
-// the button, the keyboard modifiers and the position in picture pixels.
+// Image1: shows one QImage pixel for pixel in device pixels (at any scale of
+// the screen) and reports mouse releases with the button, the keyboard
+// modifiers and the position in picture pixels.
 class TImageView : public QWidget {
     Q_OBJECT
 public:
     explicit TImageView(QWidget* parent = nullptr);
     void setImage(const QImage& image);
     const QImage& image() const { return m_image; }
-    QSize sizeHint() const override { return m_image.size(); }
+    QSize sizeHint() const override;
 
 signals:
     void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);

@@ -11,7 +11,8 @@ namespace kaptivus::platform {
 
 // Gives the window the input focus and grabs the keyboard and the pointer,
 // waiting until the window is on screen and another client's grab (a menu
-// still closing, a held key) is over. False when the time runs out.
+// still closing, a held key) is over. False when the time runs out or the
+// window is hidden meanwhile.
 bool takeInput(QWindow* window, std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
 
 } // namespace kaptivus::platform

@@ -3,7 +3,7 @@
 # Quiet when nothing is missing.
 set -euo pipefail
 build_pkgs=(cmake ninja-build g++ pkgconf qt6-base-dev libxcb1-dev libxcb-keysyms1-dev libxcb-shm0-dev
-    libxcb-xfixes0-dev libxcb-randr0-dev libxcb-xtest0-dev libx11-dev libjpeg62-turbo-dev libgif-dev
+    libxcb-xfixes0-dev libxcb-randr0-dev libxcb-xtest0-dev libxcb-xinput-dev libx11-dev libjpeg62-turbo-dev libgif-dev
     libcanberra-dev libpng-dev ccache libgtest-dev libgmock-dev libbenchmark-dev)
 run_pkgs=(xvfb icewm x11-utils xdotool x11-apps imagemagick)
 test_pkgs=(xclip x11-xserver-utils libjpeg-turbo-progs giflib-tools gifsicle python3-pil libwmf-bin emf2svg)

@@ -28,7 +28,7 @@ void TCapturecontrol1::FormMouseMove(QPoint at)
     const platform::ScreenRect desktop = virtualDesktop();
     StaticText1->setText(QStringLiteral("%1 , %2").arg(at.x() + desktop.left).arg(at.y() + desktop.top));
     // Below and to the right of the pointer, clear of the hand.
-    StaticText1->move(at.x() + 4, at.y() + 26);
+    placeReadout(StaticText1, at, {4, 26});
 }
 
 void TCapturecontrol1::FormMouseUp(QPoint at)
@@ -38,8 +38,8 @@ void TCapturecontrol1::FormMouseUp(QPoint at)
     done(1);
 }
 
-void TCapturecontrol1::mouseMoveEvent(QMouseEvent* event) { FormMouseMove(event->position().toPoint()); }
+void TCapturecontrol1::mouseMoveEvent(QMouseEvent* event) { FormMouseMove(snapshotPoint(event)); }
 
-void TCapturecontrol1::mouseReleaseEvent(QMouseEvent* event) { FormMouseUp(event->position().toPoint()); }
+void TCapturecontrol1::mouseReleaseEvent(QMouseEvent* event) { FormMouseUp(snapshotPoint(event)); }
 
 } // namespace kaptivus::select

@@ -21,7 +21,7 @@ public:
     // Screen coordinates of the release that ended the picker.
     platform::ScreenPoint PickedPoint;
 
-    // The handlers, in window coordinates (= snapshot coordinates).
+    // The handlers, in snapshot coordinates (device pixels).
     void FormMouseMove(QPoint at);
     void FormMouseUp(QPoint at);
 

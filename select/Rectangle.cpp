@@ -95,10 +95,10 @@ void TRectangle1::toggleFrame()
                               {m_anchor.x(), m_anchor.y(), m_moving.x(), m_moving.y()});
     m_frameShown = !m_frameShown;
     const QRect box = spanned(m_anchor, m_moving);
-    update(QRect(box.left(), box.top(), box.width(), 1));
-    update(QRect(box.left(), box.bottom(), box.width(), 1));
-    update(QRect(box.left(), box.top(), 1, box.height()));
-    update(QRect(box.right(), box.top(), 1, box.height()));
+    updateSnapshotRect(QRect(box.left(), box.top(), box.width(), 1));
+    updateSnapshotRect(QRect(box.left(), box.bottom(), box.width(), 1));
+    updateSnapshotRect(QRect(box.left(), box.top(), 1, box.height()));
+    updateSnapshotRect(QRect(box.right(), box.top(), 1, box.height()));
 }
 
 void TRectangle1::updateReadout()
@@ -109,8 +109,7 @@ void TRectangle1::updateReadout()
     const int h = std::abs(m_moving.y() - m_anchor.y()) + 1;
     StaticText1->setText(QStringLiteral("%1 x %2").arg(w).arg(h));
     // Just outside the frame, at the anchor's corner.
-    const int top = m_moving.y() < m_anchor.y() ? m_anchor.y() + 2 : m_anchor.y() - 20;
-    StaticText1->move(m_anchor.x() + 2, top);
+    placeReadout(StaticText1, m_anchor, {2, m_moving.y() < m_anchor.y() ? 2 : -20});
 }
 
 void TRectangle1::FormMouseDown(Qt::MouseButton button, QPoint at)
@@ -121,7 +120,7 @@ void TRectangle1::FormMouseDown(Qt::MouseButton button, QPoint at)
     setToolTip(QString());
     if (button == Qt::RightButton) {
         releaseInput();
-        PopupMenu1->exec(mapToGlobal(at));
+        PopupMenu1->exec(mapToGlobal(QPointF(at) / devicePixelRatioF()).toPoint());
         FixedSizeMode = true;
         retakeInput();
     } else if (button == Qt::LeftButton) {
@@ -157,11 +156,11 @@ void TRectangle1::FormMouseUp(Qt::MouseButton button)
     done(1);
 }
 
-void TRectangle1::mousePressEvent(QMouseEvent* event) { FormMouseDown(event->button(), event->position().toPoint()); }
+void TRectangle1::mousePressEvent(QMouseEvent* event) { FormMouseDown(event->button(), snapshotPoint(event)); }
 
 void TRectangle1::mouseMoveEvent(QMouseEvent* event)
 {
-    FormMouseMove(event->buttons(), event->modifiers(), event->position().toPoint());
+    FormMouseMove(event->buttons(), event->modifiers(), snapshotPoint(event));
 }
 
 void TRectangle1::mouseReleaseEvent(QMouseEvent* event) { FormMouseUp(event->button()); }

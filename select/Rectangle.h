@@ -52,7 +52,7 @@ public:
     // The custom size question; an input box unless replaced.
     TextQuestion askText;
 
-    // The handlers, in window coordinates (= snapshot coordinates).
+    // The handlers, in snapshot coordinates (device pixels).
     void FormMouseDown(Qt::MouseButton button, QPoint at);
     void FormMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint at);
     void FormMouseUp(Qt::MouseButton button);

@@ -39,7 +39,7 @@ void BM_SelectorTakingInput(benchmark::State& state)
                 seen = true;
                 exposed += static_cast<double>(clock.nsecsElapsed()) / 1e6;
             }
-            if (QWidget::mouseGrabber() == &selector && QWidget::keyboardGrabber() == &selector) selector.reject();
+            if (selector.holdsInput()) selector.reject();
         });
         poll.start(0);
         selector.exec();

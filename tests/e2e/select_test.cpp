@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <optional>
 
@@ -106,6 +107,79 @@ bool menuShown(const AgentProcess& agent)
     return false;
 }
 
+// A desktop scale as the agent finds it at start: the X resources' Xft.dpi,
+// which desktops set for dense screens, or the toolkit's own variables.
+struct Scale {
+    const char* name;
+    const char* xftDpi; // nullptr: no X resource
+    std::vector<std::pair<const char*, const char*>> environment;
+};
+
+const Scale Scales[] = {
+    {"ratio 1", nullptr, {}},
+    {"Xft.dpi 144", "144", {}},
+    {"Xft.dpi 192", "192", {}},
+    {"QT_SCALE_FACTOR 1.5", nullptr, {{"QT_SCALE_FACTOR", "1.5"}}},
+    {"QT_SCALE_FACTOR 2", nullptr, {{"QT_SCALE_FACTOR", "2"}}},
+};
+
+// Colours of the settings file (0x00BBGGRR) from the pattern's 0xRRGGBB.
+uint32_t settingsColour(uint32_t rgb) { return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF); }
+
+// The frame's dots are the pixels whose coordinates add up to an even number.
+bool frameDotShown(QPoint p)
+{
+    return test::waitUntil([&] { return test::screenPixel(p.x(), p.y()) == (~pattern(p.x(), p.y()) & 0xFFFFFF); },
+                           5s);
+}
+
+// Pixels of the screen's rectangle that differ from the pattern's own top-left part.
+int screenBlockOffPattern(const test::Rect& block)
+{
+    const std::vector<uint32_t> shown = test::readScreen(block);
+    int wrong = 0;
+    for (int y = 0; y < block.height; ++y)
+        for (int x = 0; x < block.width; ++x) wrong += shown[size_t(y * block.width + x)] != pattern(x, y);
+    return wrong;
+}
+
+// Where the picture's top-left pixel shows inside the rectangle: the first
+// place where a 16 x 16 block of the screen is the pattern's own corner.
+std::optional<QPoint> patternCornerIn(const test::Rect& area)
+{
+    const std::vector<uint32_t> shown = test::readScreen(area);
+    const auto at = [&](int x, int y) { return shown[size_t(y * area.width + x)]; };
+    for (int y = 0; y + 16 <= area.height; ++y)
+        for (int x = 0; x + 16 <= area.width; ++x) {
+            bool same = true;
+            for (int v = 0; v < 16 && same; ++v)
+                for (int u = 0; u < 16 && same; ++u) same = at(x + u, y + v) == pattern(u, v);
+            if (same) return QPoint(area.left + x, area.top + y);
+        }
+    return std::nullopt;
+}
+
+// Two monitors on the one wide screen, as a user makes them with xrandr;
+// gone again when the object is.
+struct Monitors {
+    explicit Monitors(const test::Rect& screen)
+        : half(screen.width / 2)
+    {
+        const std::string size = std::to_string(half) + "/254x" + std::to_string(screen.height) + "/286";
+        made = test::runProgram({"xrandr", "--setmonitor", "KL", size + "+0+0", "screen"}) == 0
+               && test::runProgram({"xrandr", "--setmonitor", "KR", size + "+" + std::to_string(half) + "+0", "none"})
+                      == 0;
+    }
+    void remove()
+    {
+        test::runProgram({"xrandr", "--delmonitor", "KR"});
+        test::runProgram({"xrandr", "--delmonitor", "KL"});
+    }
+    ~Monitors() { remove(); }
+    int half;
+    bool made = false;
+};
+
 class Select : public ::testing::Test {
 protected:
     void SetUp() override
@@ -115,16 +189,41 @@ protected:
     }
     void TearDown() override
     {
+        stop();
+        if (resourcesSet) test::runProgram({"xrdb", "-remove"});
+    }
+    void stop()
+    {
         if (!agent.isRunning()) return;
         agent.terminate();
         EXPECT_TRUE(agent.waitForExit());
+    }
+    // The agent started afresh at the scale.
+    bool startAt(const Scale& scale, const std::vector<std::pair<std::string, std::string>>& settings = {},
+                 bool overPattern = true)
+    {
+        stop();
+        known.reset();
+        if (scale.xftDpi) {
+            const std::string line = std::string("Xft.dpi: ") + scale.xftDpi;
+            resourcesSet = test::runProgram({"sh", "-c", "echo '" + line + "' | xrdb -merge"}) == 0;
+            if (!resourcesSet) return false;
+        } else if (resourcesSet) {
+            test::runProgram({"xrdb", "-remove"});
+            resourcesSet = false;
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : scale.environment) environment.insert(name, value);
+        agent.process().setProcessEnvironment(environment);
+        return start(settings, overPattern);
     }
     // The agent with the test's hotkeys, over the known picture unless told otherwise.
     bool start(const std::vector<std::pair<std::string, std::string>>& settings = {}, bool overPattern = true)
     {
         writeSettingsFile(selectSettings(settings));
         if (overPattern) known.emplace(screen, pattern);
-        return agent.start();
+        // The hotkeys are taken one by one: the test's own ones before any is pressed.
+        return agent.start() && test::waitUntil([&] { return agent.holdsHotkey(109) && agent.holdsHotkey(112); }, 10s);
     }
     // The clipboard holds exactly the cut of the known picture; the selector and the notice have gone.
     void expectCut(const QRect& cut)
@@ -139,57 +238,85 @@ protected:
     test::Rect screen;
     std::optional<test::PictureWindow> known;
     AgentProcess agent;
+    bool resourcesSet = false;
 };
 
 } // namespace
 
-TEST_F(Select, DragCapturesExactlyTheCutOfTheSnapshotInEitherDirection)
+TEST_F(Select, AtEveryScaleTheSelectorShowsTheSnapshotPixelForPixelAndCutsWhereThePointerDrags)
 {
-    ASSERT_TRUE(start());
-    struct Case {
+    struct Drag {
         const char* name;
         QPoint from;
         QPoint to;
         QRect cut;
     };
-    const Case cases[] = {
-        {"down and right", {100, 80}, {399, 279}, QRect(100, 80, 300, 200)},
-        {"up and left", {899, 619}, {700, 500}, QRect(700, 500, 200, 120)},
+    // Corners on the frame's dots (even coordinate sums), so that they show inverted.
+    const Drag drags[] = {
+        {"down and right", {100, 80}, {399, 299}, QRect(100, 80, 300, 220)},
+        {"up and left", {899, 619}, {700, 502}, QRect(700, 502, 200, 118)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto pressed = std::chrono::steady_clock::now();
+    for (const Scale& scale : Scales) {
+        SCOPED_TRACE(scale.name);
+        ASSERT_TRUE(startAt(scale));
+        for (const Drag& d : drags) {
+            SCOPED_TRACE(d.name);
+            const auto pressed = std::chrono::steady_clock::now();
+            ASSERT_TRUE(openSelector(test::keysym::F7));
+            std::printf("%s: key press to selector taking input: %.1f ms\n", scale.name,
+                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - pressed).count());
+            test::movePointer(d.from.x(), d.from.y());
+            test::buttonDown(1);
+            test::movePointer((d.from.x() + d.to.x()) / 2, (d.from.y() + d.to.y()) / 2);
+            test::movePointer(d.to.x(), d.to.y());
+            // The frame is drawn where the pointer is, on the device pixels.
+            EXPECT_TRUE(frameDotShown(d.to));
+            EXPECT_TRUE(frameDotShown(d.from));
+            test::buttonUp(1);
+            expectCut(d.cut);
+        }
+        // The pattern's own window goes; what still shows is the selector's snapshot.
         ASSERT_TRUE(openSelector(test::keysym::F7));
-        std::printf("key press to selector taking input: %.1f ms\n",
-                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - pressed).count());
-        drag(c.from, {(c.from + c.to) / 2, c.to});
-        expectCut(c.cut);
+        known.reset();
+        EXPECT_EQ(screenBlockOffPattern(screen), 0) << "the snapshot is shown pixel for pixel";
+        ASSERT_TRUE(test::pressKey(test::keysym::Escape));
+        ASSERT_TRUE(selectorGone());
     }
 }
 
-TEST_F(Select, SmallFirstDragTakesTheWholeSnapshotAndTheSixteenPresetSeventeen)
+TEST_F(Select, SmallFirstDragTakesTheWholeSnapshotAndTheSixteenPresetSeventeenAtEveryScale)
 {
-    ASSERT_TRUE(start());
+    for (const Scale& scale : Scales) {
+        SCOPED_TRACE(scale.name);
+        ASSERT_TRUE(startAt(scale));
 
-    // 10 x 10 on the first selection of the run: the whole desktop.
-    ASSERT_TRUE(openSelector(test::keysym::F7));
-    drag({300, 300}, {{305, 305}, {309, 309}});
-    expectCut(QRect(0, 0, screen.width, screen.height));
+        // 10 x 10 on the first selection of the run: the whole desktop.
+        ASSERT_TRUE(openSelector(test::keysym::F7));
+        drag({300, 300}, {{305, 305}, {309, 309}});
+        expectCut(QRect(0, 0, screen.width, screen.height));
 
-    // Right button: the preset menu; its first entry is 16 x 16.
-    ASSERT_TRUE(openSelector(test::keysym::F7));
-    test::movePointer(300, 300);
-    test::buttonDown(3);
-    test::buttonUp(3);
-    ASSERT_TRUE(test::waitUntil([&] { return menuShown(agent); }, 5s));
-    test::pressKey(0xff54); // Down: the first entry
-    test::pressKey(test::keysym::Return);
-    // The selector has the pointer again once the menu has gone.
-    ASSERT_TRUE(test::waitUntil([&] { return !menuShown(agent); }, 5s));
-    ASSERT_TRUE(test::waitUntil([] { return test::pointerGrabbedElsewhere(); }, 5s));
-    drag({400, 400}, {{410, 420}, {420, 430}});
-    // The pointer's pixel (420, 430) is the bottom-right one.
-    expectCut(QRect(404, 414, 17, 17));
+        // Right button: the preset menu; its first entry is 16 x 16.
+        ASSERT_TRUE(openSelector(test::keysym::F7));
+        test::movePointer(300, 300);
+        test::buttonDown(3);
+        test::buttonUp(3);
+        ASSERT_TRUE(test::waitUntil([&] { return menuShown(agent); }, 5s));
+        test::pressKey(0xff54); // Down: the first entry
+        test::pressKey(test::keysym::Return);
+        // The selector has the pointer again once the menu has gone.
+        ASSERT_TRUE(test::waitUntil([&] { return !menuShown(agent); }, 5s));
+        ASSERT_TRUE(test::waitUntil([] { return test::pointerGrabbedElsewhere(); }, 5s));
+        test::movePointer(400, 400);
+        test::buttonDown(1);
+        test::movePointer(410, 420);
+        test::movePointer(420, 430);
+        // The preset frame hangs from the pointer in device pixels.
+        EXPECT_TRUE(frameDotShown({420, 430}));
+        EXPECT_TRUE(frameDotShown({404, 414}));
+        test::buttonUp(1);
+        // The pointer's pixel (420, 430) is the bottom-right one.
+        expectCut(QRect(404, 414, 17, 17));
+    }
 }
 
 TEST_F(Select, MoveWithShiftLeavesTheFrameAndTheSnapshotStaysFrozen)
@@ -227,24 +354,60 @@ TEST_F(Select, EscapeClosesEitherSelectorWithoutAPictureAndTheNextHotkeyWorks)
     EXPECT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
 }
 
-TEST_F(Select, ObjectPickerTakesATerminalsTextWindowOrTheWholeFramedTerminal)
+namespace {
+
+// A terminal with a title, framed by the window manager.
+struct Terminal {
+    Terminal(const std::string& geometry, const std::string& title)
+    {
+        process.start(QStringLiteral("xterm"), {"-geometry", QString::fromStdString(geometry), "-title",
+                                                QString::fromStdString(title)});
+        if (!process.waitForStarted()) return;
+        client = test::waitForWindowByTitle(title, 10s);
+        if (client == 0
+            || !test::waitUntil(
+                [&] { return test::parentOf(client) != test::rootWindow() && test::isViewable(client); }, 10s))
+            return;
+        test::Window frame = client;
+        while (test::parentOf(frame) != test::rootWindow()) frame = test::parentOf(frame);
+        inside = test::windowRootGeometry(client);
+        outer = test::windowRootGeometry(frame);
+    }
+    ~Terminal()
+    {
+        process.terminate();
+        process.waitForFinished(5000);
+    }
+    QProcess process;
+    test::Window client = 0;
+    test::Rect inside;
+    test::Rect outer;
+};
+
+test::Rect onScreen(const test::Rect& r, const test::Rect& screen)
 {
-    QProcess terminal;
-    terminal.start(QStringLiteral("xterm"), {"-geometry", "60x12+500+300", "-title", "kaptivus term"});
-    ASSERT_TRUE(terminal.waitForStarted());
-    const test::Window client = test::waitForWindowByTitle("kaptivus term", 10s);
-    ASSERT_NE(client, 0u);
-    ASSERT_TRUE(test::waitUntil(
-        [&] { return test::parentOf(client) != test::rootWindow() && test::isViewable(client); }, 10s));
-    const auto texts = test::childrenOf(client);
+    const int left = std::max(r.left, 0), top = std::max(r.top, 0);
+    const int right = std::min(r.left + r.width, screen.width), bottom = std::min(r.top + r.height, screen.height);
+    return {left, top, right - left, bottom - top};
+}
+
+} // namespace
+
+TEST_F(Select, ObjectPickerTakesTheObjectUnderThePointerAtEveryScaleCutToTheScreen)
+{
+    Terminal terminal("60x12+500+300", "kaptivus term");
+    ASSERT_NE(terminal.client, 0u);
+    const auto texts = test::childrenOf(terminal.client);
     ASSERT_FALSE(texts.empty());
     const test::Rect text = test::windowBorderBox(texts.back());
-    const test::Rect inside = test::windowRootGeometry(client);
-    test::Window frame = client;
-    while (test::parentOf(frame) != test::rootWindow()) frame = test::parentOf(frame);
-    const test::Rect outer = test::windowRootGeometry(frame);
-    ASSERT_LT(outer.top, inside.top);
-    ASSERT_TRUE(start({}, false));
+    const test::Rect inside = terminal.inside;
+    ASSERT_LT(terminal.outer.top, inside.top);
+    // A terminal reaching past the screen's bottom-right corner.
+    Terminal beyond("60x12+" + std::to_string(screen.width - 150) + "+" + std::to_string(screen.height - 60),
+                    "kaptivus beyond");
+    ASSERT_NE(beyond.client, 0u);
+    ASSERT_GT(beyond.outer.left + beyond.outer.width, screen.width);
+    ASSERT_GT(beyond.outer.top + beyond.outer.height, screen.height);
 
     struct Case {
         const char* name;
@@ -253,49 +416,85 @@ TEST_F(Select, ObjectPickerTakesATerminalsTextWindowOrTheWholeFramedTerminal)
     };
     const Case cases[] = {
         {"the text area", {inside.left + 40, inside.top + 30}, text},
-        {"the title bar", {inside.left + 150, (outer.top + inside.top) / 2}, outer},
+        {"the title bar", {inside.left + 150, (terminal.outer.top + inside.top) / 2}, terminal.outer},
+        {"the title bar of one reaching past the screen",
+         {beyond.inside.left + 60, (beyond.outer.top + beyond.inside.top) / 2}, onScreen(beyond.outer, screen)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(openSelector(test::keysym::F8));
-        // What the picker shows is its snapshot (the terminal draws itself
-        // otherwise once it has lost the focus).
-        const std::vector<uint32_t> onScreen = test::readScreen(c.expected);
-        test::movePointer(c.at.x(), c.at.y());
-        test::clickButton(1);
-        const QImage picture = waitForClipboardPicture({c.expected.width, c.expected.height});
-        ASSERT_FALSE(picture.isNull());
-        int wrong = 0;
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x)
-                wrong += rgbOf(picture, x, y) != onScreen[size_t(y * c.expected.width + x)];
-        EXPECT_EQ(wrong, 0);
-        ASSERT_TRUE(selectorGone());
-        ASSERT_TRUE(noticeGone(agent));
+    for (const Scale& scale : Scales) {
+        SCOPED_TRACE(scale.name);
+        ASSERT_TRUE(startAt(scale, {}, false));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            // The readout follows the pointer: kept away from the object while it is read.
+            test::movePointer(screen.width - 1, 0);
+            ASSERT_TRUE(openSelector(test::keysym::F8));
+            // What the picker shows is its snapshot (the terminal draws itself
+            // otherwise once it has lost the focus).
+            const std::vector<uint32_t> shown = test::readScreen(c.expected);
+            test::movePointer(c.at.x(), c.at.y());
+            test::clickButton(1);
+            const QImage picture = waitForClipboardPicture({c.expected.width, c.expected.height});
+            ASSERT_FALSE(picture.isNull());
+            int wrong = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    wrong += rgbOf(picture, x, y) != shown[size_t(y * c.expected.width + x)];
+            EXPECT_EQ(wrong, 0);
+            ASSERT_TRUE(selectorGone());
+            ASSERT_TRUE(noticeGone(agent));
+        }
     }
-    terminal.terminate();
-    terminal.waitForFinished(5000);
+}
+
+TEST_F(Select, PictureWindowShowsThePicturePixelForPixelAndPicksTheDevicePixelAtEveryScale)
+{
+    for (const Scale& scale : Scales) {
+        SCOPED_TRACE(scale.name);
+        ASSERT_TRUE(startAt(scale));
+        // Away from where the picture will show, so that no hint covers it.
+        test::movePointer(screen.width - 1, 0);
+        ASSERT_TRUE(test::pressKey(test::keysym::Print));
+        ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
+        // The pattern's window covers everything; the picture window shows once it has gone.
+        known.reset();
+        const auto main = agent.findWindow("Kaptivus 2000   v5.10 complet");
+        ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == main; }, 5s));
+        // The pattern's pixels linger where the window has not repainted yet;
+        // the pattern's corner shows again only at the screen's left edge
+        // (x = 0), so the picture's corner is looked for to the right of it.
+        std::optional<QPoint> corner;
+        const auto pictureShown = [&] {
+            test::Rect client = onScreen(test::windowRootGeometry(main), screen);
+            if (client.left == 0) client = {1, client.top, client.width - 1, client.height};
+            corner = patternCornerIn(client);
+            return corner && screenBlockOffPattern({corner->x(), corner->y(), 200, 150}) == 0;
+        };
+        EXPECT_TRUE(test::waitUntil(pictureShown, 5s)) << "the picture is shown pixel for pixel";
+        ASSERT_TRUE(corner.has_value());
+        // Ctrl+click takes the picture pixel under the pointer into the first swatch, then the second.
+        const QPoint picks[] = {{37, 23}, {151, 118}};
+        for (QPoint p : picks) {
+            test::movePointer(corner->x() + p.x(), corner->y() + p.y());
+            ASSERT_TRUE(test::keyDown(0xffe3)); // Control_L
+            test::clickButton(1);
+            ASSERT_TRUE(test::keyUp(0xffe3));
+        }
+        closePictureWindow(agent);
+        const auto colour = [](const char* name) -> int64_t {
+            const auto key = storedSettings();
+            const auto* v = key ? key->findValue(name) : nullptr;
+            return v ? int64_t(v->dword) : -1;
+        };
+        EXPECT_TRUE(test::waitUntil([&] { return colour("Color1") == settingsColour(pattern(37, 23)); }, 5s));
+        EXPECT_EQ(colour("Color2"), settingsColour(pattern(151, 118)));
+    }
 }
 
 TEST_F(Select, SecondMonitorCapturesTheRightHandPartAndAGoneMonitorTheWholeDesktop)
 {
-    // Two monitors on the one wide screen, as a user makes them with xrandr.
-    const int half = screen.width / 2;
-    const std::string size = std::to_string(half) + "/254x" + std::to_string(screen.height) + "/286";
-    struct Monitors {
-        std::string size;
-        int half;
-        bool made = test::runProgram({"xrandr", "--setmonitor", "KL", size + "+0+0", "screen"}) == 0
-                    && test::runProgram({"xrandr", "--setmonitor", "KR", size + "+" + std::to_string(half) + "+0",
-                                         "none"}) == 0;
-        void remove()
-        {
-            test::runProgram({"xrandr", "--delmonitor", "KR"});
-            test::runProgram({"xrandr", "--delmonitor", "KL"});
-        }
-        ~Monitors() { remove(); }
-    } monitors{size, half};
+    Monitors monitors(screen);
     ASSERT_TRUE(monitors.made);
+    const int half = monitors.half;
     ASSERT_TRUE(start({{"ClipBoard", "dword:00000001"}, {"Monitor_0", "dword:00000000"},
                        {"Monitor_2", "dword:00000001"}, {"Cursor", "dword:00000001"}}));
     // The pointer is drawn where it was: shifted by the monitor's origin.
@@ -324,6 +523,47 @@ TEST_F(Select, SecondMonitorCapturesTheRightHandPartAndAGoneMonitorTheWholeDeskt
         closePictureWindow(agent);
     }
     EXPECT_TRUE(whole);
+}
+
+TEST_F(Select, MonitorsOfDifferentScalesShowTheSnapshotPixelForPixelAndCutWhereThePointerDrags)
+{
+    Monitors monitors(screen);
+    ASSERT_TRUE(monitors.made);
+    const int half = monitors.half;
+    const Scale mixed[] = {
+        {"left 1, right 2", nullptr, {{"QT_SCREEN_SCALE_FACTORS", "KL=1;KR=2"}}},
+        {"left 2, right 1.5", nullptr, {{"QT_SCREEN_SCALE_FACTORS", "KL=2;KR=1.5"}}},
+    };
+    struct Drag {
+        const char* name;
+        QPoint from;
+        QPoint to;
+    };
+    // Corners on the frame's dots (even coordinate sums).
+    const Drag drags[] = {
+        {"on the right monitor", {half + 100, 80}, {half + 399, 299}},
+        {"across both", {half - 150, 200}, {half + 149, 419}},
+    };
+    for (const Scale& scale : mixed) {
+        SCOPED_TRACE(scale.name);
+        ASSERT_TRUE(startAt(scale));
+        for (const Drag& d : drags) {
+            SCOPED_TRACE(d.name);
+            ASSERT_TRUE(openSelector(test::keysym::F7));
+            test::movePointer(d.from.x(), d.from.y());
+            test::buttonDown(1);
+            test::movePointer(d.to.x(), d.to.y());
+            EXPECT_TRUE(frameDotShown(d.to));
+            EXPECT_TRUE(frameDotShown(d.from));
+            test::buttonUp(1);
+            expectCut(QRect(d.from, d.to));
+        }
+        ASSERT_TRUE(openSelector(test::keysym::F7));
+        known.reset();
+        EXPECT_EQ(screenBlockOffPattern(screen), 0) << "the snapshot is shown pixel for pixel on both monitors";
+        ASSERT_TRUE(test::pressKey(test::keysym::Escape));
+        ASSERT_TRUE(selectorGone());
+    }
 }
 
 TEST_F(Select, ZoneFromThePictureWindowHidesItWaitsTheDelayAndShowsTheCut)

@@ -1,9 +1,11 @@
 // The area selector and the object picker driven through their handlers on a
-// known snapshot; Escape and the grabs through the real X server.
+// known snapshot; Escape, the grabs and the pointer in device pixels through
+// the real X server (the program runs again under QT_SCALE_FACTOR 1.5 and 2).
 #include "select/Capturecontrol.h"
 #include "select/Rectangle.h"
 
 #include "XTest.h"
+#include "platform/DevicePixels.h"
 #include "platform/Screen.h"
 
 #include <QApplication>
@@ -35,13 +37,21 @@ pixels::Picture knownSnapshot()
 
 const ScreenRect Desktop{0, 0, W, H};
 
+// Where a readout sits: its design offset (logical pixels) from a snapshot
+// point (device pixels), in the window's logical pixels.
+QPoint readoutPlace(const QWidget& window, QPoint at, QPoint offset)
+{
+    const qreal ratio = window.devicePixelRatioF();
+    return {qRound(at.x() / ratio + offset.x()), qRound(at.y() / ratio + offset.y())};
+}
+
 struct Drag {
     const char* name;
     QPoint from;
     QPoint to;
     AreaRect stored;
     QString readout;
-    QPoint readoutAt;
+    QPoint readoutOffset; // from the anchor
 };
 
 } // namespace
@@ -49,9 +59,9 @@ struct Drag {
 TEST(AreaSelector, DragInEitherDirectionStoresTheRectangleAndRestoresThePicture)
 {
     const Drag drags[] = {
-        {"down and right", {10, 20}, {60, 50}, {10, 20, 61, 51}, "51 x 31", {12, 0}},
-        {"up and left", {60, 50}, {10, 20}, {10, 20, 61, 51}, "51 x 31", {62, 52}},
-        {"one column", {30, 30}, {30, 90}, {30, 30, 31, 91}, "1 x 61", {32, 10}},
+        {"down and right", {10, 20}, {60, 50}, {10, 20, 61, 51}, "51 x 31", {2, -20}},
+        {"up and left", {60, 50}, {10, 20}, {10, 20, 61, 51}, "51 x 31", {2, 2}},
+        {"one column", {30, 30}, {30, 90}, {30, 30, 31, 91}, "1 x 61", {2, -20}},
     };
     for (const Drag& d : drags) {
         AreaSelection selection;
@@ -64,7 +74,7 @@ TEST(AreaSelector, DragInEitherDirectionStoresTheRectangleAndRestoresThePicture)
         EXPECT_NE(selector.screenImage(), untouched) << d.name << ": the frame shows";
         EXPECT_TRUE(selector.StaticText1->isVisibleTo(&selector)) << d.name;
         EXPECT_EQ(selector.StaticText1->text(), d.readout) << d.name;
-        EXPECT_EQ(selector.StaticText1->pos(), d.readoutAt) << d.name;
+        EXPECT_EQ(selector.StaticText1->pos(), readoutPlace(selector, d.from, d.readoutOffset)) << d.name;
         selector.FormMouseUp(Qt::LeftButton);
         EXPECT_EQ(selector.result(), 1) << d.name;
         EXPECT_EQ(selection.SelectedArea, d.stored) << d.name;
@@ -196,10 +206,10 @@ TEST(ObjectPicker, ReadoutShowsScreenCoordinatesAndAReleasePicks)
     {
         TCapturecontrol1 picker(knownSnapshot(), desktop);
         EXPECT_EQ(picker.StaticText1->text(), "1024 x 1024");
-        EXPECT_EQ(picker.StaticText1->geometry(), QRect(24, 28, 69, 17));
+        EXPECT_EQ(picker.StaticText1->geometry(), QRect(24, 28, 69, 17)) << "design place and size, scaled";
         picker.FormMouseMove({100, 50});
         EXPECT_EQ(picker.StaticText1->text(), "-1180 , 50");
-        EXPECT_EQ(picker.StaticText1->pos(), QPoint(104, 76));
+        EXPECT_EQ(picker.StaticText1->pos(), readoutPlace(picker, {100, 50}, {4, 26}));
         picker.FormMouseUp({10, 20});
         EXPECT_EQ(picker.result(), 1);
         EXPECT_EQ(picker.PickedPoint, (platform::ScreenPoint{-1270, 20}));
@@ -245,7 +255,8 @@ TEST(Selectors, CustomSizeQuestionsShowAboveTheFrozenDesktopAndTakeTyping)
         if (!box || box == &selector || box->property("answered").toBool() || !box->isActiveWindow()) return;
         if (answers.empty()) return;
         box->setProperty("answered", true);
-        const QPoint centre = box->geometry().center();
+        // The box's centre in device pixels (logical ones are scaled from the origin).
+        const QPoint centre = (QPointF(box->geometry().center()) * box->devicePixelRatioF()).toPoint();
         EXPECT_NE(platform::objectAt({centre.x(), centre.y()}), static_cast<platform::WindowId>(selector.winId()))
             << "the question is above the frozen desktop";
         for (char c : answers.front()) xt::pressKey(static_cast<uint32_t>(c));
@@ -263,4 +274,64 @@ TEST(Selectors, CustomSizeQuestionsShowAboveTheFrozenDesktopAndTakeTyping)
     EXPECT_TRUE(selector.R3->isChecked());
     EXPECT_EQ(selection.Sizes.FixedWidth, 40);
     EXPECT_EQ(selection.Sizes.FixedHeight, 50);
+}
+
+TEST(DevicePixels, PointerPositionsAndRepaintRectanglesSurviveEveryRatio)
+{
+    for (const qreal ratio : {1.0, 1.25, 1.5, 2.0}) {
+        SCOPED_TRACE(ratio);
+        // The toolkit hands a pointer over as its device position divided by the ratio.
+        int lost = 0;
+        for (int p = 0; p < 4000; ++p) lost += platform::toDevicePixel(QPointF(p, p) / ratio, ratio) != QPoint(p, p);
+        EXPECT_EQ(lost, 0);
+        // A repaint of a one-pixel edge anywhere covers that edge, and not
+        // much more: at most the logical pixels it touches.
+        for (const QRect device : {QRect(0, 0, 1, 1), QRect(7, 3, 300, 1), QRect(1919, 11, 1, 1069)}) {
+            const QRect logical = platform::logicalCover(device, ratio);
+            EXPECT_TRUE(platform::deviceCover(logical, ratio).contains(device));
+            EXPECT_LE(logical.width(), device.width() / ratio + 2);
+            EXPECT_LE(logical.height(), device.height() / ratio + 2);
+        }
+    }
+}
+
+TEST(Selectors, CoverTheDesktopInDevicePixelsAndReadThePointerThere)
+{
+    if (!xt::haveDisplay()) GTEST_SKIP() << "no X display";
+    const auto size = xt::screenSize();
+    const ScreenRect screen{0, 0, size.width, size.height};
+    auto snapshot = pixels::Picture::create(size.width, size.height, pixels::PixelFormat::DeviceDefault);
+    // Drives the shown window as a user would, once it holds the pointer.
+    const auto userDoes = [](std::function<void()> actions) {
+        QTimer::singleShot(0, [actions] {
+            if (xt::waitUntil([] { return xt::pointerGrabbedElsewhere(); }, 5s)) actions();
+        });
+    };
+    {
+        AreaSelection selection;
+        TRectangle1 selector(selection, screen, snapshot, screen);
+        ScreenRect placed;
+        userDoes([&] {
+            placed = platform::windowClientRect(static_cast<platform::WindowId>(selector.winId()));
+            xt::movePointer(101, 77);
+            xt::buttonDown(1);
+            xt::movePointer(180, 150);
+            xt::movePointer(250, 191);
+            xt::buttonUp(1);
+        });
+        EXPECT_EQ(selector.exec(), 1);
+        EXPECT_EQ(placed, screen) << "the whole desktop, in device pixels";
+        EXPECT_EQ(selection.SelectedArea, (AreaRect{101, 77, 251, 192}));
+        EXPECT_EQ(selector.StaticText1->text(), "150 x 115");
+    }
+    {
+        TCapturecontrol1 picker(snapshot, screen);
+        userDoes([] {
+            xt::movePointer(333, 221);
+            xt::clickButton(3);
+        });
+        EXPECT_EQ(picker.exec(), 1);
+        EXPECT_EQ(picker.PickedPoint, (platform::ScreenPoint{333, 221}));
+        EXPECT_EQ(picker.StaticText1->text(), "333 , 221");
+    }
 }
