@@ -307,15 +307,20 @@ void TMain1::moveEvent(QMoveEvent* event)
 
 namespace {
 
-// A stored place, or a monitor unplugged since, can leave the title bar where no
-// pointer reaches it; the window then comes back onto the nearest monitor.
-void keepTitleBarReachable(QWidget& window)
+// A stored place, or a monitor unplugged or made smaller since, can leave the
+// window partly off screen: it comes back wholly onto its monitor when it fits,
+// and else at least with a title bar that the pointer reaches.
+void keepOnScreen(QWidget& window)
 {
     using kaptivus::platform::ScreenRect;
-    const QRect frame = window.frameGeometry();
-    // Before the window manager first frames the window its title bar is not known yet.
+    QRect frame = window.frameGeometry();
+    // Before the window manager first frames the window its title bar is not
+    // known yet; the frame it will add is counted in.
     constexpr int kUsualTitleHeight = 24;
-    const int title = window.geometry().top() > frame.top() ? window.geometry().top() - frame.top() : kUsualTitleHeight;
+    const bool framed = window.geometry().top() > frame.top();
+    const int title = framed ? window.geometry().top() - frame.top() : kUsualTitleHeight;
+    if (!framed)
+        frame.setHeight(frame.height() + kUsualTitleHeight);
     const auto place = kaptivus::platform::reachablePosition(
         ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()}, title, kaptivus::platform::monitors());
     if (place.x != frame.x() || place.y != frame.y()) window.move(place.x, place.y);
@@ -339,7 +344,7 @@ void TMain1::fitToDesktop()
 void TMain1::FormShow()
 {
     fitToDesktop();
-    keepTitleBarReachable(*this);
+    keepOnScreen(*this);
     selectPrinterEntry();
     raise();
     activateWindow();

@@ -13,6 +13,7 @@
 #include <QColor>
 #include <QEvent>
 #include <QFrame>
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
@@ -334,6 +335,8 @@ public:
 
     // The print job's options as the printer page's controls stand.
     kaptivus::print::PrintOptions currentPrintOptions() const;
+    // The same, on the paper last chosen in the set-up dialog for that queue.
+    kaptivus::print::PrintOptions printOptionsFor(const QString& queue) const;
     // The queue the print job uses and the name its notice shows.
     struct PrinterChoice {
         QString queue;
@@ -490,6 +493,7 @@ private:
     void pickColourInPicture(TColorPanel* panel, int x, int y);
     void editSwatchColour(TColorPanel* panel, bool rerun);
     void toggleOptionsPanel();
+    void handOffToEditor();
     void chooseMonitor(QAction* item, int index);
     void chooseCaptureDelay(QAction* item, int milliseconds);
     void chooseTimerDelay(QAction* item, int seconds);
@@ -529,7 +533,6 @@ private:
     int m_historyMarked = -1;
     // A print job is running (its later copies let events through).
     bool m_printing = false;
-    // The paper chosen in the printer set-up dialog, for that queue.
-    QString m_setupQueue;
-    QPageSize m_setupPageSize;
+    // The paper chosen in the printer set-up dialog, by queue, for the life of the agent.
+    QHash<QString, QPageSize> m_setupPaper;
 };
