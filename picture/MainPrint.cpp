@@ -111,11 +111,12 @@ void TMain1::ToolButton8Click()
             printer.shown, problem.isEmpty() ? QStringLiteral("the printer does not exist") : problem));
         return;
     }
-    // The dialog opens on what the next job on this queue would print on.
-    QPrinter setup(info);
-    const auto kept = m_setupPaper.constFind(printer.queue);
-    if (kept != m_setupPaper.cend())
-        setup.setPageSize(*kept);
+    // The dialog opens on what the next job on this queue would print on. It
+    // edits a PDF-format printer: on a queue's own printer Qt's dialog always
+    // opens on the queue's default paper and may not hand the choice back.
+    QPrinter setup(QPrinter::HighResolution);
+    setup.setOutputFormat(QPrinter::PdfFormat);
+    setup.setPageSize(m_setupPaper.value(printer.queue, info.defaultPageSize()));
     setup.setPageOrientation(RadioButton1->isChecked() ? QPageLayout::Portrait : QPageLayout::Landscape);
     QPageSetupDialog dialog(&setup, this);
     dialog.setObjectName(QStringLiteral("PrinterSetupDialog1"));

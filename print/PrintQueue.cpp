@@ -108,7 +108,7 @@ Resolution QueueResolution(const QString& queue)
     return {x, y};
 }
 
-QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QString& title)
+QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QString& title, const QString& media)
 {
     QueueResult result;
     const DestPtr dest = queue.isEmpty() ? nullptr : NamedDest(queue);
@@ -118,6 +118,9 @@ QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QStrin
     }
     cups_option_t* options = nullptr;
     int count = cupsAddOption("document-format", "application/pdf", 0, &options);
+    // Without it the queue fits every page onto its default paper.
+    if (!media.isEmpty())
+        count = cupsAddOption("media", media.toUtf8().constData(), count, &options);
     result.jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, dest->name, QFile::encodeName(pdfPath).constData(),
                                   title.toUtf8().constData(), count, options);
     cupsFreeOptions(count, options);

@@ -31,7 +31,9 @@ struct Resolution {
     int y = 0;
 };
 Resolution QueueResolution(const QString& queue);
-// Sends the PDF file to the queue as one job with the given title.
-QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QString& title);
+// Sends the PDF file to the queue as one job with the given title, on the
+// paper named by `media` (a paper key such as "A4"; empty: the queue's own).
+QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QString& title,
+                      const QString& media = {});
 
 } // namespace kaptivus::print
