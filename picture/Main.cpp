@@ -294,17 +294,6 @@ void TMain1::centreOnScreen()
     move((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2);
 }
 
-void TMain1::moveEvent(QMoveEvent* event)
-{
-    QMainWindow::moveEvent(event);
-    if (!m_centredAt || frameGeometry().size() == size())
-        return;
-    const bool untouched = pos() == *m_centredAt;
-    m_centredAt.reset();
-    if (untouched)
-        centreOnScreen();
-}
-
 namespace {
 
 // A stored place, or a monitor unplugged or made smaller since, can leave the
@@ -328,6 +317,22 @@ void keepOnScreen(QWidget& window)
 
 } // namespace
 
+void TMain1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (frameGeometry().size() == size())
+        return;
+    if (m_centredAt) {
+        const bool untouched = pos() == *m_centredAt;
+        m_centredAt.reset();
+        if (untouched)
+            centreOnScreen();
+    }
+    // The frame's true size is known now: the place is checked once more.
+    if (std::exchange(m_placeWhenFramed, false))
+        keepOnScreen(*this);
+}
+
 void TMain1::fitToDesktop()
 {
     const QRect desktop = QGuiApplication::primaryScreen()->geometry();
@@ -345,6 +350,7 @@ void TMain1::FormShow()
 {
     fitToDesktop();
     keepOnScreen(*this);
+    m_placeWhenFramed = frameGeometry().size() == size();
     selectPrinterEntry();
     raise();
     activateWindow();

@@ -324,8 +324,9 @@ public:
     // Builds the shown picture from the agent's CaptureBitmap.
     void ApplyPictureOptions(bool explicitSize, int width, int height);
     // Puts the shown picture on the clipboard; with onlyIfAutomatic, only when
-    // " Auto copie vers le presse-papiers" is checked.
-    void CopyToClipboard(bool onlyIfAutomatic);
+    // " Auto copie vers le presse-papiers" is checked. False when nothing was
+    // copied (not asked to, or no picture shown).
+    bool CopyToClipboard(bool onlyIfAutomatic);
     // The options page's positions as the pipeline takes them.
     kaptivus::picture::PictureOptions currentPictureOptions() const;
 
@@ -527,6 +528,9 @@ private:
     // Where creation centred the window before its frame was known; the first
     // show centres the frame instead, unless the window was placed elsewhere.
     std::optional<QPoint> m_centredAt;
+    // Shown before the window manager framed it: its place is checked again
+    // with the true frame.
+    bool m_placeWhenFramed = false;
     // The history entry the next opened file fills (-1 until first needed,
     // then the number of entries the settings filled) and the marked one.
     int m_historyNext = -1;
