@@ -328,8 +328,15 @@ void TMain1::moveEvent(QMoveEvent* event)
         if (untouched)
             centreOnScreen();
     }
+    placeOnceFramed();
+}
+
+// A window the window manager framed in place (its inside kept where it was)
+// gets no move event: the first paint, after the frame is on, checks too.
+void TMain1::placeOnceFramed()
+{
     // The frame's true size is known now: the place is checked once more.
-    if (std::exchange(m_placeWhenFramed, false))
+    if (frameGeometry().size() != size() && std::exchange(m_placeWhenFramed, false))
         keepOnScreen(*this);
 }
 
@@ -389,6 +396,7 @@ void TMain1::keyPressEvent(QKeyEvent* event)
 void TMain1::paintEvent(QPaintEvent* event)
 {
     QMainWindow::paintEvent(event);
+    placeOnceFramed();
     FormPaint();
 }
 

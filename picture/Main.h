@@ -500,6 +500,7 @@ private:
     void chooseTimerDelay(QAction* item, int seconds);
     void fitToDesktop();
     void centreOnScreen();
+    void placeOnceFramed();
     void fitStatusBarFont();
     std::vector<QAction*> monitorItems() const;
     std::vector<QAction*> captureDelayItems() const;

@@ -94,7 +94,7 @@ TEST_F(PrintTest, AnErrorInsideTheJobLeavesNoWindowDisabledNorLaterPrintRefused)
          }},
         {"a direct-print hotkey", [this] {
              main1->hide();
-             main1->DirectPrintNoDialog1->setChecked(true);
+             tray->DirectPrintNoDialog1->setChecked(true); // the agent's twin decides the route
              tray->HotkeyPressed(101);
          }},
     };
@@ -116,7 +116,7 @@ TEST_F(PrintTest, AnErrorInsideTheJobLeavesNoWindowDisabledNorLaterPrintRefused)
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_FALSE(tray->CaptureBusy) << "every later hotkey would be refused";
         // The next print is not refused.
-        main1->DirectPrintNoDialog1->setChecked(false);
+        tray->DirectPrintNoDialog1->setChecked(false);
         main1->UpDown6->setValue(1);
         main1->BitBtn1Click();
         ASSERT_TRUE(cups().waitForJobs(++jobs));
