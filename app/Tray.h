@@ -189,7 +189,7 @@ private:
     bool EnterGate();
     // The tray tip's list of actions whose combination could not be taken.
     void ShowHotkeyRefusals();
-    bool saveToFirstFreeNumber();
+    bool saveToFirstFreeNumber(std::function<void()>& report);
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
     kaptivus::platform::MonitorWatcher* m_monitorWatcher = nullptr;

@@ -192,16 +192,25 @@ void TTray1::SaveNumbered()
     // The save reports its own success or failure; running out of numbers, or
     // an error it lets through, is reported here, and the gate opens in every case.
     bool failed = false;
+    std::function<void()> report;
     try {
-        if (!Suspend1->isChecked()) failed = !saveToFirstFreeNumber();
+        if (!Suspend1->isChecked()) failed = !saveToFirstFreeNumber(report);
     } catch (const std::exception&) {
         failed = true;
     }
+    // The gate opens before any box: a box waits for the user, and the
+    // hotkeys and the timer must not wait with it. A timer tick that fails
+    // while the box is up adds no second box.
     releaseCaptureGate();
-    if (failed) kaptivus::dialogs::ReportError(QStringLiteral("The Picture could not be saved !"));
+    static bool boxShown = false;
+    if (boxShown || (!report && !failed)) return;
+    boxShown = true;
+    if (report) report();
+    else kaptivus::dialogs::ReportError(QStringLiteral("The Picture could not be saved !"));
+    boxShown = false;
 }
 
-bool TTray1::saveToFirstFreeNumber()
+bool TTray1::saveToFirstFreeNumber(std::function<void()>& report)
 {
     // Any entry holds a number, a dangling link included: a numbered save never
     // writes through or over one.
@@ -218,7 +227,7 @@ bool TTray1::saveToFirstFreeNumber()
                                                             QFile::encodeName(DefaultExt).toStdString(), exists);
         if (!path) return false;
         bool nameTaken = false;
-        (void)Main1->SavePictureToNewFile(QFile::decodeName(path->c_str()), nameTaken);
+        (void)Main1->SavePictureToNewFile(QFile::decodeName(path->c_str()), nameTaken, report);
         if (!nameTaken) return true;
     }
     return false;

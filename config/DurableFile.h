@@ -17,23 +17,30 @@ Status ensureFolder(const std::filesystem::path& folder);
 enum class FileAccess { Private, Shared };
 
 // Writes `bytes` to `file` durably. On failure the old file is untouched, no temporary
-// file is left behind, and the message names the file and the reason.
+// file is left behind, and the message names the file and the reason. A name
+// that is a symbolic link stays one: the file it leads to is replaced (never
+// through another user's link in a shared sticky folder, which is refused).
 Status writeFileDurably(const std::filesystem::path& file, std::string_view bytes,
     FileAccess access = FileAccess::Private);
 
-// Like writeFileDurably, but an existing name is never replaced: when a file of
-// that name exists, or appears while this one is written, nothing is left
-// behind and `taken` is set.
+// Like writeFileDurably, but an existing name is never replaced and a link is
+// never followed: when anything holds the name, or appears there while this
+// file is written, nothing is left behind and `taken` is set. Works on file
+// systems without an exclusive rename or hard links (FAT, FUSE, SMB).
 Status createFileDurably(const std::filesystem::path& file, std::string_view bytes, FileAccess access,
     bool& taken);
 
 // Removes `file` and syncs its folder; a name that is already gone is success.
 Status removeFileDurably(const std::filesystem::path& file);
 
-// Replaces a file in a folder other users may write to (the temporary folder):
-// the name is refused when it is a symbolic link, not a plain file, or a file
-// of another user, so nothing is ever written through a planted link; the new
-// contents are written to a file created here and renamed over the name.
+// Replaces the program's own file (mode 0600) by renaming a new file over the
+// name: whatever holds the name, a symbolic link included, is replaced itself,
+// never followed. Refused for an entry that is not a file or a link, and for
+// another user's entry in a sticky folder, which is that user's to replace.
 Status replaceOwnFile(const std::filesystem::path& file, std::string_view bytes);
+
+// Creates the folder (mode 0700) if it is missing; refused when the name is a
+// link or not a folder, or the folder is another user's or open to others.
+Status ensurePrivateFolder(const std::filesystem::path& folder);
 
 } // namespace kaptivus::config

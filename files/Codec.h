@@ -60,13 +60,21 @@ public:
 // size against these before allocating anything for it.
 struct ReadLimits {
     size_t maxFileBytes = size_t{512} << 20;
-    int64_t maxPixels = int64_t{1} << 27; // 134 million: 512 MiB at 32 bits
+    // No screen needs more, and a few bytes of run-length or deflate data can
+    // claim far more: the window would then hold gigabytes for one picture.
+    int64_t maxPixels = kMaxPicturePixels;
     int maxSide = 65535;
+
+    static constexpr int64_t kMaxPicturePixels = 100'000'000;
 
     bool allows(int64_t width, int64_t height) const
     {
         return width > 0 && height > 0 && width <= maxSide && height <= maxSide && width * height <= maxPixels;
     }
+    // Why a picture of this size is refused ("the picture is 20000 x 20000
+    // pixels, more than the 100 million pixels a picture may have"), or ""
+    // when allows() takes it.
+    std::string sizeRefusal(int64_t width, int64_t height) const;
 };
 
 using Bytes = std::span<const uint8_t>;

@@ -265,8 +265,8 @@ CodecStatus ParseDibHeader(Bytes info, DibHeader& h, const ReadLimits& limits)
     int64_t height = core ? int64_t { Field(header, 6, 2) } : int64_t { static_cast<int32_t>(Field(header, 8, 4)) };
     h.topDown = height < 0;
     height = height < 0 ? -height : height;
-    if (!limits.allows(width, height))
-        return CodecStatus::failure("unsupported picture size " + std::to_string(width) + " x " + std::to_string(height));
+    if (std::string refusal = limits.sizeRefusal(width, height); !refusal.empty())
+        return CodecStatus::failure(std::move(refusal));
     h.width = static_cast<int>(width);
     h.height = static_cast<int>(height);
     h.bitCount = static_cast<int>(core ? Field(header, 10, 2) : Field(header, 14, 2));
@@ -283,8 +283,10 @@ CodecStatus ParseDibHeader(Bytes info, DibHeader& h, const ReadLimits& limits)
 
 ReadResult DecodeDibBits(const DibHeader& header, Bytes bits, const ReadLimits& limits)
 {
-    if (!limits.allows(header.width, header.height) || !ValidBitCount(header.bitCount))
-        return ReadResult::failure("unsupported picture size");
+    if (std::string refusal = limits.sizeRefusal(header.width, header.height); !refusal.empty())
+        return ReadResult::failure(std::move(refusal));
+    if (!ValidBitCount(header.bitCount))
+        return ReadResult::failure("unsupported bit count " + std::to_string(header.bitCount));
     if (header.compression == kBiRle8 || header.compression == kBiRle4) return DecodeRle(header, bits);
     return DecodePlain(header, bits);
 }

@@ -103,7 +103,8 @@ ReadResult ReadImage(GifFileType* gif, int transparentIndex, const ReadLimits& l
     // An image reaching past the logical screen widens it rather than being cut.
     const int64_t width = std::max<int64_t>(gif->SWidth, int64_t { desc.Left } + desc.Width);
     const int64_t height = std::max<int64_t>(gif->SHeight, int64_t { desc.Top } + desc.Height);
-    if (!limits.allows(width, height)) return ReadResult::failure("the GIF image is larger than allowed");
+    if (std::string refusal = limits.sizeRefusal(width, height); !refusal.empty())
+        return ReadResult::failure(std::move(refusal));
     ReadResult result;
     result.picture = Picture::create(static_cast<int>(width), static_cast<int>(height), pixels::PixelFormat::Bits8);
     Picture& picture = result.picture;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <map>
 
 namespace kaptivus::files {
 
@@ -22,6 +23,8 @@ constexpr size_t kDirectoryBytes = 6;
 constexpr size_t kEntryBytes = 16;
 constexpr uint32_t kIconHeaderBytes = 40;
 constexpr int kLargestIconSide = 256;
+// Real icons hold a few dozen images at most.
+constexpr int kMaxAttempts = 256;
 constexpr uint8_t kPngSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
 
 struct Candidate {
@@ -50,16 +53,44 @@ ReadLimits DoubledHeight(const ReadLimits& limits)
     return doubled;
 }
 
+// The sides an image's own header claims (for a DIB, of the colour rows
+// alone); false when the header is too short to say.
+bool ClaimedSize(Bytes image, int64_t& width, int64_t& height)
+{
+    if (IsPng(image)) {
+        if (image.size() < 24) return false;
+        width = LoadBe32(image.data() + 16);
+        height = LoadBe32(image.data() + 20);
+        return true;
+    }
+    if (image.size() < 12) return false;
+    const uint32_t headerBytes = LoadLe(image.data(), 4);
+    if (headerBytes != 12 && (headerBytes < 16 || headerBytes > 124)) return false; // not a bitmap header
+    if (headerBytes == 12) {
+        width = LoadLe(image.data() + 4, 2);
+        height = LoadLe(image.data() + 6, 2) / 2;
+        return true;
+    }
+    width = static_cast<int32_t>(LoadLe(image.data() + 4, 4));
+    const int64_t doubled = static_cast<int32_t>(LoadLe(image.data() + 8, 4));
+    height = (doubled < 0 ? -doubled : doubled) / 2;
+    return true;
+}
+
 // Size and depth from the image's own header: the directory's one-byte
-// sides cannot tell 256 from larger, and are often wrong.
-bool Measure(Bytes image, const ReadLimits& limits, Candidate& c)
+// sides cannot tell 256 from larger, and are often wrong. An image refused
+// for its size leaves the reason in `refusal`.
+bool Measure(Bytes image, const ReadLimits& limits, Candidate& c, std::string& refusal)
 {
     int64_t width = 0, height = 0;
+    if (!ClaimedSize(image, width, height)) return false;
+    if (std::string why = limits.sizeRefusal(width, height); !why.empty()) {
+        refusal = std::move(why);
+        return false;
+    }
     if (IsPng(image)) {
         if (image.size() < 33) return false; // signature, IHDR length and type, 13 bytes of IHDR
         static constexpr int kChannels[7] = { 1, 0, 3, 1, 2, 0, 4 };
-        width = LoadBe32(image.data() + 16);
-        height = LoadBe32(image.data() + 20);
         c.depth = image[25] < 7 ? image[24] * kChannels[image[25]] : 0;
     } else {
         DibHeader h;
@@ -126,6 +157,9 @@ ReadResult DecodeDibImage(Bytes image, const ReadLimits& limits)
     return result;
 }
 
+// Each distinct image once: hostile directories repeat one entry thousands
+// of times. Entries starting at the same offset are one image; the longest
+// declared extent of it is kept.
 std::vector<Candidate> ListImages(Bytes bytes, const ReadLimits& limits, std::string& error)
 {
     std::vector<Candidate> found;
@@ -144,24 +178,49 @@ std::vector<Candidate> ListImages(Bytes bytes, const ReadLimits& limits, std::st
         error = "truncated icon directory";
         return found;
     }
+    std::map<uint32_t, std::pair<size_t, size_t>> images; // offset: extent, first entry
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* entry = bytes.data() + kDirectoryBytes + kEntryBytes * i;
-        const uint32_t size = LoadLe(entry + 8, 4);
         const uint32_t offset = LoadLe(entry + 12, 4);
         if (offset < directoryEnd || offset >= bytes.size()) continue;
         // A declared size past the end is cut to what the file holds.
-        Candidate c;
-        c.order = i;
-        if (Measure(bytes.subspan(offset, std::min<size_t>(size, bytes.size() - offset)), limits, c))
-            found.push_back(c);
+        const size_t extent = std::min<size_t>(LoadLe(entry + 8, 4), bytes.size() - offset);
+        const auto [at, added] = images.try_emplace(offset, extent, i);
+        if (!added) at->second.first = std::max(at->second.first, extent);
     }
-    if (found.empty()) error = "no readable image in the icon";
+    std::string refusal;
+    for (const auto& [offset, image] : images) {
+        Candidate c;
+        c.order = image.second;
+        if (Measure(bytes.subspan(offset, image.first), limits, c, refusal)) found.push_back(c);
+    }
+    if (found.empty()) error = refusal.empty() ? "no readable image in the icon" : refusal;
     return found;
+}
+
+// Images tried, largest first, until one reads. The images tried may not
+// decode more pixels, all told, than one picture of the limit, nor number
+// more than kMaxAttempts: a file of many damaged images is refused in time.
+ReadResult DecodeFirstReadable(const std::vector<Candidate>& images, const ReadLimits& limits, IcoWork& work)
+{
+    ReadResult first;
+    for (const Candidate& c : images) {
+        if (work.attempts >= kMaxAttempts || c.area > limits.maxPixels - work.pixels) {
+            if (first.ok()) first = ReadResult::failure("too many images to try in the icon");
+            break;
+        }
+        ++work.attempts;
+        work.pixels += c.area;
+        ReadResult result = IsPng(c.image) ? ReadPng(c.image, limits) : DecodeDibImage(c.image, limits);
+        if (result.ok() && !result.picture.isEmpty()) return result;
+        if (first.ok()) first = ReadResult::failure(result.ok() ? "empty icon image" : result.error);
+    }
+    return first;
 }
 
 } // namespace
 
-ReadResult ReadIco(Bytes bytes, const ReadLimits& limits)
+ReadResult ReadIco(Bytes bytes, const ReadLimits& limits, IcoWork* work)
 {
     if (bytes.size() > limits.maxFileBytes) return ReadResult::failure("the file is larger than allowed");
     std::string error;
@@ -173,13 +232,8 @@ ReadResult ReadIco(Bytes bytes, const ReadLimits& limits)
         if (a.depth != b.depth) return a.depth > b.depth;
         return a.order < b.order;
     });
-    ReadResult first;
-    for (const Candidate& c : images) {
-        ReadResult result = IsPng(c.image) ? ReadPng(c.image, limits) : DecodeDibImage(c.image, limits);
-        if (result.ok() && !result.picture.isEmpty()) return result;
-        if (first.ok()) first = ReadResult::failure(result.ok() ? "empty icon image" : result.error);
-    }
-    return first;
+    IcoWork spent;
+    return DecodeFirstReadable(images, limits, work ? *work : spent);
 }
 
 CodecStatus WriteIco(const Picture& picture, ByteSink& sink)

@@ -10,6 +10,7 @@
 #include "pixels/Palettes.h"
 #include "pixels/PictureRows.h"
 
+#include <algorithm>
 #include <array>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
@@ -35,10 +36,14 @@ using pixels::Picture;
 using pixels::PixelBGR;
 using pixels::PixelFormat;
 
-// A file with more scans than this is refused: each scan may cost a pass
-// over the whole coefficient buffer, so a small hostile file could otherwise
-// take minutes. Real progressive files have around ten.
+// Each scan may cost a pass over the whole coefficient buffer, so a small
+// hostile file of many scans could otherwise take minutes: the scans a file
+// may have shrink as its picture grows, so that scans times pixels stays
+// under kScanWork. Real progressive files have around ten scans; even the
+// largest picture may have kMinScans, a small one at most kMaxScans.
 constexpr int kMaxScans = 500;
+constexpr int kMinScans = 32;
+constexpr int64_t kScanWork = int64_t { 1 } << 31;
 // The colours a picture for an 8-bit screen keeps, leaving the screen's
 // twenty static colours alone.
 constexpr int kScreenColours = 236;
@@ -191,6 +196,7 @@ struct Decoder {
     uint8_t* const* rows = nullptr; // one pointer a row of the result
     bool created = false;
     bool tooManyScans = false;
+    int maxScans = kMaxScans;
 
     ~Decoder()
     {
@@ -231,8 +237,9 @@ void TermSource(j_decompress_ptr) {}
 void LimitScans(j_common_ptr cinfo)
 {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (d->input_scan_number <= kMaxScans) return;
-    static_cast<Decoder*>(d->client_data)->tooManyScans = true;
+    auto* decoder = static_cast<Decoder*>(d->client_data);
+    if (d->input_scan_number <= decoder->maxScans) return;
+    decoder->tooManyScans = true;
     ERREXIT(cinfo, JERR_NOT_COMPILED); // the code is not shown: tooManyScans gives the reason
 }
 
@@ -362,6 +369,11 @@ long MemoryBudget(const ReadLimits& limits)
     return static_cast<long>(bytes);
 }
 
+int ScanLimit(int64_t pixels)
+{
+    return static_cast<int>(std::clamp<int64_t>(kScanWork / std::max<int64_t>(pixels, 1), kMinScans, kMaxScans));
+}
+
 ReadResult DecodeRows(Decoder& decoder, Output output, bool adobe)
 {
     jpeg_decompress_struct& cinfo = decoder.cinfo;
@@ -383,7 +395,9 @@ ReadResult DecodeRows(Decoder& decoder, Output output, bool adobe)
                                                               : picture.scanLine(y);
     decoder.rows = rows.data();
     if (!RunGuarded(decoder.errors, Decompress, &decoder)) {
-        if (decoder.tooManyScans) return ReadResult::failure("the file has too many scans");
+        if (decoder.tooManyScans)
+            return ReadResult::failure("the file has more than " + std::to_string(decoder.maxScans)
+                + " scans, too many for a picture of its size");
         return ReadResult::failure(ErrorText(decoder.errors));
     }
     if (output == Output::Quantised) picture.setPalette(ColourTable(cinfo));
@@ -444,9 +458,9 @@ ReadResult ReadJpeg(Bytes bytes, const ReadLimits& limits, int screenBits)
     if (!RunGuarded(decoder->errors, ReadHeader, decoder.get()))
         return ReadResult::failure(ErrorText(decoder->errors));
     jpeg_decompress_struct& cinfo = decoder->cinfo;
-    if (!limits.allows(cinfo.image_width, cinfo.image_height))
-        return ReadResult::failure("the picture's size (" + std::to_string(cinfo.image_width) + " x "
-            + std::to_string(cinfo.image_height) + ") is beyond the limit");
+    if (std::string refusal = limits.sizeRefusal(cinfo.image_width, cinfo.image_height); !refusal.empty())
+        return ReadResult::failure(std::move(refusal));
+    decoder->maxScans = ScanLimit(int64_t { cinfo.image_width } * cinfo.image_height);
     Output output = Output::Colour;
     if (!ChooseOutput(cinfo, screenBits, output)) return ReadResult::failure("the file's colour space is not supported");
     cinfo.mem->max_memory_to_use = MemoryBudget(limits);

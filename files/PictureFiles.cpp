@@ -4,6 +4,7 @@
 
 #include "config/DurableFile.h"
 #include "files/BmpCodec.h"
+#include "files/FileSignature.h"
 #include "files/GifPicture.h"
 #include "files/IcoCodec.h"
 #include "files/JpegCodec.h"
@@ -80,6 +81,11 @@ std::string ApplyFilterExtension(std::string_view name, int filterIndex, std::st
     else if (filterIndex != 1)
         return std::string(name);
     return parts.folder + parts.base + extension;
+}
+
+std::string SavedFileName(std::string_view name, int filterIndex, std::string_view defaultExt)
+{
+    return WithLowerExtension(ApplyFilterExtension(name, filterIndex, defaultExt));
 }
 
 namespace {
@@ -182,15 +188,65 @@ SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool tra
         mode == SaveMode::NewFile
             ? config::createFileDurably(result.path, bytes, config::FileAccess::Shared, result.nameTaken)
             : config::writeFileDurably(result.path, bytes, config::FileAccess::Shared);
-    if (!written)
+    if (!written) {
         result.error = written.error;
+        result.fileError = true;
+    }
     return result;
 }
 
 namespace {
 
-// The whole file, refused beyond the limit before anything is read into memory.
-std::string ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes)
+// Reads until `size` bytes are in or the file ends; the count read, or -1.
+ssize_t ReadFully(int fd, uint8_t* data, size_t size)
+{
+    size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::read(fd, data + filled, size - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        filled += static_cast<size_t>(got);
+    }
+    return static_cast<ssize_t>(filled);
+}
+
+std::string TooLarge(size_t maxBytes)
+{
+    return "the file is larger than " + std::to_string(maxBytes >> 20) + " MiB";
+}
+
+// The rest of an open file after its first `head` bytes, into a buffer of
+// the file's size: a file of hundreds of megabytes is held once, never in a
+// buffer that grows by doubling. A file that grew meanwhile is still read,
+// within the limit.
+std::string ReadRest(int fd, size_t fileSize, size_t maxBytes, std::vector<uint8_t>& bytes)
+{
+    const size_t head = bytes.size();
+    bytes.resize(std::max(head, fileSize));
+    const ssize_t got = ReadFully(fd, bytes.data() + head, bytes.size() - head);
+    if (got < 0)
+        return std::strerror(errno);
+    bytes.resize(head + static_cast<size_t>(got));
+    uint8_t more[65536];
+    for (;;) {
+        const ssize_t extra = ReadFully(fd, more, sizeof more);
+        if (extra < 0)
+            return std::strerror(errno);
+        if (extra == 0)
+            return {};
+        if (bytes.size() + static_cast<size_t>(extra) > maxBytes)
+            return TooLarge(maxBytes);
+        bytes.insert(bytes.end(), more, more + extra);
+    }
+}
+
+// The whole file, refused beyond the limit before anything is read into
+// memory, and refused on its first bytes when they are not of its type.
+std::string ReadPictureFile(const std::string& path, PictureType type, size_t maxBytes, std::vector<uint8_t>& bytes)
 {
     // Non-blocking, so that a named pipe given as a picture is refused rather than waited on.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -203,34 +259,20 @@ std::string ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<
     else if (!S_ISREG(info.st_mode))
         error = "not a file";
     else if (static_cast<uint64_t>(info.st_size) > maxBytes)
-        error = "the file is larger than " + std::to_string(maxBytes >> 20) + " MiB";
-    if (!error.empty()) {
-        ::close(fd);
-        return error;
-    }
-    // Read up to one byte past the limit so a file that grew meanwhile is still refused.
-    bytes.resize(static_cast<size_t>(info.st_size));
-    size_t filled = 0;
-    while (error.empty()) {
-        if (filled == bytes.size()) {
-            if (bytes.size() > maxBytes)
-                error = "the file is larger than " + std::to_string(maxBytes >> 20) + " MiB";
-            else
-                bytes.resize(std::min(maxBytes + 1, bytes.size() + 65536));
-            continue;
-        }
-        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
+        error = TooLarge(maxBytes);
+    if (error.empty()) {
+        bytes.reserve(std::max(static_cast<size_t>(info.st_size), kSignatureBytes));
+        bytes.resize(kSignatureBytes);
+        const ssize_t got = ReadFully(fd, bytes.data(), bytes.size());
+        bytes.resize(got < 0 ? 0 : static_cast<size_t>(got));
         if (got < 0)
             error = std::strerror(errno);
-        else if (got == 0)
-            break;
         else
-            filled += static_cast<size_t>(got);
+            error = SignatureRefusal(type, Bytes(bytes.data(), bytes.size()));
     }
+    if (error.empty())
+        error = ReadRest(fd, static_cast<size_t>(info.st_size), maxBytes, bytes);
     ::close(fd);
-    bytes.resize(filled);
     return error;
 }
 
@@ -262,7 +304,7 @@ LoadResult LoadPicture(std::string_view path, int screenBits, const ReadLimits& 
         return result;
     }
     std::vector<uint8_t> bytes;
-    if (const std::string error = ReadWholeFile(name, limits.maxFileBytes, bytes); !error.empty()) {
+    if (const std::string error = ReadPictureFile(name, type, limits.maxFileBytes, bytes); !error.empty()) {
         result.error = "Cannot read " + name + ": " + error;
         return result;
     }

@@ -38,6 +38,10 @@ PictureType PictureTypeOfName(std::string_view name);
 // other the stored default extension; 2 to 9 force that entry's extension.
 std::string ApplyFilterExtension(std::string_view name, int filterIndex, std::string_view defaultExt);
 
+// The file a save from the dialog really writes: the filter's extension,
+// then in lower case ("Shot" with the default ".GIF" gives "Shot.gif").
+std::string SavedFileName(std::string_view name, int filterIndex, std::string_view defaultExt);
+
 // One entry of the Save and Open dialogs' filter: caption and ';'-separated patterns.
 struct FilterEntry {
     std::string caption;
@@ -62,11 +66,13 @@ std::optional<std::string> NumberedSavePath(std::string_view folder, std::string
                                             long limit = 1000000);
 
 // The outcome of a save: the name written, or why nothing was. `nameTaken`:
-// a save that may not replace found the name in use.
+// a save that may not replace found the name in use. `fileError`: the picture
+// was encoded but the file system refused the file.
 struct [[nodiscard]] SaveResult {
     std::string path;
     std::string error;
     bool nameTaken = false;
+    bool fileError = false;
     bool ok() const { return error.empty(); }
 };
 
@@ -78,7 +84,8 @@ enum class SaveMode { Replace, NewFile };
 // format the extension selects. BMP turns a device-default or custom picture
 // into 24 bits in place; GIF marks the picture transparent on white, or clears
 // the mark, as `transparent` says; these changes stay on the picture. The file
-// is replaced durably: on failure an existing file is untouched.
+// is replaced durably: on failure an existing file is untouched; a name that
+// is a symbolic link stays one, and the file it leads to is replaced.
 SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool transparent,
                        SaveMode mode = SaveMode::Replace);
 
@@ -92,8 +99,10 @@ struct [[nodiscard]] LoadResult {
 };
 
 // Reads the file (at most limits.maxFileBytes) with the reader its extension
-// selects. `screenBits` is the depth of the screen (for JPEG's colour count).
-// An error names the file and the reason.
+// selects. A file whose first bytes are not of that type is refused before it
+// is read whole; the rest is read into one buffer of the file's size.
+// `screenBits` is the depth of the screen (for JPEG's colour count). An error
+// names the file and the reason.
 LoadResult LoadPicture(std::string_view path, int screenBits, const ReadLimits& limits = {});
 
 } // namespace kaptivus::files

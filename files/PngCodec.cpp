@@ -190,8 +190,9 @@ void BuildPalette(const Picture& picture, std::vector<png_color>& palette, std::
 struct PngDecoder : PngJob {
     Bytes bytes;
     size_t offset = 0;
-    const ReadLimits* limits = nullptr;
     uint8_t* const* rows = nullptr;
+    Picture* picture = nullptr; // what takeRow fills when rows come one at a time
+    void (*takeRow)(PngDecoder*, int y) = nullptr;
 
     ~PngDecoder()
     {
@@ -214,12 +215,18 @@ void ReadInfo(void* context)
     if (!d->png) return;
     d->info = png_create_info_struct(d->png);
     if (!d->info) return;
-    const png_uint_32 side = static_cast<png_uint_32>(std::max(1, d->limits->maxSide));
-    png_set_user_limits(d->png, side, side);
+    // The size is checked by our own limits after the header, with our own
+    // message; libpng allocates nothing for the rows before the transforms.
+    png_set_user_limits(d->png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_set_chunk_malloc_max(d->png, kMaxChunkBytes);
     png_set_chunk_cache_max(d->png, kMaxCachedChunks);
     png_set_read_fn(d->png, d, ReadCallback);
     png_read_info(d->png, d->info);
+}
+
+void SetTransforms(void* context)
+{
+    auto* d = static_cast<PngDecoder*>(context);
     // Whatever the file holds comes out as 8-bit blue, green, red (and alpha).
     png_set_expand(d->png);
     png_set_scale_16(d->png);
@@ -235,6 +242,31 @@ void ReadRows(void* context)
     png_read_image(d->png, const_cast<png_bytepp>(d->rows));
 }
 
+// Rows one at a time into d->rows[0], each handed to d->takeRow: a file that
+// is not interlaced never needs more than the finished picture.
+void ReadRowByRow(void* context)
+{
+    auto* d = static_cast<PngDecoder*>(context);
+    const auto height = static_cast<int>(png_get_image_height(d->png, d->info));
+    for (int y = 0; y < height; ++y) {
+        png_read_row(d->png, d->rows[0], nullptr);
+        d->takeRow(d, y);
+    }
+}
+
+uint8_t OverWhite(unsigned v, unsigned a) { return static_cast<uint8_t>((v * a + 255u * (255u - a) + 127u) / 255u); }
+
+// Blue, green, red, alpha pixels laid over white as blue, green, red.
+void LayOverWhite(const uint8_t* bgra, int width, uint8_t* bgr)
+{
+    for (int x = 0; x < width; ++x, bgra += 4, bgr += 3) {
+        const unsigned a = bgra[3];
+        bgr[0] = OverWhite(bgra[0], a);
+        bgr[1] = OverWhite(bgra[1], a);
+        bgr[2] = OverWhite(bgra[2], a);
+    }
+}
+
 void LayOverWhite(Picture& picture)
 {
     for (int y = 0; y < picture.height(); ++y) {
@@ -242,20 +274,16 @@ void LayOverWhite(Picture& picture)
         for (int x = 0; x < picture.width(); ++x, p += 4) {
             const unsigned a = p[3];
             for (int c = 0; c < 3; ++c)
-                p[c] = static_cast<uint8_t>((p[c] * a + 255u * (255u - a) + 127u) / 255u);
+                p[c] = OverWhite(p[c], a);
             p[3] = 0;
         }
     }
 }
 
-ReadResult DecodeImage(PngDecoder& decoder)
+// Interlaced files fill every row over seven passes, so the rows (with
+// alpha, if any) are held whole until the last pass.
+ReadResult DecodeInterlaced(PngDecoder& decoder, int width, int height, int channels)
 {
-    const int width = static_cast<int>(png_get_image_width(decoder.png, decoder.info));
-    const int height = static_cast<int>(png_get_image_height(decoder.png, decoder.info));
-    const int channels = png_get_channels(decoder.png, decoder.info);
-    if (png_get_bit_depth(decoder.png, decoder.info) != 8 || (channels != 3 && channels != 4)
-        || png_get_rowbytes(decoder.png, decoder.info) != static_cast<size_t>(width) * static_cast<size_t>(channels))
-        return ReadResult::failure("the file's pixel layout is not supported");
     Picture picture = Picture::create(width, height, channels == 4 ? PixelFormat::Bits32 : PixelFormat::Bits24);
     std::vector<uint8_t*> rows;
     try {
@@ -276,6 +304,44 @@ ReadResult DecodeImage(PngDecoder& decoder)
     ReadResult result;
     result.picture = std::move(picture);
     return result;
+}
+
+ReadResult DecodeSequential(PngDecoder& decoder, int width, int height, int channels)
+{
+    ReadResult result;
+    result.picture = Picture::create(width, height, PixelFormat::Bits24);
+    std::vector<uint8_t> line;
+    try {
+        line.resize(static_cast<size_t>(width) * static_cast<size_t>(channels));
+    } catch (const std::bad_alloc&) {
+        return ReadResult::failure("not enough memory for the picture");
+    }
+    if (result.picture.isEmpty()) return ReadResult::failure("not enough memory for the picture");
+    uint8_t* const rows[1] = { line.data() };
+    decoder.rows = rows;
+    decoder.picture = &result.picture;
+    decoder.takeRow = [](PngDecoder* d, int y) {
+        uint8_t* out = d->picture->scanLine(y);
+        if (png_get_channels(d->png, d->info) == 4)
+            LayOverWhite(d->rows[0], d->picture->width(), out);
+        else
+            std::memcpy(out, d->rows[0], static_cast<size_t>(d->picture->width()) * 3);
+    };
+    if (!RunGuarded(decoder, ReadRowByRow, &decoder)) return ReadResult::failure(ErrorText(decoder));
+    return result;
+}
+
+ReadResult DecodeImage(PngDecoder& decoder)
+{
+    const int width = static_cast<int>(png_get_image_width(decoder.png, decoder.info));
+    const int height = static_cast<int>(png_get_image_height(decoder.png, decoder.info));
+    const int channels = png_get_channels(decoder.png, decoder.info);
+    if (png_get_bit_depth(decoder.png, decoder.info) != 8 || (channels != 3 && channels != 4)
+        || png_get_rowbytes(decoder.png, decoder.info) != static_cast<size_t>(width) * static_cast<size_t>(channels))
+        return ReadResult::failure("the file's pixel layout is not supported");
+    if (png_get_interlace_type(decoder.png, decoder.info) != PNG_INTERLACE_NONE)
+        return DecodeInterlaced(decoder, width, height, channels);
+    return DecodeSequential(decoder, width, height, channels);
 }
 
 } // namespace
@@ -328,15 +394,14 @@ ReadResult ReadPng(Bytes bytes, const ReadLimits& limits)
     if (bytes.size() > limits.maxFileBytes) return ReadResult::failure("the file is too large");
     auto decoder = std::make_unique<PngDecoder>();
     decoder->bytes = bytes;
-    decoder->limits = &limits;
     const bool started = RunGuarded(*decoder, ReadInfo, decoder.get());
     if (!decoder->png || !decoder->info) return ReadResult::failure("the PNG library could not start");
     if (!started) return ReadResult::failure(ErrorText(*decoder));
     const png_uint_32 width = png_get_image_width(decoder->png, decoder->info);
     const png_uint_32 height = png_get_image_height(decoder->png, decoder->info);
-    if (!limits.allows(width, height))
-        return ReadResult::failure("the picture's size (" + std::to_string(width) + " x " + std::to_string(height)
-            + ") is beyond the limit");
+    if (std::string refusal = limits.sizeRefusal(width, height); !refusal.empty())
+        return ReadResult::failure(std::move(refusal));
+    if (!RunGuarded(*decoder, SetTransforms, decoder.get())) return ReadResult::failure(ErrorText(*decoder));
     return DecodeImage(*decoder);
 }
 

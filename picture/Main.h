@@ -308,8 +308,10 @@ public:
     // and reports success or failure itself; true when the file was written.
     bool SavePictureToFile(const QString& fileName);
     // The same for a numbered name: an existing file is never replaced; false
-    // with `nameTaken` when the name was in use by the time of writing.
-    bool SavePictureToNewFile(const QString& fileName, bool& nameTaken);
+    // with `nameTaken` when the name was in use by the time of writing. A
+    // failure is not shown at once but left in `report`, so that the agent can
+    // open the capture gate before the box appears.
+    bool SavePictureToNewFile(const QString& fileName, bool& nameTaken, std::function<void()>& report);
     // Replaces CaptureBitmap with the file's picture and moves the Open dialog
     // to its folder; true when it was read. On failure the user is told why and
     // CaptureBitmap keeps the previous picture.
@@ -472,7 +474,7 @@ private:
     void connectFileHandlers();
     void connectClipboardHandlers();
     enum class SaveOutcome { Saved, Failed, NameTaken };
-    SaveOutcome savePicture(const QString& fileName, kaptivus::files::SaveMode mode);
+    SaveOutcome savePicture(const QString& fileName, kaptivus::files::SaveMode mode, std::function<void()>& report);
     void connectPrintHandlers();
     bool copiesBoxEvent(QObject* watched, QEvent* event);
     void markHistoryEntry(int index);

@@ -41,7 +41,7 @@ void TMain1::ToolButton5Click()
 // The failures of the hand-off go to the error report; no program is started.
 void TMain1::handOffToEditor()
 {
-    const QString file = kaptivus::files::ui::HandOffFileName(SystemInfo1->TempDirectory());
+    QString file;
     {
         kaptivus::dialogs::WaitCursor busy;
         kaptivus::pixels::Picture picture = shownPicture();
@@ -51,11 +51,12 @@ void TMain1::handOffToEditor()
             picture.convertTo(PixelFormat::Bits24);
             setShownPicture(picture);
         }
-        const QString error = kaptivus::files::ui::WriteHandOffFile(file, picture);
-        if (!error.isEmpty()) {
-            kaptivus::dialogs::ReportError(error);
+        const auto handOff = kaptivus::files::ui::WriteHandOffFile(SystemInfo1->TempDirectory(), picture);
+        if (!handOff.error.isEmpty()) {
+            kaptivus::dialogs::ReportError(handOff.error);
             return;
         }
+        file = handOff.file;
     }
     const QString editor = m_agent ? m_agent->editor() : QString();
     kaptivus::files::ui::StartEditor(editor, file, this, [this] {

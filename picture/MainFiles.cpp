@@ -34,6 +34,7 @@ int ScreenDepth()
 }
 
 const QString kSavedNotice = QStringLiteral("Picture Sucessfully Saved as  ");
+const QString kNotSaved = QStringLiteral("The Picture could not be saved !");
 
 } // namespace
 
@@ -53,17 +54,21 @@ void TMain1::connectFileHandlers()
 
 bool TMain1::SavePictureToFile(const QString& fileName)
 {
-    return savePicture(fileName, files::SaveMode::Replace) == SaveOutcome::Saved;
+    std::function<void()> report;
+    const SaveOutcome outcome = savePicture(fileName, files::SaveMode::Replace, report);
+    if (report)
+        report();
+    return outcome == SaveOutcome::Saved;
 }
 
-bool TMain1::SavePictureToNewFile(const QString& fileName, bool& nameTaken)
+bool TMain1::SavePictureToNewFile(const QString& fileName, bool& nameTaken, std::function<void()>& report)
 {
-    const SaveOutcome outcome = savePicture(fileName, files::SaveMode::NewFile);
+    const SaveOutcome outcome = savePicture(fileName, files::SaveMode::NewFile, report);
     nameTaken = outcome == SaveOutcome::NameTaken;
     return outcome == SaveOutcome::Saved;
 }
 
-TMain1::SaveOutcome TMain1::savePicture(const QString& fileName, files::SaveMode mode)
+TMain1::SaveOutcome TMain1::savePicture(const QString& fileName, files::SaveMode mode, std::function<void()>& report)
 {
     QCoreApplication::processEvents();
     files::SaveResult result;
@@ -81,7 +86,12 @@ TMain1::SaveOutcome TMain1::savePicture(const QString& fileName, files::SaveMode
     if (result.nameTaken)
         return SaveOutcome::NameTaken;
     if (!result.ok()) {
-        files::ui::ShowInvalidPictureType(this, FromLocalName(result.error));
+        const QString reason = FromLocalName(result.error);
+        // A file the file system refused is no fault of the picture's type.
+        if (result.fileError)
+            report = [reason] { kaptivus::dialogs::ReportError(kNotSaved + QLatin1Char('\n') + reason); };
+        else
+            report = [this, reason] { files::ui::ShowInvalidPictureType(this, reason); };
         return SaveOutcome::Failed;
     }
     QCoreApplication::processEvents();
@@ -103,8 +113,11 @@ void TMain1::SavethePicture1Click()
         if (defaultExt == QLatin1String(known.data(), qsizetype(known.size())))
             filters = SaveFilterTable[i];
     }
+    const auto savedName = [defaultExt](const QString& chosen, int filterIndex) {
+        return FromLocalName(files::SavedFileName(LocalName(chosen), filterIndex, LocalName(defaultExt)));
+    };
     const auto choice = files::ui::ExecSaveDialog(this, {SavePictureDialog1.Title, SavePictureDialog1.InitialDir,
-                                                         SavePictureDialog1.FileName, filters, defaultExt});
+                                                         SavePictureDialog1.FileName, filters, defaultExt, savedName});
     if (!choice)
         return;
     const std::string name =
@@ -144,7 +157,7 @@ void TMain1::LoadPicture1Click()
 {
     QCoreApplication::processEvents();
     const auto choice = files::ui::ExecOpenDialog(this, {OpenPictureDialog1.Title, OpenPictureDialog1.InitialDir, {},
-                                                         SaveFilterTable[0], QStringLiteral("gif")});
+                                                         SaveFilterTable[0], QStringLiteral("gif"), {}});
     if (!choice || !LoadPictureFromFile(choice->fileName))
         return;
     rerunPipeline(false);

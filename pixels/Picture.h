@@ -32,6 +32,17 @@ struct DeviceFormat {
 class Picture {
 public:
     Picture() = default;
+    Picture(const Picture&) = default;
+    Picture(Picture&&) noexcept = default;
+    Picture& operator=(Picture&&) noexcept = default;
+    // A copy gets buffers of its own size: assigning a small picture over a
+    // large one frees the large one's memory, where vector assignment would
+    // keep it as spare capacity for as long as the picture lives.
+    Picture& operator=(const Picture& other)
+    {
+        if (this != &other) *this = Picture(other);
+        return *this;
+    }
 
     // A zeroed (black) picture; an empty one for sizes of 0, for more than
     // 2 GiB of pixels, for a device layout other than 16, 24 or 32 bits per

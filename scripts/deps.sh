@@ -21,6 +21,13 @@ package_pkgs=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 test_pkgs+=("${package_pkgs[@]}")
 test_pkgs+=(xfce4-clipman dbus-daemon scrot) # a clipboard manager for the hand-off at quit; scrot for the capture benchmark
 test_pkgs+=(xterm)
+# Native Wayland capture: the client library and the protocol files (the wlr
+# ones ship with the Rust crate's sources); its tests run a headless sway with
+# grim, foot and wl-clipboard, and weston as a compositor without screencopy.
+build_pkgs+=(libwayland-dev wayland-protocols librust-wayland-protocols-dev)
+test_pkgs+=(sway grim wl-clipboard foot weston)
+# A FUSE file system without exclusive rename, hard links or permissions, for the saving tests.
+test_pkgs+=(libfuse3-dev)
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")

@@ -3,24 +3,67 @@
 #include "config/DurableFile.h"
 #include "files/BmpCodec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <cstdlib>
+#include <unistd.h>
+
 namespace kaptivus::files::ui {
 
-QString HandOffFileName(const QString& tempFolder) { return tempFolder + QStringLiteral("~MyBitmap.Bmp"); }
+QString HandOffFileName(const QString& folder) { return folder + QStringLiteral("~MyBitmap.Bmp"); }
 
-QString WriteHandOffFile(const QString& file, const pixels::Picture& picture)
+namespace {
+
+std::string LocalName(const QString& name) { return QFile::encodeName(name).toStdString(); }
+QString FromLocalName(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
+
+// A folder that only this user can enter, so no other user can plant or swap
+// the hand-off file: the runtime folder, else one of the user's own under the
+// temporary folder, else (that name taken by someone else) a fresh one there.
+QString PrivateFolder(const QString& tempFolder, QString& error)
 {
+    const QString own = tempFolder + QStringLiteral("kaptivus2000-%1").arg(::geteuid());
+    QStringList candidates{own};
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime))
+        candidates.prepend(runtime);
+    for (const QString& folder : candidates) {
+        const config::Status usable = config::ensurePrivateFolder(LocalName(folder));
+        if (usable)
+            return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        error = FromLocalName(usable.error);
+    }
+    QByteArray pattern = QFile::encodeName(own + QStringLiteral("-XXXXXX"));
+    if (::mkdtemp(pattern.data()) != nullptr)
+        return QFile::decodeName(pattern) + QLatin1Char('/');
+    return {};
+}
+
+} // namespace
+
+HandOffResult WriteHandOffFile(const QString& tempFolder, const pixels::Picture& picture)
+{
+    HandOffResult result;
+    const QString folder = PrivateFolder(tempFolder, result.error);
+    if (folder.isEmpty())
+        return result;
+    result.error.clear();
+    result.file = HandOffFileName(folder);
     MemorySink sink;
-    if (const CodecStatus encoded = WriteBmp(picture, sink); !encoded)
-        return QStringLiteral("Cannot write %1: %2").arg(file, QString::fromStdString(encoded.error));
+    if (const CodecStatus encoded = WriteBmp(picture, sink); !encoded) {
+        result.error = QStringLiteral("Cannot write %1: %2").arg(result.file, QString::fromStdString(encoded.error));
+        return result;
+    }
     const std::string_view bytes(reinterpret_cast<const char*>(sink.bytes.data()), sink.bytes.size());
-    const config::Status written = config::replaceOwnFile(QFile::encodeName(file).toStdString(), bytes);
-    return written ? QString() : QFile::decodeName(QByteArray::fromStdString(written.error));
+    const config::Status written = config::replaceOwnFile(LocalName(result.file), bytes);
+    if (!written)
+        result.error = FromLocalName(written.error);
+    return result;
 }
 
 void StartEditor(const QString& editor, const QString& file, QObject* owner, const std::function<void()>& failed)

@@ -1,5 +1,5 @@
 // Handing the shown picture to an external bitmap editor: the hand-off file in
-// the temporary folder, starting the editor (or the desktop's program for BMP
+// a folder private to the user, starting the editor (or the desktop's program for BMP
 // files) without a shell, and the chooser of the editor program.
 #pragma once
 
@@ -16,13 +16,20 @@ class QWidget;
 
 namespace kaptivus::files::ui {
 
-// The hand-off file in the temporary folder (given with its trailing separator).
-QString HandOffFileName(const QString& tempFolder);
+// The hand-off file "~MyBitmap.Bmp" in a folder (given with its trailing separator).
+QString HandOffFileName(const QString& folder);
 
-// Writes the picture as a BMP file to the hand-off name; an empty string, or
-// why nothing was written. The name is replaced only when it is a plain file
-// of this user's; a link planted there is left alone.
-QString WriteHandOffFile(const QString& file, const pixels::Picture& picture);
+// The hand-off file written, or why not (`error` not empty).
+struct HandOffResult {
+    QString file;
+    QString error;
+};
+
+// Writes the picture as a BMP file to the hand-off name in a folder private to
+// the user: the runtime folder, else one of the user's own under the temporary
+// folder (given with its trailing separator). What holds the name there, a
+// stale link included, is replaced by a new file, never written through.
+HandOffResult WriteHandOffFile(const QString& tempFolder, const pixels::Picture& picture);
 
 // Starts `editor` with the file as its one argument, or, with no editor, the
 // desktop's opener ("xdg-open", looked up in PATH) on the file. `failed` runs

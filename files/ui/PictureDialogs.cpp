@@ -1,7 +1,10 @@
+// The Open and Save picture dialogs, and the Save dialog's question before it replaces a file.
 #include "files/ui/PictureDialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace kaptivus::files::ui {
 
@@ -28,9 +31,61 @@ QStringList ToQtFilters(const std::vector<FilterEntry>& entries)
 
 namespace {
 
-std::optional<PictureDialogChoice> Exec(QWidget* parent, const PictureDialogSetup& setup, bool save)
+int FilterIndexOf(const QFileDialog& dialog)
 {
-    QFileDialog dialog(parent, setup.title, setup.initialDir);
+    return std::max(1, int(dialog.nameFilters().indexOf(dialog.selectedNameFilter())) + 1);
+}
+
+// "&Oui" or "&Non" (the default) to replacing the file that the save will write.
+bool ConfirmReplace(QWidget* parent, const QString& fileName)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Confirmer"),
+                    fileName + QStringLiteral(" already exists. Do you want to replace it?"), QMessageBox::NoButton,
+                    parent);
+    box.setObjectName(QStringLiteral("ConfirmReplace"));
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+// The Save dialog asks about the file the save will really write, which the
+// filter and the extension rules may name differently from what the dialog
+// shows ("Shot.GIF" is written as "Shot.gif"); its own question, about the
+// shown name, is switched off so no file is asked about twice.
+class SaveDialog : public QFileDialog {
+public:
+    SaveDialog(QWidget* parent, const PictureDialogSetup& setup)
+        : QFileDialog(parent, setup.title, setup.initialDir), m_savedName(setup.savedName)
+    {
+        // The question needs the dialog's own accept, which a desktop's dialog bypasses.
+        setOption(QFileDialog::DontUseNativeDialog);
+        setOption(QFileDialog::DontConfirmOverwrite);
+    }
+
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        if (!m_savedName || chosen.isEmpty() || QFileInfo(chosen.constFirst()).isDir()) {
+            QFileDialog::accept();
+            return;
+        }
+        const QFileInfo saved(m_savedName(chosen.constFirst(), FilterIndexOf(*this)));
+        // Declining leaves the dialog open on the typed name.
+        if (saved.exists() && !saved.isDir() && !ConfirmReplace(this, saved.fileName()))
+            return;
+        QFileDialog::accept();
+    }
+
+private:
+    std::function<QString(const QString&, int)> m_savedName;
+};
+
+std::optional<PictureDialogChoice> Exec(QFileDialog& dialog, const PictureDialogSetup& setup, bool save)
+{
     dialog.setObjectName(save ? QStringLiteral("SavePictureDialog1") : QStringLiteral("OpenPictureDialog1"));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -43,7 +98,7 @@ std::optional<PictureDialogChoice> Exec(QWidget* parent, const PictureDialogSetu
         return std::nullopt;
     PictureDialogChoice choice;
     choice.fileName = dialog.selectedFiles().constFirst();
-    choice.filterIndex = std::max(1, int(setup.filters.indexOf(dialog.selectedNameFilter())) + 1);
+    choice.filterIndex = FilterIndexOf(dialog);
     return choice;
 }
 
@@ -51,12 +106,14 @@ std::optional<PictureDialogChoice> Exec(QWidget* parent, const PictureDialogSetu
 
 std::optional<PictureDialogChoice> ExecSaveDialog(QWidget* parent, const PictureDialogSetup& setup)
 {
-    return Exec(parent, setup, true);
+    SaveDialog dialog(parent, setup);
+    return Exec(dialog, setup, true);
 }
 
 std::optional<PictureDialogChoice> ExecOpenDialog(QWidget* parent, const PictureDialogSetup& setup)
 {
-    return Exec(parent, setup, false);
+    QFileDialog dialog(parent, setup.title, setup.initialDir);
+    return Exec(dialog, setup, false);
 }
 
 } // namespace kaptivus::files::ui

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -30,9 +31,14 @@ struct PictureDialogSetup {
     QString fileName;
     QStringList filters;
     QString defaultSuffix;
+    // Save only: the file a save of the chosen name with the filter of that
+    // (1-based) index writes; the dialog asks before that file is replaced.
+    std::function<QString(const QString& chosen, int filterIndex)> savedName;
 };
 
-// Nullopt when cancelled.
+// Nullopt when cancelled. The Save dialog asks "… already exists. Do you want
+// to replace it?" (default "&Non") about the file `savedName` gives, and stays
+// open when the answer is no.
 std::optional<PictureDialogChoice> ExecSaveDialog(QWidget* parent, const PictureDialogSetup& setup);
 std::optional<PictureDialogChoice> ExecOpenDialog(QWidget* parent, const PictureDialogSetup& setup);
 

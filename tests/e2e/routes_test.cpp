@@ -1,8 +1,9 @@
 // Where a capture ends, checked from outside with the real program: numbered
 // files in every format read back by independent tools, the auto-save timer,
-// the editor hand-off through the temporary folder, and the clipboard kept by a
+// the editor hand-off through a private folder, and the clipboard kept by a
 // clipboard manager after the program quits.
 #include "AgentProcess.h"
+#include "NoLinkMount.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,8 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <iostream>
+#include <unistd.h>
 
 using namespace kaptivus;
 using namespace kaptivus::e2e;
@@ -170,19 +173,56 @@ TEST(Routes, AutoSaveTimerWritesItsFirstFileAfterTheDelay)
     ASSERT_TRUE(agent.waitForExit());
 }
 
+// On FUSE, SMB and shared-folder mounts, which have neither an exclusive
+// rename nor hard links nor permissions, every numbered save and every timer
+// tick failed with "Invalid Picture Type".
+TEST(Routes, NumberedSavesAndTimerTicksFailedOnMountsWithoutLinks)
+{
+    const test::Rect screen = test::screenSize();
+    for (const char* chmodError : {"ENOSYS", "EPERM"}) {
+        SCOPED_TRACE(chmodError);
+        test::NoLinkMount mount((tempPath() + "/mount-" + chmodError).toStdString(), chmodError);
+        if (!mount.skipReason().empty()) GTEST_SKIP() << mount.skipReason();
+        const QString folder = QString::fromStdString(mount.path().string());
+        auto settings = hotkeySettings();
+        settings.push_back({"AutoFolder", "\"" + folder.toStdString() + "\""});
+        settings.push_back({"AutoSave", "dword:00000001"});
+        settings.push_back({"TimerDelay", "dword:00000002"});
+        settings.push_back({"DefaultExt", "\".BMP\""});
+        writeSettingsFile(defaultSettingsBody(settings));
+        // The agent inherits the test's private mount namespace.
+        AgentProcess agent;
+        ASSERT_TRUE(agent.start());
+        const auto numbered = [&](int n) { return folder + "/MyPicture" + QString::number(n) + ".bmp"; };
+        ASSERT_TRUE(test::waitUntil([&] { return QFileInfo::exists(numbered(1)); }, 15s)) << agent.output().toStdString();
+        ASSERT_TRUE(test::waitUntil([&] { return shownWindowTitled(agent, kNotice) == 0; }, 10s));
+        ASSERT_TRUE(test::pressKey(test::keysym::F7));
+        ASSERT_TRUE(test::waitUntil([&] { return QFileInfo::exists(numbered(2)); }, 15s));
+        for (int n : {1, 2})
+            EXPECT_EQ(commandOutput("identify", {"-format", "%m %w %h", numbered(n)}),
+                      QStringLiteral("BMP3 %1 %2").arg(screen.width).arg(screen.height));
+        EXPECT_EQ(shownWindowTitled(agent, "Attention"), 0u);
+        EXPECT_EQ(shownWindowTitled(agent, "Erreur"), 0u);
+        agent.terminate();
+        ASSERT_TRUE(agent.waitForExit());
+    }
+}
+
 TEST(Routes, EditorGetsTheHandOffFileAsOneArgumentWithoutAShell)
 {
-    // The temporary folder has a blank; the programs record their arguments.
+    // The private folder has a blank; the programs record their arguments.
     const QString temp = tempPath() + "/with blank";
+    const QString runtime = tempPath() + "/run time";
     const QString bin = tempPath() + "/bin";
-    ASSERT_TRUE(QDir().mkpath(temp) && QDir().mkpath(bin));
+    ASSERT_TRUE(QDir().mkpath(temp) && QDir().mkpath(bin) && QDir().mkpath(runtime));
+    ASSERT_TRUE(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const QString record = tempPath() + "/arguments";
     const QByteArray recorder = "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + record.toLocal8Bit() + "'\n";
     ASSERT_TRUE(writeFile(bin + "/editor program", recorder, true));
     ASSERT_TRUE(writeFile(bin + "/xdg-open", recorder, true));
     ASSERT_TRUE(QDir().mkpath(bin + "/failing-opener"));
     ASSERT_TRUE(writeFile(bin + "/failing-opener/xdg-open", "#!/bin/sh\nexit 3\n", true));
-    const QString handOff = temp + "/~MyBitmap.Bmp";
+    const QString handOff = runtime + "/~MyBitmap.Bmp";
     struct Case {
         const char* name;
         QString editor;
@@ -203,6 +243,7 @@ TEST(Routes, EditorGetsTheHandOffFileAsOneArgumentWithoutAShell)
         AgentProcess agent;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TMPDIR", temp);
+        env.insert("XDG_RUNTIME_DIR", runtime);
         env.insert("PATH", c.path);
         agent.process().setProcessEnvironment(env);
         ASSERT_TRUE(agent.start());
@@ -233,31 +274,72 @@ TEST(Routes, EditorGetsTheHandOffFileAsOneArgumentWithoutAShell)
     }
 }
 
-TEST(Routes, LinkPlantedAtTheHandOffFileIsLeftAloneAndNothingIsWrittenThroughIt)
+// A stale link at the hand-off name blocked "Editer" for good, and another user
+// could plant the name in the shared temporary folder.
+TEST(Routes, StaleLinkAtTheHandOffFileBlockedTheEditor)
 {
     const QString temp = tempPath();
     const QString victim = temp + "/victim";
     ASSERT_TRUE(writeFile(victim, "victim"));
-    const QString handOff = temp + "/~MyBitmap.Bmp";
-    ASSERT_TRUE(QFile::link(victim, handOff));
+    // Planted in the shared folder: no longer where the hand-off goes.
+    ASSERT_TRUE(QFile::link(victim, temp + "/~MyBitmap.Bmp"));
     const QString record = temp + "/arguments";
-    ASSERT_TRUE(writeFile(temp + "/editor", "#!/bin/sh\ntouch '" + record.toLocal8Bit() + "'\n", true));
-    auto settings = hotkeySettings();
-    settings.push_back({"Editor", "\"" + (temp + "/editor").toStdString() + "\""});
-    writeSettingsFile(defaultSettingsBody(settings));
-    AgentProcess agent;
-    ASSERT_TRUE(agent.start());
-    editShownPicture(agent);
-    // The error box says why; no editor is started.
-    test::Window box = 0;
-    ASSERT_TRUE(test::waitUntil([&] { return (box = shownWindowTitled(agent, "Erreur")) != 0; }, 10s));
-    test::pressKey(test::keysym::Return);
-    EXPECT_TRUE(test::waitUntil([&] { return !test::isViewable(box); }, 5s));
-    EXPECT_EQ(QFileInfo(handOff).symLinkTarget(), victim);
-    EXPECT_EQ(readFile(victim), "victim");
-    EXPECT_FALSE(QFileInfo::exists(record));
-    agent.terminate();
-    ASSERT_TRUE(agent.waitForExit());
+    ASSERT_TRUE(writeFile(temp + "/editor", "#!/bin/sh\nprintf '%s' \"$1\" > '" + record.toLocal8Bit() + "'\n", true));
+    const QString runtime = temp + "/runtime";
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    ASSERT_TRUE(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const struct {
+        const char* name;
+        QString runtime; // XDG_RUNTIME_DIR, empty for none
+        QString tmpdir;  // TMPDIR
+        QString folder;  // where the hand-off file goes; planted by another user when `taken`
+        bool taken;
+    } cases[] = {
+        {"runtime folder", runtime, temp, runtime, false},
+        {"no runtime folder", {}, temp, temp + "/kaptivus2000-" + QString::number(::geteuid()), false},
+        {"own folder's name taken", {}, temp + "/shared", temp + "/shared/kaptivus2000-" + QString::number(::geteuid()),
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(QDir().mkpath(c.folder));
+        ASSERT_TRUE(QFile::setPermissions(c.folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString handOff = c.folder + "/~MyBitmap.Bmp";
+        ASSERT_TRUE(QFile::link(victim, handOff));
+        if (c.taken && ::geteuid() != 0) {
+            std::cout << "[ SKIPPED CASE ] " << c.name << ": giving a folder to another user needs root" << std::endl;
+            continue;
+        }
+        if (c.taken) { ASSERT_EQ(::chown(QFile::encodeName(c.folder).constData(), 65534, 65534), 0); }
+        QFile::remove(record);
+        auto settings = hotkeySettings();
+        settings.push_back({"Editor", "\"" + (temp + "/editor").toStdString() + "\""});
+        writeSettingsFile(defaultSettingsBody(settings));
+        AgentProcess agent;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (c.runtime.isEmpty()) env.remove("XDG_RUNTIME_DIR");
+        else env.insert("XDG_RUNTIME_DIR", c.runtime);
+        env.insert("TMPDIR", c.tmpdir);
+        agent.process().setProcessEnvironment(env);
+        ASSERT_TRUE(agent.start());
+        editShownPicture(agent);
+        // The editor gets the program's own file, which replaced the link
+        // itself, or went to a fresh folder beside one another user holds.
+        ASSERT_TRUE(test::waitUntil([&] { return !readFile(record).isEmpty(); }, 10s)) << agent.output().toStdString();
+        const QString edited = QString::fromLocal8Bit(readFile(record));
+        if (c.taken) {
+            EXPECT_TRUE(edited.startsWith(c.folder + "-") && edited.endsWith("/~MyBitmap.Bmp")) << edited.toStdString();
+            EXPECT_TRUE(QFileInfo(handOff).isSymLink());
+        } else {
+            EXPECT_EQ(edited, handOff);
+            EXPECT_FALSE(QFileInfo(handOff).isSymLink());
+        }
+        EXPECT_TRUE(readFile(edited).startsWith("BM"));
+        EXPECT_EQ(readFile(victim), "victim");
+        EXPECT_EQ(QFileInfo(temp + "/~MyBitmap.Bmp").symLinkTarget(), victim);
+        agent.terminate();
+        ASSERT_TRUE(agent.waitForExit());
+    }
 }
 
 TEST(Routes, ClipboardPictureOutlivesTheProgramThroughAClipboardManager)

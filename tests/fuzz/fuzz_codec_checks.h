@@ -3,6 +3,7 @@
 // comes back unchanged through the format's own writer and reader.
 #pragma once
 
+#include "codec_fuzz_limits.h"
 #include "files/Codec.h"
 #include "pixels/PictureRows.h"
 
@@ -12,24 +13,8 @@
 
 namespace kaptivus::fuzz {
 
-// Small limits keep each input fast; the checks are the same at any size.
-inline files::ReadLimits FuzzLimits()
-{
-    files::ReadLimits limits;
-    limits.maxFileBytes = size_t { 1 } << 20;
-    limits.maxPixels = int64_t { 1 } << 16;
-    limits.maxSide = 4096;
-    return limits;
-}
-
-// Pictures up to this many pixels also go through a write and a read: larger
-// ones (a few bytes of RLE can claim them) would spend the run comparing pixels.
-inline constexpr int64_t kRoundTripPixels = int64_t { 1 } << 14;
-
-inline bool WorthRoundTrip(const pixels::Picture& p)
-{
-    return static_cast<int64_t>(p.width()) * p.height() <= kRoundTripPixels;
-}
+inline files::ReadLimits FuzzLimits() { return CodecFuzzLimits(); }
+using ::WorthRoundTrip;
 
 inline void Require(bool condition, const char* what)
 {

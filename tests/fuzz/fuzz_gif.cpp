@@ -1,6 +1,7 @@
 // Fuzz target for the GIF reader: any input must decode or be refused with a
 // reason, never fault, and never give a picture beyond the limits; whatever
 // decodes must write again and read back with the same pixels.
+#include "codec_fuzz_limits.h"
 #include "files/GifPicture.h"
 #include "pixels/PictureRows.h"
 
@@ -12,10 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace kaptivus::files;
-    ReadLimits limits;
-    limits.maxFileBytes = 1 << 20;
-    limits.maxPixels = 1 << 16;
-    limits.maxSide = 4096;
+    const ReadLimits limits = CodecFuzzLimits();
     ReadResult read = ReadGif(Bytes(data, size), limits);
     if (!read.ok()) {
         if (read.error.empty() || !read.picture.isEmpty()) {
@@ -29,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::fprintf(stderr, "a picture beyond the limits\n");
         std::abort();
     }
+    if (!WorthRoundTrip(picture)) return 0;
     MemorySink sink;
     // Transparent pixels are written on an entry of their own (black): the
     // round trip is about the colours, so the copy goes out opaque.

@@ -1,5 +1,5 @@
 // Fuzz target for the JPEG reader: any input is decoded or refused with a
-// reason within small limits, for a true-colour or (odd sizes) an 8-bit screen.
+// reason within the program's limits, for a true-colour or (odd sizes) an 8-bit screen.
 #include "codec_fuzz_limits.h"
 #include "files/JpegCodec.h"
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Writes the tiny seed files of fuzz_bmp and fuzz_ico: one of each layout the
-readers know, a few pixels each. Standard library only; run from anywhere."""
+readers know, a few pixels each, and the hostile ones: a 120-byte run-length
+bitmap claiming 11585 x 11585 pixels, and an icon whose 4,096 entries all name
+one damaged PNG. Standard library only; run from anywhere."""
 import os
 import struct
 import zlib
@@ -71,7 +73,23 @@ MASKED = icon_dib(3, 2, 1, bytes([0x60, 0, 0, 0, 0xA0, 0, 0, 0]), bytes([0xC0, 0
                   table([(0, 0, 0), (255, 0, 0)]))
 PAL4 = icon_dib(2, 1, 4, bytes([0x1F, 0, 0, 0]), bytes(4), table(GREYS))
 PNG = png(2, 1, [bytes([255, 0, 0, 255, 0, 0, 255, 128])])
+# 27 runs of 255 pixels, then the end of the bitmap: 120 bytes in all.
+BMP_SEEDS['rle8_bomb.bmp'] = bmp(info(11585, 11585, 8, 1, colours=2), table([(0, 0, 0), (255, 255, 255)]),
+                                 bytes([255, 1] * 27 + [0, 0, 0, 1]))
+DAMAGED_PNG = bytearray(png(64, 64, [bytes(range(256))] * 64))
+DAMAGED_PNG[len(DAMAGED_PNG) // 2] ^= 0x5A
+
+
+def one_image_icon(image, count):
+    out = struct.pack('<HHH', 0, 1, count)
+    offset = 6 + 16 * count
+    for _ in range(count):
+        out += struct.pack('<BBBBHHII', 64, 64, 0, 0, 1, 32, len(image), offset)
+    return out + bytes(image)
+
+
 ICO_SEEDS = {
+    'many_entries.ico': one_image_icon(DAMAGED_PNG, 4096),
     'alpha32.ico': ico([(2, 2, 32, ALPHA)]),
     'mask1.ico': ico([(3, 2, 1, MASKED)]),
     'two_images.ico': ico([(2, 1, 4, PAL4), (2, 2, 32, ALPHA)]),

@@ -13,7 +13,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QTemporaryDir>
 
@@ -32,10 +35,11 @@ inline pixels::Picture Asymmetric(int width = 8, int height = 6)
     return p;
 }
 
-// What a message box said.
+// What a message box said, and its default button's text.
 struct SeenBox {
     QString caption;
     QString text;
+    QString defaultButton;
 };
 
 // Answers each modal widget that appears with the next handler in turn (a
@@ -49,6 +53,10 @@ public:
     }
     std::vector<SeenBox> boxes;
     int seen = 0;
+    // The buttons to click in the boxes that appear, in turn (then the first button).
+    QStringList boxAnswers;
+    // Runs when a box appears, before it is answered.
+    std::function<void(QMessageBox*)> onBox;
 
 protected:
     void timerEvent(QTimerEvent*) override
@@ -60,7 +68,16 @@ protected:
         m_last = modal;
         ++seen;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            boxes.push_back({box->windowTitle(), box->text()});
+            boxes.push_back({box->windowTitle(), box->text(),
+                             box->defaultButton() ? box->defaultButton()->text() : QString()});
+            if (onBox) onBox(box);
+            const QString answer = boxAnswers.isEmpty() ? QString() : boxAnswers.takeFirst();
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == answer) {
+                    button->click();
+                    return;
+                }
+            }
             if (!box->buttons().isEmpty()) box->buttons().constFirst()->click();
             return;
         }
@@ -83,6 +100,10 @@ inline std::function<void(QWidget*)> ChooseFile(const QString& path, int filterI
         ASSERT_NE(dialog, nullptr);
         dialog->selectNameFilter(dialog->nameFilters().value(filterIndex - 1));
         dialog->selectFile(path);
+        // selectFile leaves the name field alone while it has the focus, as a
+        // shown dialog's field may have by now; the name is typed there then.
+        if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            edit->setText(QFileInfo(path).fileName());
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     };
 }

@@ -10,22 +10,32 @@ namespace kaptivus::files::testing {
 namespace {
 
 const QString kSaved = QStringLiteral("Picture Sucessfully Saved as  ");
+const QString kNotSaved = QStringLiteral("The Picture could not be saved !\nCannot write ");
 
 TEST_F(PictureFilesWindowTest, ASaveThatWritesNothingWarnsAndNeverClaimsSuccess)
 {
-    // {name, picture width}: an icon holds at most 256 x 256 pixels.
-    const std::pair<const char*, int> cases[] = {
-        {"unknown.txt", 8}, {"big.ico", 300}, {"missing/shot.bmp", 8}, {"missing/shot.png", 8}};
-    for (const auto& [name, width] : cases) {
-        SCOPED_TRACE(name);
-        showPicture(Asymmetric(width, 20));
-        const QString file = path(QLatin1String(name));
+    // An icon holds at most 256 x 256 pixels; a missing folder is the file system's refusal.
+    const struct {
+        const char* name;
+        int width;
+        const char* caption;
+        QString text;
+    } cases[] = {
+        {"unknown.txt", 8, "Attention", QStringLiteral("Invalid Picture Type")},
+        {"big.ico", 300, "Attention", QStringLiteral("Invalid Picture Type")},
+        {"missing/shot.bmp", 8, "Erreur", kNotSaved + path(QStringLiteral("missing/shot.bmp"))},
+        {"missing/shot.png", 8, "Erreur", kNotSaved + path(QStringLiteral("missing/shot.png"))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        showPicture(Asymmetric(c.width, 20));
+        const QString file = path(QLatin1String(c.name));
         kaptivus::test::BellWatcher bells;
         ModalAnswers answers;
         EXPECT_FALSE(main1->SavePictureToFile(file));
         ASSERT_EQ(answers.boxes.size(), 1u);
-        EXPECT_EQ(answers.boxes[0].caption, QStringLiteral("Attention"));
-        EXPECT_EQ(answers.boxes[0].text, QStringLiteral("Invalid Picture Type"));
+        EXPECT_EQ(answers.boxes[0].caption, QLatin1String(c.caption));
+        EXPECT_TRUE(answers.boxes[0].text.startsWith(c.text)) << answers.boxes[0].text.toStdString();
         if (bells.isWatching()) { EXPECT_TRUE(bells.waitForCount(1)); }
         EXPECT_FALSE(info1->isVisible());
         EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(WithLowerExtension(file.toStdString()))));

@@ -62,7 +62,13 @@ protected:
         QDir().rmdir(handOffFile());
         MainWindowTest::TearDown();
     }
-    QString handOffFile() const { return files::ui::HandOffFileName(main1->SystemInfo1->TempDirectory()); }
+    // Where the hand-off goes: the runtime folder when there is one.
+    QString handOffFile() const
+    {
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        return files::ui::HandOffFileName(QDir::isAbsolutePath(runtime) ? runtime + QLatin1Char('/')
+                                                                       : main1->SystemInfo1->TempDirectory());
+    }
 };
 
 TEST_F(CommandErrorTest, FailingEditOrPasteDoesNotThrowThroughQtsMenus)

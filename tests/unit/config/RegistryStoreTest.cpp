@@ -409,6 +409,24 @@ TEST_F(RegistryStoreTest, FailedRenameLeavesNoTemporaryFile)
     EXPECT_TRUE(fs::is_directory(m_file));
 }
 
+// A dotfiles manager keeps the settings file as a link; the first change made it a plain file.
+TEST_F(RegistryStoreTest, SettingsFileKeptAsALinkBecameAPlainFile)
+{
+    const fs::path dotfiles = m_root / "dotfiles" / "registry.reg";
+    fs::create_directories(dotfiles.parent_path());
+    writeFile(dotfiles, kHeader + "[" + kKey + "]\n\"A\"=dword:00000001\n\n");
+    fs::create_directories(m_file.parent_path());
+    fs::create_symlink("../dotfiles/registry.reg", m_file);
+    RegistryStore store = openStore();
+    auto key = store.openKey(kSettingsKey);
+    ASSERT_TRUE(key->writeInteger("A", 2).ok());
+    ASSERT_TRUE(key->close().ok());
+    ASSERT_TRUE(fs::is_symlink(m_file));
+    EXPECT_EQ(fs::read_symlink(m_file), "../dotfiles/registry.reg");
+    EXPECT_EQ(openStore().openKey(kSettingsKey)->readInteger("A"), std::optional<int32_t>(2));
+    EXPECT_THAT(folderEntries(), ElementsAre("registry.reg"));
+}
+
 TEST_F(RegistryStoreTest, ReadOnlyFolderFailsAndKeepsTheOldFile)
 {
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";

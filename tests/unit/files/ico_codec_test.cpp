@@ -176,7 +176,7 @@ TEST(IcoRead, MalformedIconsGiveErrors)
         { "image offset past the end", offsetPastEnd, "no readable image" },
         { "colour rows cut short", BuildIco({ truncated }), "truncated pixel data" },
         { "run-length image", BuildIco({ rle }), "compressed icon images are not supported" },
-        { "huge image", BuildIco({ IconImage({ 40, 70000, 70000, 32, 0, 0, {}, {}, {} }) }), "no readable image" },
+        { "huge image", BuildIco({ IconImage({ 40, 70000, 70000, 32, 0, 0, {}, {}, {} }) }), "wider or taller than 65535" },
     };
     for (const Case& c : cases) {
         const ReadResult r = ReadIco(c.file);

@@ -102,19 +102,6 @@ TEST(JpegRead, FilesOfOtherProgramsOpenWithTheirPixels)
     }
 }
 
-// The progressive file with its last scan (SOS header and data, up to EOI)
-// repeated: libjpeg only warns about such a progression and goes on.
-std::vector<uint8_t> RepeatLastScan(const std::vector<uint8_t>& jpeg, int copies)
-{
-    const uint8_t sos[] = { 0xFF, 0xDA };
-    const auto lastScan = std::find_end(jpeg.begin(), jpeg.end(), sos, sos + 2), end = jpeg.end() - 2; // EOI
-    std::vector<uint8_t> out(jpeg.begin(), end);
-    for (int k = 1; k < copies; ++k)
-        out.insert(out.end(), lastScan, end);
-    out.insert(out.end(), { 0xFF, 0xD9 });
-    return out;
-}
-
 // A small file of endless scans would hold the decoder for minutes: past 500
 // scans it is refused; a few extra scans still open.
 TEST(JpegRead, FileOfEndlessScansIsRefused)
@@ -125,7 +112,8 @@ TEST(JpegRead, FileOfEndlessScansIsRefused)
     const std::vector<uint8_t> progressive = ReadFile(dir / "p.jpg");
     const ReadResult few = ReadJpeg(RepeatLastScan(progressive, 20));
     EXPECT_TRUE(few.ok()) << few.error;
-    EXPECT_EQ(ReadJpeg(RepeatLastScan(progressive, 600)).error, "the file has too many scans");
+    EXPECT_EQ(ReadJpeg(RepeatLastScan(progressive, 600)).error,
+        "the file has more than 500 scans, too many for a picture of its size");
 }
 
 } // namespace

@@ -84,4 +84,17 @@ inline int MaxDifference(const Picture& a, const Picture& b, double* mean = null
     return worst;
 }
 
+// The progressive file with its last scan (SOS header and data, up to EOI)
+// repeated: libjpeg only warns about such a progression and goes on.
+inline std::vector<uint8_t> RepeatLastScan(const std::vector<uint8_t>& jpeg, int copies)
+{
+    const uint8_t sos[] = { 0xFF, 0xDA };
+    const auto lastScan = std::find_end(jpeg.begin(), jpeg.end(), sos, sos + 2), end = jpeg.end() - 2; // EOI
+    std::vector<uint8_t> out(jpeg.begin(), end);
+    for (int k = 1; k < copies; ++k)
+        out.insert(out.end(), lastScan, end);
+    out.insert(out.end(), { 0xFF, 0xD9 });
+    return out;
+}
+
 } // namespace kaptivus::files::jpegpng

@@ -1,6 +1,5 @@
-// A numbered save never replaces what holds its name; the editor hand-off file
-// is never written through a link; the clipboard's picture types are taken in
-// order of fidelity and read defensively.
+// A numbered save never replaces what holds its name; the clipboard's picture
+// types are taken in order of fidelity and read defensively.
 #include "config/DurableFile.h"
 #include "files/BmpCodec.h"
 #include "files/ClipboardPicture.h"
@@ -96,41 +95,6 @@ TEST(NumberedSave, NameIsTestedAsItWillBeWrittenSoAnUpperCaseDefaultFillsTheNext
     const auto exists = [](const std::string& name) { return fs::exists(fs::symlink_status(name)); };
     EXPECT_EQ(NumberedSavePath((dir / "").string(), "MyPicture", ".GIF", exists),
               (dir / "").string() + "/MyPicture2.gif");
-}
-
-TEST(HandOffFile, ReplacedOnlyWhenItIsAPlainFileOfOurs)
-{
-    const struct {
-        Holder holder;
-        bool written;
-    } cases[] = {
-        {Holder::Nothing, true}, {Holder::File, true}, {Holder::DanglingLink, false},
-        {Holder::LinkToFile, false}, {Holder::Folder, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(int(c.holder));
-        testsupport::TempFolder dir;
-        const fs::path name = dir / "~MyBitmap.Bmp";
-        const fs::path victim = dir / "victim";
-        Plant(c.holder, name, victim);
-        const config::Status status = config::replaceOwnFile(name, "picture");
-        EXPECT_EQ(status.ok(), c.written) << status.error;
-        if (c.written) {
-            EXPECT_EQ(ReadText(name), "picture");
-            struct stat info {};
-            ASSERT_EQ(::lstat(name.c_str(), &info), 0);
-            EXPECT_EQ(info.st_mode & 0777, 0600u);
-        } else {
-            EXPECT_NE(status.error.find(name.string()), std::string::npos);
-        }
-        if (c.holder == Holder::LinkToFile) {
-            EXPECT_EQ(ReadText(victim), "victim");
-            EXPECT_TRUE(fs::is_symlink(name));
-        }
-        if (c.holder == Holder::DanglingLink) {
-            EXPECT_FALSE(fs::exists(victim));
-        }
-    }
 }
 
 TEST(ClipboardPicture, TypesAreTakenInOrderOfFidelity)

@@ -200,5 +200,27 @@ TEST(PictureTransparency, KeptThroughCopiesAndConversions)
     EXPECT_EQ(empty.format(), PixelFormat::Bits8);
 }
 
+// A window that showed a picture of 134 million pixels and then a small one
+// kept the large one's 512 MiB for good: a copy assigned over a picture must
+// take buffers of the copy's size, and a self-assignment keeps the picture.
+TEST(PictureCopy, AssigningASmallPictureOverALargeOneFreesItsMemory)
+{
+    const Picture small = Picture::create(8, 6, PixelFormat::Bits8);
+    for (const PixelFormat format : { PixelFormat::Bits24, PixelFormat::Bits8 }) {
+        Picture shown = Picture::create(3000, 2000, format);
+        ASSERT_FALSE(shown.isEmpty());
+        shown = small;
+        EXPECT_EQ(shown.bits(), small.bits());
+        EXPECT_EQ(shown.palette(), small.palette());
+        EXPECT_LE(shown.bits().capacity(), small.bits().size());
+        EXPECT_LE(shown.palette().capacity(), small.palette().size());
+    }
+    Picture same = small;
+    const Picture& alias = same;
+    same = alias;
+    EXPECT_EQ(same.bits(), small.bits());
+    EXPECT_EQ(same.width(), 8);
+}
+
 } // namespace
 } // namespace kaptivus::pixels
