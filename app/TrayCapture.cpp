@@ -181,8 +181,8 @@ void TTray1::RouteCapture(int id)
         SaveNumbered();
         break;
     case Route::Clipboard:
-        Main1->CopyToClipboard(false);
-        ShowInfo(ClipboardNotice, 1);
+        // An empty picture puts nothing there, and no notice says otherwise.
+        if (Main1->CopyToClipboard(false)) ShowInfo(ClipboardNotice, 1);
         releaseCaptureGate();
         break;
     case Route::PrintOrShow:

@@ -3,7 +3,9 @@
 #include "app/CommandLine.h"
 #include "app/Tray.h"
 #include "app/Wiring.h"
+#include "dialogs/ApplicationTitle.h"
 #include "dialogs/ErrorReport.h"
+#include "dialogs/QtTranslation.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
 #include "platform/CommandChannel.h"
@@ -61,7 +63,9 @@ int main(int argc, char** argv)
 
     // Whatever a handler throws is shown to the user; the agent and its hotkeys stay.
     kaptivus::dialogs::GuardedApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kaptivus2000"));
+    QApplication::setApplicationName(kaptivus::dialogs::ApplicationTitle());
+    // Qt's standard dialogs in French, like the program's windows.
+    kaptivus::dialogs::InstallQtTranslation(app);
     QApplication::setQuitOnLastWindowClosed(false);
 
     // A second start in the same session leaves at once, before any setting or hotkey.

@@ -1,5 +1,6 @@
 #include "dialogs/About.h"
 
+#include "dialogs/ApplicationTitle.h"
 #include "dialogs/ProgramIcon.h"
 #include "platform/DesktopOpener.h"
 
@@ -88,7 +89,7 @@ void TAboutBox1::buildPanel()
     Label3->setWordWrap(true);
 
     // The name in its large type needs the panel's whole width, under the picture.
-    ProductName = makeLabel(Panel1, "ProductName", QStringLiteral("Kaptivus2000"), QRect(4, 140, 324, 44));
+    ProductName = makeLabel(Panel1, "ProductName", kaptivus::dialogs::ApplicationTitle(), QRect(4, 140, 324, 44));
     ProductName->setFont(boldFont(font(), 32, true));
     ProductName->setAlignment(Qt::AlignCenter);
     setTextColour(ProductName, Qt::red);
@@ -159,7 +160,7 @@ void TAboutBox1::openLink(const QUrl& url, const QString& failure)
     auto report = [self, failure](bool ok) {
         if (ok) return;
         QApplication::beep();
-        QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), failure, QMessageBox::Ok,
+        QMessageBox box(QMessageBox::NoIcon, kaptivus::dialogs::ApplicationTitle(), failure, QMessageBox::Ok,
                         self.data());
         box.setObjectName(QStringLiteral("AboutFailureMessage"));
         box.setTextFormat(Qt::PlainText);

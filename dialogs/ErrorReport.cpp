@@ -61,6 +61,17 @@ void ReportError(const QString& message)
 
 void ReportError(const std::exception& error) { ReportError(MessageOf(error)); }
 
+void ReportCurrentException()
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        ReportError(error);
+    } catch (...) {
+        ReportError(QStringLiteral("Unknown error"));
+    }
+}
+
 GuardedApplication::GuardedApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
@@ -70,10 +81,8 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception& error) {
-        ReportError(error);
     } catch (...) {
-        ReportError(QStringLiteral("Unknown error"));
+        ReportCurrentException();
     }
     return false;
 }

@@ -7,8 +7,8 @@
 
 namespace kaptivus::dialogs {
 
-// Thrown out of a handler, reaches ReportError (dialogs/ErrorReport.h) through
-// the application's event delivery and is shown as it is.
+// Caught by the handler that ran the failing step (ReportFailures in
+// dialogs/ErrorReport.h) and shown as it is.
 class UserError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

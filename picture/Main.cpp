@@ -322,34 +322,51 @@ void TMain1::centreOnScreen()
     move((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2);
 }
 
-void TMain1::moveEvent(QMoveEvent* event)
-{
-    QMainWindow::moveEvent(event);
-    if (!m_centredAt || frameGeometry().size() == size())
-        return;
-    const bool untouched = pos() == *m_centredAt;
-    m_centredAt.reset();
-    if (untouched)
-        centreOnScreen();
-}
-
 namespace {
 
-// A stored place, or a monitor unplugged since, can leave the title bar where no
-// pointer reaches it; the window then comes back onto the nearest monitor.
-void keepTitleBarReachable(QWidget& window)
+// A stored place, or a monitor unplugged or made smaller since, can leave the
+// window partly off screen: it comes back wholly onto its monitor when it fits,
+// and else at least with a title bar that the pointer reaches.
+void keepOnScreen(QWidget& window)
 {
     using kaptivus::platform::ScreenRect;
-    const QRect frame = window.frameGeometry();
-    // Before the window manager first frames the window its title bar is not known yet.
+    QRect frame = window.frameGeometry();
+    // Before the window manager first frames the window its title bar is not
+    // known yet; the frame it will add is counted in.
     constexpr int kUsualTitleHeight = 24;
-    const int title = window.geometry().top() > frame.top() ? window.geometry().top() - frame.top() : kUsualTitleHeight;
+    const bool framed = window.geometry().top() > frame.top();
+    const int title = framed ? window.geometry().top() - frame.top() : kUsualTitleHeight;
+    if (!framed)
+        frame.setHeight(frame.height() + kUsualTitleHeight);
     const auto place = kaptivus::platform::reachablePosition(
         ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()}, title, kaptivus::platform::monitors());
     if (place.x != frame.x() || place.y != frame.y()) window.move(place.x, place.y);
 }
 
 } // namespace
+
+void TMain1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (frameGeometry().size() == size())
+        return;
+    if (m_centredAt) {
+        const bool untouched = pos() == *m_centredAt;
+        m_centredAt.reset();
+        if (untouched)
+            centreOnScreen();
+    }
+    placeOnceFramed();
+}
+
+// A window the window manager framed in place (its inside kept where it was)
+// gets no move event: the first paint, after the frame is on, checks too.
+void TMain1::placeOnceFramed()
+{
+    // The frame's true size is known now: the place is checked once more.
+    if (frameGeometry().size() != size() && std::exchange(m_placeWhenFramed, false))
+        keepOnScreen(*this);
+}
 
 void TMain1::fitToDesktop()
 {
@@ -367,7 +384,8 @@ void TMain1::fitToDesktop()
 void TMain1::FormShow()
 {
     fitToDesktop();
-    keepTitleBarReachable(*this);
+    keepOnScreen(*this);
+    m_placeWhenFramed = frameGeometry().size() == size();
     selectPrinterEntry();
     raise();
     activateWindow();
@@ -406,6 +424,7 @@ void TMain1::keyPressEvent(QKeyEvent* event)
 void TMain1::paintEvent(QPaintEvent* event)
 {
     QMainWindow::paintEvent(event);
+    placeOnceFramed();
     FormPaint();
 }
 

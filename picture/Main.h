@@ -13,6 +13,7 @@
 #include <QColor>
 #include <QEvent>
 #include <QFrame>
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
@@ -326,8 +327,9 @@ public:
     // Builds the shown picture from the agent's CaptureBitmap.
     void ApplyPictureOptions(bool explicitSize, int width, int height);
     // Puts the shown picture on the clipboard; with onlyIfAutomatic, only when
-    // " Auto copie vers le presse-papiers" is checked.
-    void CopyToClipboard(bool onlyIfAutomatic);
+    // " Auto copie vers le presse-papiers" is checked. False when nothing was
+    // copied (not asked to, or no picture shown).
+    bool CopyToClipboard(bool onlyIfAutomatic);
     // The options page's positions as the pipeline takes them.
     kaptivus::picture::PictureOptions currentPictureOptions() const;
 
@@ -337,6 +339,8 @@ public:
 
     // The print job's options as the printer page's controls stand.
     kaptivus::print::PrintOptions currentPrintOptions() const;
+    // The same, on the paper last chosen in the set-up dialog for that queue.
+    kaptivus::print::PrintOptions printOptionsFor(const QString& queue) const;
     // The queue the print job uses and the name its notice shows.
     struct PrinterChoice {
         QString queue;
@@ -493,11 +497,13 @@ private:
     void pickColourInPicture(TColorPanel* panel, int x, int y);
     void editSwatchColour(TColorPanel* panel, bool rerun);
     void toggleOptionsPanel();
+    void handOffToEditor();
     void chooseMonitor(QAction* item, int index);
     void chooseCaptureDelay(QAction* item, int milliseconds);
     void chooseTimerDelay(QAction* item, int seconds);
     void fitToDesktop();
     void centreOnScreen();
+    void placeOnceFramed();
     void fitStatusBarFont();
     std::vector<QAction*> monitorItems() const;
     std::vector<QAction*> captureDelayItems() const;
@@ -526,13 +532,15 @@ private:
     // Where creation centred the window before its frame was known; the first
     // show centres the frame instead, unless the window was placed elsewhere.
     std::optional<QPoint> m_centredAt;
+    // Shown before the window manager framed it: its place is checked again
+    // with the true frame.
+    bool m_placeWhenFramed = false;
     // The history entry the next opened file fills (-1 until first needed,
     // then the number of entries the settings filled) and the marked one.
     int m_historyNext = -1;
     int m_historyMarked = -1;
     // A print job is running (its later copies let events through).
     bool m_printing = false;
-    // The paper chosen in the printer set-up dialog, for that queue.
-    QString m_setupQueue;
-    QPageSize m_setupPageSize;
+    // The paper chosen in the printer set-up dialog, by queue, for the life of the agent.
+    QHash<QString, QPageSize> m_setupPaper;
 };

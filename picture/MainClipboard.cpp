@@ -2,8 +2,8 @@
 // picture to the external bitmap editor.
 #include "picture/Main.h"
 
+#include "dialogs/ErrorReport.h"
 #include "dialogs/SystemInfo.h"
-#include "dialogs/UserError.h"
 #include "dialogs/WaitCursor.h"
 #include "files/ui/Editor.h"
 #include "files/ui/FileMessages.h"
@@ -28,12 +28,18 @@ void TMain1::ToolButton4Click() { CopyToClipboard(false); }
 void TMain1::PastePicturefromClipboard1Click()
 {
     if (m_agent)
-        m_agent->PasteFromClipboard();
+        kaptivus::dialogs::ReportFailures([this] { m_agent->PasteFromClipboard(); });
 }
 
 void TMain1::ToolButton3Click() { PastePicturefromClipboard1Click(); }
 
 void TMain1::ToolButton5Click()
+{
+    kaptivus::dialogs::ReportFailures([this] { handOffToEditor(); });
+}
+
+// The failures of the hand-off go to the error report; no program is started.
+void TMain1::handOffToEditor()
 {
     QString file;
     {
@@ -46,8 +52,10 @@ void TMain1::ToolButton5Click()
             setShownPicture(picture);
         }
         const auto handOff = kaptivus::files::ui::WriteHandOffFile(SystemInfo1->TempDirectory(), picture);
-        if (!handOff.error.isEmpty())
-            throw kaptivus::dialogs::UserError(handOff.error.toStdString());
+        if (!handOff.error.isEmpty()) {
+            kaptivus::dialogs::ReportError(handOff.error);
+            return;
+        }
         file = handOff.file;
     }
     const QString editor = m_agent ? m_agent->editor() : QString();

@@ -2,6 +2,7 @@
 // submenus, "A propos", and the history drop-down of the open button.
 #include "picture/Main.h"
 
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
@@ -26,6 +27,16 @@ QMenu* AddSubmenu(QMenu* parent, const char* name, const QString& caption)
     menu->setObjectName(QString::fromLatin1(name));
     menu->menuAction()->setObjectName(QString::fromLatin1(name));
     return menu;
+}
+
+// Items of an exclusive group are drawn with radio marks. Optional exclusion:
+// clicking the marked item may leave none marked, as the handlers expect.
+void MakeRadioItems(QObject* owner, const std::vector<QAction*>& items)
+{
+    auto* group = new QActionGroup(owner);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* item : items)
+        group->addAction(item);
 }
 
 } // namespace
@@ -120,6 +131,8 @@ void TMain1::buildDelayMenus()
     ADelay5 = AddItem(AutoCaptureDelay1, "ADelay5", QStringLiteral(" 5 minutes"), {}, true);
     ADelay6 = AddItem(AutoCaptureDelay1, "ADelay6", QStringLiteral("10 minutes"), {}, true);
     ADelay7 = AddItem(AutoCaptureDelay1, "ADelay7", QStringLiteral("30 minutes"), {}, true);
+    MakeRadioItems(DefineDelay1, captureDelayItems());
+    MakeRadioItems(AutoCaptureDelay1, timerDelayItems());
 }
 
 void TMain1::buildMonitorsMenu()
@@ -145,6 +158,7 @@ void TMain1::buildHistoryMenu()
         history[i] = AddItem(PopupMenu1, name.constData(), QString(), {}, true);
         history[i]->setVisible(false);
     }
+    MakeRadioItems(PopupMenu1, {history.begin(), history.end()});
     N9 = PopupMenu1->addSeparator();
     N9->setObjectName(QStringLiteral("N9"));
     N9->setVisible(false);

@@ -79,14 +79,15 @@ void TMain1::ApplyPictureOptions(bool explicitSize, int width, int height)
     FormPaint();
 }
 
-void TMain1::CopyToClipboard(bool onlyIfAutomatic)
+bool TMain1::CopyToClipboard(bool onlyIfAutomatic)
 {
     if (onlyIfAutomatic && !AutocopytoClipboard1->isChecked())
-        return;
+        return false;
     const QImage& image = Image1->image();
     if (image.isNull())
-        return;
+        return false;
     QGuiApplication::clipboard()->setImage(image);
+    return true;
 }
 
 kaptivus::pixels::Picture TMain1::shownPicture() const

@@ -105,19 +105,28 @@ void TMain1::ToolButton8Click()
     const PrinterChoice printer = selectedPrinter();
     QThread::msleep(100);
     const QPrinterInfo info = QPrinterInfo::printerInfo(printer.queue);
-    if (info.isNull()) {
-        kaptivus::dialogs::ReportError(FailureMessage(printer.shown, QStringLiteral("the printer does not exist")));
+    if (printer.queue.isEmpty() || info.isNull()) {
+        const QString problem = QueueProblem(printer.queue);
+        kaptivus::dialogs::ReportError(FailureMessage(
+            printer.shown, problem.isEmpty() ? QStringLiteral("the printer does not exist") : problem));
         return;
     }
-    QPrinter setup(info);
-    if (m_setupPageSize.isValid() && m_setupQueue == printer.queue)
-        setup.setPageSize(m_setupPageSize);
+    // The dialog opens on what the next job on this queue would print on. It
+    // edits a PDF-format printer: on a queue's own printer Qt's dialog always
+    // opens on the queue's default paper and may not hand the choice back.
+    QPrinter setup(QPrinter::HighResolution);
+    setup.setOutputFormat(QPrinter::PdfFormat);
+    setup.setPageSize(m_setupPaper.value(printer.queue, info.defaultPageSize()));
+    setup.setPageOrientation(RadioButton1->isChecked() ? QPageLayout::Portrait : QPageLayout::Landscape);
     QPageSetupDialog dialog(&setup, this);
     dialog.setObjectName(QStringLiteral("PrinterSetupDialog1"));
-    if (dialog.exec() == QDialog::Accepted) {
-        m_setupQueue = printer.queue;
-        m_setupPageSize = setup.pageLayout().pageSize();
-    }
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QPageLayout chosen = setup.pageLayout();
+    m_setupPaper.insert(printer.queue, chosen.pageSize());
+    // The job takes its orientation from "Portrait"/"Paysage"; a choice made
+    // here becomes theirs, so what the dialog showed is what prints.
+    (chosen.orientation() == QPageLayout::Landscape ? RadioButton2 : RadioButton1)->setChecked(true);
 }
 
 PrintOptions TMain1::currentPrintOptions() const
@@ -139,43 +148,79 @@ PrintOptions TMain1::currentPrintOptions() const
     return o;
 }
 
+PrintOptions TMain1::printOptionsFor(const QString& queue) const
+{
+    PrintOptions o = currentPrintOptions();
+    o.pageSize = m_setupPaper.value(queue);
+    return o;
+}
+
+namespace {
+
+// The print job's hold on the window: the flag that refuses a second job, and
+// for the first copy the hourglass and the disabled window. All of it is given
+// back on every way out, an exception included; otherwise every later print
+// would be refused and the window would stay dead.
+class PrintingScope {
+public:
+    PrintingScope(QWidget& window, bool& printing)
+        : m_window(window)
+        , m_printing(printing)
+    {
+        m_printing = true;
+        m_cursor.emplace();
+        m_window.setEnabled(false);
+    }
+    ~PrintingScope()
+    {
+        releaseWindow();
+        m_printing = false;
+    }
+    PrintingScope(const PrintingScope&) = delete;
+    PrintingScope& operator=(const PrintingScope&) = delete;
+
+    void releaseWindow()
+    {
+        m_cursor.reset();
+        m_window.setEnabled(true);
+    }
+
+private:
+    QWidget& m_window;
+    bool& m_printing;
+    std::optional<kaptivus::dialogs::WaitCursor> m_cursor;
+};
+
+} // namespace
+
 void TMain1::BitBtn1Click()
 {
     const int copies = UpDown6->value();
     if (m_printing || copies < 1)
         return;
-    m_printing = true;
-    // The hourglass and the disabled window last for the first copy only.
-    std::optional<kaptivus::dialogs::WaitCursor> cursor(std::in_place);
-    setEnabled(false);
-    const auto release = [&] {
-        cursor.reset();
-        setEnabled(true);
-    };
-    const PrinterChoice printer = selectedPrinter();
-    const QImage picture = Image1->image();
-    const QString documentName = DocumentName(SystemInfo1->NetworkUserName());
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    const QSize screenDpi(qRound(screen->logicalDotsPerInchX()), qRound(screen->logicalDotsPerInchY()));
-    for (int k = 1; k <= copies; ++k) {
-        PrintOptions options = currentPrintOptions();
-        if (m_setupQueue == printer.queue)
-            options.pageSize = m_setupPageSize;
-        const CopyOutcome outcome = PrintCopy(picture, options, printer.queue, documentName, screenDpi,
-                                              [] { QCoreApplication::processEvents(); });
-        if (!outcome.ok) {
-            // No later copies, no close; the window is usable again.
-            release();
-            m_printing = false;
-            kaptivus::dialogs::ReportError(FailureMessage(printer.shown, outcome.error));
-            return;
+    QString failure;
+    const bool ran = kaptivus::dialogs::ReportFailures([&] {
+        PrintingScope scope(*this, m_printing);
+        const PrinterChoice printer = selectedPrinter();
+        const QImage picture = Image1->image();
+        const QString documentName = DocumentName(SystemInfo1->NetworkUserName());
+        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        const QSize screenDpi(qRound(screen->logicalDotsPerInchX()), qRound(screen->logicalDotsPerInchY()));
+        for (int k = 1; k <= copies; ++k) {
+            const CopyOutcome outcome = PrintCopy(picture, printOptionsFor(printer.queue), printer.queue, documentName,
+                                                  screenDpi, [] { QCoreApplication::processEvents(); });
+            if (!outcome.ok) {
+                failure = FailureMessage(printer.shown, outcome.error);
+                return; // no later copies, no close
+            }
+            if (m_agent)
+                m_agent->ShowInfo(SentNotice(printer.shown, k), 2);
+            emit copyPrinted(k, outcome.jobId);
+            scope.releaseWindow(); // later copies print with the window usable
         }
-        if (m_agent)
-            m_agent->ShowInfo(SentNotice(printer.shown, k), 2);
-        emit copyPrinted(k, outcome.jobId);
-        release();
-    }
-    m_printing = false;
-    if (Closeafterprinting1->isChecked())
+    });
+    if (!failure.isEmpty())
+        kaptivus::dialogs::ReportError(failure);
+    else if (ran && Closeafterprinting1->isChecked())
         close();
 }

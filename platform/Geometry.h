@@ -40,11 +40,13 @@ ScreenRect united(const ScreenRect& a, const ScreenRect& b);
 inline constexpr int kReachableTitleWidth = 32;
 
 // Where a window whose outer frame is `frame` (its title bar being the frame's top
-// `titleHeight` rows) goes so that its title bar can be reached: where it is when at
-// least kReachableTitleWidth pixels of the title bar (all of it when narrower) lie on
-// one monitor; otherwise moved the least distance into the monitor nearest to the
-// title bar, keeping the top-left corner on it when the window is the larger. Stored
-// positions may be absurd: the arithmetic does not overflow for any int.
+// `titleHeight` rows) goes when shown: where it is when the monitors show all of it.
+// Otherwise, when it fits on the monitor holding most of its title bar (the one nearest
+// to the title bar when none does), moved the least distance to lie wholly on it. A
+// window larger than that stays where it is when at least kReachableTitleWidth pixels
+// of its title bar (all of it when narrower) lie on one monitor, and else is moved the
+// least distance into the monitor nearest to the title bar, keeping its top-left
+// corner on it. Stored positions may be absurd: the arithmetic does not overflow for any int.
 ScreenPoint reachablePosition(const ScreenRect& frame, int titleHeight, const std::vector<ScreenRect>& monitors);
 
 } // namespace kaptivus::platform

@@ -127,7 +127,8 @@ CopyOutcome PrintCopy(const QImage& picture, const PrintOptions& options, const 
         return out;
     }
     letEventsRun();
-    const QueueResult sent = SubmitPdf(queue, file.fileName(), documentName);
+    const QueueResult sent = SubmitPdf(queue, file.fileName(), documentName,
+                                       options.pageSize.isValid() ? options.pageSize.key() : QString());
     out.ok = sent.ok();
     out.jobId = sent.jobId;
     out.error = sent.error;

@@ -52,10 +52,34 @@ DestPtr NamedDest(const QString& queue)
 
 } // namespace
 
+QString NoDefaultQueueProblem(bool schedulerAnswers, const QStringList& installed)
+{
+    if (!schedulerAnswers)
+        return QStringLiteral("the print system is not running");
+    if (installed.isEmpty())
+        return QStringLiteral("no printer is installed");
+    return QStringLiteral("no default printer is set; the installed printers are: ") +
+           installed.join(QStringLiteral(", "));
+}
+
+QStringList InstalledQueues()
+{
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        if (dests[i].name && !dests[i].instance && !names.contains(QString::fromUtf8(dests[i].name)))
+            names << QString::fromUtf8(dests[i].name);
+    cupsFreeDests(count, dests);
+    return names;
+}
+
 QString QueueProblem(const QString& queue)
 {
-    if (queue.isEmpty())
-        return QStringLiteral("no printer is installed, or the print system is not running");
+    if (queue.isEmpty()) {
+        const bool answers = SchedulerAnswers();
+        return NoDefaultQueueProblem(answers, answers ? InstalledQueues() : QStringList());
+    }
     return NamedDest(queue) ? QString() : LookupError();
 }
 
@@ -84,7 +108,7 @@ Resolution QueueResolution(const QString& queue)
     return {x, y};
 }
 
-QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QString& title)
+QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QString& title, const QString& media)
 {
     QueueResult result;
     const DestPtr dest = queue.isEmpty() ? nullptr : NamedDest(queue);
@@ -94,6 +118,9 @@ QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QStrin
     }
     cups_option_t* options = nullptr;
     int count = cupsAddOption("document-format", "application/pdf", 0, &options);
+    // Without it the queue fits every page onto its default paper.
+    if (!media.isEmpty())
+        count = cupsAddOption("media", media.toUtf8().constData(), count, &options);
     result.jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, dest->name, QFile::encodeName(pdfPath).constData(),
                                   title.toUtf8().constData(), count, options);
     cupsFreeOptions(count, options);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kaptivus::print {
 
@@ -14,8 +15,13 @@ struct QueueResult {
 };
 
 // Why the queue cannot take a job right now (it does not exist, the print
-// system is not running), or empty when it is there.
+// system is not running), or empty when it is there. For no queue at all (the
+// default printer asked for and none set), why there is none.
 QString QueueProblem(const QString& queue);
+// Why there is no default queue, naming the installed ones when there are any.
+QString NoDefaultQueueProblem(bool schedulerAnswers, const QStringList& installed);
+// The names of the queues the print system offers, in its order.
+QStringList InstalledQueues();
 // The name of the system's default queue, or empty when there is none (or no scheduler).
 QString DefaultQueue();
 // The queue's default resolution in dots per inch (horizontal, vertical);
@@ -25,7 +31,9 @@ struct Resolution {
     int y = 0;
 };
 Resolution QueueResolution(const QString& queue);
-// Sends the PDF file to the queue as one job with the given title.
-QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QString& title);
+// Sends the PDF file to the queue as one job with the given title, on the
+// paper named by `media` (a paper key such as "A4"; empty: the queue's own).
+QueueResult SubmitPdf(const QString& queue, const QString& pdfPath, const QString& title,
+                      const QString& media = {});
 
 } // namespace kaptivus::print

@@ -12,6 +12,8 @@ test_pkgs=(xclip x11-xserver-utils libjpeg-turbo-progs giflib-tools gifsicle pyt
 # metric-compatible face for the footer.
 build_pkgs+=(libcups2-dev)
 run_pkgs+=(fonts-liberation)
+# Qt's own French texts for its standard dialogs (file, colour, page set-up).
+run_pkgs+=(qt6-translations-l10n)
 test_pkgs+=(cups cups-client cups-filters poppler-utils)
 # The Debian package and its checks (cpack runs dpkg-shlibdeps and file; the
 # tests validate the desktop entry, the AppStream data and the manual page).

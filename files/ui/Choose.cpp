@@ -28,6 +28,13 @@ T* Named(T* widget, const char* name)
 
 constexpr int kMaxDefaultFile = 127;
 
+// The root is stored without its separator (so that folder + "/" + name has
+// no doubled one), but shown, and browsed from, as the root.
+QString FolderShown(const QString& autoFolder)
+{
+    return autoFolder.isEmpty() ? QStringLiteral("/") : autoFolder;
+}
+
 } // namespace
 
 const std::array<const char*, 7> TChoose1::Extensions = {".JPEG", ".JPG", ".BMP", ".WMF", ".EMF", ".GIF", ".PNG"};
@@ -106,7 +113,7 @@ std::array<QRadioButton*, 7> TChoose1::radioButtons() const
 void TChoose1::FormCreate()
 {
     if (m_settings.isBound())
-        Label1->setText(*m_settings.AutoFolder);
+        Label1->setText(FolderShown(*m_settings.AutoFolder));
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
@@ -173,12 +180,11 @@ void TChoose1::Button1Click()
     if (!m_settings.isBound())
         return;
     const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Please select a Directory"),
-                                                             *m_settings.AutoFolder);
+                                                             FolderShown(*m_settings.AutoFolder));
     if (folder.isEmpty())
         return;
-    // The root alone loses its separator, so that folder + "/" + name has no doubled one.
     *m_settings.AutoFolder = folder == QLatin1String("/") ? QString() : folder;
-    Label1->setText(*m_settings.AutoFolder);
+    Label1->setText(FolderShown(*m_settings.AutoFolder));
 }
 
 void TChoose1::BitBtn1Click() { accept(); }

@@ -1,5 +1,7 @@
 #include "files/ui/FileMessages.h"
 
+#include "dialogs/ApplicationTitle.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -23,7 +25,7 @@ void ShowSimpleMessage(QWidget* parent, const QString& text, bool beep)
 {
     if (beep)
         QApplication::beep();
-    ShowBox(parent, QMessageBox::NoIcon, QStringLiteral("Kaptivus 2000"), text);
+    ShowBox(parent, QMessageBox::NoIcon, dialogs::ApplicationTitle(), text);
 }
 
 void ShowInformation(QWidget* parent, const QString& text)

@@ -16,7 +16,15 @@ QStringList ToQtFilters(const std::vector<FilterEntry>& entries)
         // Qt separates patterns with blanks and reads them from the last parentheses.
         const QString patterns = QString::fromStdString(entry.patterns).replace(QLatin1Char(';'), QLatin1Char(' '));
         const QString tail = QLatin1Char('(') + patterns + QLatin1Char(')');
-        filters << (caption.endsWith(tail) ? caption : caption + QLatin1Char(' ') + tail);
+        // A caption ending in its own list (with semicolons) gets Qt's list in
+        // its place, not a second list after it.
+        const qsizetype own = caption.lastIndexOf(QLatin1Char('('));
+        if (caption.endsWith(tail))
+            filters << caption;
+        else if (own >= 0 && caption.endsWith(QLatin1Char(')')) && caption.indexOf(QLatin1Char(';'), own) > 0)
+            filters << caption.left(own) + tail;
+        else
+            filters << caption + QLatin1Char(' ') + tail;
     }
     return filters;
 }

@@ -140,7 +140,7 @@ TEST(AboutBox, FailedOpenersShowTheirMessageAndTheBoxStaysOpen)
     const auto mail = clickAndCollectMessages(box.Label7, [&](size_t) { return answered == 1; });
     ASSERT_EQ(mail.size(), 1u);
     EXPECT_EQ(mail[0].text, "Could not Send E-Mail");
-    EXPECT_EQ(mail[0].caption, QGuiApplication::applicationDisplayName());
+    EXPECT_EQ(mail[0].caption, box.ProductName->text()); // the one application title
     EXPECT_TRUE(box.isVisible());
     const auto web = clickAndCollectMessages(box.Label12, [&](size_t) { return answered == 2; });
     ASSERT_EQ(web.size(), 1u);

@@ -142,10 +142,17 @@ TEST_F(ChooseTest, ClosingStoresTheNameWhicheverWayTheDialogCloses)
 TEST_F(ChooseTest, TheFolderBrowserSetsTheFolderOfNumberedSaves)
 {
     QTemporaryDir chosen;
-    // {folder chosen (empty: cancel), folder stored}; the root loses its separator.
-    const std::pair<QString, QString> cases[] = {
-        {chosen.path(), chosen.path()}, {QString(), chosen.path()}, {QStringLiteral("/"), QString()}};
-    for (const auto& [folder, stored] : cases) {
+    // {folder chosen (empty: cancel), folder stored, folder shown}; the root
+    // loses its separator when stored, yet shows as the root, also when the
+    // dialog opens again.
+    const struct {
+        QString folder;
+        QString stored;
+        QString shown;
+    } cases[] = {{chosen.path(), chosen.path(), chosen.path()},
+                 {QString(), chosen.path(), chosen.path()},
+                 {QStringLiteral("/"), QString(), QStringLiteral("/")}};
+    for (const auto& [folder, stored, shown] : cases) {
         SCOPED_TRACE(folder.toStdString());
         QString title;
         ModalAnswers answers({[&](QWidget* modal) {
@@ -159,7 +166,9 @@ TEST_F(ChooseTest, TheFolderBrowserSetsTheFolderOfNumberedSaves)
         dialog->Button1->click();
         EXPECT_EQ(title, QStringLiteral("Please select a Directory"));
         EXPECT_EQ(settings.autoFolder, stored);
-        EXPECT_EQ(dialog->Label1->text(), stored);
+        EXPECT_EQ(dialog->Label1->text(), shown);
+        const TChoose1 again(settings.pointers(), QStringLiteral("/tmp/"));
+        EXPECT_EQ(again.Label1->text(), shown);
     }
 }
 

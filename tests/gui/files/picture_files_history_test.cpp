@@ -71,7 +71,7 @@ TEST_F(PictureFilesWindowTest, AFileThatCannotBeReadKeepsThePictureAndMakesNoHis
     // {file, contents, caption of the box}: a decoding error names the file and the reason.
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"damaged.bmp", "BM and nothing a bitmap needs", "Erreur"},
-        {"damaged.png", "\x89PNG\r\n\x1a\n cut short", "Erreur"}, {"notes.txt", "text", "Kaptivus 2000"}};
+        {"damaged.png", "\x89PNG\r\n\x1a\n cut short", "Erreur"}, {"notes.txt", "text", "Kaptivus2000"}};
     showPicture(Asymmetric());
     const QImage shown = main1->Image1->image();
     for (const auto& [name, contents, caption] : cases) {

@@ -44,12 +44,13 @@ TEST(Geometry, ContainsHonoursExclusiveEdges)
     EXPECT_EQ(r.bottom(), 25);
 }
 
-TEST(Geometry, OffScreenTitleBarComesBackOntoTheNearestMonitor)
+TEST(Geometry, WindowPartlyOffScreenComesWhollyBackWhenItFits)
 {
     const ScreenRect primary { 0, 0, 1920, 1080 };
     const ScreenRect shorterRight { 1920, 0, 1280, 1024 };
     const std::vector<ScreenRect> one { primary };
     const std::vector<ScreenRect> two { primary, shorterRight };
+    const std::vector<ScreenRect> mirrored { primary, primary };
     constexpr int title = 24;
     struct Case {
         const char* what;
@@ -58,14 +59,19 @@ TEST(Geometry, OffScreenTitleBarComesBackOntoTheNearestMonitor)
         ScreenPoint expected;
     };
     const Case cases[] = {
-        { "32 px of title on screen: stays", { 1888, 50, 640, 480 }, one, { 1888, 50 } },
-        { "31 px of title: slides in", { 1889, 50, 640, 480 }, one, { 1280, 50 } },
+        { "wholly on screen: stays", { 100, 50, 640, 480 }, one, { 100, 50 } },
+        { "stored on a larger screen: wholly onto this one", { 1500, 700, 640, 480 }, one, { 1280, 600 } },
+        { "only 32 px of title on screen: wholly back", { 1888, 50, 640, 480 }, one, { 1280, 50 } },
         { "narrow window: one column off", { 1901, 50, 20, 100 }, one, { 1900, 50 } },
         { "title bar above the top edge", { 100, -10, 640, 480 }, one, { 100, 0 } },
         { "title bar below the bottom edge", { 100, 1070, 640, 480 }, one, { 100, 600 } },
         { "on a monitor since removed", { 2500, 100, 640, 480 }, one, { 1280, 100 } },
         { "on the second monitor: stays", { 2500, 100, 640, 480 }, two, { 2500, 100 } },
+        { "across both monitors, all shown: stays", { 1700, 100, 640, 480 }, two, { 1700, 100 } },
+        { "off the second monitor's corner: onto it", { 2800, 700, 640, 480 }, two, { 2560, 544 } },
         { "below the shorter monitor: onto it", { 2500, 1050, 640, 480 }, two, { 2500, 544 } },
+        { "mirrored monitors count once", { 1500, 700, 640, 480 }, mirrored, { 1280, 600 } },
+        { "taller than the monitor, title reachable: stays", { 100, 50, 640, 1200 }, one, { 100, 50 } },
         { "larger than the monitor: corner on it", { -3000, -3000, 2500, 1500 }, one, { 0, 0 } },
         { "extreme stored place", { INT_MAX, INT_MIN, 640, 480 }, one, { 1280, 0 } },
         { "no monitor known: unchanged", { -5000, 50, 640, 480 }, {}, { -5000, 50 } },
