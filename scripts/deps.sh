@@ -19,6 +19,7 @@ package_pkgs=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 test_pkgs+=("${package_pkgs[@]}")
 test_pkgs+=(xfce4-clipman dbus-daemon scrot) # a clipboard manager for the hand-off at quit; scrot for the capture benchmark
 test_pkgs+=(xterm)
+test_pkgs+=(libglib2.0-bin) # gio launch: desktop entries run as a desktop runs them
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")
