@@ -169,7 +169,9 @@ TEST(SingleInstanceNames, WithoutAPrivateRuntimeFolderTheLockGoesToThePrivateCac
     const std::string taken = tmp.path().toStdString() + "/kaptivus-" + std::to_string(geteuid());
     ASSERT_EQ(mkdir(taken.c_str(), 0777), 0);
     chmod(taken.c_str(), 0777);
-    if (geteuid() == 0) ASSERT_EQ(chown(taken.c_str(), 65534, 65534), 0);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(taken.c_str(), 65534, 65534), 0);
+    }
     const std::string homePath = home.path().toStdString();
     const std::string cache = homePath + "/cache";
     struct Case {
