@@ -84,13 +84,15 @@ int main(int argc, char** argv)
     TMain1 main1(&tray);
     TInfo1 info1;
     WireWindows(tray, main1, info1);
-    main1.FormCreate();
-    quitOnSignals(tray);
     // Other starts hand their --capture here; the same gate as a hotkey decides.
+    // Listening before the hotkeys go in means an agent that holds its hotkeys
+    // also answers; requests wait in the queue until the event loop runs.
     kaptivus::platform::CommandListener commands;
     commands.onCapture = [&tray](int action) { return tray.RequestCapture(action); };
     if (!commands.listen(kaptivus::platform::commandChannelPath()))
         std::cerr << "kaptivus2000: --capture cannot reach this agent: " << commands.errorText() << '\n';
+    main1.FormCreate();
+    quitOnSignals(tray);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &tray, [&tray] { tray.SaveSettings(); });
     return app.exec();
 }

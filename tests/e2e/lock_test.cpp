@@ -170,8 +170,14 @@ TEST(CommandSocket, FullDescriptorTableDoesNotSpinTheAgent)
     writeSettingsFile(defaultSettingsBody({ { "Sound", "dword:00000000" } }));
     AgentProcess agent;
     ASSERT_TRUE(agent.start());
-    const auto socketPath = agentSocket();
-    ASSERT_FALSE(socketPath.empty());
+    // The agent listens a moment after its hotkeys are in place.
+    std::filesystem::path socketPath;
+    ASSERT_TRUE(test::waitUntil([&] {
+        socketPath = agentSocket();
+        const int probe = socketPath.empty() ? -1 : connectWithoutWaiting(socketPath);
+        if (probe >= 0) ::close(probe);
+        return probe >= 0;
+    }, 10s));
     const size_t inUse = openDescriptors(agent.pid());
     ASSERT_GT(inUse, 0u);
     rlimit limit {};
