@@ -75,9 +75,13 @@ int capture(std::string_view value, std::ostream& err)
         return 2;
     }
     using kaptivus::platform::SendResult;
-    switch (kaptivus::platform::sendCapture(kaptivus::platform::commandChannelPath(), action)) {
+    const std::string path = kaptivus::platform::commandChannelPath();
+    switch (kaptivus::platform::sendCapture(path, action)) {
     case SendResult::Accepted: return 0;
     case SendResult::NoAgent: err << "kaptivus2000: no agent is running on this display\n"; return 1;
+    case SendResult::Blocked:
+        err << "kaptivus2000: " << path << " is not the agent's socket; remove it and start the agent again\n";
+        return 1;
     case SendResult::Refused:
         err << "kaptivus2000: the agent is busy with a capture or suspended; action " << action << " not taken\n";
         return 3;

@@ -68,8 +68,18 @@ int main(int argc, char** argv)
     kaptivus::dialogs::InstallQtTranslation(app);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // A second start in the same session leaves at once, before any setting or hotkey.
-    if (!kaptivus::platform::acquireSingleInstance()) return 0;
+    // A second start in the same session leaves at once, before any setting or
+    // hotkey. Without a lock a second agent could run unseen: no start then.
+    using LockResult = kaptivus::platform::SingleInstanceLock::Result;
+    const auto instance = kaptivus::platform::acquireSingleInstance();
+    if (instance.result == LockResult::AlreadyRunning) return 0;
+    if (instance.result == LockResult::Unavailable) {
+        const std::string message = "Kaptivus 2000 cannot make sure it runs only once, so it does not start: "
+            + instance.error;
+        std::cerr << "kaptivus2000: " << message << '\n';
+        kaptivus::dialogs::ReportError(QString::fromStdString(message));
+        return 1;
+    }
     catchQuitSignals();
 
     QApplication::setWindowIcon(TTray1::ProgramIcon());
@@ -78,12 +88,15 @@ int main(int argc, char** argv)
     TMain1 main1(&tray);
     TInfo1 info1;
     WireWindows(tray, main1, info1);
-    main1.FormCreate();
-    quitOnSignals(tray);
     // Other starts hand their --capture here; the same gate as a hotkey decides.
+    // Listening before the hotkeys go in means an agent that holds its hotkeys
+    // also answers; requests wait in the queue until the event loop runs.
     kaptivus::platform::CommandListener commands;
     commands.onCapture = [&tray](int action) { return tray.RequestCapture(action); };
-    (void)commands.listen(kaptivus::platform::commandChannelPath());
+    if (!commands.listen(kaptivus::platform::commandChannelPath()))
+        std::cerr << "kaptivus2000: --capture cannot reach this agent: " << commands.errorText() << '\n';
+    main1.FormCreate();
+    quitOnSignals(tray);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &tray, [&tray] { tray.SaveSettings(); });
     return app.exec();
 }

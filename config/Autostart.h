@@ -15,15 +15,22 @@ namespace kaptivus::config {
 // Empty when neither an absolute XDG_CONFIG_HOME nor HOME is known.
 std::filesystem::path autostartFile(const char* xdgConfigHome, const char* home);
 
-// The program path as one argument of a desktop entry's Exec key, already
-// escaped for the entry's string syntax.
-std::string desktopExecArgument(std::string_view program);
+// Why launchers could not start `program` from a desktop entry (a path that is
+// not UTF-8, holds a control character other than tab and line breaks, or
+// holds both % and =), or empty when they can.
+std::string autostartRefusal(std::string_view program);
+
+// The Exec value that starts `program`, escaped for the entry's string syntax.
+// A path holding % goes behind /usr/bin/env: launchers look for the program's
+// own file before they turn %% back into %.
+std::string desktopExecValue(std::string_view program);
 
 // The text of the entry that starts `program` at login.
 std::string autostartEntry(std::string_view program);
 
 // Writes the entry atomically (creating the folder if needed); a reader sees
-// the old entry or the new one, never a part.
+// the old entry or the new one, never a part. A program that autostartRefusal
+// turns down is refused with that reason and nothing is written.
 Status enableAutostart(const std::filesystem::path& file, std::string_view program);
 // Removes the entry; absent already is success.
 Status disableAutostart(const std::filesystem::path& file);

@@ -1,6 +1,7 @@
-// A Unix stream socket in the user's private runtime folder. Each request is
-// one short line; a client that says nothing within two seconds is dropped,
-// and only processes of the same user are heard.
+// A Unix stream socket beside the single-instance lock, in a folder only the
+// user can reach. Each request is one short line; a client that says nothing
+// within two seconds is dropped, only processes of the same user are heard,
+// and a full descriptor table pauses accepting instead of spinning on it.
 #include "platform/CommandChannel.h"
 
 #include "platform/SingleInstance.h"
@@ -8,10 +9,12 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -25,14 +28,45 @@ namespace {
 constexpr size_t MaxRequest = 64;
 constexpr int ClientDeadlineMs = 2000;
 
-bool fillAddress(const std::string& path, sockaddr_un& address)
-{
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
+// A socket address for a path. A path too long for sun_path is reached as
+// /proc/self/fd/<folder>/<name>, with the folder held open meanwhile: a long
+// home folder must not cost the agent its socket.
+class SocketAddress {
+public:
+    explicit SocketAddress(const std::string& path)
+    {
+        m_address.sun_family = AF_UNIX;
+        std::string target = path;
+        if (path.size() >= sizeof m_address.sun_path) {
+            const auto slash = path.rfind('/');
+            if (slash == std::string::npos || slash + 1 == path.size()) return;
+            m_folder = ::open(slash == 0 ? "/" : path.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (m_folder < 0) return;
+            target = "/proc/self/fd/" + std::to_string(m_folder) + path.substr(slash);
+        }
+        if (path.empty() || target.size() >= sizeof m_address.sun_path) return;
+        std::memcpy(m_address.sun_path, target.c_str(), target.size() + 1);
+        m_valid = true;
+    }
+    ~SocketAddress()
+    {
+        if (m_folder >= 0) ::close(m_folder);
+    }
+    SocketAddress(const SocketAddress&) = delete;
+    SocketAddress& operator=(const SocketAddress&) = delete;
+    bool isValid() const { return m_valid; }
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&m_address); }
+    socklen_t size() const { return sizeof m_address; }
+
+private:
+    sockaddr_un m_address {};
+    int m_folder = -1;
+    bool m_valid = false;
+};
+
+constexpr int MaxClients = 16;
+constexpr int FirstPauseMs = 50;
+constexpr int LongestPauseMs = 1000;
 
 bool sameUser(int fd)
 {
@@ -84,12 +118,33 @@ private:
     std::string m_line;
 };
 
+// The agent's one-line answer.
+SendResult readAnswer(int fd, int timeoutMs)
+{
+    std::string reply;
+    char chunk[16];
+    pollfd p { fd, POLLIN, 0 };
+    while (reply.find('\n') == std::string::npos && reply.size() < MaxRequest) {
+        if (::poll(&p, 1, timeoutMs) <= 0) return SendResult::Failed;
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0) break;
+        reply.append(chunk, static_cast<size_t>(n));
+    }
+    if (reply == "ok\n") return SendResult::Accepted;
+    if (reply == "busy\n") return SendResult::Refused;
+    return SendResult::Failed;
+}
+
 } // namespace
 
 struct CommandListener::Impl {
     int fd = -1;
     std::string path;
+    std::string error;
     std::unique_ptr<QSocketNotifier> notifier;
+    QTimer retry; // accepting again after the descriptor table was full
+    int pauseMs = 0;
+    int clients = 0;
 };
 
 std::string commandChannelPath(std::string_view name)
@@ -118,10 +173,14 @@ CommandListener::CommandListener(QObject* parent)
     : QObject(parent)
     , m(std::make_unique<Impl>())
 {
+    m->retry.setSingleShot(true);
+    connect(&m->retry, &QTimer::timeout, this, &CommandListener::resumeAccepting);
 }
 
 CommandListener::~CommandListener()
 {
+    // The clients count themselves out as they go, so they go while m lives.
+    qDeleteAll(findChildren<QObject*>(Qt::FindDirectChildrenOnly));
     m->notifier.reset();
     if (m->fd >= 0) {
         ::close(m->fd);
@@ -129,18 +188,47 @@ CommandListener::~CommandListener()
     }
 }
 
+const std::string& CommandListener::errorText() const { return m->error; }
+
+namespace {
+
+// Empty when a socket may be made at the path: nothing there, or a socket,
+// which only a dead agent can have left since the caller holds the lock.
+std::string obstacleAt(const std::string& path)
+{
+    struct stat st { };
+    if (::lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? std::string() : path + ": " + std::strerror(errno);
+    if (S_ISSOCK(st.st_mode)) {
+        if (::unlink(path.c_str()) == 0 || errno == ENOENT) return {};
+        return "cannot remove the old socket " + path + ": " + std::strerror(errno);
+    }
+    const char* kind = S_ISDIR(st.st_mode) ? "a folder" : S_ISLNK(st.st_mode) ? "a link" : "a file";
+    return path + " is " + kind + ", not a socket; it is left alone";
+}
+
+} // namespace
+
 bool CommandListener::listen(const std::string& path)
 {
-    sockaddr_un address;
-    if (m->fd >= 0 || !fillAddress(path, address)) return false;
+    if (m->fd >= 0) return false;
+    const SocketAddress address(path);
+    if (!address.isValid()) {
+        m->error = "no socket address for " + path;
+        return false;
+    }
+    if (m->error = obstacleAt(path); !m->error.empty()) return false;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return false;
-    ::unlink(path.c_str());
+    if (fd < 0) {
+        m->error = std::string("socket: ") + std::strerror(errno);
+        return false;
+    }
     // Nobody but the user may connect, even for the moment before the chmod.
     const mode_t old = ::umask(077);
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool bound = ::bind(fd, address.get(), address.size()) == 0;
     ::umask(old);
-    if (!bound || ::listen(fd, 16) != 0) {
+    if (!bound || ::listen(fd, MaxClients) != 0) {
+        m->error = "cannot listen on " + path + ": " + std::strerror(errno);
         ::close(fd);
         return false;
     }
@@ -153,11 +241,36 @@ bool CommandListener::listen(const std::string& path)
 
 void CommandListener::acceptClients()
 {
-    for (;;) {
+    while (m->clients < MaxClients) {
         const int client = ::accept4(m->fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (client < 0) return;
-        serve(client);
+        const int error = errno;
+        if (client >= 0) {
+            m->pauseMs = 0;
+            serve(client);
+            continue;
+        }
+        if (error == EINTR || error == ECONNABORTED) continue;
+        if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) {
+            // The connection stays queued and the socket stays readable: a
+            // notifier left on would call back at once, for ever. Wait, longer
+            // each time, for descriptors to come free.
+            m->pauseMs = std::clamp(m->pauseMs * 2, FirstPauseMs, LongestPauseMs);
+            pauseAccepting();
+            m->retry.start(m->pauseMs);
+        }
+        return;
     }
+    pauseAccepting(); // until a client finishes
+}
+
+void CommandListener::pauseAccepting()
+{
+    if (m->notifier) m->notifier->setEnabled(false);
+}
+
+void CommandListener::resumeAccepting()
+{
+    if (m->notifier && !m->retry.isActive() && m->clients < MaxClients) m->notifier->setEnabled(true);
 }
 
 void CommandListener::serve(int fd)
@@ -166,36 +279,38 @@ void CommandListener::serve(int fd)
         ::close(fd);
         return;
     }
-    new Client(fd, onCapture, this);
+    auto* client = new Client(fd, onCapture, this);
+    ++m->clients;
+    connect(client, &QObject::destroyed, this, [this] {
+        --m->clients;
+        resumeAccepting();
+    });
 }
 
 SendResult sendCapture(const std::string& path, int action, int timeoutMs)
 {
-    sockaddr_un address;
-    if (!fillAddress(path, address)) return SendResult::NoAgent;
+    struct stat st { };
+    if (path.empty()) return SendResult::NoAgent;
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? SendResult::NoAgent : SendResult::Failed;
+    if (!S_ISSOCK(st.st_mode)) return SendResult::Blocked;
+    const SocketAddress address(path);
+    if (!address.isValid()) return SendResult::Failed;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return SendResult::Failed;
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer { fd };
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    // A connect to an agent whose queue is full waits at most this long.
+    const timeval limit { timeoutMs / 1000, (timeoutMs % 1000) * 1000 };
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    if (::connect(fd, address.get(), address.size()) != 0)
         return (errno == ENOENT || errno == ECONNREFUSED) ? SendResult::NoAgent : SendResult::Failed;
+    if (!sameUser(fd)) return SendResult::Failed;
     const std::string request = "capture " + std::to_string(action) + "\n";
     if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()))
         return SendResult::Failed;
-    std::string reply;
-    char chunk[16];
-    pollfd p { fd, POLLIN, 0 };
-    while (reply.find('\n') == std::string::npos && reply.size() < MaxRequest) {
-        if (::poll(&p, 1, timeoutMs) <= 0) return SendResult::Failed;
-        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-        if (n <= 0) break;
-        reply.append(chunk, static_cast<size_t>(n));
-    }
-    if (reply == "ok\n") return SendResult::Accepted;
-    if (reply == "busy\n") return SendResult::Refused;
-    return SendResult::Failed;
+    return readAnswer(fd, timeoutMs);
 }
 
 } // namespace kaptivus::platform

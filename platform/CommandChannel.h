@@ -25,20 +25,26 @@ public:
     ~CommandListener() override;
 
     // Listens on the path, replacing a socket a dead agent left behind: only
-    // the holder of the single-instance lock may call it. False when it cannot.
+    // the holder of the single-instance lock may call it. Anything else found
+    // there (a file, a folder) is not the listener's to delete: false then,
+    // and errorText() says why.
     bool listen(const std::string& path);
+    const std::string& errorText() const;
     // Decides a capture request: true when it was let in.
     std::function<bool(int action)> onCapture;
 
 private:
     void acceptClients();
     void serve(int fd);
+    void pauseAccepting();
+    void resumeAccepting();
 
     struct Impl;
     std::unique_ptr<Impl> m;
 };
 
-enum class SendResult { Accepted, Refused, NoAgent, Failed };
+// Blocked: something that is not a socket lies at the path, so no agent can listen there.
+enum class SendResult { Accepted, Refused, NoAgent, Blocked, Failed };
 // Hands the action to the agent listening on the path and waits for its answer.
 SendResult sendCapture(const std::string& path, int action, int timeoutMs = 5000);
 

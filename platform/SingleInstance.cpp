@@ -1,11 +1,13 @@
-// The single-instance lock: flock() on a per-display file in the user's
-// runtime folder. The descriptor is close-on-exec so that programs the agent
-// starts (an editor) never inherit the lock and outlive it holding it.
+// The single-instance lock: flock() on a per-display file in a folder that is
+// certainly the user's own. The descriptor is close-on-exec so that programs
+// the agent starts (an editor) never inherit the lock and outlive it holding it.
 #include "platform/SingleInstance.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,12 +21,23 @@ bool isSafeChar(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
 }
 
-// A folder we own, mode 0700, that is not a symbolic link.
-bool isPrivateFolder(const std::string& path)
+std::string withoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// Empty when the folder is ours alone: a real folder (not a link), owned by
+// us, that nobody else may read, enter or write.
+std::string privacyProblem(const std::string& folder)
 {
     struct stat st { };
-    if (lstat(path.c_str(), &st) != 0) return false;
-    return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+    if (lstat(folder.c_str(), &st) != 0) return folder + ": " + std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
+    if (st.st_uid != geteuid()) return folder + " belongs to another user";
+    if ((st.st_mode & 077) != 0) return folder + " is open to other users";
+    return {};
 }
 
 // $XDG_RUNTIME_DIR when it is a private folder; relative paths are refused.
@@ -32,21 +45,44 @@ std::string runtimeFolder()
 {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (!runtime || runtime[0] != '/') return {};
-    const std::string folder(runtime);
-    return isPrivateFolder(folder) ? folder : std::string();
+    const std::string folder = withoutTrailingSlashes(runtime);
+    return privacyProblem(folder).empty() ? folder : std::string();
 }
 
-// <temp>/kaptivus-<uid>, created mode 0700 when missing. Someone else's folder
-// of that name, or a link, is not used.
-std::string tempFolder()
+// ${XDG_CACHE_HOME:-$HOME/.cache}; the password database stands in for an unset HOME.
+std::string cacheHome()
 {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = (tmp && tmp[0] == '/') ? tmp : "/tmp";
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    const std::string folder = base + "/kaptivus-" + std::to_string(geteuid());
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
-    return isPrivateFolder(folder) ? folder : std::string();
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && cache[0] == '/') return withoutTrailingSlashes(cache);
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd* entry = getpwuid(geteuid());
+        home = entry ? entry->pw_dir : nullptr;
+    }
+    if (!home || home[0] != '/') return {};
+    return withoutTrailingSlashes(home) + "/.cache";
+}
+
+// Creates each missing folder of the path with mode 0700, as the cache
+// folder's own convention asks. Empty on success, else the reason.
+std::string makeFolders(const std::string& path)
+{
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return "cannot create " + part + ": " + std::strerror(errno);
+        if (slash == std::string::npos) return {};
+    }
+}
+
+std::string hostPart()
+{
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+    std::string name;
+    for (const char* c = host; *c && name.size() < 64; ++c)
+        name += isSafeChar(*c) ? *c : '_';
+    return name.empty() ? std::string("localhost") : name;
 }
 
 } // namespace
@@ -67,12 +103,22 @@ std::string sanitisedDisplayName(std::string_view display)
     return name.empty() ? std::string("default") : name;
 }
 
+LockLocation locateSingleInstanceLock(std::string_view name, std::string_view display)
+{
+    const std::string file = std::string(name) + "." + sanitisedDisplayName(display);
+    if (const std::string runtime = runtimeFolder(); !runtime.empty()) return { runtime + "/" + file + ".lock", {} };
+    const std::string cache = cacheHome();
+    if (cache.empty()) return { {}, "no home folder is known (HOME is not set)" };
+    const std::string folder = cache + "/kaptivus2000";
+    if (std::string problem = makeFolders(folder); !problem.empty()) return { {}, problem };
+    if (std::string problem = privacyProblem(folder); !problem.empty()) return { {}, problem };
+    // A home folder may be shared between machines, each with its own display ":0".
+    return { folder + "/" + file + "." + hostPart() + ".lock", {} };
+}
+
 std::string singleInstanceLockPath(std::string_view name, std::string_view display)
 {
-    std::string folder = runtimeFolder();
-    if (folder.empty()) folder = tempFolder();
-    if (folder.empty()) return {};
-    return folder + "/" + std::string(name) + "." + sanitisedDisplayName(display) + ".lock";
+    return locateSingleInstanceLock(name, display).path;
 }
 
 SingleInstanceLock::~SingleInstanceLock()
@@ -83,9 +129,23 @@ SingleInstanceLock::~SingleInstanceLock()
 SingleInstanceLock::Result SingleInstanceLock::tryAcquire(const std::string& path)
 {
     if (m_fd >= 0) return Result::First;
-    if (path.empty()) return Result::Unavailable;
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return Result::Unavailable;
+    m_error.clear();
+    if (path.empty()) {
+        m_error = "no lock file";
+        return Result::Unavailable;
+    }
+    // Non-blocking, so that something other than a file in its place cannot hang the start.
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0) {
+        m_error = "cannot open " + path + ": " + std::strerror(errno);
+        return Result::Unavailable;
+    }
+    struct stat st { };
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        m_error = path + " is not a regular file";
+        return Result::Unavailable;
+    }
     int rc;
     do {
         rc = flock(fd, LOCK_EX | LOCK_NB);
@@ -96,16 +156,20 @@ SingleInstanceLock::Result SingleInstanceLock::tryAcquire(const std::string& pat
     }
     const int error = errno;
     close(fd);
-    return error == EWOULDBLOCK ? Result::AlreadyRunning : Result::Unavailable;
+    if (error == EWOULDBLOCK) return Result::AlreadyRunning;
+    m_error = "cannot lock " + path + ": " + std::strerror(error);
+    return Result::Unavailable;
 }
 
-bool acquireSingleInstance(std::string_view name)
+InstanceCheck acquireSingleInstance(std::string_view name)
 {
     // Held until the process ends: the kernel releases it then.
     static SingleInstanceLock lock;
     const char* display = std::getenv("DISPLAY");
-    const auto result = lock.tryAcquire(singleInstanceLockPath(name, display ? display : ""));
-    return result != SingleInstanceLock::Result::AlreadyRunning;
+    const LockLocation where = locateSingleInstanceLock(name, display ? display : "");
+    if (where.path.empty()) return { SingleInstanceLock::Result::Unavailable, where.error };
+    const auto result = lock.tryAcquire(where.path);
+    return { result, lock.errorText() };
 }
 
 } // namespace kaptivus::platform

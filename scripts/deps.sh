@@ -28,6 +28,7 @@ build_pkgs+=(libwayland-dev wayland-protocols librust-wayland-protocols-dev)
 test_pkgs+=(sway grim wl-clipboard foot weston)
 # A FUSE file system without exclusive rename, hard links or permissions, for the saving tests.
 test_pkgs+=(libfuse3-dev)
+test_pkgs+=(libglib2.0-bin) # gio launch: desktop entries run as a desktop runs them
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")

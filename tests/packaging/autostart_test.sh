@@ -48,6 +48,33 @@ no-folder-yet config home none
 home-only - home other
 CASES
 
+# The binary at odd paths: one holding % is written so that launchers run it
+# (behind env); one a desktop entry cannot hold is refused with status 1 and a
+# reason, and nothing is written.
+export XDG_CONFIG_HOME="$work/odd-config"
+entry="$XDG_CONFIG_HOME/autostart/kaptivus2000.desktop"
+while IFS='|' read -r name folder rc reason; do
+    folder=$(printf "$work/odd/$folder")
+    mkdir -p "$folder"
+    ln "$bin" "$folder/kaptivus2000" 2>/dev/null || cp "$bin" "$folder/kaptivus2000"
+    set +e
+    err=$("$folder/kaptivus2000" --autostart on 2>&1 >/dev/null); got=$?
+    set -e
+    [ $got -eq "$rc" ] || fail "$name: --autostart on exited with $got: $err"
+    if [ "$rc" -eq 0 ]; then
+        desktop-file-validate "$entry" || fail "$name: the entry is not a valid desktop entry"
+        grep -qxF "Exec=$reason" "$entry" || fail "$name: $(grep Exec "$entry")"
+        rm -f "$entry"
+    else
+        [[ $err == *"$reason"* ]] || fail "$name: no reason given: $err"
+        [ ! -e "$entry" ] || fail "$name: an entry was written anyway"
+    fi
+done <<CASES
+percent|100%%|0|/usr/bin/env $work/odd/100%%/kaptivus2000
+not UTF-8|caf\\xe9|1|not UTF-8
+control character|a\\001b|1|control characters
+CASES
+
 # A value other than on or off is refused with a reason and status 2.
 set +e
 err=$(XDG_CONFIG_HOME="$work/bad" "$bin" --autostart maybe 2>&1 >/dev/null); rc=$?

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package, made by CPack from this build, carries the expected files
 # and computed library dependencies, installs with apt-get, runs from the
-# installed path, and its removal leaves nothing behind. Lintian finds no error.
+# installed path, and its removal leaves nothing behind. Lintian finds no error
+# and no missing hardening.
 # Usage: deb_test.sh BUILD_DIR   (needs root, or sudo without a password)
 set -euo pipefail
 build=$(cd "${1:?usage: deb_test.sh BUILD_DIR}" && pwd)
@@ -43,7 +44,16 @@ diff -u "$here/expected_files.txt" <(dpkg-deb --fsys-tarfile "$deb" | tar -t | g
     || fail "the package's files differ from the expected list"
 
 if command -v lintian >/dev/null; then
-    HOME="$work" lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+    HOME="$work" lintian --fail-on error --display-info --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 \
+        || { cat "$work/lintian.log" >&2; fail "lintian reports errors"; }
+    cat "$work/lintian.log"
+    # Hardening flags reach the packaged binary; fortify only where the build optimises without sanitizers.
+    cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+    unhardened='hardening-no-(relro|bindnow|pie|stackprotector)'
+    case "$(cache_value CMAKE_BUILD_TYPE)/$(cache_value KAPTIVUS_SANITIZE)" in
+        Release/OFF|RelWithDebInfo/OFF|MinSizeRel/OFF) unhardened='hardening-' ;;
+    esac
+    ! grep -E "$unhardened" "$work/lintian.log" || fail "lintian finds the program built without hardening"
 fi
 
 # Directories present now stay; everything else the package brought must go.

@@ -1,5 +1,6 @@
 // The agent's command socket: request lines parsed defensively, answers the
-// gate decides, a second start told when no agent listens, hostile clients dropped.
+// gate decides, a second start told when no agent listens, hostile clients
+// dropped, and nothing but an old socket ever removed from its place.
 #include "XTest.h"
 #include "platform/CommandChannel.h"
 
@@ -7,7 +8,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <functional>
 
 #include <future>
 #include <string>
@@ -122,6 +127,63 @@ TEST(CommandChannel, ASocketADeadAgentLeftIsReplaced)
     next.onCapture = [](int) { return true; };
     auto taken = std::async(std::launch::async, [&] { return sendCapture(path, 101); });
     EXPECT_EQ(await(taken), SendResult::Accepted);
-    // A path too long for a socket address is refused, not cut short.
+    // A name too long for a socket address is refused, not cut short.
     EXPECT_FALSE(CommandListener().listen("/" + std::string(200, 'x')));
+}
+
+TEST(CommandChannel, ASocketInAFolderWithALongPathIsStillReached)
+{
+    QTemporaryDir folder;
+    std::string deep = folder.path().toStdString();
+    while (deep.size() < 150) deep += "/a-long-folder-name";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(deep)));
+    const std::string path = deep + "/Kaptivus_v5.0.sock";
+    ASSERT_GT(path.size(), sizeof(sockaddr_un::sun_path));
+    {
+        CommandListener listener;
+        ASSERT_TRUE(listener.listen(path)) << listener.errorText();
+        listener.onCapture = [](int) { return true; };
+        auto taken = std::async(std::launch::async, [&] { return sendCapture(path, 105); });
+        EXPECT_EQ(await(taken), SendResult::Accepted);
+    }
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path)));
+}
+
+TEST(CommandChannel, WhatIsNotASocketAtThePathIsLeftAloneAndNamed)
+{
+    QTemporaryDir folder;
+    const std::string path = QDir(folder.path()).filePath("Kaptivus_v5.test.sock").toStdString();
+    const QString qpath = QString::fromStdString(path);
+    const QString target = QDir(folder.path()).filePath("target");
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        const char* kind;
+    };
+    const Case cases[] = {
+        { "a file", [&] { QFile f(qpath); f.open(QIODevice::WriteOnly); f.write("the user's data"); }, "a file" },
+        { "a folder", [&] { QDir().mkpath(qpath + "/inside"); }, "a folder" },
+        { "a link", [&] { QFile::link(target, qpath); }, "a link" },
+    };
+    for (const Case& c : cases) {
+        QFile(target).open(QIODevice::WriteOnly);
+        c.make();
+        CommandListener listener;
+        EXPECT_FALSE(listener.listen(path)) << c.name;
+        EXPECT_NE(listener.errorText().find(path + " is " + c.kind), std::string::npos) << listener.errorText();
+        EXPECT_EQ(sendCapture(path, 103), SendResult::Blocked) << c.name;
+        const QFileInfo left(qpath);
+        EXPECT_TRUE(left.exists() || left.isSymLink()) << c.name << " was deleted";
+        if (std::string(c.name) == "a file") {
+            QFile f(qpath);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            EXPECT_EQ(f.readAll(), "the user's data");
+        }
+        if (std::string(c.name) == "a folder") {
+            EXPECT_TRUE(QFileInfo::exists(qpath + "/inside"));
+        }
+        QFile::remove(target);
+        QDir(qpath).removeRecursively();
+        QFile::remove(qpath);
+    }
 }

@@ -3,6 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
 namespace kaptivus::config {
 namespace {
 
@@ -26,7 +35,7 @@ TEST(Autostart, FileFollowsXdgConfigHomeThenHome)
         EXPECT_EQ(autostartFile(c.xdg, c.home).string(), c.expected) << (c.xdg ? c.xdg : "(unset)");
 }
 
-TEST(Autostart, ExecArgumentQuotesReservedCharactersAndEscapesTwice)
+TEST(Autostart, ExecValueQuotesReservedCharactersAndEscapesTwice)
 {
     const std::pair<const char*, const char*> cases[] = {
         { "/usr/bin/kaptivus2000", "/usr/bin/kaptivus2000" },
@@ -36,11 +45,99 @@ TEST(Autostart, ExecArgumentQuotesReservedCharactersAndEscapesTwice)
         { "/opt/$x/`k`", "\"/opt/\\\\$x/\\\\`k\\\\`\"" },
         { "/opt/a\\b", "\"/opt/a\\\\\\\\b\"" },
         { "/opt/a\"b", "\"/opt/a\\\\\"b\"" },
-        // % is a field code unless doubled; alone it needs no quotes.
-        { "/opt/100%/k", "/opt/100%%/k" },
         { "/opt/a\nb", "\"/opt/a\\nb\"" },
+        // % is a field code unless doubled, and launchers look for the first
+        // word's file before undoubling it: such a path goes behind env.
+        { "/opt/100%/k", "/usr/bin/env /opt/100%%/k" },
+        { "/opt/%f y/k", "/usr/bin/env \"/opt/%%f y/k\"" },
     };
-    for (const auto& [program, expected] : cases) EXPECT_EQ(desktopExecArgument(program), expected) << program;
+    for (const auto& [program, expected] : cases) EXPECT_EQ(desktopExecValue(program), expected) << program;
+}
+
+TEST(Autostart, PathsNoDesktopEntryCanExpressAreRefusedWithAReason)
+{
+    struct Case {
+        std::string program;
+        const char* reason; // nullptr: accepted
+    };
+    const Case cases[] = {
+        { "/usr/bin/kaptivus2000", nullptr },
+        { "/opt/a\tb\nc\rd/kaptivus2000", nullptr },
+        { "/opt/100%/k", nullptr },
+        { "/opt/a=b/k", nullptr },
+        { "/opt/\xc3\xa9t\xc3\xa9/k", nullptr },
+        { "/opt/\xff/k", "not UTF-8" },
+        { "/opt/\xc3/k", "not UTF-8" },
+        { "/opt/a\x01" "b/k", "control characters" },
+        { "/opt/a\x7f/k", "control characters" },
+        { "/opt/100%=/k", "both % and =" },
+        { "relative/k", "not absolute" },
+        { "", "not absolute" },
+    };
+    for (const Case& c : cases) {
+        const std::string refusal = autostartRefusal(c.program);
+        if (!c.reason) {
+            EXPECT_EQ(refusal, "") << c.program;
+            continue;
+        }
+        EXPECT_NE(refusal.find(c.reason), std::string::npos) << refusal;
+        // The message shows the path without raw control or stray bytes.
+        for (const char ch : refusal) EXPECT_TRUE(static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7f) << refusal;
+        const auto folder = std::filesystem::temp_directory_path() / "refused-autostart";
+        const Status written = enableAutostart(folder / "kaptivus2000.desktop", c.program);
+        EXPECT_EQ(written.error, refusal);
+        EXPECT_FALSE(std::filesystem::exists(folder)) << "written anyway: " << c.program;
+    }
+}
+
+bool waitForFile(const std::filesystem::path& file, std::chrono::seconds deadline)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!std::filesystem::exists(file)) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// `gio launch FILE`, without a session bus; its exit status.
+int gioLaunch(const std::filesystem::path& entry)
+{
+    std::vector<std::string> env { "DBUS_SESSION_BUS_ADDRESS=disabled:" };
+    for (char** e = environ; *e; ++e)
+        if (std::string_view(*e).rfind("DBUS_SESSION_BUS_ADDRESS=", 0) != 0) env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string gio = "gio", launch = "launch", file = entry.string();
+    char* argv[] = { gio.data(), launch.data(), file.data(), nullptr };
+    pid_t pid;
+    if (posix_spawnp(&pid, "gio", nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// What a desktop's launcher really runs: each odd folder holds a program that
+// leaves a mark beside the path it was started as; its entry is launched by gio.
+TEST(Autostart, LauncherStartsTheProgramWhateverItsPathHolds)
+{
+    if (!std::filesystem::exists("/usr/bin/gio")) GTEST_SKIP() << "gio (libglib2.0-bin) is not installed";
+    const auto root = std::filesystem::temp_directory_path() / "odd-paths";
+    const char* names[] = { "plain", "my apps", "100%", "%f", "%%", "a%20b", "x%u y", "%", "it's", "back\\slash",
+        "quote\"d", "$HOME", "`tick`", "tab\there", "new\nline", "semi;colon", "~tilde", "a=b", "\xc3\xa9t\xc3\xa9",
+        "hash#", "(paren)", "a%%b c", "star*?" };
+    for (const char* name : names) {
+        const auto program = root / name / "kaptivus2000";
+        std::filesystem::create_directories(program.parent_path());
+        std::ofstream(program) << "#!/bin/sh\n: > \"$0.ran\"\n";
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        const auto entry = root / "kaptivus2000.desktop";
+        ASSERT_TRUE(enableAutostart(entry, program.string())) << name;
+        EXPECT_EQ(gioLaunch(entry), 0) << name;
+        EXPECT_TRUE(waitForFile(program.string() + ".ran", std::chrono::seconds(10)))
+            << name << " not started by " << autostartEntry(program.string());
+    }
 }
 
 TEST(Autostart, EntryStartsTheProgramAtLoginWithoutStartupNotice)
