@@ -27,7 +27,8 @@ void onSignal(int)
 }
 
 // SIGTERM, SIGINT and SIGHUP (the end of the session) quit like " &Quitter":
-// settings written once, icon removed, hotkeys released. The handlers go in
+// settings written once, icon removed, hotkeys released; nothing waits for a
+// click, as nobody may be there to give it. The handlers go in
 // first thing, so a signal during start-up waits in the pipe until the agent
 // can answer it.
 void catchQuitSignals()
@@ -48,7 +49,7 @@ void quitOnSignals(TTray1& agent)
         char buf[16];
         while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
         }
-        agent.Exit1Click();
+        agent.QuitBySignal();
     });
 }
 
