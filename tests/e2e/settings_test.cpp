@@ -1,6 +1,7 @@
 // Settings that cannot be applied or read whole, met at start: a monitor that is
 // gone, a record read in part (kept as numbered copies before the rewrite), a
-// file that cannot be copied, a window placed off every monitor.
+// file that cannot be copied, a window placed off every monitor; and quitting on
+// a signal, during a delay or with settings that cannot be written.
 #include "AgentProcess.h"
 #include "SettingsTable.h"
 #include "config/KeptCopy.h"
@@ -142,4 +143,46 @@ TEST(Settings, PictureWindowPlacedOffScreenComesBack)
         5s))
         << inside.left << "," << inside.top << " " << inside.width << "x" << inside.height;
     quitWritingSettings(agent);
+}
+
+// Regression: SIGTERM (the session ending) with a settings folder that could not be
+// written waited on an error box until someone clicked OK.
+TEST(Settings, QuitBySignalWithSettingsThatCannotBeWrittenSaysSoOnStandardErrorAndEnds)
+{
+    writeSettingsFile(defaultSettingsBody());
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+    // A file stands where the settings folder was: nothing can be written there, as root neither.
+    const std::filesystem::path folder = settingsFile().parent_path();
+    std::filesystem::rename(folder, folder.string() + ".moved");
+    std::ofstream(folder) << "not a folder";
+    agent.terminate();
+    ASSERT_TRUE(agent.waitForExit(10s)) << "still running: waiting for a click?";
+    EXPECT_EQ(agent.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(agent.exitCode(), 1);
+    const std::string output = agent.output().toStdString();
+    EXPECT_NE(output.find("kaptivus2000: The settings could not be written"), std::string::npos) << output;
+}
+
+// Regression: a stored "CaptureDelay" of 0x7fffffff froze the agent on "Zone" for 24.8
+// days, deaf to SIGTERM. The delay is bounded to the menu's longest, and the agent
+// answers while it waits.
+TEST(Settings, SigtermDuringTheAreaDelayEndsTheAgent)
+{
+    writeSettingsFile(defaultSettingsBody({{"CaptureDelay", "dword:7fffffff"}, {"Sound", "dword:00000000"}}));
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+    ASSERT_TRUE(test::pressKey(test::keysym::Print));
+    ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
+    const auto main = agent.findWindow("Kaptivus 2000   v5.10 complet");
+    ASSERT_TRUE(test::waitUntil([&] { return test::inputFocus() == main; }, 5s));
+    ASSERT_TRUE(test::pressKey(0x72, test::Ctrl)); // "Zone" (Ctrl+R): hidden for the delay
+    ASSERT_TRUE(test::waitUntil([&] { return !agent.pictureWindowShown(); }, 5s));
+    agent.terminate();
+    // Of the 9.2 s of waiting, most are still ahead.
+    ASSERT_TRUE(agent.waitForExit(5s)) << "the wait does not let the signal through";
+    EXPECT_EQ(agent.process().exitStatus(), QProcess::NormalExit);
+    const auto key = storedSettings();
+    ASSERT_TRUE(key.has_value());
+    EXPECT_EQ(dword(*key, "CaptureDelay"), 10000u);
 }
