@@ -281,7 +281,12 @@ void TTray1::QuitAgent()
 void TTray1::QuitBySignal()
 {
     m_quittingBySignal = true;
-    Exit1Click();
+    const int saves = m_settingsSaves;
+    if (Main1) Main1->close();
+    // A picture window already closing (its own write waiting on an error box
+    // nobody will answer) does not close again: the settings are written here.
+    if (Main1 && m_settingsSaves == saves) SaveSettings();
+    QuitAgent();
     // Unlike quit(), exit() cannot be refused by a window, and it ends every
     // event loop, a modal one included.
     QCoreApplication::exit(m_settingsUnwritten ? 1 : 0);

@@ -214,6 +214,7 @@ private:
     bool m_destroyed = false;
     bool m_keepSettingsFile = false; // read only in part, and not yet copied aside
     bool m_quittingBySignal = false;
+    int m_settingsSaves = 0; // calls of SaveSettings so far
     bool m_settingsUnwritten = false; // quitting on a signal, the settings could not be written
     std::vector<QEventLoop*> m_waits; // the waits running now, innermost last
 };

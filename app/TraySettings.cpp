@@ -430,6 +430,7 @@ void writeRecord(TTray1& t, TMain1& m, SettingsWriter& w)
 void TTray1::SaveSettings()
 {
     if (!Main1) return;
+    ++m_settingsSaves;
     kaptivus::config::RegistryStore store;
     const kaptivus::config::OpenResult opened = store.open();
     if (m_keepSettingsFile) {

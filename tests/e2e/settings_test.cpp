@@ -83,7 +83,7 @@ TEST(Settings, RecordReadInPartIsKeptAsNumberedCopiesBeforeItIsRewritten)
     };
     const Case cases[] = {
         {"a value of the wrong type", defaultSettingsBody({{"Brightness", "\"50\""}, {"Sharpen", "dword:00000001"}})},
-        {"an undecodable file", "\"HotKey0\"=dword:zz\r\n"},
+        {"a line that cannot be decoded", "\"HotKey0\"=dword:zz\r\n"},
     };
     std::vector<std::string> originals;
     for (const Case& c : cases) {
@@ -149,19 +149,39 @@ TEST(Settings, PictureWindowPlacedOffScreenComesBack)
 // written waited on an error box until someone clicked OK.
 TEST(Settings, QuitBySignalWithSettingsThatCannotBeWrittenSaysSoOnStandardErrorAndEnds)
 {
-    writeSettingsFile(defaultSettingsBody());
-    AgentProcess agent;
-    ASSERT_TRUE(agent.start()) << agent.output().toStdString();
-    // A file stands where the settings folder was: nothing can be written there, as root neither.
+    struct Case {
+        const char* what;
+        bool errorBoxOpen; // the picture window was closed first, and its save failed
+    };
+    const Case cases[] = {{"agent idle", false}, {"an error box already open", true}};
     const std::filesystem::path folder = settingsFile().parent_path();
-    std::filesystem::rename(folder, folder.string() + ".moved");
-    std::ofstream(folder) << "not a folder";
-    agent.terminate();
-    ASSERT_TRUE(agent.waitForExit(10s)) << "still running: waiting for a click?";
-    EXPECT_EQ(agent.process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(agent.exitCode(), 1);
-    const std::string output = agent.output().toStdString();
-    EXPECT_NE(output.find("kaptivus2000: The settings could not be written"), std::string::npos) << output;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(folder);
+        writeSettingsFile(defaultSettingsBody({{"Sound", "dword:00000000"}}));
+        AgentProcess agent;
+        ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+        if (c.errorBoxOpen) {
+            ASSERT_TRUE(test::pressKey(test::keysym::Print));
+            ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
+        }
+        // A file stands where the settings folder was: nothing can be written there, as root neither.
+        std::filesystem::remove_all(folder);
+        std::ofstream(folder) << "not a folder";
+        if (c.errorBoxOpen) {
+            const auto main = agent.findWindow("Kaptivus 2000   v5.10 complet");
+            ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == main; }, 5s));
+            ASSERT_TRUE(test::pressKey(test::keysym::Escape));
+            ASSERT_TRUE(test::waitUntil([&] { return agent.findWindow("Erreur") != 0; }, 10s));
+        }
+        agent.terminate();
+        ASSERT_TRUE(agent.waitForExit(10s)) << "still running: waiting for a click?";
+        EXPECT_EQ(agent.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(agent.exitCode(), 1);
+        const std::string output = agent.output().toStdString();
+        EXPECT_NE(output.find("kaptivus2000: The settings could not be written"), std::string::npos) << output;
+        std::filesystem::remove(folder);
+    }
 }
 
 // Regression: a stored "CaptureDelay" of 0x7fffffff froze the agent on "Zone" for 24.8
