@@ -259,7 +259,8 @@ QString quotedNames(const std::vector<std::string>& names)
     // Enough to recognise them; a file damaged throughout is not listed in full.
     constexpr size_t kListed = 12;
     QStringList quoted;
-    for (size_t i = 0; i < names.size() && i < kListed; ++i) quoted << QLatin1Char('"') + fromUtf8(names[i]) + QLatin1Char('"');
+    for (size_t i = 0; i < names.size() && i < kListed; ++i)
+        quoted << QLatin1Char('"') + fromUtf8(names[i]) + QLatin1Char('"');
     QString list = quoted.join(QStringLiteral(", "));
     if (names.size() > kListed) list += QStringLiteral(" and %1 more").arg(names.size() - kListed);
     return list;
