@@ -269,11 +269,12 @@ QString quotedNames(const std::vector<std::string>& names)
 // The lines that could not be read other than those of the values named already.
 size_t otherUnreadLines(const kaptivus::config::OpenResult& opened, const std::vector<std::string>& reset)
 {
-    return static_cast<size_t>(std::count_if(opened.unread.begin(), opened.unread.end(), [&](const auto& line) {
-        return !line.value || std::none_of(reset.begin(), reset.end(), [&](const std::string& name) {
+    const auto named = std::count_if(opened.unread.begin(), opened.unread.end(), [&](const auto& line) {
+        return line.value && std::any_of(reset.begin(), reset.end(), [&](const std::string& name) {
             return QString::compare(fromUtf8(name), fromUtf8(*line.value), Qt::CaseInsensitive) == 0;
         });
-    }));
+    });
+    return opened.unreadCount - static_cast<size_t>(named);
 }
 
 // Said once, at start, when the record on disk could not be read whole.
@@ -335,7 +336,7 @@ void TTray1::LoadSettings()
         readRecord(*this, m, r);
         reset = r.reset();
     }
-    if (opened.ok() && (!reset.empty() || !opened.unread.empty())) {
+    if (opened.ok() && (!reset.empty() || opened.unreadCount > 0)) {
         partial = true;
         kept = store.keepCopy();
     }

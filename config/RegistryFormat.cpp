@@ -237,6 +237,7 @@ private:
     size_t m_index = 0;
     DocumentBuilder m_document;
     std::vector<UnreadLine> m_unread;
+    size_t m_unreadCount = 0;
     std::optional<size_t> m_key; // section that values go to
     std::string m_keyPath; // its path as written, for the unread lines under it
     std::optional<std::string> m_valueName; // of the line being read, once made out
@@ -282,7 +283,7 @@ std::string undecodable(std::string_view line)
 ParseResult Parser::run()
 {
     if (m_lines.empty() || trimRight(m_lines[0]) != kRegistryHeader)
-        return { std::nullopt, lineError(1, "missing header \"" + std::string(kRegistryHeader) + "\""), {} };
+        return { std::nullopt, lineError(1, "missing header \"" + std::string(kRegistryHeader) + "\""), {}, 0 };
     for (m_index = 1; m_index < m_lines.size(); ++m_index) {
         const size_t first = m_index;
         m_valueName.reset();
@@ -300,11 +301,12 @@ ParseResult Parser::run()
         if (std::string problem = parseLine(trimLeft(m_lines[m_index])); !problem.empty())
             markUnread(first, std::move(problem));
     }
-    return { m_document.finish(), {}, std::move(m_unread) };
+    return { m_document.finish(), {}, std::move(m_unread), m_unreadCount };
 }
 
 void Parser::markUnread(size_t line, std::string problem)
 {
+    if (++m_unreadCount > kMaxListedUnreadLines) return;
     m_unread.push_back({ line + 1, m_key ? m_keyPath : std::string(), m_valueName, std::move(problem) });
 }
 
@@ -429,10 +431,10 @@ ParseResult parseRegistry(std::string_view bytes)
         return { std::nullopt,
             "file too large: " + std::to_string(bytes.size()) + " bytes, the limit is "
                 + std::to_string(kMaxRegistryFileBytes),
-            {} };
+            {}, 0 };
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
-        return { std::nullopt, lineError(1, "the file is UTF-16 text; it must be UTF-8"), {} };
+        return { std::nullopt, lineError(1, "the file is UTF-16 text; it must be UTF-8"), {}, 0 };
     return Parser(bytes).run();
 }
 

@@ -15,6 +15,9 @@ namespace kaptivus::config {
 inline constexpr std::string_view kRegistryHeader = "Windows Registry Editor Version 5.00";
 inline constexpr size_t kMaxRegistryFileBytes = 4 * 1024 * 1024;
 inline constexpr size_t kMaxRegistryLineBytes = 64 * 1024;
+// Lines that could not be read are listed up to this many (a file of garbage would
+// otherwise cost far more memory than its size); all of them are counted.
+inline constexpr size_t kMaxListedUnreadLines = 1000;
 
 // A line that could not be read. It is left out of the document and costs only itself:
 // the lines around it are read as usual.
@@ -29,6 +32,7 @@ struct ParseResult {
     std::optional<RegistryDocument> document; // set when the file could be read as a registry
     std::string error; // otherwise why not: too large, UTF-16, no header
     std::vector<UnreadLine> unread; // lines left out of the document, in file order
+    size_t unreadCount = 0; // all of them, listed or not
     bool ok() const { return document.has_value(); }
 };
 

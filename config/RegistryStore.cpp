@@ -125,8 +125,9 @@ OpenResult RegistryStore::open()
             m_document = std::move(*parsed.document);
             for (const UnreadLine& line : parsed.unread)
                 if (line.value) m_unreadValues.emplace(lowerAscii(line.key), lowerAscii(*line.value));
-            m_copyDue = !parsed.unread.empty();
+            m_copyDue = parsed.unreadCount > 0;
             result.unread = std::move(parsed.unread);
+            result.unreadCount = parsed.unreadCount;
             return result;
         }
         problem = std::move(parsed.error);

@@ -72,8 +72,10 @@ struct OpenResult {
     bool setAside = false; // the file could not be read as a registry and is kept as keptAs
     std::filesystem::path keptAs; // registry.reg.bad, .bad.1, ...: the file as it was
     std::string message; // why (parse error, or an I/O error); empty when the file could be read
-    // Read as a registry, but with these lines left out; the rest is loaded.
+    // Read as a registry, but with these lines left out (the first of them, and how
+    // many in all); the rest is loaded.
     std::vector<UnreadLine> unread;
+    size_t unreadCount = 0;
     // Why the file read is not to be trusted (others could have written it); empty when it is.
     std::string untrusted;
     bool ok() const { return message.empty(); }

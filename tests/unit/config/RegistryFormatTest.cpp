@@ -181,6 +181,7 @@ TEST_P(OneBadLine, CostsOnlyItself)
     ASSERT_EQ(result.document->keys.size(), 1u);
     EXPECT_EQ(result.document->keys[0].values, (std::vector<RegistryValue> { dword("Before", 1), text("After", "kept") }));
     ASSERT_EQ(result.unread.size(), 1u);
+    EXPECT_EQ(result.unreadCount, 1u);
     const UnreadLine& unread = result.unread[0];
     const size_t line = c.last ? 6 : 5;
     EXPECT_EQ(unread.line, line);
@@ -245,6 +246,18 @@ TEST(RegistryFormat, ValueBeforeAnyKeyIsUnread)
     EXPECT_EQ(result.document->keys[0].values, std::vector<RegistryValue> { dword("B", 2) });
     ASSERT_EQ(result.unread.size(), 1u);
     EXPECT_THAT(result.unread[0].error, HasSubstr("line 3: value outside of a key"));
+}
+
+// A file of garbage costs no more memory than a bounded list of its bad lines.
+TEST(RegistryFormat, UnreadLinesAreListedUpToTheLimitAndAllCounted)
+{
+    std::string garbage = kHeader + "[K]\n\"Kept\"=dword:1\n";
+    for (size_t i = 0; i < 3 * kMaxListedUnreadLines; ++i) garbage += "x\n";
+    const ParseResult result = parseRegistry(garbage);
+    ASSERT_TRUE(result.ok()) << result.error;
+    EXPECT_EQ(result.unread.size(), kMaxListedUnreadLines);
+    EXPECT_EQ(result.unreadCount, 3 * kMaxListedUnreadLines);
+    EXPECT_EQ(result.document->keys[0].values, std::vector<RegistryValue> { dword("Kept", 1) });
 }
 
 TEST(RegistryFormat, OversizeFileIsRefusedWithItsSize)
