@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QEventLoop>
 #include <QLabel>
 #include <QScreen>
@@ -289,7 +290,10 @@ void TTray1::QuitBySignal()
     QuitAgent();
     // Unlike quit(), exit() cannot be refused by a window, and it ends every
     // event loop, a modal one included.
-    QCoreApplication::exit(m_settingsUnwritten ? 1 : 0);
+    QCoreApplication::exit(SignalExitCode());
+    // Before the main loop runs (a signal during start-up) exit() ends no loop:
+    // the box waiting now is closed instead, and the program does not go on.
+    if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
 }
 
 bool TTray1::WaitWithGateShut(int milliseconds)

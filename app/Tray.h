@@ -172,6 +172,8 @@ public:
     // told on the standard error, never in a box that waits for a click, and the
     // program ends in any case (exit code 1 when the settings could not be written).
     void QuitBySignal();
+    bool QuittingBySignal() const { return m_quittingBySignal; }
+    int SignalExitCode() const { return m_settingsUnwritten ? 1 : 0; }
     // Waits without blocking the event loop, with the capture gate shut meanwhile,
     // so that no capture starts inside another's wait while the agent still
     // answers its menu and signals. False when the agent is ending.

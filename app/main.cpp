@@ -75,8 +75,11 @@ int main(int argc, char** argv)
     TMain1 main1(&tray);
     TInfo1 info1;
     WireWindows(tray, main1, info1);
-    main1.FormCreate();
+    // Answered from here on: a message box during start-up (settings that
+    // cannot be written) must not outlast the session either.
     quitOnSignals(tray);
+    main1.FormCreate();
+    if (tray.QuittingBySignal()) return tray.SignalExitCode();
     // Other starts hand their --capture here; the same gate as a hotkey decides.
     kaptivus::platform::CommandListener commands;
     commands.onCapture = [&tray](int action) { return tray.RequestCapture(action); };

@@ -6,6 +6,8 @@
 #include "SettingsTable.h"
 #include "config/KeptCopy.h"
 
+#include <QProcessEnvironment>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -149,29 +151,42 @@ TEST(Settings, PictureWindowPlacedOffScreenComesBack)
 // written waited on an error box until someone clicked OK.
 TEST(Settings, QuitBySignalWithSettingsThatCannotBeWrittenSaysSoOnStandardErrorAndEnds)
 {
+    enum class Box { None, AfterClose, AtStart };
     struct Case {
         const char* what;
-        bool errorBoxOpen; // the picture window was closed first, and its save failed
+        Box box;
     };
-    const Case cases[] = {{"agent idle", false}, {"an error box already open", true}};
+    const Case cases[] = {{"agent idle", Box::None},
+                          {"the picture window's save waiting on its error box", Box::AfterClose},
+                          {"the first start's save waiting on its error box", Box::AtStart}};
     const std::filesystem::path folder = settingsFile().parent_path();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(folder);
         writeSettingsFile(defaultSettingsBody({{"Sound", "dword:00000000"}}));
         AgentProcess agent;
-        ASSERT_TRUE(agent.start()) << agent.output().toStdString();
-        if (c.errorBoxOpen) {
+        if (c.box == Box::AtStart) {
+            // A configuration folder that can never be made, as root neither.
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("/proc/self/kaptivus-nowhere"));
+            agent.process().setProcessEnvironment(env);
+            agent.launch();
+        } else {
+            ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+        }
+        if (c.box == Box::AfterClose) {
             ASSERT_TRUE(test::pressKey(test::keysym::Print));
             ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
         }
         // A file stands where the settings folder was: nothing can be written there, as root neither.
         std::filesystem::remove_all(folder);
         std::ofstream(folder) << "not a folder";
-        if (c.errorBoxOpen) {
+        if (c.box == Box::AfterClose) {
             const auto main = agent.findWindow("Kaptivus 2000   v5.10 complet");
             ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == main; }, 5s));
             ASSERT_TRUE(test::pressKey(test::keysym::Escape));
+        }
+        if (c.box != Box::None) {
             ASSERT_TRUE(test::waitUntil([&] { return agent.findWindow("Erreur") != 0; }, 10s));
         }
         agent.terminate();
