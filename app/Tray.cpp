@@ -1,5 +1,5 @@
 // The agent window Tray1: tray icon and menu, hotkey gate, suspension,
-// hide-icon mode, direct-print twin, quitting.
+// hide-icon mode, direct-print twin, quitting, waits that keep the loop running.
 #include "app/Tray.h"
 
 #include "app/ConfigReset.h"
@@ -17,8 +17,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
+#include <QEventLoop>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -147,6 +150,8 @@ void TTray1::FormDestroy()
 {
     if (m_destroyed) return;
     m_destroyed = true;
+    // A capture waiting before its grab gives up: the agent is ending.
+    for (QEventLoop* wait : m_waits) wait->quit();
     UnregisterHotkeys();
     CaptureBitmap = {};
     if (TrayIcon1) TrayIcon1->setActive(false);
@@ -272,6 +277,42 @@ void TTray1::QuitAgent()
     // hands a picture we left on the clipboard to a running clipboard manager
     // (the X clipboard-manager protocol), so it outlives the agent.
     QCoreApplication::quit();
+}
+
+void TTray1::QuitBySignal()
+{
+    m_quittingBySignal = true;
+    const int saves = m_settingsSaves;
+    if (Main1) Main1->close();
+    // A picture window already closing (its own write waiting on an error box
+    // nobody will answer) does not close again: the settings are written here.
+    if (Main1 && m_settingsSaves == saves) SaveSettings();
+    QuitAgent();
+    // Unlike quit(), exit() cannot be refused by a window, and it ends every
+    // event loop, a modal one included.
+    QCoreApplication::exit(SignalExitCode());
+    // Before the main loop runs (a signal during start-up) exit() ends no loop:
+    // the box waiting now is closed instead, and the program does not go on.
+    if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
+}
+
+bool TTray1::WaitWithGateShut(int milliseconds)
+{
+    if (m_destroyed) return false;
+    const bool wasShut = CaptureBusy;
+    CaptureBusy = true;
+    QEventLoop loop;
+    bool elapsed = false;
+    QTimer::singleShot(std::max(0, milliseconds), &loop, [&] {
+        elapsed = true;
+        loop.quit();
+    });
+    m_waits.push_back(&loop);
+    loop.exec();
+    m_waits.erase(std::find(m_waits.begin(), m_waits.end(), &loop));
+    // Opened again only if it was open before; whoever closed it keeps it so.
+    if (!wasShut) CaptureBusy = false;
+    return elapsed && !m_destroyed;
 }
 
 bool TTray1::SetDesktopRect(int index)

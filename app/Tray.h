@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -23,6 +24,12 @@ class QContextMenuEvent;
 class TMain1;
 class TInfo1;
 class TTrayIcon;
+
+class QEventLoop;
+
+namespace kaptivus::config {
+class RegistryStore;
+}
 
 namespace kaptivus::platform {
 class HotkeyService;
@@ -161,6 +168,16 @@ public:
     void ApplyHideIconMode(bool hidden);
     // Ends the program without closing the picture window (so without writing settings).
     void QuitAgent();
+    // Quits like " &Quitter" on a signal (the session ending): what goes wrong is
+    // told on the standard error, never in a box that waits for a click, and the
+    // program ends in any case (exit code 1 when the settings could not be written).
+    void QuitBySignal();
+    bool QuittingBySignal() const { return m_quittingBySignal; }
+    int SignalExitCode() const { return m_settingsUnwritten ? 1 : 0; }
+    // Waits without blocking the event loop, with the capture gate shut meanwhile,
+    // so that no capture starts inside another's wait while the agent still
+    // answers its menu and signals. False when the agent is ending.
+    bool WaitWithGateShut(int milliseconds);
 
 public slots:
     void HotkeyPressed(int id);
@@ -190,10 +207,16 @@ private:
     // The tray tip's list of actions whose combination could not be taken.
     void ShowHotkeyRefusals();
     bool saveToFirstFreeNumber(std::function<void()>& report);
+    // Writes the whole record through the store; a failure is reported to the user.
+    void writeSettings(kaptivus::config::RegistryStore& store);
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
     kaptivus::platform::MonitorWatcher* m_monitorWatcher = nullptr;
     int m_desktopIndex = -1; // the argument of the last SetDesktopRect that applied
     bool m_destroyed = false;
     bool m_keepSettingsFile = false; // read only in part, and not yet copied aside
+    bool m_quittingBySignal = false;
+    int m_settingsSaves = 0; // calls of SaveSettings so far
+    bool m_settingsUnwritten = false; // quitting on a signal, the settings could not be written
+    std::vector<QEventLoop*> m_waits; // the waits running now, innermost last
 };

@@ -310,7 +310,7 @@ void TTray1::GrabRect(kaptivus::platform::ScreenRect rect)
 {
     CaptureBitmap = {};
     // Lets windows that were just hidden (a menu, the picture window) leave the screen.
-    QThread::msleep(50);
+    if (!WaitWithGateShut(50)) return;
     rect = withDesktopSides(rect, {0, 0});
     CaptureBitmap = kaptivus::platform::grabRect(rect.left, rect.top, rect.width, rect.height);
 }
@@ -370,7 +370,7 @@ void TTray1::PictureWindowCapture(bool area)
     Main1->hide();
     // The hidden window is repainted away before the desktop is frozen.
     QCoreApplication::processEvents();
-    QThread::msleep(static_cast<unsigned long>(std::max(0, CaptureDelay - 800)));
+    if (!WaitWithGateShut(CaptureDelay - 800)) return;
     // A cancelled choice leaves the shown picture as it is.
     if (area ? CaptureArea() : CaptureObject())
         Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
@@ -413,7 +413,7 @@ void TTray1::DrawPointer()
 
 void TTray1::GetPicturefromKaptivus1Click()
 {
-    QThread::msleep(200);
+    if (!WaitWithGateShut(200)) return;
     CaptureWindow(kaptivus::platform::activeWindow());
     Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
     Main1->update();

@@ -1,8 +1,9 @@
 // LoadSettings and SaveSettings: the settings record between the registry key
-// and the controls and variables it feeds. Reading and writing orders are fixed;
-// a value missing or of the wrong type ends the read, and everything is written
-// back so an incomplete key becomes complete, after the file as it was has been
-// copied aside.
+// and the controls and variables it feeds. Reading and writing orders are fixed.
+// A value that cannot be read (its line undecodable, missing, of the wrong type)
+// keeps its default and costs nothing else; the user is told which, and the
+// record is written back whole once the file as it was has been copied aside.
+// Stored delays and sizes are bounded to what the menus and the selector offer.
 #include "app/Tray.h"
 
 #include "app/TrayIcon.h"
@@ -17,9 +18,13 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStringList>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iostream>
+#include <iterator>
 #include <stdexcept>
 
 using kaptivus::config::RegistryKey;
@@ -29,21 +34,33 @@ namespace {
 std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// Reads values in order; the first failure makes every later read fail too.
+// What the delay menus offer, in their order; a stored delay is bounded to their range.
+constexpr int kCaptureDelays[] = {1000, 2000, 3000, 4000, 5000, 10000}; // milliseconds
+constexpr int kTimerDelays[] = {10, 20, 30, 60, 300, 600, 1800};        // seconds
+// The area selector's own sizes start at 16; a window side cannot exceed 32767.
+constexpr int kMinCustomSide = 16;
+constexpr int kMaxCustomSide = 32767;
+
+// Reads values in order; one that cannot be read keeps its default, is noted,
+// and the reading goes on.
 class SettingsReader {
 public:
-    explicit SettingsReader(const RegistryKey& key) : m_key(key) {}
-    bool ok() const { return m_ok; }
+    SettingsReader(const RegistryKey& key, bool takePrograms)
+        : m_key(key)
+        , m_takePrograms(takePrograms)
+    {
+    }
+    // The values that kept their defaults, in reading order.
+    const std::vector<std::string>& reset() const { return m_reset; }
 
     void integer(const std::string& name, const std::function<void(int)>& apply)
     {
-        if (!m_ok) return;
-        const auto v = m_key.readInteger(name);
-        if (!v) {
-            m_ok = false;
-            return;
-        }
-        apply(*v);
+        if (const auto v = m_key.readInteger(name)) apply(*v);
+        else m_reset.push_back(name);
+    }
+    void bounded(const std::string& name, int low, int high, const std::function<void(int)>& apply)
+    {
+        integer(name, [&](int v) { apply(std::clamp(v, low, high)); });
     }
     void boolean(const std::string& name, const std::function<void(bool)>& apply)
     {
@@ -51,18 +68,19 @@ public:
     }
     void text(const std::string& name, const std::function<void(const QString&)>& apply)
     {
-        if (!m_ok) return;
-        const auto v = m_key.readText(name);
-        if (!v) {
-            m_ok = false;
-            return;
-        }
-        apply(fromUtf8(*v));
+        if (const auto v = m_key.readText(name)) apply(fromUtf8(*v));
+        else m_reset.push_back(name);
+    }
+    // A program the agent would run: taken only from a file nobody else could write.
+    void program(const std::string& name, const std::function<void(const QString&)>& apply)
+    {
+        if (m_takePrograms) text(name, apply);
     }
 
 private:
     const RegistryKey& m_key;
-    bool m_ok = true;
+    const bool m_takePrograms;
+    std::vector<std::string> m_reset;
 };
 
 struct WriteFailed : std::runtime_error {
@@ -87,12 +105,12 @@ private:
 };
 
 
-void checkMatching(int value, const std::vector<std::pair<int, QAction*>>& items)
+// Checks the radio item of the menu whose value is `value`; any other value changes no mark.
+template <size_t N>
+void checkMatching(int value, const int (&values)[N], const std::vector<QAction*>& items)
 {
-    std::vector<QAction*> group;
-    for (const auto& [v, a] : items) group.push_back(a);
-    for (const auto& [v, a] : items)
-        if (v == value) CheckRadioItem(a, true, group);
+    for (size_t i = 0; i < N && i < items.size(); ++i)
+        if (values[i] == value) CheckRadioItem(items[i], true, items);
 }
 
 
@@ -147,17 +165,17 @@ void readAgentOptions(TTray1& t, TMain1& m, SettingsReader& r)
     r.boolean("ClipBoard", [&](bool v) { m.AutocopytoClipboard1->setChecked(v); });
     r.boolean("Direct", [&](bool v) { m.DirectPrintNoDialog1->setChecked(v); });
     r.boolean("Transparent", [&](bool v) { t.Transparent = v; });
-    r.integer("CaptureDelay", [&](int v) { t.CaptureDelay = v; });
-    r.integer("TimerDelay", [&](int v) { t.TimerDelay = v; });
+    r.bounded("CaptureDelay", kCaptureDelays[0], std::end(kCaptureDelays)[-1], [&](int v) { t.CaptureDelay = v; });
+    r.bounded("TimerDelay", kTimerDelays[0], std::end(kTimerDelays)[-1], [&](int v) { t.TimerDelay = v; });
     r.text("LoadFolder", [&](const QString& v) { m.OpenPictureDialog1.InitialDir = v; });
     r.text("SaveFolder", [&](const QString& v) { m.SavePictureDialog1.InitialDir = v; });
     r.text("AutoFolder", [&](const QString& v) { t.AutoFolder = v; });
     r.text("Footer", [&](const QString& v) { t.Footer = v.left(80); });
     r.text("DefaultFile", [&](const QString& v) { t.DefaultFile = v.left(127); });
-    r.text("Editor", [&](const QString& v) { t.Editor = v; });
+    r.program("Editor", [&](const QString& v) { t.Editor = v; });
     r.text("DefaultExt", [&](const QString& v) { t.DefaultExt = v; });
-    r.integer("CustomW", [&](int v) { t.CustomW = v; });
-    r.integer("CustomH", [&](int v) { t.CustomH = v; });
+    r.bounded("CustomW", kMinCustomSide, kMaxCustomSide, [&](int v) { t.CustomW = v; });
+    r.bounded("CustomH", kMinCustomSide, kMaxCustomSide, [&](int v) { t.CustomH = v; });
     r.boolean("Tray", [&](bool v) { m.HideIcononSystemTray1->setChecked(v); });
 }
 
@@ -207,18 +225,17 @@ void readMonitorsAndHistory(TTray1& t, TMain1& m, SettingsReader& r)
     for (int i = 0; i < 5; ++i)
         r.boolean("Monitor_" + std::to_string(i), [&](bool v) { CheckRadioItem(monitors[i], v, monitors); });
     // A monitor that is gone (unplugged since) gives way to the whole desktop.
-    for (int i = 0; i < 5 && r.ok(); ++i)
+    for (int i = 0; i < 5; ++i)
         if (monitors[i]->isChecked() && !t.SetDesktopRect(i - 1)) {
             CheckRadioItem(m.Monitor0, true, monitors);
             t.SetDesktopRect(-1);
         }
     r.boolean("AutoSave", [&](bool v) { t.StopTimer1->setChecked(v); });
     r.text("Printer", [&](const QString& v) { t.Printer = v; });
-    if (!r.ok()) return;
-    checkMatching(t.CaptureDelay, {{1000, m.NSeconds2}, {2000, m.NSeconds3}, {3000, m.NSeconds4},
-                                   {4000, m.NSeconds5}, {5000, m.NSeconds6}, {10000, m.NSeconds7}});
-    checkMatching(t.TimerDelay, {{10, m.ADelay1}, {20, m.ADelay2}, {30, m.ADelay3}, {60, m.ADelay4},
-                                 {300, m.ADelay5}, {600, m.ADelay6}, {1800, m.ADelay7}});
+    checkMatching(t.CaptureDelay, kCaptureDelays,
+                  {m.NSeconds2, m.NSeconds3, m.NSeconds4, m.NSeconds5, m.NSeconds6, m.NSeconds7});
+    checkMatching(t.TimerDelay, kTimerDelays,
+                  {m.ADelay1, m.ADelay2, m.ADelay3, m.ADelay4, m.ADelay5, m.ADelay6, m.ADelay7});
     int count = 0;
     for (int k = 1; k <= 13; ++k) {
         r.text("Hist" + std::to_string(k), [&](const QString& v) {
@@ -237,17 +254,63 @@ void readMonitorsAndHistory(TTray1& t, TMain1& m, SettingsReader& r)
     }
 }
 
-// Said once, at start, when the record on disk could not be read whole.
-QString unreadSettingsNotice(const kaptivus::config::KeptCopy& kept, const std::filesystem::path& file)
+QString quotedNames(const std::vector<std::string>& names)
 {
+    // Enough to recognise them; a file damaged throughout is not listed in full.
+    constexpr size_t kListed = 12;
+    QStringList quoted;
+    for (size_t i = 0; i < names.size() && i < kListed; ++i)
+        quoted << QLatin1Char('"') + fromUtf8(names[i]) + QLatin1Char('"');
+    QString list = quoted.join(QStringLiteral(", "));
+    if (names.size() > kListed) list += QStringLiteral(" and %1 more").arg(names.size() - kListed);
+    return list;
+}
+
+// The lines that could not be read other than those of the values named already.
+size_t otherUnreadLines(const kaptivus::config::OpenResult& opened, const std::vector<std::string>& reset)
+{
+    const auto named = std::count_if(opened.unread.begin(), opened.unread.end(), [&](const auto& line) {
+        return line.value && std::any_of(reset.begin(), reset.end(), [&](const std::string& name) {
+            return QString::compare(fromUtf8(name), fromUtf8(*line.value), Qt::CaseInsensitive) == 0;
+        });
+    });
+    return opened.unreadCount - static_cast<size_t>(named);
+}
+
+// Said once, at start, when the record on disk could not be read whole.
+QString unreadSettingsNotice(const std::vector<std::string>& reset, size_t otherLines,
+                             const kaptivus::config::KeptCopy& kept, const std::filesystem::path& file)
+{
+    QString text;
+    if (!reset.empty())
+        text = QStringLiteral("These settings could not be read and are reset to their defaults: %1.")
+                   .arg(quotedNames(reset));
+    if (otherLines > 0)
+        text += (text.isEmpty() ? QString() : QStringLiteral(" "))
+            + QStringLiteral("%1 other line(s) of the settings file could not be read.").arg(otherLines);
+    if (text.isEmpty()) text = QStringLiteral("Some settings could not be read; they are reset.");
     if (kept.ok())
-        return QStringLiteral("Some settings could not be read; they are reset. The old file is kept as %1")
-            .arg(QString::fromStdString(kept.path.string()));
-    return QStringLiteral("Some settings could not be read; they are reset for now. %1 is left as it was.")
-        .arg(QString::fromStdString(file.string()));
+        return text + QStringLiteral(" The old file is kept as %1").arg(QString::fromStdString(kept.path.string()));
+    return text + QStringLiteral(" %1 is left as it was.").arg(QString::fromStdString(file.string()));
+}
+
+QString untrustedNotice(const std::string& why)
+{
+    return QStringLiteral("The settings file could have been changed by another user (%1): the editor it names is "
+                          "not used.")
+        .arg(fromUtf8(why));
 }
 
 constexpr int kNoticeSeconds = 6;
+
+void readRecord(TTray1& t, TMain1& m, SettingsReader& r)
+{
+    readHotkeys(t, r);
+    readPictureOptions(m, r);
+    readAgentOptions(t, m, r);
+    readPrinterOptions(m, r);
+    readMonitorsAndHistory(t, m, r);
+}
 
 } // namespace
 
@@ -260,33 +323,31 @@ void TTray1::LoadSettings()
     m.SavePictureDialog1.InitialDir = temp;
 
     kaptivus::config::RegistryStore store;
-    // The record on disk was not read whole: the user is told, and it is written
-    // back only when the file as it was has been copied aside.
-    const auto writeBackOnceKept = [&](const kaptivus::config::KeptCopy& kept) {
-        ShowInfo(unreadSettingsNotice(kept, store.path()), kNoticeSeconds);
-        m_keepSettingsFile = !kept.ok();
-        if (kept.ok()) SaveSettings();
-    };
     const kaptivus::config::OpenResult opened = store.open();
-    if (!opened.ok()) {
-        // The store has already copied an unreadable file aside, or has left it alone.
-        writeBackOnceKept({opened.keptAs, opened.setAside ? std::string() : opened.message});
-        return;
+    QStringList notices;
+    if (!opened.untrusted.empty()) notices << untrustedNotice(opened.untrusted);
+    // Unreadable as a whole: the store has already copied it aside, or has left it alone.
+    bool partial = !opened.ok();
+    kaptivus::config::KeptCopy kept{opened.keptAs, opened.setAside ? std::string() : opened.message};
+    std::vector<std::string> reset;
+    auto key = opened.ok() ? store.openKey(kaptivus::config::kSettingsKey) : std::nullopt;
+    if (key) {
+        SettingsReader r(*key, opened.untrusted.empty());
+        readRecord(*this, m, r);
+        reset = r.reset();
     }
-    auto key = store.openKey(kaptivus::config::kSettingsKey);
-    if (!key) {
-        SaveSettings();
-        return;
+    if (opened.ok() && (!reset.empty() || opened.unreadCount > 0)) {
+        partial = true;
+        kept = store.keepCopy();
     }
-    SettingsReader r(*key);
-    readHotkeys(*this, r);
-    readPictureOptions(m, r);
-    readAgentOptions(*this, m, r);
-    readPrinterOptions(m, r);
-    readMonitorsAndHistory(*this, m, r);
-    // What was read stays applied; the rest keeps its defaults, and the whole
-    // record is written back, which completes the key.
-    if (!r.ok()) writeBackOnceKept(store.keepCopy());
+    // What was read stays applied, the rest keeps its defaults, and the whole
+    // record is written back (completing the key) once the file as it was is kept.
+    if (partial) {
+        notices << unreadSettingsNotice(reset, otherUnreadLines(opened, reset), kept, store.path());
+        m_keepSettingsFile = !kept.ok();
+    }
+    if (!notices.isEmpty()) ShowInfo(notices.join(QStringLiteral("\r\r")), kNoticeSeconds);
+    if (partial ? kept.ok() : !key) writeSettings(store);
 }
 
 namespace {
@@ -371,6 +432,7 @@ void writeRecord(TTray1& t, TMain1& m, SettingsWriter& w)
 void TTray1::SaveSettings()
 {
     if (!Main1) return;
+    ++m_settingsSaves;
     kaptivus::config::RegistryStore store;
     const kaptivus::config::OpenResult opened = store.open();
     if (m_keepSettingsFile) {
@@ -379,6 +441,11 @@ void TTray1::SaveSettings()
         if (opened.ok() ? !store.keepCopy().ok() : !opened.setAside) return;
         m_keepSettingsFile = false;
     }
+    writeSettings(store);
+}
+
+void TTray1::writeSettings(kaptivus::config::RegistryStore& store)
+{
     auto key = store.createKey(kaptivus::config::kSettingsKey);
     QString error;
     if (!key) {
@@ -394,5 +461,13 @@ void TTray1::SaveSettings()
         if (const auto closed = key->close(); !closed.ok() && error.isEmpty())
             error = QStringLiteral("The settings could not be written: %1").arg(fromUtf8(closed.error));
     }
-    if (!error.isEmpty()) QMessageBox::critical(nullptr, QStringLiteral("Erreur"), error);
+    if (error.isEmpty()) return;
+    // Quitting on a signal, nobody may be there to answer a message box: the
+    // session is ending, and it must not wait for a click.
+    if (m_quittingBySignal) {
+        std::cerr << "kaptivus2000: " << utf8(error) << std::endl;
+        m_settingsUnwritten = true;
+        return;
+    }
+    QMessageBox::critical(nullptr, QStringLiteral("Erreur"), error);
 }

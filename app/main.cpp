@@ -29,7 +29,8 @@ void onSignal(int)
 }
 
 // SIGTERM, SIGINT and SIGHUP (the end of the session) quit like " &Quitter":
-// settings written once, icon removed, hotkeys released. The handlers go in
+// settings written once, icon removed, hotkeys released; nothing waits for a
+// click, as nobody may be there to give it. The handlers go in
 // first thing, so a signal during start-up waits in the pipe until the agent
 // can answer it.
 void catchQuitSignals()
@@ -50,7 +51,7 @@ void quitOnSignals(TTray1& agent)
         char buf[16];
         while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
         }
-        agent.Exit1Click();
+        agent.QuitBySignal();
     });
 }
 
@@ -95,8 +96,11 @@ int main(int argc, char** argv)
     commands.onCapture = [&tray](int action) { return tray.RequestCapture(action); };
     if (!commands.listen(kaptivus::platform::commandChannelPath()))
         std::cerr << "kaptivus2000: --capture cannot reach this agent: " << commands.errorText() << '\n';
-    main1.FormCreate();
+    // Answered from here on: a message box during start-up (settings that
+    // cannot be written) must not outlast the session either.
     quitOnSignals(tray);
+    main1.FormCreate();
+    if (tray.QuittingBySignal()) return tray.SignalExitCode();
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &tray, [&tray] { tray.SaveSettings(); });
     return app.exec();
 }

@@ -1,5 +1,5 @@
 // Parser and writer of the registry-export text. Every input is untrusted: sizes are
-// bounded, every line is checked, and any error names its line.
+// bounded, every line is checked, and a line that cannot be read is named and left out.
 #include "config/RegistryFormat.h"
 
 #include "config/DocumentBuilder.h"
@@ -224,10 +224,23 @@ private:
     std::string parseRaw(std::string_view rhs, RegistryValue& value);
     std::string error(std::string_view what) const { return lineError(m_index + 1, what); }
 
+    void markUnread(size_t line, std::string problem);
+    // After a key line that cannot be read, values belong to no key.
+    void leaveKey()
+    {
+        m_key.reset();
+        m_keyPath.clear();
+        m_skipping = false;
+    }
+
     std::vector<std::string_view> m_lines;
     size_t m_index = 0;
     DocumentBuilder m_document;
+    std::vector<UnreadLine> m_unread;
+    size_t m_unreadCount = 0;
     std::optional<size_t> m_key; // section that values go to
+    std::string m_keyPath; // its path as written, for the unread lines under it
+    std::optional<std::string> m_valueName; // of the line being read, once made out
     bool m_skipping = false; // inside a [-KEY] deletion: its values are ignored
 };
 
@@ -244,16 +257,57 @@ Parser::Parser(std::string_view text)
     }
 }
 
+// Control characters other than tab have no place in a line.
+std::optional<size_t> firstStrayControl(std::string_view line)
+{
+    for (size_t i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c < 0x20 && c != '\t') return i;
+    }
+    return std::nullopt;
+}
+
+// Why a line cannot even be looked at; empty when it can.
+std::string undecodable(std::string_view line)
+{
+    if (line.size() > kMaxRegistryLineBytes) return "line too long";
+    if (firstInvalidUtf8(line)) return "invalid UTF-8";
+    if (const auto bad = firstStrayControl(line)) {
+        char what[48];
+        std::snprintf(what, sizeof what, "control character 0x%02x", static_cast<unsigned char>(line[*bad]));
+        return what;
+    }
+    return {};
+}
+
 ParseResult Parser::run()
 {
     if (m_lines.empty() || trimRight(m_lines[0]) != kRegistryHeader)
-        return { std::nullopt, lineError(1, "missing header \"" + std::string(kRegistryHeader) + "\"") };
+        return { std::nullopt, lineError(1, "missing header \"" + std::string(kRegistryHeader) + "\""), {}, 0 };
     for (m_index = 1; m_index < m_lines.size(); ++m_index) {
-        if (m_lines[m_index].size() > kMaxRegistryLineBytes) return { std::nullopt, error("line too long") };
-        std::string problem = parseLine(trimLeft(m_lines[m_index]));
-        if (!problem.empty()) return { std::nullopt, std::move(problem) };
+        const size_t first = m_index;
+        m_valueName.reset();
+        if (std::string why = undecodable(m_lines[m_index]); !why.empty()) {
+            const std::string_view line = trimLeft(m_lines[m_index]);
+            // A line that looks like a key line still ends the key before it.
+            if (line.starts_with('[')) leaveKey();
+            // The value's name may still be clean when its data is not.
+            std::string name;
+            if (size_t end = 0; line.starts_with('"') && parseQuoted(line, end, name) && undecodable(name).empty())
+                m_valueName = name;
+            markUnread(first, error(why));
+            continue;
+        }
+        if (std::string problem = parseLine(trimLeft(m_lines[m_index])); !problem.empty())
+            markUnread(first, std::move(problem));
     }
-    return { m_document.finish(), {} };
+    return { m_document.finish(), {}, std::move(m_unread), m_unreadCount };
+}
+
+void Parser::markUnread(size_t line, std::string problem)
+{
+    if (++m_unreadCount > kMaxListedUnreadLines) return;
+    m_unread.push_back({ line + 1, m_key ? m_keyPath : std::string(), m_valueName, std::move(problem) });
 }
 
 std::string Parser::parseLine(std::string_view line)
@@ -266,17 +320,25 @@ std::string Parser::parseLine(std::string_view line)
 
 std::string Parser::parseSection(std::string_view line)
 {
-    if (line.size() < 2 || line.back() != ']') return error("key line does not end with ']'");
+    if (line.size() < 2 || line.back() != ']') {
+        leaveKey();
+        return error("key line does not end with ']'");
+    }
     std::string_view path = line.substr(1, line.size() - 2);
     m_key.reset();
+    m_keyPath.clear();
     m_skipping = !path.empty() && path.front() == '-';
     if (m_skipping) path.remove_prefix(1);
-    if (!isValidKeyPath(path)) return error("invalid key path");
+    if (!isValidKeyPath(path)) {
+        leaveKey();
+        return error("invalid key path");
+    }
     if (m_skipping) {
         m_document.removeTree(path);
         return {};
     }
     m_key = m_document.ensureKey(path);
+    m_keyPath = path;
     return {};
 }
 
@@ -288,6 +350,7 @@ std::string Parser::parseValue(std::string_view line)
         pos = 0;
         if (!parseQuoted(line, pos, value.name)) return error("unterminated value name");
     }
+    m_valueName = value.name;
     while (pos < line.size() && isSpace(line[pos]))
         ++pos;
     if (pos >= line.size() || line[pos] != '=') return error("expected '=' after the value name");
@@ -344,7 +407,7 @@ std::string Parser::parseRaw(std::string_view rhs, RegistryValue& value)
     for (std::string_view last = rhs; !trimRight(last).empty() && trimRight(last).back() == '\\';) {
         if (m_index + 1 >= m_lines.size()) return error("hex data continues past the end of the file");
         last = m_lines[++m_index];
-        if (last.size() > kMaxRegistryLineBytes) return error("line too long");
+        if (std::string why = undecodable(last); !why.empty()) return error(why);
         data += '\n';
         data += last;
     }
@@ -360,23 +423,6 @@ std::string Parser::parseRaw(std::string_view rhs, RegistryValue& value)
     return {};
 }
 
-size_t lineOf(std::string_view text, size_t offset)
-{
-    return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
-}
-
-// Control characters other than tab and line ends have no place in the file.
-std::optional<size_t> firstStrayControl(std::string_view text)
-{
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 || c == '\t' || c == '\n') continue;
-        if (c == '\r' && (i + 1 == text.size() || text[i + 1] == '\n')) continue;
-        return i;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 ParseResult parseRegistry(std::string_view bytes)
@@ -384,17 +430,11 @@ ParseResult parseRegistry(std::string_view bytes)
     if (bytes.size() > kMaxRegistryFileBytes)
         return { std::nullopt,
             "file too large: " + std::to_string(bytes.size()) + " bytes, the limit is "
-                + std::to_string(kMaxRegistryFileBytes) };
+                + std::to_string(kMaxRegistryFileBytes),
+            {}, 0 };
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
-        return { std::nullopt, lineError(1, "the file is UTF-16 text; it must be UTF-8") };
-    if (const auto bad = firstInvalidUtf8(bytes))
-        return { std::nullopt, lineError(lineOf(bytes, *bad), "invalid UTF-8") };
-    if (const auto bad = firstStrayControl(bytes)) {
-        char what[48];
-        std::snprintf(what, sizeof what, "control character 0x%02x", static_cast<unsigned char>(bytes[*bad]));
-        return { std::nullopt, lineError(lineOf(bytes, *bad), what) };
-    }
+        return { std::nullopt, lineError(1, "the file is UTF-16 text; it must be UTF-8"), {}, 0 };
     return Parser(bytes).run();
 }
 

@@ -4,6 +4,7 @@
 
 #include "config/DurableFile.h"
 #include "config/RegistryFormat.h"
+#include "config/RegistryTrust.h"
 #include "config/Utf8.h"
 
 #include <cerrno>
@@ -33,6 +34,7 @@ struct FileRead {
     bool missing = false;
     std::string bytes;
     std::string error; // set when the file exists but could not be read in full
+    std::string untrusted; // why others could have written what was read
 };
 
 // Reads at most one byte more than the size limit, so that an oversize file is recognised
@@ -52,6 +54,8 @@ FileRead readBounded(const std::filesystem::path& file)
         result.error = "not a regular file";
         return result;
     }
+    // Checked on the file actually opened, so that a link put in its place is seen through.
+    result.untrusted = untrustedBecause(file, info, ::getuid());
     char buffer[65536];
     while (result.bytes.size() <= kMaxRegistryFileBytes) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -65,6 +69,14 @@ FileRead readBounded(const std::filesystem::path& file)
     }
     ::close(fd);
     return result;
+}
+
+std::string lowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
 }
 
 Status checkName(std::string_view name)
@@ -100,19 +112,27 @@ OpenResult RegistryStore::open()
     m_document = {};
     m_dirty = false;
     m_keepFile = false;
+    m_copyDue = false;
+    m_unreadValues.clear();
     FileRead read = readBounded(m_file);
     if (read.missing) return {};
+    OpenResult result;
+    result.untrusted = std::move(read.untrusted);
     std::string problem = read.error;
     if (problem.empty()) {
         ParseResult parsed = parseRegistry(read.bytes);
         if (parsed.ok()) {
             m_document = std::move(*parsed.document);
-            return {};
+            for (const UnreadLine& line : parsed.unread)
+                if (line.value) m_unreadValues.emplace(lowerAscii(line.key), lowerAscii(*line.value));
+            m_copyDue = parsed.unreadCount > 0;
+            result.unread = std::move(parsed.unread);
+            result.unreadCount = parsed.unreadCount;
+            return result;
         }
         problem = std::move(parsed.error);
     }
     // Keep the unreadable file for the user to inspect; the caller starts from defaults.
-    OpenResult result;
     result.message = m_file.string() + ": " + problem;
     const KeptCopy kept = keepCopyAside(m_file);
     if (!kept.ok()) {
@@ -127,9 +147,11 @@ OpenResult RegistryStore::open()
     return result;
 }
 
-KeptCopy RegistryStore::keepCopy() const
+KeptCopy RegistryStore::keepCopy()
 {
-    return keepCopyAside(m_file);
+    KeptCopy kept = keepCopyAside(m_file);
+    if (kept.ok()) m_copyDue = false;
+    return kept;
 }
 
 bool RegistryStore::keyExists(std::string_view key) const
@@ -166,6 +188,11 @@ Status RegistryStore::commit()
     if (m_keepFile)
         return Status::failure("Cannot write " + m_file.string() + ": it could not be read, and without a copy of it "
                                "it is not replaced");
+    // The lines left out at reading would be lost by the rewrite: the file as it was goes aside first.
+    if (m_copyDue)
+        if (const KeptCopy kept = keepCopy(); !kept.ok())
+            return Status::failure("Cannot write " + m_file.string() + ": some of its lines could not be read, and "
+                                   "without a copy of it it is not replaced (" + kept.error + ")");
     const std::string bytes = serializeRegistry(m_document);
     // Never write a file that the next start would refuse to read.
     if (bytes.size() > kMaxRegistryFileBytes)
@@ -206,6 +233,7 @@ std::optional<bool> RegistryKey::readBool(std::string_view name) const
 std::optional<std::string> RegistryKey::readText(std::string_view name) const
 {
     const RegistryValue* value = find(name);
+    if (!value && m_store->m_unreadValues.count({ lowerAscii(m_path), lowerAscii(name) }) != 0) return std::nullopt;
     if (!value) return std::string();
     if (value->kind != ValueKind::Text) return std::nullopt;
     return value->data;

@@ -5,13 +5,16 @@
 
 #include "config/KeptCopy.h"
 #include "config/RegistryDocument.h"
+#include "config/RegistryFormat.h"
 #include "config/Status.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kaptivus::config {
 
@@ -36,7 +39,8 @@ public:
     std::optional<int32_t> readInteger(std::string_view name) const;
     // As readInteger; any non-zero dword reads as true.
     std::optional<bool> readBool(std::string_view name) const;
-    // A missing value reads as ""; a value of another type fails (nullopt).
+    // A missing value reads as ""; a value of another type, or one whose line in the file
+    // could not be read, fails (nullopt).
     std::optional<std::string> readText(std::string_view name) const;
 
     // Writes replace a value in place or append it after the key's other values. A write
@@ -67,7 +71,13 @@ private:
 struct OpenResult {
     bool setAside = false; // the file could not be read as a registry and is kept as keptAs
     std::filesystem::path keptAs; // registry.reg.bad, .bad.1, ...: the file as it was
-    std::string message; // why (parse error with line number, or an I/O error); empty when all went well
+    std::string message; // why (parse error, or an I/O error); empty when the file could be read
+    // Read as a registry, but with these lines left out (the first of them, and how
+    // many in all); the rest is loaded.
+    std::vector<UnreadLine> unread;
+    size_t unreadCount = 0;
+    // Why the file read is not to be trusted (others could have written it); empty when it is.
+    std::string untrusted;
     bool ok() const { return message.empty(); }
 };
 
@@ -79,7 +89,8 @@ public:
     // parsed (or is over the size limit) is copied to the first free "<file>.bad",
     // "<file>.bad.1", ... and removed, and the registry starts empty. When no copy can be
     // made the registry starts empty too, but the file stays and commit() refuses to
-    // replace it.
+    // replace it. Lines that cannot be read cost only themselves (OpenResult::unread);
+    // such a file is copied aside in the same way before it is first replaced.
     OpenResult open();
 
     const std::filesystem::path& path() const { return m_file; }
@@ -95,8 +106,9 @@ public:
     // Writes the file durably if anything changed since the last open or commit.
     Status commit();
     // Copies the file as it is now to the first free kept-copy name (see open()); for a
-    // record that was read only in part, before it is written back.
-    KeptCopy keepCopy() const;
+    // record that was read only in part, before it is written back. Once a copy is kept,
+    // commit() makes no other.
+    KeptCopy keepCopy();
     bool isDirty() const { return m_dirty; }
     const RegistryDocument& document() const { return m_document; }
 
@@ -107,6 +119,8 @@ private:
     RegistryDocument m_document;
     bool m_dirty = false;
     bool m_keepFile = false; // unreadable and without a copy: never replaced
+    bool m_copyDue = false; // lines were left out: a copy comes before the first rewrite
+    std::set<std::pair<std::string, std::string>> m_unreadValues; // lower-case key and value names
 };
 
 } // namespace kaptivus::config

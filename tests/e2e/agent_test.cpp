@@ -84,7 +84,7 @@ TEST(Agent, FirstStartWritesEveryValueWithItsDefault)
     expectDefaults(*key);
 }
 
-TEST(Agent, KeyMissingFrameIsRewrittenCompleteKeepingWhatCameBefore)
+TEST(Agent, KeyMissingFrameIsRewrittenCompleteKeepingEveryOtherValue)
 {
     writeSettingsFile(defaultSettingsBody(
         {{"Brightness", "dword:00000032"}, {"Resize", "dword:00000096"}, {"Rotation", "dword:0000005a"},
@@ -95,17 +95,18 @@ TEST(Agent, KeyMissingFrameIsRewrittenCompleteKeepingWhatCameBefore)
     // The repair happens at start: the file is complete before anyone quits.
     const auto key = storedSettings();
     ASSERT_TRUE(key.has_value());
-    expectDefaults(*key, {"Brightness", "Resize"});
+    expectDefaults(*key, {"Brightness", "Resize", "Rotation", "Hist1", "Cursor"});
     EXPECT_EQ(value(*key, "Brightness")->dword, 50u);
     EXPECT_EQ(value(*key, "Resize")->dword, 150u);
     EXPECT_EQ(value(*key, "Frame")->dword, 0u);
-    EXPECT_EQ(value(*key, "Rotation")->dword, 0u);
-    EXPECT_EQ(value(*key, "Cursor")->dword, 0u);
-    EXPECT_EQ(value(*key, "Hist1")->data, "");
+    // Values read after the missing one are kept too.
+    EXPECT_EQ(value(*key, "Rotation")->dword, 90u);
+    EXPECT_EQ(value(*key, "Cursor")->dword, 1u);
+    EXPECT_EQ(value(*key, "Hist1")->data, "/tmp/a.bmp");
     quit(agent);
 }
 
-TEST(Agent, BrightnessStoredAsTextEndsTheReadThere)
+TEST(Agent, BrightnessStoredAsTextCostsOnlyBrightness)
 {
     writeSettingsFile(defaultSettingsBody(
         {{"Brightness", "\"50\""}, {"Sharpen", "dword:00000001"}, {"Contrast", "dword:00000014"}}));
@@ -114,10 +115,11 @@ TEST(Agent, BrightnessStoredAsTextEndsTheReadThere)
     quit(agent);
     const auto key = storedSettings();
     ASSERT_TRUE(key.has_value());
-    expectDefaults(*key, {"Sharpen"});
+    expectDefaults(*key, {"Sharpen", "Contrast"});
     EXPECT_EQ(value(*key, "Sharpen")->dword, 1u);   // read before "Brightness"
     EXPECT_EQ(value(*key, "Brightness")->kind, config::ValueKind::Dword);
-    EXPECT_EQ(value(*key, "Contrast")->dword, 0u);  // read after it
+    EXPECT_EQ(value(*key, "Brightness")->dword, 0u);
+    EXPECT_EQ(value(*key, "Contrast")->dword, 20u); // read after it
 }
 
 TEST(Agent, SecondStartExitsAtOnceAndLeavesTheFirstAlone)

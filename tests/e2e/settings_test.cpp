@@ -1,9 +1,12 @@
 // Settings that cannot be applied or read whole, met at start: a monitor that is
 // gone, a record read in part (kept as numbered copies before the rewrite), a
-// file that cannot be copied, a window placed off every monitor.
+// file that cannot be copied, a window placed off every monitor; and quitting on
+// a signal, during a delay or with settings that cannot be written.
 #include "AgentProcess.h"
 #include "SettingsTable.h"
 #include "config/KeptCopy.h"
+
+#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -82,7 +85,7 @@ TEST(Settings, RecordReadInPartIsKeptAsNumberedCopiesBeforeItIsRewritten)
     };
     const Case cases[] = {
         {"a value of the wrong type", defaultSettingsBody({{"Brightness", "\"50\""}, {"Sharpen", "dword:00000001"}})},
-        {"an undecodable file", "\"HotKey0\"=dword:zz\r\n"},
+        {"a line that cannot be decoded", "\"HotKey0\"=dword:zz\r\n"},
     };
     std::vector<std::string> originals;
     for (const Case& c : cases) {
@@ -142,4 +145,79 @@ TEST(Settings, PictureWindowPlacedOffScreenComesBack)
         5s))
         << inside.left << "," << inside.top << " " << inside.width << "x" << inside.height;
     quitWritingSettings(agent);
+}
+
+// Regression: SIGTERM (the session ending) with a settings folder that could not be
+// written waited on an error box until someone clicked OK.
+TEST(Settings, QuitBySignalWithSettingsThatCannotBeWrittenSaysSoOnStandardErrorAndEnds)
+{
+    enum class Box { None, AfterClose, AtStart };
+    struct Case {
+        const char* what;
+        Box box;
+    };
+    const Case cases[] = {{"agent idle", Box::None},
+                          {"the picture window's save waiting on its error box", Box::AfterClose},
+                          {"the first start's save waiting on its error box", Box::AtStart}};
+    const std::filesystem::path folder = settingsFile().parent_path();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(folder);
+        writeSettingsFile(defaultSettingsBody({{"Sound", "dword:00000000"}}));
+        AgentProcess agent;
+        if (c.box == Box::AtStart) {
+            // A configuration folder that can never be made, as root neither.
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("/proc/self/kaptivus-nowhere"));
+            agent.process().setProcessEnvironment(env);
+            agent.launch();
+        } else {
+            ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+        }
+        if (c.box == Box::AfterClose) {
+            ASSERT_TRUE(test::pressKey(test::keysym::Print));
+            ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
+        }
+        // A file stands where the settings folder was: nothing can be written there, as root neither.
+        std::filesystem::remove_all(folder);
+        std::ofstream(folder) << "not a folder";
+        if (c.box == Box::AfterClose) {
+            const auto main = agent.findWindow("Kaptivus 2000   v5.10 complet");
+            ASSERT_TRUE(test::waitUntil([&] { return test::activeWindow() == main; }, 5s));
+            ASSERT_TRUE(test::pressKey(test::keysym::Escape));
+        }
+        if (c.box != Box::None) {
+            ASSERT_TRUE(test::waitUntil([&] { return agent.findWindow("Erreur") != 0; }, 10s));
+        }
+        agent.terminate();
+        ASSERT_TRUE(agent.waitForExit(10s)) << "still running: waiting for a click?";
+        EXPECT_EQ(agent.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(agent.exitCode(), 1);
+        const std::string output = agent.output().toStdString();
+        EXPECT_NE(output.find("kaptivus2000: The settings could not be written"), std::string::npos) << output;
+        std::filesystem::remove(folder);
+    }
+}
+
+// Regression: a stored "CaptureDelay" of 0x7fffffff froze the agent on "Zone" for 24.8
+// days, deaf to SIGTERM. The delay is bounded to the menu's longest, and the agent
+// answers while it waits.
+TEST(Settings, SigtermDuringTheAreaDelayEndsTheAgent)
+{
+    writeSettingsFile(defaultSettingsBody({{"CaptureDelay", "dword:7fffffff"}, {"Sound", "dword:00000000"}}));
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start()) << agent.output().toStdString();
+    ASSERT_TRUE(test::pressKey(test::keysym::Print));
+    ASSERT_TRUE(test::waitUntil([&] { return agent.pictureWindowShown(); }, 10s));
+    const auto main = agent.findWindow("Kaptivus 2000   v5.10 complet");
+    ASSERT_TRUE(test::waitUntil([&] { return test::inputFocus() == main; }, 5s));
+    ASSERT_TRUE(test::pressKey(0x72, test::Ctrl)); // "Zone" (Ctrl+R): hidden for the delay
+    ASSERT_TRUE(test::waitUntil([&] { return !agent.pictureWindowShown(); }, 5s));
+    agent.terminate();
+    // Of the 9.2 s of waiting, most are still ahead.
+    ASSERT_TRUE(agent.waitForExit(5s)) << "the wait does not let the signal through";
+    EXPECT_EQ(agent.process().exitStatus(), QProcess::NormalExit);
+    const auto key = storedSettings();
+    ASSERT_TRUE(key.has_value());
+    EXPECT_EQ(dword(*key, "CaptureDelay"), 10000u);
 }

@@ -1,5 +1,5 @@
-// The registry-export text: round trips, kept unknown data, deletions, and refusals of
-// malformed input with the line that is wrong.
+// The registry-export text: round trips, kept unknown data, deletions, lines that cannot
+// be read (each named and left out), and refusals of what is not a registry export.
 #include "config/RegistryFormat.h"
 
 #include <chrono>
@@ -17,6 +17,7 @@ RegistryDocument parseOk(std::string_view text)
 {
     ParseResult result = parseRegistry(text);
     EXPECT_TRUE(result.ok()) << result.error;
+    EXPECT_TRUE(result.unread.empty()) << result.unread.front().error;
     return result.ok() ? *result.document : RegistryDocument {};
 }
 
@@ -139,8 +140,11 @@ struct BadInput {
     const char* message;
 };
 
+void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
+
 class RegistryFormatRefuses : public ::testing::TestWithParam<BadInput> { };
 
+// Only a file that is not a registry export at all is refused as a whole.
 TEST_P(RegistryFormatRefuses, WithTheLineAndTheReason)
 {
     const ParseResult result = parseRegistry(GetParam().text);
@@ -148,34 +152,113 @@ TEST_P(RegistryFormatRefuses, WithTheLineAndTheReason)
     EXPECT_THAT(result.error, HasSubstr(GetParam().message));
 }
 
-INSTANTIATE_TEST_SUITE_P(Malformed, RegistryFormatRefuses,
+INSTANTIATE_TEST_SUITE_P(NotARegistry, RegistryFormatRefuses,
     ::testing::Values(BadInput { "Empty", "", "line 1: missing header" },
         BadInput { "WrongHeader", "REGEDIT4\n\n[K]\n", "line 1: missing header" },
-        BadInput { "Utf16", std::string("\xFF\xFEW\0i\0", 6), "line 1: the file is UTF-16" },
-        BadInput { "Garbage", kHeader + "[K]\nthis is not a value\n", "line 4: unexpected text" },
-        BadInput { "InvalidUtf8", kHeader + "[K]\n\"A\"=\"\xC3\x28\"\n", "line 4: invalid UTF-8" },
-        BadInput { "Overlong", kHeader + "[K]\n\"A\"=\"\xC0\xAF\"\n", "line 4: invalid UTF-8" },
-        BadInput { "TruncatedText", kHeader + "[K]\n\"A\"=\"no end\n", "line 4: unterminated quoted text" },
-        BadInput { "TruncatedName", kHeader + "[K]\n\"A=dword:1\n", "line 4: unterminated value name" },
-        BadInput { "EscapedEndQuote", kHeader + "[K]\n\"A\"=\"ends in \\\"\n", "line 4: unterminated" },
-        BadInput { "BadDword", kHeader + "[K]\n\"A\"=dword:12345678a\n", "line 4: bad dword" },
-        BadInput { "EmptyDword", kHeader + "[K]\n\"A\"=dword:\n", "line 4: bad dword" },
-        BadInput { "NonHexDword", kHeader + "[K]\n\"A\"=dword:0x12\n", "line 4: bad dword" },
-        BadInput { "UnknownType", kHeader + "[K]\n\"A\"=qword:1\n", "line 4: unknown value type" },
-        BadInput { "ValueBeforeKey", kHeader + "\"A\"=dword:1\n", "line 3: value outside of a key" },
-        BadInput { "UnclosedKey", kHeader + "[K\n", "line 3: key line does not end" },
-        BadInput { "EmptyComponent", kHeader + "[A\\\\B]\n", "line 3: invalid key path" },
-        BadInput { "TextAfterQuote", kHeader + "[K]\n\"A\"=\"x\" y\n", "line 4: unexpected text after" },
-        BadInput { "NoEquals", kHeader + "[K]\n\"A\" dword:1\n", "line 4: expected '='" },
-        BadInput { "BadHex", kHeader + "[K]\n\"A\"=hex:0g\n", "line 4: bad hex data" },
-        BadInput { "HexTrailingComma", kHeader + "[K]\n\"A\"=hex:01,\n", "line 4: bad hex data" },
-        BadInput { "HexPastEnd", kHeader + "[K]\n\"A\"=hex:01,\\", "line 4: hex data continues past the end" },
-        BadInput { "ControlCharacter", kHeader + "[K]\n\"A\"=\"a\x01\"\n", "line 4: control character 0x01" },
-        BadInput { "NulByte", kHeader + std::string("[K]\n\"A\"=\"a\0\"\n", 12), "line 4: control character 0x00" },
-        BadInput { "LoneCarriageReturn", kHeader + "[K]\r\"A\"=dword:1\n", "line 3: control character 0x0d" },
-        BadInput { "LongLine", kHeader + "[K]\n\"A\"=\"" + std::string(kMaxRegistryLineBytes, 'x') + "\"\n",
-            "line 4: line too long" }),
+        BadInput { "Utf16", std::string("\xFF\xFEW\0i\0", 6), "line 1: the file is UTF-16" }),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct BadLine {
+    const char* name;
+    std::string line;
+    const char* message;
+    const char* value; // the name the line shows, or nullptr
+    bool last = false; // the line must end the file
+};
+
+void PrintTo(const BadLine& c, std::ostream* os) { *os << c.name; }
+
+class OneBadLine : public ::testing::TestWithParam<BadLine> { };
+
+// Regression: one mistyped line made the whole file unreadable, so every value was lost.
+TEST_P(OneBadLine, CostsOnlyItself)
+{
+    const BadLine& c = GetParam();
+    const std::string before = "[K]\n\"Before\"=dword:1\n";
+    const std::string after = "\"After\"=\"kept\"\n";
+    const ParseResult result = parseRegistry(kHeader + before + (c.last ? after + c.line : c.line + "\n" + after));
+    ASSERT_TRUE(result.ok()) << result.error;
+    ASSERT_EQ(result.document->keys.size(), 1u);
+    EXPECT_EQ(result.document->keys[0].values, (std::vector<RegistryValue> { dword("Before", 1), text("After", "kept") }));
+    ASSERT_EQ(result.unread.size(), 1u);
+    EXPECT_EQ(result.unreadCount, 1u);
+    const UnreadLine& unread = result.unread[0];
+    const size_t line = c.last ? 6 : 5;
+    EXPECT_EQ(unread.line, line);
+    EXPECT_THAT(unread.error, HasSubstr("line " + std::to_string(line) + ": " + c.message));
+    EXPECT_EQ(unread.key, "K");
+    EXPECT_EQ(unread.value, c.value ? std::optional<std::string>(c.value) : std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Malformed, OneBadLine,
+    ::testing::Values(BadLine { "Garbage", "this is not a value", "unexpected text", nullptr },
+        BadLine { "NotANumber", "\"Width\"=hello", "unknown value type", "Width" },
+        BadLine { "InvalidUtf8", "\"A\"=\"\xC3\x28\"", "invalid UTF-8", "A" },
+        BadLine { "InvalidUtf8Name", "\"\xC3\x28\"=\"x\"", "invalid UTF-8", nullptr },
+        BadLine { "Overlong", "\"A\"=\"\xC0\xAF\"", "invalid UTF-8", "A" },
+        BadLine { "TruncatedText", "\"A\"=\"no end", "unterminated quoted text", "A" },
+        BadLine { "TruncatedName", "\"A=dword:1", "unterminated value name", nullptr },
+        BadLine { "EscapedEndQuote", "\"A\"=\"ends in \\\"", "unterminated", "A" },
+        BadLine { "BadDword", "\"A\"=dword:12345678a", "bad dword", "A" },
+        BadLine { "EmptyDword", "\"A\"=dword:", "bad dword", "A" },
+        BadLine { "NonHexDword", "\"A\"=dword:0x12", "bad dword", "A" },
+        BadLine { "UnknownType", "\"A\"=qword:1", "unknown value type", "A" },
+        BadLine { "TextAfterQuote", "\"A\"=\"x\" y", "unexpected text after", "A" },
+        BadLine { "NoEquals", "\"A\" dword:1", "expected '='", "A" },
+        BadLine { "BadHex", "\"A\"=hex:0g", "bad hex data", "A" },
+        BadLine { "HexTrailingComma", "\"A\"=hex:01,", "bad hex data", "A" },
+        BadLine { "HexPastEnd", "\"A\"=hex:01,\\", "hex data continues past the end", "A", true },
+        BadLine { "ControlCharacter", "\"A\"=\"a\x01\"", "control character 0x01", "A" },
+        BadLine { "NulByte", std::string("\"A\"=\"a\0\"", 7), "control character 0x00", "A" },
+        BadLine { "LongLine", "\"A\"=\"" + std::string(kMaxRegistryLineBytes, 'x') + "\"", "line too long", "A" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class BadKeyLine : public ::testing::TestWithParam<BadInput> { };
+
+// The values under a key line that cannot be read belong to no key: they are unread too,
+// up to the next key line, which reads as usual.
+TEST_P(BadKeyLine, LeavesItsValuesUnreadAndTheNextKeyReads)
+{
+    const ParseResult result = parseRegistry(
+        kHeader + "[Good]\n\"A\"=dword:1\n" + GetParam().text + "\n\"B\"=dword:2\n[Next]\n\"C\"=dword:3\n");
+    ASSERT_TRUE(result.ok()) << result.error;
+    ASSERT_EQ(result.document->keys.size(), 2u);
+    EXPECT_EQ(result.document->keys[0].values, std::vector<RegistryValue> { dword("A", 1) });
+    EXPECT_EQ(result.document->keys[1].values, std::vector<RegistryValue> { dword("C", 3) });
+    ASSERT_EQ(result.unread.size(), 2u);
+    EXPECT_THAT(result.unread[0].error, HasSubstr(std::string("line 5: ") + GetParam().message));
+    EXPECT_THAT(result.unread[1].error, HasSubstr("line 6: value outside of a key"));
+    EXPECT_EQ(result.unread[1].value, "B");
+    EXPECT_EQ(result.unread[1].key, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Malformed, BadKeyLine,
+    ::testing::Values(BadInput { "UnclosedKey", "[K", "key line does not end" },
+        BadInput { "EmptyComponent", "[A\\\\B]", "invalid key path" },
+        BadInput { "InvalidUtf8", "[K\xC3\x28]", "invalid UTF-8" },
+        BadInput { "LoneCarriageReturn", "[K]\r\"X\"=dword:1", "control character 0x0d" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RegistryFormat, ValueBeforeAnyKeyIsUnread)
+{
+    const ParseResult result = parseRegistry(kHeader + "\"A\"=dword:1\n[K]\n\"B\"=dword:2\n");
+    ASSERT_TRUE(result.ok()) << result.error;
+    EXPECT_EQ(result.document->keys[0].values, std::vector<RegistryValue> { dword("B", 2) });
+    ASSERT_EQ(result.unread.size(), 1u);
+    EXPECT_THAT(result.unread[0].error, HasSubstr("line 3: value outside of a key"));
+}
+
+// A file of garbage costs no more memory than a bounded list of its bad lines.
+TEST(RegistryFormat, UnreadLinesAreListedUpToTheLimitAndAllCounted)
+{
+    std::string garbage = kHeader + "[K]\n\"Kept\"=dword:1\n";
+    for (size_t i = 0; i < 3 * kMaxListedUnreadLines; ++i) garbage += "x\n";
+    const ParseResult result = parseRegistry(garbage);
+    ASSERT_TRUE(result.ok()) << result.error;
+    EXPECT_EQ(result.unread.size(), kMaxListedUnreadLines);
+    EXPECT_EQ(result.unreadCount, 3 * kMaxListedUnreadLines);
+    EXPECT_EQ(result.document->keys[0].values, std::vector<RegistryValue> { dword("Kept", 1) });
+}
 
 TEST(RegistryFormat, OversizeFileIsRefusedWithItsSize)
 {

@@ -1,10 +1,12 @@
 // The registry file store on a real folder: reading rules, order and spelling of writes,
-// kept unknown data, numbered copies of bad files, key deletion and durable replacement.
+// kept unknown data, numbered copies of bad files, lines that cost only themselves, trust,
+// key deletion and durable replacement.
 #include "config/RegistryStore.h"
 
 #include "config/RegistryFormat.h"
 
 #include <csignal>
+#include <functional>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -212,9 +214,9 @@ TEST_F(RegistryStoreTest, UnsafeWritesAreRefusedNamingTheValue)
 TEST_F(RegistryStoreTest, CorruptFilesAreKeptAsNumberedCopiesNeverOverwritingAnOlderOne)
 {
     const std::string garbage[] = {
-        kHeader + "[" + kKey + "]\n\"HotKey0\"=dword:zz\n",
-        kHeader + "[" + kKey + "]\n\"Footer\"=\"unterminated\n",
         "not a registry at all\n",
+        "REGEDIT4\n\n[" + kKey + "]\n\"HotKey0\"=dword:0000002c\n",
+        std::string("\xFF\xFEW\0i\0", 6),
     };
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -259,7 +261,7 @@ TEST_F(RegistryStoreTest, KeptCopyTakesTheFirstFreeNameAndFollowsNoLinkStandingT
 
 TEST_F(RegistryStoreTest, UnreadableFileWithoutACopyIsNeverReplaced)
 {
-    const std::string garbage = kHeader + "[" + kKey + "]\n\"HotKey0\"=dword:zz\n";
+    const std::string garbage = "not a registry at all\n";
     givenFile(garbage);
     // Every kept-copy name is taken, so no copy can be made.
     for (int n = 0; n < kMaxKeptCopies; ++n) writeFile(keptCopyName(m_file, n), "");
@@ -276,6 +278,98 @@ TEST_F(RegistryStoreTest, UnreadableFileWithoutACopyIsNeverReplaced)
     EXPECT_THAT(closed.error, HasSubstr("not replaced"));
     EXPECT_EQ(readFile(m_file), garbage);
     EXPECT_EQ(fs::file_size(keptCopyName(m_file, 0)), 0u);
+}
+
+// Regression: one mistyped line made the whole file unreadable and every value went back
+// to its default.
+TEST_F(RegistryStoreTest, LinesThatCannotBeReadCostOnlyThemselvesAndTheFileIsKeptBeforeItIsReplaced)
+{
+    const std::string original = kHeader + "[" + kKey
+        + "]\n\"Width\"=hello\n\"Footer\"=\"unterminated\n\"Color1\"=dword:000000ff\n\"Editor\"=\"/usr/bin/gimp\"\n";
+    givenFile(original);
+    RegistryStore store = openStore();
+    {
+        RegistryStore again(m_file);
+        const OpenResult opened = again.open();
+        ASSERT_EQ(opened.unread.size(), 2u);
+        EXPECT_EQ(opened.unread[0].value, "Width");
+        EXPECT_EQ(opened.unread[1].value, "Footer");
+    }
+    auto key = store.openKey(kSettingsKey);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->readInteger("Color1"), 255);
+    EXPECT_EQ(key->readText("Editor"), "/usr/bin/gimp");
+    EXPECT_EQ(key->readInteger("Width"), std::nullopt);
+    // A text whose line was lost fails rather than reading as an empty text.
+    EXPECT_EQ(key->readText("FOOTER"), std::nullopt);
+    EXPECT_EQ(key->readText("Absent"), "");
+
+    ASSERT_TRUE(key->writeInteger("Width", 640).ok());
+    ASSERT_TRUE(key->close().ok());
+    EXPECT_EQ(readFile(keptCopyName(m_file, 0)), original);
+    const OpenResult reread = RegistryStore(m_file).open();
+    EXPECT_TRUE(reread.ok() && reread.unread.empty());
+    // One copy for the file as it was, however often it is written afterwards.
+    ASSERT_TRUE(key->writeInteger("Width", 800).ok());
+    ASSERT_TRUE(key->close().ok());
+    EXPECT_THAT(folderEntries(), ElementsAre("registry.reg", "registry.reg.bad"));
+}
+
+TEST_F(RegistryStoreTest, FileWithUnreadLinesIsNotReplacedWithoutACopy)
+{
+    const std::string original = kHeader + "[" + kKey + "]\n\"Width\"=hello\n";
+    givenFile(original);
+    for (int n = 0; n < kMaxKeptCopies; ++n) writeFile(keptCopyName(m_file, n), "");
+    RegistryStore store = openStore();
+    auto key = store.openKey(kSettingsKey);
+    ASSERT_TRUE(key->writeInteger("Width", 640).ok());
+    EXPECT_THAT(key->close().error, HasSubstr("not replaced"));
+    EXPECT_EQ(readFile(m_file), original);
+}
+
+// A file others could have written is read, and said to be untrusted; ownership by
+// another user can only be arranged as root.
+TEST_F(RegistryStoreTest, SettingsOthersCouldWriteAreUntrusted)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path& root, const fs::path& folder, const fs::path& file)> arrange;
+        const char* untrusted; // expected reason, or nullptr when trusted
+        bool asRootOnly = false;
+    };
+    const auto mode = [](const fs::path& p, mode_t m) { ASSERT_EQ(::chmod(p.c_str(), m), 0); };
+    const auto owner = [](const fs::path& p) { ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0); };
+    const Case cases[] = {
+        {"own private folder", [](auto&, auto&, auto&) {}, nullptr},
+        {"folder writable by all", [&](auto&, auto& d, auto&) { mode(d, 0777); }, "can be written by every user"},
+        {"sticky folder writable by all", [&](auto&, auto& d, auto&) { mode(d, 01777); }, "can be written by every user"},
+        {"file writable by all", [&](auto&, auto&, auto& f) { mode(f, 0666); }, "can be written by every user"},
+        {"folder above writable by all", [&](auto& r, auto&, auto&) { mode(r, 0777); }, "can be written by every user"},
+        {"sticky folder above writable by all", [&](auto& r, auto&, auto&) { mode(r, 01777); }, nullptr},
+        {"folder of another user", [&](auto&, auto& d, auto&) { owner(d); }, "belongs to another user", true},
+        {"file of another user", [&](auto&, auto&, auto& f) { owner(f); }, "belongs to another user", true},
+    };
+    const std::string body = kHeader + "[" + kKey + "]\n\"Editor\"=\"/bin/sh\"\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.asRootOnly && ::geteuid() != 0) continue;
+        fs::remove_all(m_file.parent_path());
+        givenFile(body);
+        ::chmod(m_root.c_str(), 0700);
+        ::chmod(m_file.parent_path().c_str(), 0700);
+        ::chmod(m_file.c_str(), 0600);
+        c.arrange(m_root, m_file.parent_path(), m_file);
+        RegistryStore store(m_file);
+        const OpenResult opened = store.open();
+        ::chmod(m_root.c_str(), 0700);
+        EXPECT_TRUE(opened.ok()) << opened.message;
+        if (c.untrusted)
+            EXPECT_THAT(opened.untrusted, HasSubstr(c.untrusted));
+        else
+            EXPECT_EQ(opened.untrusted, "");
+        // Read all the same: what to take from it is the caller's choice.
+        EXPECT_EQ(store.openKey(kSettingsKey)->readText("Editor"), "/bin/sh");
+    }
 }
 
 TEST_F(RegistryStoreTest, OversizeFileIsSetAsideWithAClearError)
