@@ -148,6 +148,31 @@ bool RoundTripKeepsChannels(const Picture& picture)
     return true;
 }
 
+// Clears the bits outside `kept` in every pixel of a row; words are read and
+// written as stored, little-endian. A fixed word size lets the loop run wide.
+template <typename Word>
+void KeepBits(uint8_t* line, size_t rowBytes, uint32_t kept)
+{
+    const Word mask = static_cast<Word>(kept);
+    for (size_t i = 0; i < rowBytes; i += sizeof(Word)) {
+        Word word;
+        std::memcpy(&word, line + i, sizeof(Word));
+        word &= mask;
+        std::memcpy(line + i, &word, sizeof(Word));
+    }
+}
+
+void KeepBits24(uint8_t* line, size_t rowBytes, uint32_t kept)
+{
+    const uint8_t mask[3] = {static_cast<uint8_t>(kept), static_cast<uint8_t>(kept >> 8),
+                             static_cast<uint8_t>(kept >> 16)};
+    for (size_t i = 0; i < rowBytes; i += 3) {
+        line[i] &= mask[0];
+        line[i + 1] &= mask[1];
+        line[i + 2] &= mask[2];
+    }
+}
+
 // The capture's own bytes with what the stages would not carry over cleared:
 // bits outside the channels (a 32-bit screen's fourth byte) and row padding.
 Picture MaskedCopy(const Picture& capture)
@@ -162,12 +187,9 @@ Picture MaskedCopy(const Picture& capture)
         uint8_t* line = picture.scanLine(y);
         std::memset(line + rowBytes, 0, static_cast<size_t>(picture.stride()) - rowBytes);
         if (kept == allBits) continue;
-        for (size_t i = 0; i < rowBytes; i += static_cast<size_t>(bytesPerPixel)) {
-            uint32_t word = 0;
-            std::memcpy(&word, line + i, static_cast<size_t>(bytesPerPixel)); // little-endian, as stored
-            word &= kept;
-            std::memcpy(line + i, &word, static_cast<size_t>(bytesPerPixel));
-        }
+        if (bytesPerPixel == 4) KeepBits<uint32_t>(line, rowBytes, kept);
+        else if (bytesPerPixel == 2) KeepBits<uint16_t>(line, rowBytes, kept);
+        else KeepBits24(line, rowBytes, kept);
     }
     return picture;
 }
