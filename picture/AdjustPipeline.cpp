@@ -4,6 +4,7 @@
 
 #include "dialogs/UserError.h"
 
+#include "pixels/PictureRows.h"
 #include "pixels/PixelBuffer.h"
 #include "pixels/PixelEffects.h"
 #include "pixels/PixelFill.h"
@@ -11,7 +12,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <new>
+#include <vector>
 
 namespace kaptivus::picture {
 
@@ -120,6 +123,136 @@ void BuildInnerPicture(const Picture& capture, const PictureOptions& o, const Fr
     work.ResizeBilinear(output);
 }
 
+// No stage would change a pixel, and the picture keeps the capture's size.
+bool AtRest(const PictureOptions& o, int angle, const FramedSize& size, const Picture& capture)
+{
+    const bool noColourStage = o.brightness == 0 && o.contrast == 0 && o.saturation == 0 && o.red == 0 &&
+                               o.green == 0 && o.blue == 0 && !o.grey && !o.invert;
+    const bool noReplacement = !o.flipVertical && !o.flipHorizontal && !o.emboss && !o.exchange && !o.substitute &&
+                               !o.sharpen;
+    return noColourStage && noReplacement && angle == 0 && o.frame == 0 && !capture.isEmpty() &&
+           size.pictureWidth == capture.width() && size.pictureHeight == capture.height();
+}
+
+// True when reading a pixel of this layout to 24 bits and writing it back
+// gives its channel bits unchanged: contiguous channels of at most 8 bits
+// whose expansion and reduction undo each other.
+bool RoundTripKeepsChannels(const Picture& picture)
+{
+    for (const uint32_t mask : {picture.redMask(), picture.greenMask(), picture.blueMask()}) {
+        const pixels::ChannelLayout channel = pixels::ChannelFromMask(mask);
+        if (channel.bits < 1 || channel.bits > 8 || (mask >> channel.shift) != channel.max) return false;
+        for (uint32_t v = 0; v <= channel.max; ++v)
+            if (pixels::ReduceChannel(pixels::ExpandChannel(v, channel), channel) != v) return false;
+    }
+    return true;
+}
+
+// Clears the bits outside `kept` in every pixel of a row; words are read and
+// written as stored, little-endian. A fixed word size lets the loop run wide.
+template <typename Word>
+void KeepBits(uint8_t* line, size_t rowBytes, uint32_t kept)
+{
+    const Word mask = static_cast<Word>(kept);
+    for (size_t i = 0; i < rowBytes; i += sizeof(Word)) {
+        Word word;
+        std::memcpy(&word, line + i, sizeof(Word));
+        word &= mask;
+        std::memcpy(line + i, &word, sizeof(Word));
+    }
+}
+
+void KeepBits24(uint8_t* line, size_t rowBytes, uint32_t kept)
+{
+    const uint8_t mask[3] = {static_cast<uint8_t>(kept), static_cast<uint8_t>(kept >> 8),
+                             static_cast<uint8_t>(kept >> 16)};
+    for (size_t i = 0; i < rowBytes; i += 3) {
+        line[i] &= mask[0];
+        line[i + 1] &= mask[1];
+        line[i + 2] &= mask[2];
+    }
+}
+
+// The capture's own bytes with what the stages would not carry over cleared:
+// bits outside the channels (a 32-bit screen's fourth byte) and row padding.
+Picture MaskedCopy(const Picture& capture)
+{
+    Picture picture = capture;
+    picture.setTransparent(false);
+    const int bytesPerPixel = picture.storageBits() / 8;
+    const uint32_t kept = picture.redMask() | picture.greenMask() | picture.blueMask();
+    const size_t rowBytes = static_cast<size_t>(picture.width()) * static_cast<size_t>(bytesPerPixel);
+    const uint32_t allBits = bytesPerPixel == 4 ? 0xFFFFFFFFu : (1u << (8 * bytesPerPixel)) - 1u;
+    for (int y = 0; y < picture.height(); ++y) {
+        uint8_t* line = picture.scanLine(y);
+        std::memset(line + rowBytes, 0, static_cast<size_t>(picture.stride()) - rowBytes);
+        if (kept == allBits) continue;
+        if (bytesPerPixel == 4) KeepBits<uint32_t>(line, rowBytes, kept);
+        else if (bytesPerPixel == 2) KeepBits<uint16_t>(line, rowBytes, kept);
+        else KeepBits24(line, rowBytes, kept);
+    }
+    return picture;
+}
+
+// The capture in the screen's layout, byte for byte as the stages leave it
+// when none of them changes anything: each pixel read to 24 bits and written
+// back. A screen capture whose layout survives that unchanged is only copied.
+Picture PassThrough(const Picture& capture)
+{
+    if (capture.format() == pixels::PixelFormat::DeviceDefault && RoundTripKeepsChannels(capture))
+        return MaskedCopy(capture);
+    Picture picture =
+        Picture::create(capture.width(), capture.height(), pixels::PixelFormat::DeviceDefault, capture.device());
+    if (picture.isEmpty()) throw std::bad_alloc();
+    const pixels::PictureRowReader reader(capture);
+    pixels::PictureRowWriter writer(picture);
+    std::vector<PixelBGR> line(static_cast<size_t>(capture.width()));
+    for (int y = 0; y < capture.height(); ++y) {
+        reader.read(y, 0, capture.width(), line.data());
+        writer.write(y, 0, capture.width(), line.data());
+    }
+    return picture;
+}
+
+// Sizes, snapped angle and sanitised options of one run.
+struct RunPlan {
+    PictureOptions options;
+    FramedSize size;
+    int angle = 0;
+};
+
+RunPlan PlanRun(const Picture& capture, const PictureOptions& options, bool explicitSize, int width, int height)
+{
+    RunPlan plan;
+    plan.options = Sanitised(options);
+    plan.angle = SnapRotation(plan.options.rotation);
+    plan.size = ComputeFramedSize(explicitSize, width, height, plan.options.resizePercent, plan.options.frame,
+                                  capture.width(), capture.height());
+    return plan;
+}
+
+PipelineResult RunStages(const Picture& capture, const RunPlan& plan)
+{
+    const PictureOptions& o = plan.options;
+    const FramedSize& size = plan.size;
+    PipelineResult result;
+    result.snappedRotation = plan.angle;
+    TPixelBuffer output;
+    BuildInnerPicture(capture, o, size, plan.angle, output);
+
+    // Built in the screen's own layout first, so every colour depth starts
+    // from the same picture and no conversion loss builds up between runs.
+    result.picture = Picture::create(size.width, size.height, pixels::PixelFormat::DeviceDefault, capture.device());
+    if (result.picture.isEmpty()) {
+        if (size.width > 0 && size.height > 0) throw std::bad_alloc();
+        return result;
+    }
+    DrawFrame(result.picture, size, o.frame, o.frameColor);
+    if (!output.isEmpty()) output.DrawTo(result.picture, o.frame, o.frame);
+    result.picture.convertTo(pixels::PixelFormatForIndex(o.colorsIndex));
+    return result;
+}
+
 } // namespace
 
 int SnapRotation(int angle)
@@ -172,31 +305,29 @@ FramedSize ComputeFramedSize(bool explicitSize, int width, int height, int perce
 PipelineResult RunPipeline(const Picture& capture, const PictureOptions& options, bool explicitSize, int width,
                            int height)
 {
-    const PictureOptions o = Sanitised(options);
-    PipelineResult result;
-    result.snappedRotation = SnapRotation(o.rotation);
-    const FramedSize size = ComputeFramedSize(explicitSize, width, height, o.resizePercent, o.frame,
-                                              capture.width(), capture.height());
+    const RunPlan plan = PlanRun(capture, options, explicitSize, width, height);
     try {
-        TPixelBuffer output;
-        BuildInnerPicture(capture, o, size, result.snappedRotation, output);
-
-        // Built in the screen's own layout first, so every colour depth starts
-        // from the same picture and no conversion loss builds up between runs.
-        result.picture =
-            Picture::create(size.width, size.height, pixels::PixelFormat::DeviceDefault, capture.device());
-        if (result.picture.isEmpty()) {
-            if (size.width > 0 && size.height > 0) throw std::bad_alloc();
-            return result;
-        }
-        DrawFrame(result.picture, size, o.frame, o.frameColor);
-        if (!output.isEmpty()) output.DrawTo(result.picture, o.frame, o.frame);
-        result.picture.convertTo(pixels::PixelFormatForIndex(o.colorsIndex));
+        if (!AtRest(plan.options, plan.angle, plan.size, capture)) return RunStages(capture, plan);
+        PipelineResult result;
+        result.snappedRotation = plan.angle;
+        result.picture = PassThrough(capture);
+        result.picture.convertTo(pixels::PixelFormatForIndex(plan.options.colorsIndex));
+        return result;
     } catch (const std::bad_alloc&) {
         // Whichever buffer failed, the user asked for a picture of this size.
-        throw dialogs::PictureMemoryError(size.width, size.height);
+        throw dialogs::PictureMemoryError(plan.size.width, plan.size.height);
     }
-    return result;
+}
+
+PipelineResult RunEveryStage(const Picture& capture, const PictureOptions& options, bool explicitSize, int width,
+                             int height)
+{
+    const RunPlan plan = PlanRun(capture, options, explicitSize, width, height);
+    try {
+        return RunStages(capture, plan);
+    } catch (const std::bad_alloc&) {
+        throw dialogs::PictureMemoryError(plan.size.width, plan.size.height);
+    }
 }
 
 } // namespace kaptivus::picture

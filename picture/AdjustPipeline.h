@@ -50,8 +50,15 @@ struct PipelineResult {
 // empty picture when the frame is 0 too). Throws dialogs::PictureMemoryError
 // with the framed size when a buffer cannot be had; nothing half-built is
 // returned then.
+// With every option at rest and the picture at the capture's own size, the
+// capture is handed on in one copy or one conversion instead of through the stages.
 PipelineResult RunPipeline(const pixels::Picture& capture, const PictureOptions& options, bool explicitSize,
                            int width, int height);
+
+// The same run through every stage whatever the options: the reference the
+// quick way for options at rest must match byte for byte.
+PipelineResult RunEveryStage(const pixels::Picture& capture, const PictureOptions& options, bool explicitSize,
+                             int width, int height);
 
 // --- The pieces of the run, for the window and for tests -------------------
 

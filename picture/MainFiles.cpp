@@ -10,6 +10,7 @@
 #include "files/ui/Choose.h"
 #include "files/ui/FileMessages.h"
 #include "files/ui/PictureDialogs.h"
+#include "pixels/PictureRows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,6 +32,37 @@ int ScreenDepth()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->depth() : 24;
+}
+
+using kaptivus::pixels::Picture;
+using kaptivus::pixels::PixelFormat;
+
+// The writer stores a BMP of the screen's own layout, or of a layout no BMP
+// has, at 24 bits.
+bool BmpAt24Bits(const std::string& name, const Picture& picture)
+{
+    const bool bmp = files::PictureTypeOfName(files::WithLowerExtension(name)) == files::PictureType::Bmp;
+    return bmp && !picture.isEmpty() &&
+           (picture.format() == PixelFormat::DeviceDefault || picture.format() == PixelFormat::Custom);
+}
+
+// The picture at 24 bits, row by row as Picture::convertTo does it, but
+// straight from the source: no full copy first. Empty when the memory
+// cannot be had.
+Picture ConvertedTo24Bits(const Picture& source)
+{
+    Picture target = Picture::create(source.width(), source.height(), PixelFormat::Bits24, source.device());
+    if (target.isEmpty())
+        return target;
+    const kaptivus::pixels::PictureRowReader reader(source);
+    kaptivus::pixels::PictureRowWriter writer(target);
+    std::vector<kaptivus::pixels::PixelBGR> line(static_cast<size_t>(source.width()));
+    for (int y = 0; y < source.height(); ++y) {
+        reader.read(y, 0, source.width(), line.data());
+        writer.write(y, 0, source.width(), line.data());
+    }
+    target.setTransparent(source.transparent(), source.transparentColor());
+    return target;
 }
 
 const QString kSavedNotice = QStringLiteral("Picture Sucessfully Saved as  ");
@@ -74,13 +106,26 @@ TMain1::SaveOutcome TMain1::savePicture(const QString& fileName, files::SaveMode
     files::SaveResult result;
     {
         WaitCursor busy;
-        kaptivus::pixels::Picture picture = shownPicture();
+        const bool shownKept = !Image1->image().isNull() && Image1->image().cacheKey() == m_shownKey;
+        Picture picture;
+        if (shownKept && BmpAt24Bits(LocalName(fileName), m_shown))
+            picture = ConvertedTo24Bits(m_shown);
+        const bool convertedHere = !picture.isEmpty();
+        if (!convertedHere)
+            picture = shownPicture();
         const auto format = picture.format();
         const bool marked = picture.transparent();
         const bool transparent = saveSettings.Transparent && *saveSettings.Transparent;
         result = files::SavePicture(LocalName(fileName), picture, transparent, mode);
         // A BMP's conversion to 24 bits and a GIF's transparency stay on the shown picture.
-        if (picture.format() != format || picture.transparent() != marked)
+        if (convertedHere) {
+            // At 24 bits every pixel reads as before: the image on screen is
+            // already the one a redraw would make. The picture behind it, and
+            // with it the depth in the status bar, changes as after a redraw.
+            m_shown = std::move(picture);
+            m_sizeFieldsDue = true;
+            Image1->update();
+        } else if (picture.format() != format || picture.transparent() != marked)
             setShownPicture(picture);
     }
     if (result.nameTaken)

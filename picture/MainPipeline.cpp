@@ -59,6 +59,19 @@ private:
     kaptivus::dialogs::WaitCursor m_cursor;
 };
 
+// The image is made first: when it cannot be had, the shown picture stays as
+// it was. A picture handed over by move is kept without a copy.
+void ShowPicture(TImageView& view, kaptivus::pixels::Picture& shown, qint64& shownKey,
+                 kaptivus::pixels::Picture picture)
+{
+    QImage image = kaptivus::picture::toQImage(picture);
+    if (image.isNull() && !picture.isEmpty())
+        throw kaptivus::dialogs::PictureMemoryError(picture.width(), picture.height());
+    shown = std::move(picture);
+    view.setImage(std::move(image));
+    shownKey = view.image().cacheKey();
+}
+
 } // namespace
 
 void TMain1::ApplyPictureOptions(bool explicitSize, int width, int height)
@@ -72,7 +85,7 @@ void TMain1::ApplyPictureOptions(bool explicitSize, int width, int height)
             kaptivus::picture::RunPipeline(capture, currentPictureOptions(), explicitSize, width, height);
         if (ScrollBar9->value() != result.snappedRotation)
             ScrollBar9->setValue(result.snappedRotation);
-        setShownPicture(result.picture);
+        ShowPicture(*Image1, m_shown, m_shownKey, std::move(result.picture));
         CopyToClipboard(true);
     }
     repaint();
@@ -102,12 +115,7 @@ kaptivus::pixels::Picture TMain1::shownPicture() const
 
 void TMain1::setShownPicture(const kaptivus::pixels::Picture& picture)
 {
-    QImage image = kaptivus::picture::toQImage(picture);
-    if (image.isNull() && !picture.isEmpty())
-        throw kaptivus::dialogs::PictureMemoryError(picture.width(), picture.height());
-    m_shown = picture;
-    Image1->setImage(std::move(image));
-    m_shownKey = Image1->image().cacheKey();
+    ShowPicture(*Image1, m_shown, m_shownKey, picture);
 }
 
 int TMain1::shownBits() const
