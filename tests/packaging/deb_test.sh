@@ -38,7 +38,7 @@ deb="$work/kaptivus2000_5.10_$(dpkg --print-architecture).deb"
 [ "$(dpkg-deb -f "$deb" Version)" = 5.10 ] || fail "version"
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libqt6widgets6 libqt6gui6 libjpeg62-turbo libxcb1 qt6-translations-l10n; do
-    [[ $depends == *"$lib "* || $depends == *"$lib," || $depends == *"$lib" ]] || fail "Depends lacks $lib: $depends"
+    [[ $depends == *"$lib "* || $depends == *"$lib,"* || $depends == *"$lib" ]] || fail "Depends lacks $lib: $depends"
 done
 diff -u "$here/expected_files.txt" <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | LC_ALL=C sort) \
     || fail "the package's files differ from the expected list"
