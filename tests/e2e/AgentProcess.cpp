@@ -2,7 +2,11 @@
 
 #include "SettingsTable.h"
 #include "config/RegistryFormat.h"
+#include "platform/CommandChannel.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QProcessEnvironment>
@@ -10,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -41,6 +46,24 @@ void walk(test::Window w, const std::function<void(test::Window)>& visit)
 {
     visit(w);
     for (test::Window c : children(w)) walk(c, visit);
+}
+
+// True when an agent takes connections on its command channel. It listens
+// only once it has read its settings and registered every hotkey (each grab
+// confirmed by the server), so from then on every combination it could take
+// is held. The empty request is answered "bad" and changes nothing.
+bool commandChannelListening()
+{
+    const std::string path = platform::commandChannelPath();
+    sockaddr_un address {};
+    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
 }
 
 } // namespace
@@ -101,6 +124,8 @@ AgentProcess::~AgentProcess()
 
 void AgentProcess::launch()
 {
+    // Before the agent grabs anything: its grabs are then never renewed under a press.
+    test::useTestKeyboard();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(QStringLiteral(KAPTIVUS_BINARY), {});
     m_process.waitForStarted(5000);
@@ -109,7 +134,7 @@ void AgentProcess::launch()
 bool AgentProcess::start(std::chrono::milliseconds timeout)
 {
     launch();
-    return test::waitUntil([this] { return !registeredHotkeys().empty(); }, timeout);
+    return test::waitUntil([this] { return isRunning() && commandChannelListening(); }, timeout);
 }
 
 bool AgentProcess::waitForExit(std::chrono::milliseconds timeout)

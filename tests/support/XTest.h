@@ -49,13 +49,22 @@ bool haveDisplay();
 void sync();
 
 // Presses and releases the keysym's first key while holding the modifiers,
-// then syncs. False when no key carries the keysym.
+// then syncs. Each press first waits until some window has the input focus.
+// False when no key carries the keysym, or when the focus stays None.
 bool pressKey(uint32_t keysym, unsigned modifiers = NoModifier);
 // Only the press or only the release (for holding a key down).
 bool keyDown(uint32_t keysym);
 bool keyUp(uint32_t keysym);
 // Presses and releases one key code, then syncs.
 void pressKeycode(uint8_t keycode);
+// True once some window has the input focus (a press with none is thrown away).
+bool waitForKeyboardFocus();
+// The server lends the core keyboard the mapping of whichever device typed
+// last. The first XTest key of a session switches it to the XTest device, and
+// every client is told of a new keyboard mapping: a program that grabs its
+// keys afresh then misses a press made meanwhile. A key without any keysym,
+// pressed before such a program starts, makes the switch harmless.
+void useTestKeyboard();
 // Every key code that carries the keysym.
 std::vector<uint8_t> keycodesOf(uint32_t keysym);
 // Reads the keyboard mapping again, after another program changed it (setxkbmap).
