@@ -124,7 +124,8 @@ AgentProcess::~AgentProcess()
 
 void AgentProcess::launch()
 {
-    // Before the agent grabs anything: its grabs are then never renewed under a press.
+    // The session's switch to the XTest keyboard, before any hotkey is pressed;
+    // the agent, not yet started, is not told of a new keyboard mapping either.
     test::useTestKeyboard();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(QStringLiteral(KAPTIVUS_BINARY), {});

@@ -62,10 +62,10 @@ void pressKeycode(uint8_t keycode);
 // True once some window has the input focus (a press with none is thrown away).
 bool waitForKeyboardFocus();
 // The server lends the core keyboard the mapping of whichever device typed
-// last. The first XTest key of a session switches it to the XTest device, and
-// every client is told of a new keyboard mapping: a program that grabs its
-// keys afresh then misses a press made meanwhile. A key without any keysym,
-// pressed before such a program starts, makes the switch harmless.
+// last. The first XTest key of a session switches it to the XTest device and
+// tells every client of a new keyboard mapping; a hotkey pressed as that first
+// key never reaches the client that grabbed it. A key without any keysym,
+// pressed first, makes the switch before it matters.
 void useTestKeyboard();
 // Every key code that carries the keysym.
 std::vector<uint8_t> keycodesOf(uint32_t keysym);
