@@ -2,11 +2,6 @@
 
 #include "SettingsTable.h"
 #include "config/RegistryFormat.h"
-#include "platform/CommandChannel.h"
-
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QProcessEnvironment>
@@ -14,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 #include <sstream>
 
 namespace kaptivus::e2e {
@@ -48,22 +43,43 @@ void walk(test::Window w, const std::function<void(test::Window)>& visit)
     for (test::Window c : children(w)) walk(c, visit);
 }
 
-// True when an agent takes connections on its command channel. It listens
-// only once it has read its settings and registered every hotkey (each grab
-// confirmed by the server), so from then on every combination it could take
-// is held. The empty request is answered "bad" and changes nothing.
-bool commandChannelListening()
+// True when the process listens on its command channel, a Unix socket named
+// "....sock". The agent listens only once it has read its settings and
+// registered every hotkey (each grab confirmed by the server). Read from
+// /proc: a test may give the agent a runtime folder of its own.
+bool listensForCommands(qint64 pid)
 {
-    const std::string path = platform::commandChannelPath();
-    sockaddr_un address {};
-    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
+    std::set<std::string> inodes;
+    std::error_code error;
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        if (!error && target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
+    }
+    std::ifstream table("/proc/net/unix");
+    std::string line;
+    std::getline(table, line); // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, refs, protocol, flags, type, state, inode, path;
+        fields >> slot >> refs >> protocol >> flags >> type >> state >> inode >> path;
+        constexpr unsigned long acceptsConnections = 0x10000;
+        const bool listening = (std::stoul(flags, nullptr, 16) & acceptsConnections) != 0;
+        if (listening && inodes.count(inode) && path.size() > 5 && path.ends_with(".sock")) return true;
+    }
+    return false;
+}
+
+// The ids the settings file gives a key.
+std::vector<int> assignedHotkeys()
+{
+    std::vector<int> ids;
+    const auto key = storedSettings();
+    for (int i = 0; key && i < 12; ++i) {
+        const auto* v = key->findValue("HotKey" + std::to_string(i));
+        if (v && v->kind == config::ValueKind::Dword && v->dword != 0) ids.push_back(101 + i);
+    }
+    return ids;
 }
 
 } // namespace
@@ -135,7 +151,14 @@ void AgentProcess::launch()
 bool AgentProcess::start(std::chrono::milliseconds timeout)
 {
     launch();
-    return test::waitUntil([this] { return isRunning() && commandChannelListening(); }, timeout);
+    // Without a folder for its command channel the agent does not listen: it
+    // is ready then once it holds every key its settings give.
+    return test::waitUntil([this] {
+        if (!isRunning()) return false;
+        if (listensForCommands(pid())) return true;
+        const auto assigned = assignedHotkeys();
+        return !assigned.empty() && registeredHotkeys() == assigned;
+    }, timeout);
 }
 
 bool AgentProcess::waitForExit(std::chrono::milliseconds timeout)
