@@ -206,8 +206,10 @@ TEST_P(EveryDialogKey, FiresWithNumLockAndCapsLockOnAndOff)
     for (size_t k = first; k < end; k += 2) {
         std::vector<Choice> rows { { 1, keys[k], modifierFor(keys[k]) } };
         // A last key alone: the other row is emptied.
-        rows.push_back(k + 1 < end ? Choice { 4, keys[k + 1], modifierFor(keys[k + 1]) } : Choice { 4, { 0, 0, 0 }, { 0, 0 } });
-        SCOPED_TRACE("positions " + std::to_string(rows[0].key.position) + " and " + std::to_string(rows[1].key.position));
+        const Choice none { 4, { 0, 0, 0 }, { 0, 0 } };
+        rows.push_back(k + 1 < end ? Choice { 4, keys[k + 1], modifierFor(keys[k + 1]) } : none);
+        SCOPED_TRACE("positions " + std::to_string(rows[0].key.position) + " and "
+                     + std::to_string(rows[1].key.position));
         chooseInDialog(agent, rows);
         if (HasFatalFailure()) return;
         for (const Choice& row : rows) {
