@@ -2,6 +2,7 @@
 
 #include "SettingsTable.h"
 #include "config/RegistryFormat.h"
+
 #include <xcb/xcb.h>
 
 #include <QProcessEnvironment>
@@ -62,7 +63,7 @@ bool listensForCommands(qint64 pid)
     while (std::getline(table, line)) {
         std::istringstream fields(line);
         std::string slot, refs, protocol, flags, type, state, inode, path;
-        fields >> slot >> refs >> protocol >> flags >> type >> state >> inode >> path;
+        if (!(fields >> slot >> refs >> protocol >> flags >> type >> state >> inode >> path)) continue;
         constexpr unsigned long acceptsConnections = 0x10000;
         const bool listening = (std::stoul(flags, nullptr, 16) & acceptsConnections) != 0;
         if (listening && inodes.count(inode) && path.size() > 5 && path.ends_with(".sock")) return true;
