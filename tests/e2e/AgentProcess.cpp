@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 #include <sstream>
 
 namespace kaptivus::e2e {
@@ -41,6 +42,45 @@ void walk(test::Window w, const std::function<void(test::Window)>& visit)
 {
     visit(w);
     for (test::Window c : children(w)) walk(c, visit);
+}
+
+// True when the process listens on its command channel, a Unix socket named
+// "....sock". The agent listens only once it has read its settings and
+// registered every hotkey (each grab confirmed by the server). Read from
+// /proc: a test may give the agent a runtime folder of its own.
+bool listensForCommands(qint64 pid)
+{
+    std::set<std::string> inodes;
+    std::error_code error;
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        if (!error && target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
+    }
+    std::ifstream table("/proc/net/unix");
+    std::string line;
+    std::getline(table, line); // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, refs, protocol, flags, type, state, inode, path;
+        if (!(fields >> slot >> refs >> protocol >> flags >> type >> state >> inode >> path)) continue;
+        constexpr unsigned long acceptsConnections = 0x10000;
+        const bool listening = (std::stoul(flags, nullptr, 16) & acceptsConnections) != 0;
+        if (listening && inodes.count(inode) && path.size() > 5 && path.ends_with(".sock")) return true;
+    }
+    return false;
+}
+
+// The ids the settings file gives a key.
+std::vector<int> assignedHotkeys()
+{
+    std::vector<int> ids;
+    const auto key = storedSettings();
+    for (int i = 0; key && i < 12; ++i) {
+        const auto* v = key->findValue("HotKey" + std::to_string(i));
+        if (v && v->kind == config::ValueKind::Dword && v->dword != 0) ids.push_back(101 + i);
+    }
+    return ids;
 }
 
 } // namespace
@@ -101,6 +141,9 @@ AgentProcess::~AgentProcess()
 
 void AgentProcess::launch()
 {
+    // The session's switch to the XTest keyboard, before any hotkey is pressed;
+    // the agent, not yet started, is not told of a new keyboard mapping either.
+    test::useTestKeyboard();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(QStringLiteral(KAPTIVUS_BINARY), {});
     m_process.waitForStarted(5000);
@@ -109,7 +152,14 @@ void AgentProcess::launch()
 bool AgentProcess::start(std::chrono::milliseconds timeout)
 {
     launch();
-    return test::waitUntil([this] { return !registeredHotkeys().empty(); }, timeout);
+    // Without a folder for its command channel the agent does not listen: it
+    // is ready then once it holds every key its settings give.
+    return test::waitUntil([this] {
+        if (!isRunning()) return false;
+        if (listensForCommands(pid())) return true;
+        const auto assigned = assignedHotkeys();
+        return !assigned.empty() && registeredHotkeys() == assigned;
+    }, timeout);
 }
 
 bool AgentProcess::waitForExit(std::chrono::milliseconds timeout)

@@ -34,7 +34,8 @@ public:
     AgentProcess(const AgentProcess&) = delete;
     AgentProcess& operator=(const AgentProcess&) = delete;
 
-    // Starts the program and waits until it holds its Print Screen hotkey.
+    // Starts the program and waits until it has registered all its hotkeys:
+    // a press from then on reaches every combination it holds.
     bool start(std::chrono::milliseconds timeout = 15s);
     // Starts without waiting.
     void launch();

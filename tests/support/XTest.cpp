@@ -253,8 +253,28 @@ void refreshKeyboardMapping()
     display().symbols = xcb_key_symbols_alloc(conn());
 }
 
+// While the input focus is None (the focused window has just gone and the
+// window manager has not yet given the focus to another) the server throws key
+// presses away, before any passive grab on the root window is looked at: a
+// hotkey pressed then never reaches its owner. A press waits for a focus.
+bool waitForKeyboardFocus()
+{
+    return waitUntil([] { return inputFocus() != XCB_NONE; }, std::chrono::milliseconds(5000));
+}
+
+void useTestKeyboard()
+{
+    if (!haveDisplay()) return;
+    const uint8_t keycode = unusedKeycode();
+    const uint8_t spare = keycode ? keycode : keycodesOf(XK_Shift_L).at(0);
+    fake(XCB_KEY_PRESS, spare);
+    fake(XCB_KEY_RELEASE, spare);
+    sync();
+}
+
 void pressKeycode(uint8_t keycode)
 {
+    waitForKeyboardFocus();
     fake(XCB_KEY_PRESS, keycode);
     fake(XCB_KEY_RELEASE, keycode);
     sync();
@@ -293,7 +313,7 @@ bool setKeycodeKeysym(uint8_t keycode, uint32_t keysym)
 bool keyDown(uint32_t keysym)
 {
     const auto codes = keycodesOf(keysym);
-    if (codes.empty()) return false;
+    if (codes.empty() || !waitForKeyboardFocus()) return false;
     fake(XCB_KEY_PRESS, codes.front());
     sync();
     return true;
@@ -311,7 +331,7 @@ bool keyUp(uint32_t keysym)
 bool pressKey(uint32_t keysym, unsigned modifiers)
 {
     const auto codes = keycodesOf(keysym);
-    if (codes.empty()) return false;
+    if (codes.empty() || !waitForKeyboardFocus()) return false;
     const unsigned order[] = { Ctrl, Alt, Shift };
     for (unsigned flag : order)
         if (modifiers & flag) fake(XCB_KEY_PRESS, keycodesOf(modifierKeysym(flag)).at(0));

@@ -31,6 +31,8 @@ inline constexpr uint32_t F12 = 0xffc9;
 inline constexpr uint32_t KP_0 = 0xffb0;
 inline constexpr uint32_t KP_Multiply = 0xffaa;
 inline constexpr uint32_t Home = 0xff50;
+inline constexpr uint32_t Down = 0xff54;
+inline constexpr uint32_t Tab = 0xff09;
 inline constexpr uint32_t Prior = 0xff55;
 inline constexpr uint32_t Return = 0xff0d;
 inline constexpr uint32_t Escape = 0xff1b;
@@ -49,13 +51,22 @@ bool haveDisplay();
 void sync();
 
 // Presses and releases the keysym's first key while holding the modifiers,
-// then syncs. False when no key carries the keysym.
+// then syncs. Each press first waits until some window has the input focus.
+// False when no key carries the keysym, or when the focus stays None.
 bool pressKey(uint32_t keysym, unsigned modifiers = NoModifier);
 // Only the press or only the release (for holding a key down).
 bool keyDown(uint32_t keysym);
 bool keyUp(uint32_t keysym);
 // Presses and releases one key code, then syncs.
 void pressKeycode(uint8_t keycode);
+// True once some window has the input focus (a press with none is thrown away).
+bool waitForKeyboardFocus();
+// The server lends the core keyboard the mapping of whichever device typed
+// last. The first XTest key of a session switches it to the XTest device and
+// tells every client of a new keyboard mapping; a hotkey pressed as that first
+// key never reaches the client that grabbed it. A key without any keysym,
+// pressed first, makes the switch before it matters.
+void useTestKeyboard();
 // Every key code that carries the keysym.
 std::vector<uint8_t> keycodesOf(uint32_t keysym);
 // Reads the keyboard mapping again, after another program changed it (setxkbmap).
