@@ -89,7 +89,14 @@ TEST(SwayIpc, WindowAtGivesTheTopmostDeepestWindow)
     Foot left("kaptivus-left", 0x802020);
     Foot right("kaptivus-right", 0x208020);
     Foot floating("kaptivus-float", 0x202080, "floating enable, resize set 400 300, move position 1300 100");
-    ASSERT_TRUE(waitUntil([&] { return jsonRect(floating.node().value("rect")).width == 400; }));
+    // foot may commit its own size after the rule applied at map time; the
+    // command is given again until the floating window has the size and place.
+    ASSERT_TRUE(waitUntil([&] {
+        const ScreenRect rect = jsonRect(floating.node().value("rect"));
+        if (rect.width == 400 && rect.left == 1300) return true;
+        swaymsg("[app_id=kaptivus-float] floating enable, resize set 400 300, move position 1300 100");
+        return false;
+    }));
     const SwayTree tree = readSwayTree();
     ASSERT_TRUE(tree.ok()) << tree.error;
 
