@@ -264,4 +264,21 @@ void closePictureWindow(const AgentProcess& agent)
     ASSERT_TRUE(test::waitUntil([&] { return !agent.pictureWindowShown(); }, 5s));
 }
 
+ProgramRun runKaptivus(const QStringList& arguments, const QProcessEnvironment& env)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(KAPTIVUS_BINARY), arguments);
+    ProgramRun r;
+    if (!p.waitForFinished(15000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput().toStdString();
+    r.err = p.readAllStandardError().toStdString();
+    return r;
+}
+
 } // namespace kaptivus::e2e

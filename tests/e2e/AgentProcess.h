@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <chrono>
 #include <filesystem>
@@ -78,5 +79,14 @@ QImage clipboardPicture();
 inline uint32_t rgbOf(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 // Closes the shown picture window with Escape, as a user would.
 void closePictureWindow(const AgentProcess& agent);
+
+// One run of the program with options (it ends by itself): exit code -1 when
+// it crashed or did not end within 15 s.
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out, err;
+};
+ProgramRun runKaptivus(const QStringList& arguments,
+    const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 
 } // namespace kaptivus::e2e

@@ -303,31 +303,6 @@ TEST(HotkeyConflict, ACombinationAnotherClientGrabbedFirstIsNotTakenAndTheOthers
     ASSERT_TRUE(agent.waitForExit());
 }
 
-namespace {
-
-struct ProgramRun {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-ProgramRun runKaptivus(const QStringList& arguments)
-{
-    QProcess p;
-    p.start(QStringLiteral(KAPTIVUS_BINARY), arguments);
-    ProgramRun r;
-    if (!p.waitForFinished(15000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
-
-} // namespace
-
 TEST(CommandLine, HelpListsTheActionsAndACaptureWithoutAgentFails)
 {
     const ProgramRun help = runKaptivus({ "--help" });

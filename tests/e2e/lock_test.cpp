@@ -23,27 +23,6 @@ using namespace kaptivus::e2e;
 
 namespace {
 
-struct ProgramRun {
-    int exitCode = -1;
-    std::string err;
-};
-
-ProgramRun runKaptivus(const QStringList& arguments, const QProcessEnvironment& env)
-{
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(KAPTIVUS_BINARY), arguments);
-    ProgramRun r;
-    if (!p.waitForFinished(15000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
-
 std::filesystem::path session() { return std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")).parent_path(); }
 
 // A session whose runtime folder others may read: the lock cannot go there.
