@@ -8,17 +8,6 @@ set -eu
 build=$(cd "${1:-build}" && pwd)
 rounds=${2:-9}
 . "$(dirname "$0")/agent_env.sh"
-settings=$XDG_CONFIG_HOME/Kaptivus2000/registry.reg
-now() { date +%s%N; }
-ms() { echo $(( ($2 - $1) / 1000000 )); }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-wait_for() { # SECONDS COMMAND...
-    local deadline=$((SECONDS + $1)); shift
-    until "$@" >/dev/null 2>&1; do [ $SECONDS -lt $deadline ] || return 1; nap; done
-}
-holds_hotkeys() { xwininfo -root -tree | grep -q '"Kaptivus hotkeys"'; }
-start_agent() { "$build/kaptivus2000" >/dev/null 2>&1 & agent=$!; wait_for 20 holds_hotkeys; sleep 0.5; }
-stop_agent() { kill -TERM "$agent"; wait "$agent" || true; }
 shown_window() { xdotool search --onlyvisible --name '^Kaptivus 2000 +v5' | head -n 1 | grep .; }
 hidden() { ! shown_window; }
 
@@ -26,7 +15,6 @@ hidden() { ! shown_window; }
 # picture window) and the shutter sound off.
 start_agent
 stop_agent
-set_value() { sed -i "s|^\"$1\"=.*|\"$1\"=$2|" "$settings"; }
 set_value HotKey0 dword:0000002c
 set_value IndexH0 dword:00000000
 set_value HotKey1 dword:00000000
