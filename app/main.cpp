@@ -89,18 +89,18 @@ int main(int argc, char** argv)
     TMain1 main1(&tray);
     TInfo1 info1;
     WireWindows(tray, main1, info1);
-    // Other starts hand their --capture here; the same gate as a hotkey decides.
-    // Listening before the hotkeys go in means an agent that holds its hotkeys
-    // also answers; requests wait in the queue until the event loop runs.
-    kaptivus::platform::CommandListener commands;
-    commands.onCapture = [&tray](int action) { return tray.RequestCapture(action); };
-    if (!commands.listen(kaptivus::platform::commandChannelPath()))
-        std::cerr << "kaptivus2000: --capture cannot reach this agent: " << commands.errorText() << '\n';
     // Answered from here on: a message box during start-up (settings that
     // cannot be written) must not outlast the session either.
     quitOnSignals(tray);
     main1.FormCreate();
     if (tray.QuittingBySignal()) return tray.SignalExitCode();
+    // Other starts hand their --capture here; the same gate as a hotkey decides.
+    // Listening only once the settings are read and the hotkeys are in: an
+    // agent that answers takes an action exactly as its hotkey would.
+    kaptivus::platform::CommandListener commands;
+    commands.onCapture = [&tray](int action) { return tray.RequestCapture(action); };
+    if (!commands.listen(kaptivus::platform::commandChannelPath()))
+        std::cerr << "kaptivus2000: --capture cannot reach this agent: " << commands.errorText() << '\n';
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &tray, [&tray] { tray.SaveSettings(); });
     return app.exec();
 }

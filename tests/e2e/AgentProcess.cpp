@@ -5,6 +5,9 @@
 
 #include <xcb/xcb.h>
 
+#include <signal.h>
+#include <sys/prctl.h>
+
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
@@ -145,6 +148,8 @@ void AgentProcess::launch()
     // the agent, not yet started, is not told of a new keyboard mapping either.
     test::useTestKeyboard();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
+    // A test that crashes must not leave its agent holding keys for the tests after it.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process.start(QStringLiteral(KAPTIVUS_BINARY), {});
     m_process.waitForStarted(5000);
 }
