@@ -265,6 +265,17 @@ bool waitForKeyboardFocus()
 void useTestKeyboard()
 {
     if (!haveDisplay()) return;
+    // A key or button left down by an earlier test (one that stopped between
+    // its press and its release) would turn every later hotkey into another
+    // combination: each test starts with nothing held.
+    if (auto keys = reply(conn(), xcb_query_keymap_reply, xcb_query_keymap(conn()))) {
+        for (int code = 8; code < 256; ++code)
+            if (keys->keys[code / 8] & (1u << (code % 8))) fake(XCB_KEY_RELEASE, static_cast<uint8_t>(code));
+    }
+    if (auto pointer = reply(conn(), xcb_query_pointer_reply, xcb_query_pointer(conn(), rootWindow()))) {
+        for (int button = 1; button <= 5; ++button)
+            if (pointer->mask & (XCB_BUTTON_MASK_1 << (button - 1))) fake(XCB_BUTTON_RELEASE, static_cast<uint8_t>(button));
+    }
     const uint8_t keycode = unusedKeycode();
     const uint8_t spare = keycode ? keycode : keycodesOf(XK_Shift_L).at(0);
     fake(XCB_KEY_PRESS, spare);

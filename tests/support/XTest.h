@@ -65,7 +65,8 @@ bool waitForKeyboardFocus();
 // last. The first XTest key of a session switches it to the XTest device and
 // tells every client of a new keyboard mapping; a hotkey pressed as that first
 // key never reaches the client that grabbed it. A key without any keysym,
-// pressed first, makes the switch before it matters.
+// pressed first, makes the switch before it matters. Any key or button still
+// held from an earlier test is released first.
 void useTestKeyboard();
 // Every key code that carries the keysym.
 std::vector<uint8_t> keycodesOf(uint32_t keysym);
