@@ -1,6 +1,7 @@
 // The benchmark program's entry point and its yardstick, a plain copy of a
 // full-HD 24-bit buffer. Refuses to run when built without optimisation,
 // since unoptimised timings only mislead.
+#include "RunBenchmarks.h"
 #include "bench/BenchFixtures.h"
 
 #include <benchmark/benchmark.h>
@@ -26,20 +27,4 @@ BENCHMARK(BM_Memcpy)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-#ifndef __OPTIMIZE__
-    std::fprintf(stderr,
-        "kaptivus_bench was built without optimisation; rebuild with "
-        "-DCMAKE_BUILD_TYPE=Release to measure anything.\n");
-    (void)argc;
-    (void)argv;
-    return 1;
-#else
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-#endif
-}
+int main(int argc, char** argv) { return kaptivus::bench::runBenchmarks(argc, argv); }

@@ -2,6 +2,7 @@
 // against grim writing the same desktop as PPM, with a memcpy of one frame as
 // the yardstick. Run inside a headless sway (one 1920x1080 output) for the
 // figures: scripts/swaysession.sh scripts/swayclient.sh build/bench/kaptivus_bench_wayland
+#include "../RunBenchmarks.h"
 #include "platform/wayland/WlrScreencopy.h"
 
 #include <benchmark/benchmark.h>
@@ -87,18 +88,4 @@ BENCHMARK(BM_MemcpyFrame)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-#ifndef __OPTIMIZE__
-    std::fprintf(stderr, "built without optimisation; rebuild with -DCMAKE_BUILD_TYPE=Release to measure.\n");
-    (void)argc;
-    (void)argv;
-    return 1;
-#else
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-#endif
-}
+int main(int argc, char** argv) { return kaptivus::bench::runBenchmarks(argc, argv); }

@@ -2,6 +2,7 @@
 // on the current X display: the desktop snapshot, the window over every
 // monitor, the grabs. Run it on the desktop to measure (for the figures: a
 // 3840 x 1080 screen split into two monitors).
+#include "../RunBenchmarks.h"
 #include "select/Rectangle.h"
 
 #include "platform/Screen.h"
@@ -56,18 +57,7 @@ BENCHMARK(BM_SelectorTakingInput)->Unit(benchmark::kMillisecond)->Iterations(20)
 
 int main(int argc, char** argv)
 {
-#ifndef __OPTIMIZE__
-    std::fprintf(stderr, "built without optimisation; rebuild with -DCMAKE_BUILD_TYPE=Release to measure.\n");
-    (void)argc;
-    (void)argv;
-    return 1;
-#else
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-#endif
+    return kaptivus::bench::runBenchmarks(argc, argv);
 }

@@ -151,16 +151,26 @@ TEST(Routes, NumberedSaveTakesTheNextFreeNumberInEachFormatAndNeverOverwrites)
     }
 }
 
-TEST(Routes, AutoSaveTimerWritesItsFirstFileAfterTheDelay)
+namespace {
+
+// The auto-save timer on, every two seconds, numbered BMP files into `folder`.
+void writeTimerSettings(const QString& folder)
 {
-    const QString folder = tempPath() + "/timer";
-    ASSERT_TRUE(QDir().mkpath(folder));
     auto settings = hotkeySettings();
     settings.push_back({"AutoFolder", "\"" + folder.toStdString() + "\""});
     settings.push_back({"AutoSave", "dword:00000001"});
     settings.push_back({"TimerDelay", "dword:00000002"});
     settings.push_back({"DefaultExt", "\".BMP\""});
     writeSettingsFile(defaultSettingsBody(settings));
+}
+
+} // namespace
+
+TEST(Routes, AutoSaveTimerWritesItsFirstFileAfterTheDelay)
+{
+    const QString folder = tempPath() + "/timer";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    writeTimerSettings(folder);
     AgentProcess agent;
     const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(agent.start());
@@ -184,12 +194,7 @@ TEST(Routes, NumberedSavesAndTimerTicksFailedOnMountsWithoutLinks)
         test::NoLinkMount mount((tempPath() + "/mount-" + chmodError).toStdString(), chmodError);
         if (!mount.skipReason().empty()) GTEST_SKIP() << mount.skipReason();
         const QString folder = QString::fromStdString(mount.path().string());
-        auto settings = hotkeySettings();
-        settings.push_back({"AutoFolder", "\"" + folder.toStdString() + "\""});
-        settings.push_back({"AutoSave", "dword:00000001"});
-        settings.push_back({"TimerDelay", "dword:00000002"});
-        settings.push_back({"DefaultExt", "\".BMP\""});
-        writeSettingsFile(defaultSettingsBody(settings));
+        writeTimerSettings(folder);
         // The agent inherits the test's private mount namespace.
         AgentProcess agent;
         ASSERT_TRUE(agent.start());
