@@ -1,5 +1,6 @@
 // The agent's paste: a picture another program (or this one) put on the
-// clipboard becomes the capture and goes through the picture options.
+// clipboard becomes the capture and goes through the picture options. On
+// Wayland the clipboard is also read without a focused window (data-control).
 #include "app/Tray.h"
 
 #include "dialogs/ErrorReport.h"
@@ -7,6 +8,8 @@
 #include "files/ui/FileMessages.h"
 #include "picture/Main.h"
 #include "picture/PictureImage.h"
+#include "platform/CaptureBackend.h"
+#include "platform/wayland/DataControl.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -29,7 +32,33 @@ struct ClipboardRead {
     QString error;                                    // a picture offered that cannot be read
 };
 
-ClipboardRead clipboardPicture(const kaptivus::pixels::DeviceFormat& device)
+ClipboardRead decoded(const std::string& type, const uint8_t* begin, size_t size)
+{
+    kaptivus::files::ReadResult read = kaptivus::files::ReadClipboardPicture(type, {begin, size}, screenBits());
+    if (!read.ok())
+        return {std::nullopt, QString::fromStdString("The picture on the clipboard (" + type +
+                                                     ") could not be read: " + read.error)};
+    return {std::move(read.picture), {}};
+}
+
+// Through the data-control protocol: what another Wayland program offers
+// while none of our windows has the focus (Qt then sees nothing), or our own
+// copy, read from memory rather than through the compositor.
+ClipboardRead dataControlPicture()
+{
+    auto& control = kaptivus::platform::wayland::sessionDataControl();
+    if (!control.isAvailable()) return {};
+    const auto type = kaptivus::files::ChooseClipboardPictureType(control.offeredTypes());
+    if (!type) return {};
+    const auto read = control.read(*type, kaptivus::files::ReadLimits{}.maxFileBytes);
+    if (!read.ok())
+        return {std::nullopt, QString::fromStdString("The picture on the clipboard (" + *type +
+                                                     ") could not be read: " + read.error)};
+    if (!read.bytes) return {};
+    return decoded(*type, read.bytes->data(), read.bytes->size());
+}
+
+ClipboardRead qtClipboardPicture(const kaptivus::pixels::DeviceFormat& device)
 {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* data = clipboard->mimeData();
@@ -44,13 +73,19 @@ ClipboardRead clipboardPicture(const kaptivus::pixels::DeviceFormat& device)
     const auto type = kaptivus::files::ChooseClipboardPictureType(offered);
     if (!type) return {};
     const QByteArray bytes = data->data(QString::fromStdString(*type));
-    const auto* begin = reinterpret_cast<const uint8_t*>(bytes.constData());
-    kaptivus::files::ReadResult read =
-        kaptivus::files::ReadClipboardPicture(*type, {begin, size_t(bytes.size())}, screenBits());
-    if (!read.ok())
-        return {std::nullopt, QString::fromStdString("The picture on the clipboard (" + *type +
-                                                     ") could not be read: " + read.error)};
-    return {std::move(read.picture), {}};
+    return decoded(*type, reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+}
+
+ClipboardRead clipboardPicture(const kaptivus::pixels::DeviceFormat& device)
+{
+    using kaptivus::platform::SessionKind;
+    if (kaptivus::platform::currentSession() != SessionKind::Wayland) return qtClipboardPicture(device);
+    // Our own data-control copy first: Qt would read it through the
+    // compositor and wait on the very loop that has to answer it.
+    if (kaptivus::platform::wayland::sessionDataControl().ownsSelection()) return dataControlPicture();
+    ClipboardRead read = qtClipboardPicture(device);
+    if (read.picture || !read.error.isEmpty()) return read;
+    return dataControlPicture();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// The picture window's clipboard commands and the hand-off of the shown
-// picture to the external bitmap editor.
+// The picture window's clipboard commands (the copy reaching the desktop's
+// clipboard on X11 and Wayland) and the hand-off of the shown picture to the
+// external bitmap editor.
 #include "picture/Main.h"
 
 #include "dialogs/ErrorReport.h"
@@ -7,9 +8,50 @@
 #include "dialogs/WaitCursor.h"
 #include "files/ui/Editor.h"
 #include "files/ui/FileMessages.h"
+#include "platform/CaptureBackend.h"
+#include "platform/wayland/DataControl.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImageWriter>
 #include <QToolButton>
+
+namespace {
+
+// The types the X11 copy offers too, most faithful first.
+const std::vector<std::string> kOfferedTypes = {"image/png", "image/bmp"};
+
+kaptivus::platform::wayland::ClipboardBytes encoded(const QImage& image, std::string_view type)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, type == "image/png" ? "png" : "bmp");
+    if (!writer.write(image)) return {};
+    return {bytes.begin(), bytes.end()};
+}
+
+// A Wayland desktop gives its clipboard to a program only while one of its
+// windows has the keyboard focus, unless it offers the data-control protocol;
+// a capture by hotkey has no window of ours in front.
+bool copyOnWayland(const QImage& image, QString& error)
+{
+    auto& control = kaptivus::platform::wayland::sessionDataControl();
+    if (control.setSelection(kOfferedTypes, [image](std::string_view type) { return encoded(image, type); }))
+        return true;
+    if (QGuiApplication::focusWindow()) {
+        QGuiApplication::clipboard()->setImage(image);
+        return true;
+    }
+    error = QStringLiteral("The picture was not copied to the clipboard: the desktop gives no clipboard to a "
+                           "program without a focused window.\n\n%1")
+                .arg(QString::fromStdString(control.error()));
+    return false;
+}
+
+} // namespace
 
 void TMain1::connectClipboardHandlers()
 {
@@ -20,6 +62,25 @@ void TMain1::connectClipboardHandlers()
     connect(ToolButton5, &QToolButton::clicked, this, &TMain1::ToolButton5Click);
     connect(EditthePicture1, &QAction::triggered, this, &TMain1::EditthePicture1Click);
     connect(DefinetheBmpEditor1, &QAction::triggered, this, &TMain1::DefinetheBmpEditor1Click);
+}
+
+bool TMain1::CopyToClipboard(bool onlyIfAutomatic)
+{
+    if (onlyIfAutomatic && !AutocopytoClipboard1->isChecked())
+        return false;
+    const QImage& image = Image1->image();
+    if (image.isNull())
+        return false;
+    if (kaptivus::platform::currentSession() != kaptivus::platform::SessionKind::Wayland) {
+        QGuiApplication::clipboard()->setImage(image);
+        return true;
+    }
+    QString error;
+    if (copyOnWayland(image, error)) return true;
+    // The automatic copy runs on every change of an option: it says nothing,
+    // but reports nothing copied either.
+    if (!onlyIfAutomatic) kaptivus::dialogs::ReportError(error);
+    return false;
 }
 
 void TMain1::CopyPicturetoClipboard1Click() { CopyToClipboard(false); }

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -90,17 +89,6 @@ void TMain1::ApplyPictureOptions(bool explicitSize, int width, int height)
     }
     repaint();
     FormPaint();
-}
-
-bool TMain1::CopyToClipboard(bool onlyIfAutomatic)
-{
-    if (onlyIfAutomatic && !AutocopytoClipboard1->isChecked())
-        return false;
-    const QImage& image = Image1->image();
-    if (image.isNull())
-        return false;
-    QGuiApplication::clipboard()->setImage(image);
-    return true;
 }
 
 kaptivus::pixels::Picture TMain1::shownPicture() const
