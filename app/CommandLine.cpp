@@ -1,12 +1,17 @@
 #include "app/CommandLine.h"
 
 #include "config/Autostart.h"
+#include "config/RegistryFormat.h"
+#include "config/RegistryStore.h"
 #include "dialogs/HotkeyLists.h"
 #include "platform/CommandChannel.h"
+#include "platform/wayland/SwayBindings.h"
 
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string_view>
 #include <system_error>
 
@@ -46,6 +51,62 @@ int autostart(std::string_view value, const char* argv0, std::ostream& out, std:
     return 0;
 }
 
+struct HotkeyTables {
+    std::array<int32_t, 12> keys {};
+    std::array<int32_t, 12> modifiers {};
+    std::string problem; // why the settings file was not read; the defaults stand
+};
+
+// The agent's hotkeys as it would read them at start: its defaults, replaced
+// value by value by what the settings file holds. Read only: a file that
+// cannot be read is left where it is for the agent to deal with.
+HotkeyTables storedHotkeys()
+{
+    using namespace kaptivus::config;
+    HotkeyTables t;
+    t.keys[0] = t.keys[3] = kaptivus::dialogs::PrintScreenKey;
+    t.modifiers[3] = 1;
+    const auto path = defaultRegistryPath();
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return t; // no file yet: the defaults
+    std::string bytes(kMaxRegistryFileBytes + 1, '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(file.gcount()));
+    ParseResult parsed;
+    if (bytes.size() > kMaxRegistryFileBytes) parsed.error = "larger than a settings file may be";
+    else parsed = parseRegistry(bytes);
+    if (!parsed.ok()) {
+        t.problem = path.string() + " could not be read (" + parsed.error + ")";
+        return t;
+    }
+    const RegistryKeyData* key = parsed.document->findKey(kSettingsKey);
+    if (!key) return t;
+    for (int i = 0; i < 12; ++i) {
+        const auto read = [&](const std::string& name, int32_t& into) {
+            const RegistryValue* v = key->findValue(name);
+            if (v && v->kind == ValueKind::Dword) into = static_cast<int32_t>(v->dword);
+        };
+        read("HotKey" + std::to_string(i), t.keys[size_t(i)]);
+        read("Modifier" + std::to_string(i), t.modifiers[size_t(i)]);
+    }
+    return t;
+}
+
+int bindings(std::string_view desktop, const char* argv0, std::ostream& out, std::ostream& err)
+{
+    if (desktop != "sway") {
+        err << "kaptivus2000: --bindings knows only sway (key bindings for other desktops are set in their "
+               "own keyboard settings, with the command kaptivus2000 --capture N)\n";
+        return 2;
+    }
+    const HotkeyTables tables = storedHotkeys();
+    if (!tables.problem.empty()) err << "kaptivus2000: " << tables.problem << "; the default hotkeys are shown\n";
+    const auto made = kaptivus::platform::wayland::swayBindings(tables.keys, tables.modifiers, ownProgram(argv0));
+    for (const std::string& problem : made.problems) err << "kaptivus2000: " << problem << '\n';
+    for (const std::string& line : made.lines) out << line << '\n';
+    return 0;
+}
+
 void help(std::ostream& out)
 {
     using namespace kaptivus::dialogs;
@@ -53,6 +114,9 @@ void help(std::ostream& out)
            "Without an option, starts the capture agent (once per display).\n\n"
            "  --capture N         has the running agent take action N, as its hotkey would\n"
            "  --autostart on|off  starts the agent at login, or no longer\n"
+           "  --bindings sway     prints a sway bindsym line for each hotkey set in the\n"
+           "                      hotkey dialog: on Wayland the desktop owns the keys, so\n"
+           "                      add these lines to sway's configuration\n"
            "  --version           prints the version\n"
            "  --help              prints this help\n\n"
            "Actions:\n";
@@ -109,6 +173,8 @@ std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std:
         }
         if (arg == "--autostart") return autostart(i + 1 < argc ? argv[i + 1] : "", argv[0], out, err);
         if (arg.starts_with("--autostart=")) return autostart(arg.substr(12), argv[0], out, err);
+        if (arg == "--bindings") return bindings(i + 1 < argc ? argv[i + 1] : "", argv[0], out, err);
+        if (arg.starts_with("--bindings=")) return bindings(arg.substr(11), argv[0], out, err);
     }
     return std::nullopt;
 }

@@ -174,6 +174,9 @@ void TTray1::ResetHotkeyDefaults()
 void TTray1::RegisterHotkeys()
 {
     UnregisterHotkeys();
+    // Grabs through XWayland would fire only while an X window has the focus;
+    // the compositor's own bindings start --capture instead.
+    if (DesktopOwnsKeys()) return;
     // A combination another client holds simply never arrives; nothing is reported.
     for (int i = 0; i < 12; ++i) (void)m_hotkeys->registerHotkey(101 + i, HotkeyKeys[i], HotkeyModifiers[i]);
     ShowHotkeyRefusals();

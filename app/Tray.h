@@ -119,6 +119,9 @@ public:
     QString editor() const override { return Editor; }
     // What the last registration made of the action's combination (index = id - 101).
     kaptivus::platform::HotkeyStatus HotkeyStatusOf(int index) const;
+    // On a Wayland desktop the compositor owns every key binding: the agent
+    // grabs none (not even through XWayland) and is reached by --capture.
+    static bool DesktopOwnsKeys();
     // The hotkey dialog on the agent's tables, modal.
     void DefineHotkeys(QWidget* parent);
     // An action asked for from outside (the command line): the hotkey's gate,

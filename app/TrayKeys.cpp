@@ -5,10 +5,15 @@
 #include "app/TrayIcon.h"
 #include "dialogs/HotkeyLists.h"
 #include "dialogs/Keys.h"
+#include "platform/CaptureBackend.h"
 #include "platform/Hotkeys.h"
+#include "platform/wayland/SwayBindings.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStringList>
+
+#include <cstdlib>
 
 using kaptivus::platform::HotkeyStatus;
 
@@ -27,6 +32,7 @@ public:
     void ResetHotkeyDefaults() override { m_tray.ResetHotkeyDefaults(); }
     void SaveSettings() override { m_tray.SaveSettings(); }
     void RegisterHotkeys() override { m_tray.RegisterHotkeys(); }
+    DesktopBindings DesktopBindingsFor() const override { return TTray1::DesktopOwnsKeys() ? bindings() : DesktopBindings {}; }
     HotkeyRefusal RefusalOf(int index) const override
     {
         switch (m_tray.HotkeyStatusOf(index)) {
@@ -37,10 +43,44 @@ public:
     }
 
 private:
+    // sway takes the lines as they are; another Wayland desktop is told the
+    // combination and the command for its own keyboard settings.
+    DesktopBindings bindings() const
+    {
+        namespace wl = kaptivus::platform::wayland;
+        const std::string program = QCoreApplication::applicationFilePath().toStdString();
+        const auto sway = wl::swayBindings(m_tray.HotkeyKeys, m_tray.HotkeyModifiers, program);
+        DesktopBindings shown;
+        const char* swaySocket = std::getenv("SWAYSOCK");
+        if (swaySocket && *swaySocket) {
+            shown.intro = QStringLiteral("Sous Wayland, le bureau gère les raccourcis : ajoutez ces lignes à la "
+                                         "configuration de sway (~/.config/sway/config).");
+            for (const auto& line : sway.lines) shown.lines << QString::fromStdString(line);
+            return shown;
+        }
+        shown.intro = QStringLiteral("Sous Wayland, le bureau gère les raccourcis : associez chaque combinaison à "
+                                     "sa commande dans les réglages du clavier du bureau.");
+        for (int i = 0; i < kaptivus::dialogs::HotkeyCount; ++i) {
+            const std::string keys = wl::swayCombination(m_tray.HotkeyKeys[i], m_tray.HotkeyModifiers[i]);
+            if (!keys.empty())
+                shown.lines << QStringLiteral("%1 : %2 --capture %3")
+                                   .arg(QString::fromStdString(keys), QString::fromStdString(program))
+                                   .arg(101 + i);
+        }
+        return shown;
+    }
+
     TTray1& m_tray;
 };
 
 } // namespace
+
+bool TTray1::DesktopOwnsKeys()
+{
+    using kaptivus::platform::SessionKind;
+    return kaptivus::platform::currentSession() == SessionKind::Wayland
+        || !kaptivus::platform::captureBackend().grabsHotkeys();
+}
 
 HotkeyStatus TTray1::HotkeyStatusOf(int index) const
 {

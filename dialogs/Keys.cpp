@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 
@@ -62,6 +63,7 @@ TKeys1::TKeys1(KeysLink& agent, QWidget* parent)
     setFixedSize(376, 342);
     buildRows();
     buildOthers();
+    buildDesktopBindings();
     ApplyDesignFont(this);
     for (int i = 0; i < HotkeyCount; ++i) {
         m_refusal[i] = m_agent.RefusalOf(i);
@@ -126,6 +128,33 @@ void TKeys1::buildOthers()
     connect(BitBtn1, &QPushButton::clicked, this, &TKeys1::BitBtn1Click);
 }
 
+// Below the design's controls, so that the rows stay where the user knows them.
+void TKeys1::buildDesktopBindings()
+{
+    const KeysLink::DesktopBindings bindings = m_agent.DesktopBindingsFor();
+    if (bindings.intro.isEmpty()) return;
+    setFixedSize(376, 342 + 132);
+    DesktopKeysLabel = new QLabel(bindings.intro, this);
+    DesktopKeysLabel->setObjectName(QStringLiteral("DesktopKeysLabel"));
+    DesktopKeysLabel->setGeometry(8, 342, 360, 30);
+    DesktopKeysLabel->setWordWrap(true);
+    DesktopKeysText = new QPlainTextEdit(this);
+    DesktopKeysText->setObjectName(QStringLiteral("DesktopKeysText"));
+    DesktopKeysText->setGeometry(8, 374, 360, 92);
+    DesktopKeysText->setReadOnly(true);
+    DesktopKeysText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    DesktopKeysText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    showDesktopBindings();
+}
+
+// The lines follow every choice in the lists.
+void TKeys1::showDesktopBindings()
+{
+    if (!DesktopKeysText) return;
+    const QString text = m_agent.DesktopBindingsFor().lines.join(u'\n');
+    if (DesktopKeysText->toPlainText() != text) DesktopKeysText->setPlainText(text);
+}
+
 void TKeys1::paintEvent(QPaintEvent* event)
 {
     FormPaint();
@@ -143,6 +172,7 @@ void TKeys1::FormPaint()
         ModifierLists[i]->setCurrentIndex(mod >= 0 && mod < ModifierLists[i]->count() ? mod : -1);
         markRow(i, isRowMarked(i));
     }
+    showDesktopBindings();
 }
 
 bool TKeys1::isRowMarked(int i) const

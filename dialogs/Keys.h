@@ -6,12 +6,14 @@
 #include "dialogs/HotkeyLists.h"
 
 #include <QDialog>
+#include <QStringList>
 
 #include <array>
 #include <utility>
 
 class QComboBox;
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 
 // What a registration made of an action's combination.
@@ -30,6 +32,14 @@ public:
     virtual void RegisterHotkeys() = 0;
     // How the last registration went for the action (index = id - 101).
     virtual HotkeyRefusal RefusalOf(int index) const = 0;
+    // Where the desktop owns the key bindings (Wayland): one line saying how
+    // to add them, and the lines to add for the tables as they stand. An
+    // empty intro where the program takes its keys itself.
+    struct DesktopBindings {
+        QString intro;
+        QStringList lines;
+    };
+    virtual DesktopBindings DesktopBindingsFor() const { return {}; }
 };
 
 class TKeys1 : public QDialog {
@@ -51,6 +61,10 @@ public:
     QLabel* StaticText10 = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QPushButton* BitBtn2 = nullptr;
+    // Only where the desktop owns the key bindings: how to add them, and the
+    // lines to copy (read-only, selectable).
+    QLabel* DesktopKeysLabel = nullptr;
+    QPlainTextEdit* DesktopKeysText = nullptr;
 
     // Whether the row shows that its combination could not be taken.
     bool isRowMarked(int index) const;
@@ -71,6 +85,8 @@ private:
     void buildRows();
     void buildRow(int index, int top);
     void buildOthers();
+    void buildDesktopBindings();
+    void showDesktopBindings();
     bool FormCloseQuery();
     void showWarning(const QString& text);
     void markRow(int index, bool marked);

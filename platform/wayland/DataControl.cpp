@@ -428,11 +428,28 @@ SelectionRead DataControl::read(const std::string& type, size_t maxBytes)
     return result;
 }
 
+namespace {
+
+DataControl*& shared()
+{
+    static DataControl* control = nullptr;
+    return control;
+}
+
+} // namespace
+
 DataControl& sessionDataControl()
 {
     // Goes with the application, before the event loop it relies on.
-    static DataControl* shared = new DataControl({}, std::chrono::milliseconds(3000), QCoreApplication::instance());
-    return *shared;
+    if (!shared()) shared() = new DataControl({}, std::chrono::milliseconds(3000), QCoreApplication::instance());
+    return *shared();
+}
+
+void setSessionDataControl(std::unique_ptr<DataControl> replacement)
+{
+    delete shared();
+    shared() = replacement.release();
+    if (shared()) shared()->setParent(QCoreApplication::instance());
 }
 
 } // namespace kaptivus::platform::wayland

@@ -71,5 +71,8 @@ private:
 // The one the program shares, connected on first use to the session's
 // compositor; for a Wayland session only. Check isAvailable() before use.
 DataControl& sessionDataControl();
+// Replaces the shared one (tests: a compositor without the protocol); null
+// connects anew on the next use.
+void setSessionDataControl(std::unique_ptr<DataControl> replacement);
 
 } // namespace kaptivus::platform::wayland

@@ -1,0 +1,181 @@
+// The clipboard on a Wayland desktop with no window of ours focused: a capture
+// routed there is read back exactly by wl-paste, and a picture that wl-copy
+// offers becomes the capture through "Coller".
+#include "DeskAgent.h"
+#include "DeskTools.h"
+
+#include "platform/wayland/DataControl.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kaptivus::test::desk;
+
+namespace {
+
+QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, format).write(image);
+    return bytes;
+}
+
+// A JPEG written by libjpeg's own command-line encoder from a PPM, without
+// chroma subsampling (which would blur the colours across the block edge).
+QByteArray cjpeg(const QImage& image)
+{
+    QByteArray ppm = QStringLiteral("P6\n%1 %2\n255\n").arg(image.width()).arg(image.height()).toLatin1();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            ppm += char(qRed(p));
+            ppm += char(qGreen(p));
+            ppm += char(qBlue(p));
+        }
+    return runTool(QStringLiteral("cjpeg"), {QStringLiteral("-quality"), QStringLiteral("100"), QStringLiteral("-sample"), QStringLiteral("1x1")}, ppm).out;
+}
+
+// Big even blocks, so that a JPEG keeps its colours within a few levels.
+QImage blockPicture()
+{
+    QImage image(32, 16, QImage::Format_RGB32);
+    image.fill(qRgb(200, 40, 40));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 16; x < 32; ++x) image.setPixel(x, y, qRgb(30, 60, 220));
+    return image;
+}
+
+} // namespace
+
+TEST(WaylandClipboard, CaptureRoutedThereWithoutFocusIsReadBackByWlPaste)
+{
+    DeskAgent agent;
+    agent.tray.chosen = asymmetricPicture();
+    ASSERT_EQ(QGuiApplication::focusWindow(), nullptr);
+    constexpr int kAreaToClipboard = 109;
+    agent.tray.HotkeyPressed(kAreaToClipboard);
+    EXPECT_TRUE(agent.info1.Label1->text().startsWith(QStringLiteral("Picture Copied to the ClipBoard")));
+    EXPECT_FALSE(agent.tray.CaptureBusy);
+
+    const ToolRun types = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
+    EXPECT_EQ(types.out, "image/png\nimage/bmp\n");
+    for (const char* type : {"image/png", "image/bmp"}) {
+        SCOPED_TRACE(type);
+        const ToolRun paste = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--type"), QString::fromLatin1(type)});
+        ASSERT_EQ(paste.exitCode, 0) << paste.err.toStdString();
+        const QImage read = QImage::fromData(paste.out);
+        EXPECT_EQ(firstDifference(asymmetricPicture(), read).toStdString(), "") << paste.out.size() << " bytes";
+    }
+}
+
+TEST(WaylandClipboard, PictureOfferedByWlCopyBecomesTheCapture)
+{
+    DeskAgent agent;
+    auto& control = kaptivus::platform::wayland::sessionDataControl();
+    ASSERT_TRUE(control.isAvailable()) << control.error();
+    const struct {
+        const char* type;
+        QImage picture;
+        QByteArray bytes;
+        int tolerance;
+    } cases[] = {
+        {"image/png", asymmetricPicture(), encoded(asymmetricPicture(), "png"), 0},
+        {"image/bmp", asymmetricPicture(), encoded(asymmetricPicture(), "bmp"), 0},
+        {"image/jpeg", blockPicture(), cjpeg(blockPicture()), 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        ASSERT_FALSE(c.bytes.isEmpty());
+        QProcess copy;
+        copy.start(QStringLiteral("wl-copy"), {QStringLiteral("--foreground"), QStringLiteral("--type"),
+                                               QString::fromLatin1(c.type)});
+        ASSERT_TRUE(copy.waitForStarted(5000));
+        copy.write(c.bytes);
+        copy.closeWriteChannel();
+        ASSERT_TRUE(waitUntil([&] {
+            const auto offered = control.offeredTypes();
+            return !control.ownsSelection() && std::find(offered.begin(), offered.end(), c.type) != offered.end();
+        }));
+        agent.main1.PastePicturefromClipboard1Click();
+        const QImage capture = kaptivus::picture::toQImage(agent.tray.captureBitmap());
+        EXPECT_EQ(firstDifference(c.picture, capture, c.tolerance).toStdString(), "");
+        copy.kill();
+        copy.waitForFinished(5000);
+    }
+}
+
+namespace {
+
+// weston offers no data-control: a program without a focused window has no
+// clipboard there at all.
+class WestonWithoutDataControl {
+public:
+    WestonWithoutDataControl()
+        : m_socket(QStringLiteral("kaptivus-weston-%1").arg(QCoreApplication::applicationPid()))
+    {
+        m_weston.start(QStringLiteral("weston"), {QStringLiteral("--backend=headless-backend.so"),
+                                                  QStringLiteral("--socket=") + m_socket, QStringLiteral("--idle-time=0")});
+        const QString path = qEnvironmentVariable("XDG_RUNTIME_DIR") + u'/' + m_socket;
+        m_ready = m_weston.waitForStarted(5000) && waitUntil([&] { return QFileInfo(path).exists(); });
+    }
+    ~WestonWithoutDataControl()
+    {
+        m_weston.terminate();
+        if (!m_weston.waitForFinished(5000)) m_weston.kill();
+    }
+    bool isReady() const { return m_ready; }
+    const QString& socket() const { return m_socket; }
+
+private:
+    QString m_socket;
+    QProcess m_weston;
+    bool m_ready = false;
+};
+
+} // namespace
+
+TEST(WaylandClipboard, CopyWithNoClipboardToBeHadIsNotAnnouncedAsCopied)
+{
+    WestonWithoutDataControl weston;
+    ASSERT_TRUE(weston.isReady());
+    namespace wl = kaptivus::platform::wayland;
+    wl::setSessionDataControl(std::make_unique<wl::DataControl>(weston.socket().toStdString()));
+    EXPECT_FALSE(wl::sessionDataControl().isAvailable());
+    EXPECT_NE(wl::sessionDataControl().error().find("data-control"), std::string::npos);
+
+    DeskAgent agent;
+    agent.tray.chosen = asymmetricPicture();
+    QStringList boxes;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) boxes << label->text();
+        modal->close();
+    });
+    const struct {
+        const char* name;
+        std::function<void()> copy;
+    } cases[] = {
+        {"a capture routed to the clipboard", [&] { agent.tray.HotkeyPressed(109); }},
+        {"the picture window's copy command", [&] { agent.main1.CopyPicturetoClipboard1Click(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes.clear();
+        agent.info1.Label1->clear();
+        ASSERT_EQ(QGuiApplication::focusWindow(), nullptr);
+        c.copy();
+        ASSERT_TRUE(waitUntil([&] { return !boxes.isEmpty(); })) << "no message";
+        EXPECT_TRUE(boxes[0].contains(QStringLiteral("without a focused window"))) << boxes[0].toStdString();
+        EXPECT_FALSE(agent.info1.Label1->text().contains(QStringLiteral("Copied")));
+        EXPECT_FALSE(agent.tray.CaptureBusy);
+    }
+    wl::setSessionDataControl(nullptr);
+}
