@@ -147,7 +147,7 @@ void TKeys1::buildDesktopBindings()
     showDesktopBindings();
 }
 
-// The lines follow every choice in the lists.
+// The lines follow every change of the tables.
 void TKeys1::showDesktopBindings()
 {
     if (!DesktopKeysText) return;
@@ -172,7 +172,6 @@ void TKeys1::FormPaint()
         ModifierLists[i]->setCurrentIndex(mod >= 0 && mod < ModifierLists[i]->count() ? mod : -1);
         markRow(i, isRowMarked(i));
     }
-    showDesktopBindings();
 }
 
 bool TKeys1::isRowMarked(int i) const
@@ -199,6 +198,7 @@ void TKeys1::KeyChosen(int i, int p)
     if (i < 0 || i >= HotkeyCount || p < 0 || p >= static_cast<int>(KeyList.size())) return;
     m_agent.HotkeyKeyIndex()[i] = p;
     m_agent.HotkeyKeys()[i] = KeyList[p].virtualKey;
+    showDesktopBindings();
     update();
 }
 
@@ -213,6 +213,7 @@ void TKeys1::ModifierChosen(int i, int p)
     }
     m_agent.HotkeyModifierIndex()[i] = p;
     m_agent.HotkeyModifiers()[i] = ModifierList[p].flags;
+    showDesktopBindings();
     update();
 }
 
@@ -221,6 +222,7 @@ void TKeys1::BitBtn1Click() { close(); }
 void TKeys1::BitBtn2Click()
 {
     m_agent.ResetHotkeyDefaults();
+    showDesktopBindings();
     update();
 }
 
