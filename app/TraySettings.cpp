@@ -131,8 +131,8 @@ void readPictureOptions(TMain1& m, SettingsReader& r)
     auto bar = [&](const char* name, QScrollBar* b) { r.integer(name, [b](int v) { b->setValue(v); }); };
     auto box = [&](const char* name, QCheckBox* c) { r.boolean(name, [c](bool v) { c->setChecked(v); }); };
     bar("Resize", m.ScrollBar8);
-    r.integer("PosX", [&](int v) { m.move(v, m.y()); });
-    r.integer("PosY", [&](int v) { m.move(m.x(), v); });
+    r.integer("PosX", [&](int v) { m.setStoredPosition({v, m.positionToStore().y()}); });
+    r.integer("PosY", [&](int v) { m.setStoredPosition({m.positionToStore().x(), v}); });
     r.integer("Width", [&](int v) { m.resize(v, m.height()); });
     r.integer("Height", [&](int v) { m.resize(m.width(), v); });
     r.integer("Copies", [&](int v) { m.UpDown6->setValue(v); });
@@ -364,8 +364,9 @@ void writeRecord(TTray1& t, TMain1& m, SettingsWriter& w)
     w.integer("Copies", m.UpDown6->value());
     w.integer("Resize", m.ScrollBar8->value());
     w.integer("Rotation", m.ScrollBar9->value());
-    w.integer("PosX", m.x());
-    w.integer("PosY", m.y());
+    const QPoint place = m.positionToStore();
+    w.integer("PosX", place.x());
+    w.integer("PosY", place.y());
     w.integer("Width", m.width());
     w.integer("Height", m.height());
     w.integer("CaptureDelay", t.CaptureDelay);

@@ -330,6 +330,11 @@ public:
     // " Auto copie vers le presse-papiers" is checked. False when nothing was
     // copied (not asked to, or no picture shown).
     bool CopyToClipboard(bool onlyIfAutomatic);
+    // "PosX"/"PosY": the place read from the settings, and the place to write
+    // back. A Wayland compositor places windows itself and never tells a
+    // program where: there the values read are written back untouched.
+    void setStoredPosition(const QPoint& place);
+    QPoint positionToStore() const;
     // The options page's positions as the pipeline takes them.
     kaptivus::picture::PictureOptions currentPictureOptions() const;
 
@@ -532,6 +537,8 @@ private:
     // Where creation centred the window before its frame was known; the first
     // show centres the frame instead, unless the window was placed elsewhere.
     std::optional<QPoint> m_centredAt;
+    // The place last read from the settings, if any.
+    std::optional<QPoint> m_storedPosition;
     // Shown before the window manager framed it: its place is checked again
     // with the true frame.
     bool m_placeWhenFramed = false;

@@ -1,5 +1,6 @@
 // Where the picture window goes: centred at first, kept reachable on its
-// monitors when shown or framed, and fitted to a desktop smaller than itself.
+// monitors when shown or framed, and fitted to a desktop smaller than itself;
+// the place the settings keep for it.
 #include "picture/Main.h"
 
 #include "platform/Geometry.h"
@@ -66,6 +67,21 @@ void TMain1::placeOnceFramed()
     // The frame's true size is known now: the place is checked once more.
     if (frameGeometry().size() != size() && std::exchange(m_placeWhenFramed, false))
         keepOnScreen(*this);
+}
+
+void TMain1::setStoredPosition(const QPoint& place)
+{
+    m_storedPosition = place;
+    move(place);
+}
+
+QPoint TMain1::positionToStore() const
+{
+    // What the toolkit reports there is its own guess (often 0, 0), not where
+    // the window is: writing it would lose the user's place for an X session.
+    if (m_storedPosition && QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return *m_storedPosition;
+    return pos();
 }
 
 void TMain1::fitToDesktop()
