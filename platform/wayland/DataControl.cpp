@@ -69,9 +69,20 @@ struct Transfer {
     size_t offset = 0;
     std::unique_ptr<QSocketNotifier> notifier;
     std::unique_ptr<QTimer> deadline;
+    // Ends inside the notifier's or the timer's own signal: they go once
+    // control is back in the event loop, silenced first.
     ~Transfer()
     {
-        notifier.reset();
+        for (QObject* object : {static_cast<QObject*>(notifier.get()), static_cast<QObject*>(deadline.get())})
+            if (object) QObject::disconnect(object, nullptr, nullptr, nullptr);
+        if (notifier) {
+            notifier->setEnabled(false); // unregistered before its descriptor closes
+            notifier.release()->deleteLater();
+        }
+        if (deadline) {
+            deadline->stop();
+            deadline.release()->deleteLater();
+        }
         if (fd >= 0) ::close(fd);
     }
 };
