@@ -32,7 +32,10 @@ public:
     void ResetHotkeyDefaults() override { m_tray.ResetHotkeyDefaults(); }
     void SaveSettings() override { m_tray.SaveSettings(); }
     void RegisterHotkeys() override { m_tray.RegisterHotkeys(); }
-    DesktopBindings DesktopBindingsFor() const override { return TTray1::DesktopOwnsKeys() ? bindings() : DesktopBindings {}; }
+    DesktopBindings DesktopBindingsFor() const override
+    {
+        return TTray1::DesktopOwnsKeys() ? bindings() : DesktopBindings {};
+    }
     HotkeyRefusal RefusalOf(int index) const override
     {
         switch (m_tray.HotkeyStatusOf(index)) {

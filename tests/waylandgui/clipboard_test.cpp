@@ -41,7 +41,9 @@ QByteArray cjpeg(const QImage& image)
             ppm += char(qGreen(p));
             ppm += char(qBlue(p));
         }
-    return runTool(QStringLiteral("cjpeg"), {QStringLiteral("-quality"), QStringLiteral("100"), QStringLiteral("-sample"), QStringLiteral("1x1")}, ppm).out;
+    const QStringList args = {QStringLiteral("-quality"), QStringLiteral("100"), QStringLiteral("-sample"),
+        QStringLiteral("1x1")};
+    return runTool(QStringLiteral("cjpeg"), args, ppm).out;
 }
 
 // Big even blocks, so that a JPEG keeps its colours within a few levels.
@@ -70,7 +72,8 @@ TEST(WaylandClipboard, CaptureRoutedThereWithoutFocusIsReadBackByWlPaste)
     EXPECT_EQ(types.out, "image/png\nimage/bmp\n");
     for (const char* type : {"image/png", "image/bmp"}) {
         SCOPED_TRACE(type);
-        const ToolRun paste = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--type"), QString::fromLatin1(type)});
+        const ToolRun paste
+            = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--type"), QString::fromLatin1(type)});
         ASSERT_EQ(paste.exitCode, 0) << paste.err.toStdString();
         const QImage read = QImage::fromData(paste.out);
         EXPECT_EQ(firstDifference(asymmetricPicture(), read).toStdString(), "") << paste.out.size() << " bytes";
@@ -123,7 +126,7 @@ public:
         : m_socket(QStringLiteral("kaptivus-weston-%1").arg(QCoreApplication::applicationPid()))
     {
         m_weston.start(QStringLiteral("weston"), {QStringLiteral("--backend=headless-backend.so"),
-                                                  QStringLiteral("--socket=") + m_socket, QStringLiteral("--idle-time=0")});
+            QStringLiteral("--socket=") + m_socket, QStringLiteral("--idle-time=0")});
         const QString path = qEnvironmentVariable("XDG_RUNTIME_DIR") + u'/' + m_socket;
         m_ready = m_weston.waitForStarted(5000) && waitUntil([&] { return QFileInfo(path).exists(); });
     }

@@ -39,8 +39,8 @@ TEST(WaylandDataControl, LargeSelectionIsServedWholeWhileTheLoopRuns)
         return bytes;
     }));
     for (int reader = 0; reader < 2; ++reader) {
-        const ToolRun paste = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline"),
-                                                                   QStringLiteral("--type"), QString::fromLatin1(kType)});
+        const ToolRun paste = runTool(QStringLiteral("wl-paste"),
+            {QStringLiteral("--no-newline"), QStringLiteral("--type"), QString::fromLatin1(kType)});
         ASSERT_EQ(paste.exitCode, 0) << paste.err.toStdString();
         ASSERT_EQ(size_t(paste.out.size()), bytes.size());
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), reinterpret_cast<const uint8_t*>(paste.out.constData())));

@@ -56,14 +56,16 @@ TEST(WaylandKeys, HotkeyDialogShowsTheLinesToAddToSway)
     });
     agent.tray.DefineHotkeys(nullptr);
     EXPECT_EQ(watcher.seen, 1);
-    EXPECT_TRUE(intro.startsWith(QStringLiteral("Sous Wayland, le bureau gère les raccourcis"))) << intro.toStdString();
+    EXPECT_TRUE(intro.startsWith(QStringLiteral("Sous Wayland, le bureau gère les raccourcis")))
+        << intro.toStdString();
     EXPECT_TRUE(intro.contains(QStringLiteral("sway")));
     EXPECT_TRUE(readOnly);
     EXPECT_TRUE(selectable);
     const QStringList defaults = {QStringLiteral("bindsym Print exec %1 --capture 101").arg(program),
         QStringLiteral("bindsym Mod1+Print exec %1 --capture 104").arg(program)};
     EXPECT_EQ(before.join(u'\n').toStdString(), defaults.join(u'\n').toStdString());
-    const QStringList withF5 = {defaults[0], QStringLiteral("bindsym F5 exec %1 --capture 102").arg(program), defaults[1]};
+    const QStringList withF5
+        = {defaults[0], QStringLiteral("bindsym F5 exec %1 --capture 102").arg(program), defaults[1]};
     EXPECT_EQ(after.join(u'\n').toStdString(), withF5.join(u'\n').toStdString());
 }
 
