@@ -228,7 +228,11 @@ bool DataControl::State::lost()
     if (error.empty())
         error = std::string("The connection to the Wayland compositor for the clipboard broke: ")
             + std::strerror(code) + ".";
-    incoming.reset();
+    // Found broken inside the notifier's own signal, maybe: it goes later.
+    if (incoming) {
+        incoming->setEnabled(false);
+        incoming.release()->deleteLater();
+    }
     return true;
 }
 
