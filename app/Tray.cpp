@@ -42,7 +42,9 @@ void addSeparator(QMenu* menu, const char* name) { menu->addSeparator()->setObje
 
 TTray1::TTray1(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::CustomizeWindowHint)
-    , m_hotkeys(std::make_unique<kaptivus::platform::HotkeyService>())
+    // None on a Wayland desktop: not even a connection to XWayland, which a
+    // compositor may start on a client's first connection just for it.
+    , m_hotkeys(DesktopOwnsKeys() ? nullptr : std::make_unique<kaptivus::platform::HotkeyService>())
 {
     setObjectName(QStringLiteral("Tray1"));
     setWindowTitle(QStringLiteral("Kaptivus 2000"));
@@ -58,10 +60,12 @@ TTray1::TTray1(QWidget* parent)
     TrayIcon1->setActive(true);
     TrayIcon1->setPopupMenu(PopupMenu1);
     connect(TrayIcon1, &TTrayIcon::OnDblClick, this, &TTray1::TrayIcon1DblClick);
-    connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::hotkeyPressed, this, &TTray1::HotkeyPressed);
+    if (m_hotkeys) {
+        connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::hotkeyPressed, this, &TTray1::HotkeyPressed);
+        connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::statusChanged, this, &TTray1::ShowHotkeyRefusals);
+    }
     m_monitorWatcher = new kaptivus::platform::MonitorWatcher(this);
     connect(m_monitorWatcher, &kaptivus::platform::MonitorWatcher::monitorsChanged, this, &TTray1::MonitorsChanged);
-    connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::statusChanged, this, &TTray1::ShowHotkeyRefusals);
     FormCreate();
 }
 
@@ -176,7 +180,7 @@ void TTray1::RegisterHotkeys()
     UnregisterHotkeys();
     // Grabs through XWayland would fire only while an X window has the focus;
     // the compositor's own bindings start --capture instead.
-    if (DesktopOwnsKeys()) return;
+    if (!m_hotkeys) return;
     // A combination another client holds simply never arrives; nothing is reported.
     for (int i = 0; i < 12; ++i) (void)m_hotkeys->registerHotkey(101 + i, HotkeyKeys[i], HotkeyModifiers[i]);
     ShowHotkeyRefusals();
@@ -184,7 +188,7 @@ void TTray1::RegisterHotkeys()
 
 void TTray1::UnregisterHotkeys()
 {
-    m_hotkeys->unregisterAll();
+    if (m_hotkeys) m_hotkeys->unregisterAll();
     ShowHotkeyRefusals();
 }
 

@@ -87,8 +87,8 @@ bool TTray1::DesktopOwnsKeys()
 
 HotkeyStatus TTray1::HotkeyStatusOf(int index) const
 {
-    return index < 0 || index >= kaptivus::dialogs::HotkeyCount ? HotkeyStatus::Unregistered
-                                                                : m_hotkeys->status(101 + index);
+    if (!m_hotkeys || index < 0 || index >= kaptivus::dialogs::HotkeyCount) return HotkeyStatus::Unregistered;
+    return m_hotkeys->status(101 + index);
 }
 
 void TTray1::DefineHotkeys(QWidget* parent)
