@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <iostream>
 #include <sys/stat.h>
 
 using kaptivus::pixels::PixelBGR;
@@ -191,6 +192,9 @@ bool TTray1::ReportCaptureError()
     const QString message = QStringLiteral("Kaptivus 2000 could not capture the screen: %1")
                                 .arg(QString::fromStdString(CaptureError));
     CaptureError.clear();
+    // Also where nobody watches the screen: an agent started by the session
+    // or a compositor binding has its standard error in the session's log.
+    std::cerr << "kaptivus2000: " << message.toStdString() << std::endl;
     // As for a failed save: failures while the box is up add no second box.
     static bool boxShown = false;
     if (boxShown) return true;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/prctl.h>
 
 namespace kaptivus::test {
@@ -17,6 +18,7 @@ using platform::ScreenRect;
 
 const QString kPictureWindow = "Kaptivus 2000   v5.10 complet";
 constexpr uint32_t kRed = 0xE03020;
+constexpr uint32_t kFocusedTitle = 0x285577; // sway's own colour for the focused window's title bar
 const OutputSetup kFirst { 1920, 1080, 0, 0, 1, 0, 0x203040 };
 const OutputSetup kDoubled { 1280, 720, 1920, 0, 2, 0, 0x10A050 };
 
@@ -128,12 +130,17 @@ TEST(WaylandAgent, ActiveWindowFileHoldsItsFrameOrClientArea)
         Foot window("kaptivus-active", kRed, QString("floating enable, resize set 500 300, ") + c.place);
         // The rule's size and place, once sway has applied them.
         ASSERT_TRUE(waitUntil([&] { return jsonRect(window.node().value("rect")).width == 500; }));
+        swaymsg("[app_id=kaptivus-active] focus");
         const QJsonObject node = window.node();
-        const ScreenRect rect = c.clientOnly ? clientOf(node) : frameOf(node);
+        const ScreenRect frame = frameOf(node);
+        const ScreenRect rect = c.clientOnly ? clientOf(node) : frame;
+        // Drawn as the focused window: red inside, the focused title bar's colour above.
         ASSERT_TRUE(waitUntil([&] {
             const ScreenRect inside = clientOf(window.node());
             const QImage middle = grimArea({ inside.left + 250, inside.top + 150, 1, 1 });
-            return !middle.isNull() && (middle.pixel(0, 0) & 0xFFFFFF) == kRed;
+            const QImage title = grimArea({ frame.left + 250, frame.top + 3, 1, 1 });
+            return !middle.isNull() && (middle.pixel(0, 0) & 0xFFFFFF) == kRed && !title.isNull()
+                && (title.pixel(0, 0) & 0xFFFFFF) == kFocusedTitle;
         }));
         int scale = 1;
         const QImage desktop = expectedDesktop(&scale);
@@ -142,8 +149,7 @@ TEST(WaylandAgent, ActiveWindowFileHoldsItsFrameOrClientArea)
 
         WaylandAgent agent({ { "DefaultExt", "\".PNG\"" }, { "Client", dword(c.clientOnly) } });
         ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
-        swaymsg("[app_id=kaptivus-active] focus");
-        ASSERT_TRUE(waitUntil([&] { return window.node().value("focused").toBool(); }));
+        ASSERT_TRUE(window.node().value("focused").toBool());
         ASSERT_EQ(agent.capture(105), 0);
         QImage saved;
         ASSERT_TRUE(waitUntil([&] { return !(saved = numberedPicture(agent)).isNull(); }))
@@ -220,6 +226,99 @@ TEST(WaylandAgent, ShownPictureHoldsTheCapture)
         })) << "the picture window does not show the capture";
         EXPECT_TRUE(agent.files().isEmpty());
     }
+}
+
+// A headless weston: a Wayland desktop without the screencopy protocol.
+class Weston {
+public:
+    Weston()
+        : m_socket("kaptivus-weston-" + QString::number(QCoreApplication::applicationPid()))
+    {
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_process.start("weston", { "--backend=headless-backend.so", "--no-config", "--socket=" + m_socket });
+        const QDir runtime(qEnvironmentVariable("XDG_RUNTIME_DIR"));
+        m_ready = waitUntil([&] { return QFileInfo::exists(runtime.filePath(m_socket)); });
+    }
+    ~Weston()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(10000);
+    }
+    bool isReady() const { return m_ready; }
+    const QString& socket() const { return m_socket; }
+
+private:
+    QString m_socket;
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+struct RefusalCase {
+    const char* name;
+    bool weston; // else sway, with its window list kept from the agent
+    int action;
+    const char* named; // what the message must name
+};
+
+// A desktop that refuses what a capture needs: the user is told what is
+// missing, in a box and on standard error, and nothing is saved or shown.
+TEST(WaylandAgent, RefusedCaptureIsReportedNotSaved)
+{
+    const std::vector<RefusalCase> cases {
+        { "no screencopy, desktop to file", true, 102, "zwlr_screencopy_manager_v1" },
+        { "no screencopy, desktop shown", true, 101, "zwlr_screencopy_manager_v1" },
+        { "no window list, active window to file", false, 105, "window list" },
+        { "no window list, active window shown", false, 104, "window list" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrivateSway sway;
+        ASSERT_TRUE(sway.isReady());
+        std::optional<Weston> weston;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (c.weston) {
+            weston.emplace();
+            ASSERT_TRUE(weston->isReady()) << "weston did not start";
+            env.insert("WAYLAND_DISPLAY", weston->socket());
+        }
+        env.remove("SWAYSOCK");
+        WaylandAgent agent({ { "DefaultExt", "\".BMP\"" } }, env);
+        ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
+        EXPECT_EQ(agent.capture(c.action), 0);
+        EXPECT_TRUE(waitUntil([&] { return agent.errors().contains("could not capture"); }))
+            << agent.errors().toStdString();
+        EXPECT_TRUE(agent.errors().contains(c.named)) << agent.errors().toStdString();
+        EXPECT_TRUE(agent.files().isEmpty());
+        // On sway the box itself is seen; weston keeps its window list to itself.
+        if (!c.weston) {
+            EXPECT_TRUE(waitUntil([&] { return !windowOfPid(agent.pid(), "Erreur").isEmpty(); }));
+            EXPECT_TRUE(windowOfPid(agent.pid(), kPictureWindow).isEmpty());
+        }
+    }
+}
+
+// An agent told to run its windows under XWayland still captures the
+// compositor's own pixels, not XWayland's black root window.
+TEST(WaylandAgent, AgentUnderXWaylandCapturesTheRealDesktop)
+{
+    PrivateSway sway(true);
+    ASSERT_TRUE(sway.isReady());
+    const QString display = sway.xDisplay();
+    ASSERT_FALSE(display.isEmpty()) << "sway gave no X display";
+    Foot window("kaptivus-xwayland", kRed, "floating enable, resize set 500 300, move position 100 60");
+    ASSERT_TRUE(waitForRed("HEADLESS-1", 300, 250));
+    const QImage expected = expectedDesktop();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    WaylandAgent agent({ { "DefaultExt", "\".PNG\"" } }, env);
+    ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
+    ASSERT_EQ(agent.capture(102), 0);
+    QImage saved;
+    ASSERT_TRUE(waitUntil([&] { return !(saved = numberedPicture(agent)).isNull(); })) << agent.errors().toStdString();
+    EXPECT_EQ(differingPixels(saved, expected), 0);
+    EXPECT_EQ(saved.pixel(300, 250) & 0xFFFFFF, kRed);
 }
 
 } // namespace

@@ -28,9 +28,12 @@ using namespace std::chrono_literals;
 // (WAYLAND_DISPLAY, SWAYSOCK, XDG_RUNTIME_DIR) until the object goes.
 class PrivateSway {
 public:
-    PrivateSway();
+    // With `xwayland`, X clients are served too (XWayland, started on demand).
+    explicit PrivateSway(bool xwayland = false);
     ~PrivateSway();
     bool isReady() const { return m_ready; }
+    // The X display that sway gives its clients; empty without XWayland.
+    QString xDisplay();
 
 private:
     QProcess m_sway;

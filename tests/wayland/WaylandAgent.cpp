@@ -1,10 +1,11 @@
 // Starting and watching the real agent on the test's compositor.
 #include "WaylandAgent.h"
 
+#include "SettingsTable.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
@@ -55,11 +56,13 @@ WaylandAgent::WaylandAgent(const std::vector<std::pair<QString, QString>>& setti
     QDir(m_config.path()).mkpath("Kaptivus2000");
     QFile file(QDir(m_config.path()).filePath("Kaptivus2000/registry.reg"));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    QTextStream out(&file);
-    out << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10]\n";
-    out << "\"AutoFolder\"=\"" << m_folder.path() << "\"\n\"Sound\"=dword:00000000\n";
+    // A complete key, so that the agent starts without telling of values it had to reset.
+    std::vector<std::pair<std::string, std::string>> values { { "AutoFolder", '"' + m_folder.path().toStdString() + '"' },
+        { "Sound", "dword:00000000" } };
     for (const auto& [name, value] : settings)
-        out << '"' << name << "\"=" << value << '\n';
+        values.emplace_back(name.toStdString(), value.toStdString());
+    file.write("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10]\r\n");
+    file.write(e2e::defaultSettingsBody(values).c_str());
 }
 
 WaylandAgent::~WaylandAgent()
@@ -109,6 +112,9 @@ int WaylandAgent::capture(int action)
 
 QString WaylandAgent::errors()
 {
+    // Without an event loop the pipe is read only when asked to wait for it.
+    m_process.setReadChannel(QProcess::StandardError);
+    if (m_process.state() == QProcess::Running) m_process.waitForReadyRead(50);
     m_errors += m_process.readAllStandardError();
     return QString::fromLocal8Bit(m_errors);
 }
