@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <optional>
@@ -35,9 +36,10 @@ QImage numberedPicture(const WaylandAgent& agent)
     return QImage(QDir(agent.folder()).filePath(files.first()));
 }
 
-ScreenRect scaled(const ScreenRect& r, int s)
+ScreenRect scaled(const ScreenRect& r, double s)
 {
-    return { r.left * s, r.top * s, r.width * s, r.height * s };
+    const auto device = [s](int v) { return int(std::lround(v * s)); };
+    return { device(r.left), device(r.top), device(r.right()) - device(r.left), device(r.bottom()) - device(r.top) };
 }
 
 // A window's frame (its title bar above its rect) and client area, from
@@ -85,6 +87,7 @@ TEST(WaylandAgent, NumberedFileHoldsTheDesktopAsGrimSeesIt)
         { "one output, PNG", { kFirst }, ".PNG" },
         { "scales 1 and 2, BMP", { kFirst, kDoubled }, ".BMP" },
         { "scales 1 and 2, PNG", { kFirst, kDoubled }, ".PNG" },
+        { "one output scaled 1.5, PNG", { { 1920, 1080, 0, 0, 1.5, 0, 0x203040 } }, ".PNG" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -142,7 +145,7 @@ TEST(WaylandAgent, ActiveWindowFileHoldsItsFrameOrClientArea)
             return !middle.isNull() && (middle.pixel(0, 0) & 0xFFFFFF) == kRed && !title.isNull()
                 && (title.pixel(0, 0) & 0xFFFFFF) == kFocusedTitle;
         }));
-        int scale = 1;
+        double scale = 1;
         const QImage desktop = expectedDesktop(&scale);
         const ScreenRect device = scaled(rect, scale);
         const QImage expected = desktop.copy(device.left, device.top, device.width, device.height);
@@ -203,7 +206,7 @@ TEST(WaylandAgent, ShownPictureHoldsTheCapture)
         arrangeOutputs(c.outputs);
         Foot window("kaptivus-shown", kRed, "floating enable, resize set 500 300, move position 100 60");
         ASSERT_TRUE(waitForRed("HEADLESS-1", 300, 250));
-        int scale = 1;
+        double scale = 1;
         const QImage desktop = expectedDesktop(&scale);
         const ScreenRect frame = scaled(frameOf(window.node()), scale);
         // The window's top-left corner with some of what surrounds it (for

@@ -70,7 +70,7 @@ struct OutputSetup {
     int height = 0;
     int x = 0;
     int y = 0;
-    int scale = 1;
+    double scale = 1;
     int rotation = 0; // sway's clockwise degrees
     uint32_t background = 0; // 0xRRGGBB
 };

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
@@ -124,35 +125,39 @@ QStringList WaylandAgent::files() const
     return QDir(m_folder.path()).entryList(QDir::Files);
 }
 
-QImage expectedDesktop(int* scaleOut)
+QImage expectedDesktop(double* scaleOut)
 {
     struct Place {
-        QString name;
         platform::ScreenRect logical;
-        int scale;
+        Rgb shot;
     };
     std::vector<Place> places;
-    int left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN, scale = 1;
+    int left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+    double scale = 0;
     for (const QJsonValue& value : swayQuery("get_outputs").array()) {
         const QJsonObject o = value.toObject();
-        const Place p { o.value("name").toString(), jsonRect(o.value("rect")), int(o.value("scale").toDouble()) };
+        const Place p { jsonRect(o.value("rect")), grim(o.value("name").toString()) };
+        if (p.shot.width == 0 || p.logical.isEmpty()) return {};
         left = std::min(left, p.logical.left);
         top = std::min(top, p.logical.top);
         right = std::max(right, p.logical.right());
         bottom = std::max(bottom, p.logical.bottom());
-        scale = std::max(scale, p.scale);
+        // Device pixels per logical pixel, whatever sway's scale says.
+        scale = std::max(scale, double(p.shot.width) / p.logical.width);
         places.push_back(p);
     }
     if (places.empty()) return {};
-    QImage desktop((right - left) * scale, (bottom - top) * scale, QImage::Format_RGB32);
+    const auto device = [scale](int logical) { return int(std::lround(logical * scale)); };
+    QImage desktop(device(right) - device(left), device(bottom) - device(top), QImage::Format_RGB32);
     desktop.fill(Qt::black);
     for (const Place& p : places) {
-        const Rgb shot = grim(p.name);
-        const int factor = scale / p.scale;
-        for (int y = 0; y < shot.height * factor; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(desktop.scanLine((p.logical.top - top) * scale + y));
-            for (int x = 0; x < shot.width * factor; ++x)
-                line[(p.logical.left - left) * scale + x] = 0xFF000000u | shot.at(x / factor, y / factor);
+        const int factor = int(std::lround(p.logical.width * scale / p.shot.width));
+        const int x0 = device(p.logical.left) - device(left);
+        const int y0 = device(p.logical.top) - device(top);
+        for (int y = 0; y < p.shot.height * factor; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(desktop.scanLine(y0 + y));
+            for (int x = 0; x < p.shot.width * factor; ++x)
+                line[x0 + x] = 0xFF000000u | p.shot.at(x / factor, y / factor);
         }
     }
     if (scaleOut) *scaleOut = scale;

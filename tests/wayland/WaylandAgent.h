@@ -47,9 +47,9 @@ private:
 };
 
 // The desktop as the agent must compose it: each output's grim picture at its
-// logical place times the largest scale, a lower-scale output's pixels
-// replicated. The scale is returned in `scale`.
-QImage expectedDesktop(int* scale = nullptr);
+// logical place times the largest ratio of device to logical pixels, a sparser
+// output's pixels replicated (whole factors only). The ratio goes to `scale`.
+QImage expectedDesktop(double* scale = nullptr);
 // How many pixels of `actual` differ from `expected` (RGB only); -1 when the
 // sizes differ.
 int differingPixels(const QImage& actual, const QImage& expected);
