@@ -42,22 +42,6 @@ ScreenRect scaled(const ScreenRect& r, double s)
     return { device(r.left), device(r.top), device(r.right()) - device(r.left), device(r.bottom()) - device(r.top) };
 }
 
-// A window's frame (its title bar above its rect) and client area, from
-// sway's own report of a floating window.
-ScreenRect frameOf(const QJsonObject& node)
-{
-    const ScreenRect rect = jsonRect(node.value("rect"));
-    const int title = jsonRect(node.value("deco_rect")).height;
-    return { rect.left, rect.top - title, rect.width, rect.height + title };
-}
-
-ScreenRect clientOf(const QJsonObject& node)
-{
-    const ScreenRect rect = jsonRect(node.value("rect"));
-    const ScreenRect inside = jsonRect(node.value("window_rect"));
-    return { rect.left + inside.left, rect.top + inside.top, inside.width, inside.height };
-}
-
 bool waitForRed(const QString& output, int x, int y)
 {
     return waitUntil([&] {
@@ -135,11 +119,11 @@ TEST(WaylandAgent, ActiveWindowFileHoldsItsFrameOrClientArea)
         ASSERT_TRUE(waitUntil([&] { return jsonRect(window.node().value("rect")).width == 500; }));
         swaymsg("[app_id=kaptivus-active] focus");
         const QJsonObject node = window.node();
-        const ScreenRect frame = frameOf(node);
-        const ScreenRect rect = c.clientOnly ? clientOf(node) : frame;
+        const ScreenRect frame = floatingFrame(node);
+        const ScreenRect rect = c.clientOnly ? clientArea(node) : frame;
         // Drawn as the focused window: red inside, the focused title bar's colour above.
         ASSERT_TRUE(waitUntil([&] {
-            const ScreenRect inside = clientOf(window.node());
+            const ScreenRect inside = clientArea(window.node());
             const QImage middle = grimArea({ inside.left + 250, inside.top + 150, 1, 1 });
             const QImage title = grimArea({ frame.left + 250, frame.top + 3, 1, 1 });
             return !middle.isNull() && (middle.pixel(0, 0) & 0xFFFFFF) == kRed && !title.isNull()
@@ -208,7 +192,7 @@ TEST(WaylandAgent, ShownPictureHoldsTheCapture)
         ASSERT_TRUE(waitForRed("HEADLESS-1", 300, 250));
         double scale = 1;
         const QImage desktop = expectedDesktop(&scale);
-        const ScreenRect frame = scaled(frameOf(window.node()), scale);
+        const ScreenRect frame = scaled(floatingFrame(window.node()), scale);
         // The window's top-left corner with some of what surrounds it (for
         // the desktop) or only of itself (for the window alone).
         const bool whole = c.action == 101;
@@ -225,7 +209,7 @@ TEST(WaylandAgent, ShownPictureHoldsTheCapture)
         // Out of the way, so that the picture window is seen whole.
         swaymsg("[app_id=kaptivus-shown] move scratchpad");
         EXPECT_TRUE(waitUntil([&] {
-            return showsPart(grimArea(clientOf(windowOfPid(agent.pid(), kPictureWindow))), part, partAt);
+            return showsPart(grimArea(clientArea(windowOfPid(agent.pid(), kPictureWindow))), part, partAt);
         })) << "the picture window does not show the capture";
         EXPECT_TRUE(agent.files().isEmpty());
     }

@@ -221,6 +221,35 @@ platform::ScreenRect jsonRect(const QJsonValue& value)
     return { r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt() };
 }
 
+QJsonObject windowOfPid(qint64 pid, const QString& title)
+{
+    const std::function<QJsonObject(const QJsonObject&)> find = [&](const QJsonObject& node) {
+        for (const char* key : { "nodes", "floating_nodes" }) {
+            for (const QJsonValue& child : node.value(key).toArray()) {
+                const QJsonObject c = child.toObject();
+                if (c.value("pid").toInteger() == pid && c.value("name").toString().startsWith(title)) return c;
+                if (QJsonObject found = find(c); !found.isEmpty()) return found;
+            }
+        }
+        return QJsonObject {};
+    };
+    return find(swayQuery("get_tree").object());
+}
+
+platform::ScreenRect floatingFrame(const QJsonObject& node)
+{
+    const platform::ScreenRect rect = jsonRect(node.value("rect"));
+    const int title = jsonRect(node.value("deco_rect")).height;
+    return { rect.left, rect.top - title, rect.width, rect.height + title };
+}
+
+platform::ScreenRect clientArea(const QJsonObject& node)
+{
+    const platform::ScreenRect rect = jsonRect(node.value("rect"));
+    const platform::ScreenRect inside = jsonRect(node.value("window_rect"));
+    return { rect.left + inside.left, rect.top + inside.top, inside.width, inside.height };
+}
+
 Foot::Foot(const QString& appId, uint32_t background, const QString& rule)
     : m_appId(appId)
 {

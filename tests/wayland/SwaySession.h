@@ -98,5 +98,12 @@ private:
 // A node of sway's tree by app id (empty object when absent), with its parent.
 QJsonObject findNode(const QJsonObject& root, const QString& appId, QJsonObject* parent = nullptr);
 platform::ScreenRect jsonRect(const QJsonValue& value);
+// A view of sway's window list whose process is `pid` and whose title starts
+// with `title`: its node, or an empty object.
+QJsonObject windowOfPid(qint64 pid, const QString& title = {});
+// A floating window's frame (its title bar above its rect) and client area,
+// from sway's own report.
+platform::ScreenRect floatingFrame(const QJsonObject& node);
+platform::ScreenRect clientArea(const QJsonObject& node);
 
 } // namespace kaptivus::test

@@ -30,19 +30,6 @@ bool listensAt(const QString& path)
     return false;
 }
 
-QJsonObject findView(const QJsonObject& node, const std::function<bool(const QJsonObject&)>& match)
-{
-    for (const char* key : { "nodes", "floating_nodes" }) {
-        for (const QJsonValue& child : node.value(key).toArray()) {
-            const QJsonObject c = child.toObject();
-            if (match(c)) return c;
-            const QJsonObject found = findView(c, match);
-            if (!found.isEmpty()) return found;
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 QString agentProgram()
@@ -177,13 +164,6 @@ int differingPixels(const QImage& actual, const QImage& expected)
             wrong += (la[x] & 0xFFFFFF) != (lb[x] & 0xFFFFFF);
     }
     return wrong;
-}
-
-QJsonObject windowOfPid(qint64 pid, const QString& title)
-{
-    return findView(swayQuery("get_tree").object(), [&](const QJsonObject& n) {
-        return n.value("pid").toInteger() == pid && n.value("name").toString().startsWith(title);
-    });
 }
 
 } // namespace kaptivus::test

@@ -53,8 +53,5 @@ QImage expectedDesktop(double* scale = nullptr);
 // How many pixels of `actual` differ from `expected` (RGB only); -1 when the
 // sizes differ.
 int differingPixels(const QImage& actual, const QImage& expected);
-// A view of sway's window list whose process is `pid` and whose title starts
-// with `title`: its node, or an empty object.
-QJsonObject windowOfPid(qint64 pid, const QString& title);
 
 } // namespace kaptivus::test

@@ -21,37 +21,6 @@ protected:
     void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(QRect(QPoint(), size()), Qt::gray); }
 };
 
-QJsonObject ownWindow()
-{
-    std::function<QJsonObject(const QJsonObject&)> find = [&](const QJsonObject& node) -> QJsonObject {
-        for (const char* key : { "nodes", "floating_nodes" }) {
-            for (const QJsonValue& child : node.value(key).toArray()) {
-                const QJsonObject c = child.toObject();
-                if (c.value("pid").toInteger() == getpid()) return c;
-                const QJsonObject found = find(c);
-                if (!found.isEmpty()) return found;
-            }
-        }
-        return {};
-    };
-    return find(swayQuery("get_tree").object());
-}
-
-// A floating window's frame: its title bar above its rect.
-ScreenRect frameOf(const QJsonObject& node)
-{
-    const ScreenRect rect = jsonRect(node.value("rect"));
-    const int title = jsonRect(node.value("deco_rect")).height;
-    return { rect.left, rect.top - title, rect.width, rect.height + title };
-}
-
-ScreenRect clientOf(const QJsonObject& node)
-{
-    const ScreenRect rect = jsonRect(node.value("rect"));
-    const ScreenRect inside = jsonRect(node.value("window_rect"));
-    return { rect.left + inside.left, rect.top + inside.top, inside.width, inside.height };
-}
-
 ScreenRect doubled(const ScreenRect& r)
 {
     return { r.left * 2, r.top * 2, r.width * 2, r.height * 2 };
@@ -77,7 +46,7 @@ TEST(WlrootsBackend, ObjectAtSeesThroughOwnWindowsToTheWindowBelow)
     ASSERT_TRUE(waitUntil(
         [&] {
             QCoreApplication::processEvents();
-            return jsonRect(ownWindow().value("rect")).width == 900;
+            return jsonRect(windowOfPid(getpid()).value("rect")).width == 900;
         },
         10s));
     const std::vector<ObjectCase> cases {
@@ -97,8 +66,8 @@ TEST(WlrootsBackend, ObjectAtSeesThroughOwnWindowsToTheWindowBelow)
             continue;
         }
         const QJsonObject node = c.under == left.appId() ? left.node() : right.node();
-        EXPECT_EQ(object.frame, doubled(frameOf(node)));
-        EXPECT_EQ(object.client, doubled(clientOf(node)));
+        EXPECT_EQ(object.frame, doubled(floatingFrame(node)));
+        EXPECT_EQ(object.client, doubled(clientArea(node)));
     }
 }
 
