@@ -74,8 +74,10 @@ public:
 
     DesktopGrab grab(const ScreenRect& rect) override
     {
-        if (rect.isEmpty()) return { {}, "There is nothing to capture: the rectangle is empty." };
         refresh();
+        // No desktop at all makes an empty rectangle too: the missing desktop is the news.
+        if (!m_copy->isConnected()) return { {}, m_copy->error() };
+        if (rect.isEmpty()) return { {}, "There is nothing to capture: the rectangle is empty." };
         wl::DesktopGrab whole = m_copy->grabDesktop();
         if (!whole.ok()) return { {}, whole.error };
         const ScreenPoint origin { wl::toDevice(whole.layout.left, whole.scale),
