@@ -65,8 +65,8 @@ int main(int argc, char** argv)
     if (const auto code = RunCommandLine(argc, argv, std::cout, std::cerr)) return *code;
 
     // A Wayland session is served by Qt's Wayland platform: under XWayland the
-    // agent's windows would stand apart from the desktop it captures. The
-    // user's own choice of platform stands.
+    // agent's windows would get no clipboard without focus and no output's own
+    // scale. The user's own choice of platform stands.
     if (kaptivus::platform::currentSession() == kaptivus::platform::SessionKind::Wayland)
         ::setenv("QT_QPA_PLATFORM", "wayland", 0);
 
