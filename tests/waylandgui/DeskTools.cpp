@@ -40,6 +40,8 @@ ToolRun runTool(const QString& program, const QStringList& args, const QByteArra
     return run;
 }
 
+QString agentProgram() { return qEnvironmentVariable("KAPTIVUS_AGENT"); }
+
 bool swaymsg(const QString& command)
 {
     const ToolRun run = runTool(QStringLiteral("swaymsg"), {command});

@@ -31,6 +31,9 @@ struct ToolRun {
 ToolRun runTool(const QString& program, const QStringList& args, const QByteArray& input = {},
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
+// The real agent program, as scripts/swayclient.sh staged it.
+QString agentProgram();
+
 // swaymsg with a command: true when sway reports success.
 bool swaymsg(const QString& command);
 

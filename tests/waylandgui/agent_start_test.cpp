@@ -25,7 +25,7 @@ TEST(WaylandAgent, StartsWithoutSessionBusOrTrayAndAnswersCapture)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     environment.remove(QStringLiteral("DISPLAY"));
-    const QString binary = QStringLiteral(KAPTIVUS_BINARY);
+    const QString binary = agentProgram();
     QProcess agent;
     agent.setProcessEnvironment(environment);
     agent.start(binary, {});

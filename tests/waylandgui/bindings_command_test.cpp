@@ -22,7 +22,7 @@ QByteArray record(const QByteArray& values)
 
 TEST(BindingsCommand, SettingsFilesAreReadDefensivelyAndLeftAsTheyAre)
 {
-    const QString binary = QFileInfo(QStringLiteral(KAPTIVUS_BINARY)).canonicalFilePath();
+    const QString binary = QFileInfo(agentProgram()).canonicalFilePath();
     const QString print = QStringLiteral("bindsym Print exec %1 --capture 101").arg(binary);
     const QString altPrint = QStringLiteral("bindsym Mod1+Print exec %1 --capture 104").arg(binary);
     const struct {
@@ -76,7 +76,7 @@ TEST(BindingsCommand, SettingsFilesAreReadDefensivelyAndLeftAsTheyAre)
 
 TEST(BindingsCommand, DesktopOtherThanSwayIsRefused)
 {
-    const QString binary = QStringLiteral(KAPTIVUS_BINARY);
+    const QString binary = agentProgram();
     for (const QStringList& args : {QStringList {QStringLiteral("--bindings"), QStringLiteral("i3")},
              QStringList {QStringLiteral("--bindings")}, QStringList {QStringLiteral("--bindings=")}}) {
         SCOPED_TRACE(args.join(u' ').toStdString());

@@ -92,7 +92,7 @@ TEST(WaylandKeys, BindingsPrintedForSwayTakeAKeyPressToTheAgent)
     }
     agent.tray.SaveSettings();
 
-    const QString binary = QFileInfo(QStringLiteral(KAPTIVUS_BINARY)).canonicalFilePath();
+    const QString binary = QFileInfo(agentProgram()).canonicalFilePath();
     const ToolRun printed = runTool(binary, {QStringLiteral("--bindings"), QStringLiteral("sway")});
     ASSERT_EQ(printed.exitCode, 0) << printed.err.toStdString();
     QStringList expected;

@@ -74,7 +74,7 @@ TEST(WaylandTray, IconGoesToTheStatusNotifierHost)
     environment.remove(QStringLiteral("DISPLAY"));
     QProcess agent;
     agent.setProcessEnvironment(environment);
-    agent.start(QStringLiteral(KAPTIVUS_BINARY), {});
+    agent.start(agentProgram(), {});
     ASSERT_TRUE(agent.waitForStarted(5000));
     EXPECT_TRUE(waitUntil([&] { return !watcher.items.isEmpty(); }, 20s)) << "no icon registered";
     if (!watcher.items.isEmpty()) {
