@@ -20,7 +20,7 @@ bool pictureWindowShown()
 
 } // namespace
 
-TEST(WaylandAgent, StartsWithoutSessionBusOrTrayAndAnswersCapture)
+TEST(WaylandAgentStart, WithoutSessionBusOrTrayItStillAnswersCapture)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
