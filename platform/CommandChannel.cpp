@@ -1,7 +1,8 @@
 // A Unix stream socket beside the single-instance lock, in a folder only the
 // user can reach. Each request is one short line; a client that says nothing
-// within two seconds is dropped, one that was let in and waits is not, only processes of the same user are heard,
-// and a full descriptor table pauses accepting instead of spinning on it.
+// within two seconds is dropped (one let in that waits for the outcome is
+// not), only processes of the same user are heard, and a full descriptor
+// table pauses accepting instead of spinning on it.
 #include "platform/CommandChannel.h"
 
 #include "platform/SingleInstance.h"
@@ -82,10 +83,10 @@ bool sameUser(int fd)
 // character's boundary.
 std::string oneLine(std::string_view text, size_t limit)
 {
-    std::string line(text.substr(0, limit));
-    if (line.size() < text.size())
-        while (!line.empty() && (static_cast<unsigned char>(line.back()) & 0xC0) == 0x80) line.pop_back();
-    if (!line.empty() && static_cast<unsigned char>(line.back()) >= 0xC0) line.pop_back();
+    size_t end = std::min(limit, text.size());
+    // A character the bound would split goes whole.
+    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    std::string line(text.substr(0, end));
     for (char& c : line)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
     return line;

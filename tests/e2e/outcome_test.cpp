@@ -142,9 +142,9 @@ TEST(CommandLine, CaptureExitsWithWhatTheAgentSaysOfTheAction)
     EXPECT_EQ(run.err, "");
 }
 
-// A real agent: the area selector closed with Escape, and a numbered save
-// into a folder that does not exist, each end the command line's wait.
-TEST(CommandLine, CaptureTellsACancelledSelectorAndAFailedSaveFromSuccess)
+// A real agent's cancelled area selector (Escape) and failed numbered save
+// (a folder that does not exist) ended the command line with status 0.
+TEST(CommandLine, CaptureExitedZeroForACancelledSelectorAndAFailedSave)
 {
     const QString missing = QDir::cleanPath(QString::fromLocal8Bit(qgetenv("TMPDIR"))) + "/missing";
     struct Case {
