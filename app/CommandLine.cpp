@@ -126,8 +126,9 @@ void help(std::ostream& out)
         while (!caption.empty() && caption.back() == ' ') caption.remove_suffix(1);
         out << "  " << FirstHotkeyId + i << "  " << caption << '\n';
     }
-    out << "\nExit status of --capture: 0 taken, 1 no agent running, 2 bad action, "
-           "3 refused (a capture is running or the agent is suspended).\n";
+    out << "\nExit status of --capture, once the action has ended: 0 done, 1 no agent running\n"
+           "(or it ended without finishing the action), 2 bad action, 3 refused (a capture\n"
+           "is running or the agent is suspended), 4 the capture failed, 5 cancelled by the user.\n";
 }
 
 int capture(std::string_view value, std::ostream& err)
@@ -140,8 +141,12 @@ int capture(std::string_view value, std::ostream& err)
     }
     using kaptivus::platform::SendResult;
     const std::string path = kaptivus::platform::commandChannelPath();
-    switch (kaptivus::platform::sendCapture(path, action)) {
-    case SendResult::Accepted: return 0;
+    const auto answer = kaptivus::platform::sendCapture(path, action);
+    switch (answer.result) {
+    case SendResult::Done: return 0;
+    case SendResult::Cancelled: return 5;
+    case SendResult::ActionFailed: err << "kaptivus2000: the capture failed: " << answer.reason << '\n'; return 4;
+    case SendResult::Unfinished: err << "kaptivus2000: the running agent did not finish the action\n"; return 1;
     case SendResult::NoAgent: err << "kaptivus2000: no agent is running on this display\n"; return 1;
     case SendResult::Blocked:
         err << "kaptivus2000: " << path << " is not the agent's socket; remove it and start the agent again\n";

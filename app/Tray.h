@@ -4,6 +4,7 @@
 
 #include "picture/AgentLink.h"
 #include "pixels/Picture.h"
+#include "platform/CommandChannel.h"
 #include "platform/Geometry.h"
 #include "select/Rectangle.h"
 
@@ -127,8 +128,9 @@ public:
     // The hotkey dialog on the agent's tables, modal.
     void DefineHotkeys(QWidget* parent);
     // An action asked for from outside (the command line): the hotkey's gate,
-    // then the capture once the caller has its answer. False when the gate is closed.
-    bool RequestCapture(int id);
+    // then the capture once the caller has its answer, and `finished` once the
+    // action has ended. False when the gate is closed.
+    bool RequestCapture(int id, kaptivus::platform::OutcomeReply finished = {});
     void setEditor(const QString& path) override { Editor = path; }
     void PasteFromClipboard() override;
 
@@ -222,7 +224,12 @@ private:
     bool EnterGate();
     // The tray tip's list of actions whose combination could not be taken.
     void ShowHotkeyRefusals();
-    bool saveToFirstFreeNumber(std::function<void()>& report);
+    // `target`: the name last written, or tried.
+    bool saveToFirstFreeNumber(std::function<void()>& report, std::string& target);
+    // Tells the command line that asked for the running action how it ended;
+    // nothing when no one asked or it was told already.
+    void finishAction(kaptivus::platform::Outcome outcome, const std::string& reason = {});
+    kaptivus::platform::OutcomeReply m_finishAction;
     // Writes the whole record through the store; a failure is reported to the user.
     void writeSettings(kaptivus::config::RegistryStore& store);
 

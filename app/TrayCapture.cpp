@@ -32,6 +32,7 @@
 #include <exception>
 #include <iostream>
 #include <sys/stat.h>
+#include <utility>
 
 using kaptivus::pixels::PixelBGR;
 using kaptivus::platform::ScreenPoint;
@@ -112,12 +113,31 @@ void TTray1::HotkeyPressed(int id)
     if (EnterGate()) CaptureByHotkey(id);
 }
 
-bool TTray1::RequestCapture(int id)
+bool TTray1::RequestCapture(int id, kaptivus::platform::OutcomeReply finished)
 {
+    using kaptivus::platform::Outcome;
     if (id < 101 || id > 112 || !EnterGate()) return false;
     // The caller is answered first; an area or object capture may run a modal loop.
-    QTimer::singleShot(0, this, [this, id] { CaptureByHotkey(id); });
+    QTimer::singleShot(0, this, [this, id, finished = std::move(finished)] {
+        m_finishAction = finished;
+        try {
+            CaptureByHotkey(id);
+        } catch (const std::exception& error) {
+            finishAction(Outcome::Failed, error.what());
+            throw;
+        } catch (...) {
+            finishAction(Outcome::Failed, "an unexpected error stopped the action");
+            throw;
+        }
+        // Each way through the flow tells how it ended; this answers one that does not.
+        finishAction(Outcome::Failed, "the action ended without a result");
+    });
     return true;
+}
+
+void TTray1::finishAction(kaptivus::platform::Outcome outcome, const std::string& reason)
+{
+    if (const auto finished = std::exchange(m_finishAction, {})) finished(outcome, reason);
 }
 
 void TTray1::TrayIcon1DblClick()
@@ -131,8 +151,10 @@ void TTray1::TrayIcon1DblClick()
 
 void TTray1::CaptureByHotkey(int id)
 {
+    using kaptivus::platform::Outcome;
     if (id < 101 || id > 112 || !Main1) {
         releaseCaptureGate();
+        finishAction(Outcome::Failed, "the agent has no picture window");
         return;
     }
     RefreshUnwatchedMonitors();
@@ -162,13 +184,15 @@ void TTray1::CaptureByHotkey(int id)
         // A cancelled choice ends the action: nothing captured, nothing routed.
         if (!(grabKind(id) == Grab::Area ? CaptureArea() : CaptureObject())) {
             releaseCaptureGate();
+            finishAction(Outcome::Cancelled);
             return;
         }
         break;
     }
     if (!CaptureError.empty()) {
-        // The gate opens before the box, which waits for the user.
+        // The gate opens, and the caller hears why, before the box, which waits for the user.
         releaseCaptureGate();
+        finishAction(Outcome::Failed, CaptureError);
         ReportCaptureError();
         return;
     }
@@ -211,15 +235,20 @@ void TTray1::RefreshUnwatchedMonitors()
 
 void TTray1::RouteCapture(int id)
 {
+    using kaptivus::platform::Outcome;
     switch (routeOf(id)) {
     case Route::NumberedFile:
         SaveNumbered();
         break;
-    case Route::Clipboard:
+    case Route::Clipboard: {
         // An empty picture puts nothing there, and no notice says otherwise.
-        if (Main1->CopyToClipboard(false)) ShowInfo(ClipboardNotice, 1);
+        const bool copied = Main1->CopyToClipboard(false);
+        if (copied) ShowInfo(ClipboardNotice, 1);
         releaseCaptureGate();
+        if (copied) finishAction(Outcome::Done);
+        else finishAction(Outcome::Failed, "there was no picture to put on the clipboard");
         break;
+    }
     case Route::PrintOrShow:
         if (DirectPrintNoDialog1->isChecked() && !OpenedFromTray && PrintJob) {
             PrintJob();
@@ -227,12 +256,14 @@ void TTray1::RouteCapture(int id)
             // gate shut with no window to close: every hotkey and the tray's
             // double click would be refused from then on.
             if (!Main1->isVisible()) releaseCaptureGate();
+            finishAction(Outcome::Done);
             break;
         }
         // The flags stay set until the picture window is closed.
         if (!Main1->isVisible()) Main1->show();
         Main1->raise();
         Main1->activateWindow();
+        finishAction(Outcome::Done);
         break;
     }
 }
@@ -243,8 +274,10 @@ void TTray1::SaveNumbered()
     // an error it lets through, is reported here, and the gate opens in every case.
     bool failed = false;
     std::function<void()> report;
+    std::string target;
+    const bool suspended = Suspend1->isChecked();
     try {
-        if (!Suspend1->isChecked()) failed = !saveToFirstFreeNumber(report);
+        if (!suspended) failed = !saveToFirstFreeNumber(report, target);
     } catch (const std::exception&) {
         failed = true;
     }
@@ -252,6 +285,12 @@ void TTray1::SaveNumbered()
     // hotkeys and the timer must not wait with it. A timer tick that fails
     // while the box is up adds no second box.
     releaseCaptureGate();
+    // A report comes only with a failed write; the box alone says why.
+    using kaptivus::platform::Outcome;
+    if (suspended) finishAction(Outcome::Failed, "the agent is suspended; nothing was saved");
+    else if (report && !target.empty()) finishAction(Outcome::Failed, "the picture could not be saved as " + target);
+    else if (report || failed) finishAction(Outcome::Failed, "the picture could not be saved");
+    else finishAction(Outcome::Done);
     static bool boxShown = false;
     if (boxShown || (!report && !failed)) return;
     boxShown = true;
@@ -260,7 +299,7 @@ void TTray1::SaveNumbered()
     boxShown = false;
 }
 
-bool TTray1::saveToFirstFreeNumber(std::function<void()>& report)
+bool TTray1::saveToFirstFreeNumber(std::function<void()>& report, std::string& target)
 {
     // Any entry holds a number, a dangling link included: a numbered save never
     // writes through or over one.
@@ -276,6 +315,7 @@ bool TTray1::saveToFirstFreeNumber(std::function<void()>& report)
                                                             QFile::encodeName(DefaultFile).toStdString(),
                                                             QFile::encodeName(DefaultExt).toStdString(), exists);
         if (!path) return false;
+        target = *path;
         bool nameTaken = false;
         (void)Main1->SavePictureToNewFile(QFile::decodeName(path->c_str()), nameTaken, report);
         if (!nameTaken) return true;

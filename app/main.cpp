@@ -102,11 +102,14 @@ int main(int argc, char** argv)
     quitOnSignals(tray);
     main1.FormCreate();
     if (tray.QuittingBySignal()) return tray.SignalExitCode();
-    // Other starts hand their --capture here; the same gate as a hotkey decides.
+    // Other starts hand their --capture here; the same gate as a hotkey decides,
+    // and they are told how the action ended.
     // Listening only once the settings are read and the hotkeys are in: an
     // agent that answers takes an action exactly as its hotkey would.
     kaptivus::platform::CommandListener commands;
-    commands.onCapture = [&tray](int action) { return tray.RequestCapture(action); };
+    commands.onCapture = [&tray](int action, const kaptivus::platform::OutcomeReply& finished) {
+        return tray.RequestCapture(action, finished);
+    };
     if (!commands.listen(kaptivus::platform::commandChannelPath()))
         std::cerr << "kaptivus2000: --capture cannot reach this agent: " << commands.errorText() << '\n';
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &tray, [&tray] { tray.SaveSettings(); });

@@ -1,11 +1,13 @@
 // A Unix stream socket beside the single-instance lock, in a folder only the
 // user can reach. Each request is one short line; a client that says nothing
-// within two seconds is dropped, only processes of the same user are heard,
-// and a full descriptor table pauses accepting instead of spinning on it.
+// within two seconds is dropped (one let in that waits for the outcome is
+// not), only processes of the same user are heard, and a full descriptor
+// table pauses accepting instead of spinning on it.
 #include "platform/CommandChannel.h"
 
 #include "platform/SingleInstance.h"
 
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -14,6 +16,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -75,23 +78,55 @@ bool sameUser(int fd)
     return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == geteuid();
 }
 
-// One connection: reads up to a newline or MaxRequest bytes, answers, closes.
+// One line of the agent's own text: control characters (a newline would end
+// the line early) become blanks, and the line is cut to a bound on a
+// character's boundary.
+std::string oneLine(std::string_view text, size_t limit)
+{
+    size_t end = std::min(limit, text.size());
+    // A character the bound would split goes whole.
+    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    std::string line(text.substr(0, end));
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    return line;
+}
+
+std::string outcomeLine(Outcome outcome, const std::string& reason)
+{
+    switch (outcome) {
+    case Outcome::Done: return "done\n";
+    case Outcome::Cancelled: return "cancelled\n";
+    case Outcome::Failed: break;
+    }
+    const std::string said = oneLine(reason, MaxOutcomeReason);
+    return "failed " + (said.empty() ? std::string("no reason given") : said) + "\n";
+}
+
+// One connection: reads up to a newline or MaxRequest bytes and answers. A
+// client that waits for the outcome is kept, without a deadline, until the
+// action has ended or the client has gone; any other is closed at once.
 class Client : public QObject {
 public:
-    Client(int fd, const std::function<bool(int)>& decide, QObject* parent)
+    Client(int fd, const std::function<bool(int, const OutcomeReply&)>& decide, QObject* parent)
         : QObject(parent)
         , m_fd(fd)
         , m_decide(decide)
         , m_notifier(fd, QSocketNotifier::Read)
     {
         connect(&m_notifier, &QSocketNotifier::activated, this, &Client::read);
-        QTimer::singleShot(ClientDeadlineMs, this, &Client::finish);
+        m_deadline.setSingleShot(true);
+        connect(&m_deadline, &QTimer::timeout, this, &Client::finish);
+        m_deadline.start(ClientDeadlineMs);
     }
     ~Client() override { ::close(m_fd); }
 
 private:
+    enum class State { Reading, Waiting, Closed };
+
     void read()
     {
+        if (m_state == State::Waiting) return watchForHangUp();
         char chunk[MaxRequest];
         const ssize_t n = ::recv(m_fd, chunk, MaxRequest - m_line.size(), MSG_DONTWAIT);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
@@ -99,40 +134,107 @@ private:
         if (n > 0 && m_line.find('\n') == std::string::npos && m_line.size() < MaxRequest) return;
         answer();
     }
+    // Whatever a waiting client sends more is dropped; its end ends the wait.
+    void watchForHangUp()
+    {
+        char chunk[MaxRequest];
+        const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) finish();
+    }
     void answer()
     {
-        const int action = parseCaptureRequest(m_line);
-        const char* reply = action == 0 ? "bad\n" : (m_decide && m_decide(action)) ? "ok\n" : "busy\n";
-        (void)!::send(m_fd, reply, std::strlen(reply), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const CaptureRequest request = parseCaptureRequest(m_line);
+        if (request.action == 0) {
+            say("bad\n");
+            return finish();
+        }
+        const QPointer<Client> self(this);
+        const OutcomeReply finished = [self](Outcome outcome, const std::string& reason) {
+            if (self) self->tell(outcomeLine(outcome, reason));
+        };
+        if (!m_decide || !m_decide(request.action, finished)) {
+            say("busy\n");
+            return finish();
+        }
+        say("ok\n");
+        if (!request.waits) return finish();
+        m_state = State::Waiting;
+        m_deadline.stop();
+        // The action may have ended before the gate's answer went out.
+        if (!m_outcome.empty()) tell(m_outcome);
+    }
+    void tell(const std::string& line)
+    {
+        if (m_state == State::Closed) return;
+        if (m_outcome.empty()) m_outcome = line;
+        if (m_state != State::Waiting) return;
+        say(m_outcome);
         finish();
     }
+    // A client that has gone is no concern of the agent's: no signal, no wait.
+    void say(const std::string& line) { (void)!::send(m_fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT); }
     void finish()
     {
+        m_state = State::Closed;
+        m_deadline.stop();
         m_notifier.setEnabled(false);
         deleteLater();
     }
 
     int m_fd;
-    std::function<bool(int)> m_decide;
+    std::function<bool(int, const OutcomeReply&)> m_decide;
     QSocketNotifier m_notifier;
+    QTimer m_deadline;
+    State m_state = State::Reading;
     std::string m_line;
+    std::string m_outcome;
 };
 
-// The agent's one-line answer.
-SendResult readAnswer(int fd, int timeoutMs)
-{
-    std::string reply;
-    char chunk[16];
-    pollfd p { fd, POLLIN, 0 };
-    while (reply.find('\n') == std::string::npos && reply.size() < MaxRequest) {
-        if (::poll(&p, 1, timeoutMs) <= 0) return SendResult::Failed;
-        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-        if (n <= 0) break;
-        reply.append(chunk, static_cast<size_t>(n));
+// The agent's lines as they come, one at a time, each at most `limit` bytes.
+class LineReader {
+public:
+    explicit LineReader(int fd)
+        : m_fd(fd)
+    {
     }
-    if (reply == "ok\n") return SendResult::Accepted;
-    if (reply == "busy\n") return SendResult::Refused;
-    return SendResult::Failed;
+    // The next line without its newline; nothing when the agent closed first,
+    // sent a longer line, or said nothing within timeoutMs (-1: no limit).
+    std::optional<std::string> next(int timeoutMs, size_t limit)
+    {
+        for (;;) {
+            if (const auto end = m_buffer.find('\n'); end != std::string::npos) {
+                if (end > limit) return std::nullopt;
+                std::string line = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                return line;
+            }
+            if (m_buffer.size() > limit) return std::nullopt;
+            pollfd p { m_fd, POLLIN, 0 };
+            const int ready = ::poll(&p, 1, timeoutMs);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) return std::nullopt;
+            char chunk[256];
+            const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return std::nullopt;
+            m_buffer.append(chunk, static_cast<size_t>(n));
+        }
+    }
+
+private:
+    int m_fd;
+    std::string m_buffer;
+};
+
+SendAnswer outcomeOf(const std::optional<std::string>& line)
+{
+    if (!line) return { SendResult::Unfinished, {} };
+    if (*line == "done") return { SendResult::Done, {} };
+    if (*line == "cancelled") return { SendResult::Cancelled, {} };
+    constexpr std::string_view failed = "failed ";
+    if (line->starts_with(failed))
+        return { SendResult::ActionFailed, oneLine(std::string_view(*line).substr(failed.size()), MaxOutcomeReason) };
+    return { SendResult::Failed, {} };
 }
 
 } // namespace
@@ -156,16 +258,19 @@ std::string commandChannelPath(std::string_view name)
     return path;
 }
 
-int parseCaptureRequest(std::string_view line)
+CaptureRequest parseCaptureRequest(std::string_view line)
 {
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     constexpr std::string_view verb = "capture ";
-    if (line.substr(0, verb.size()) != verb) return 0;
+    constexpr std::string_view waits = " wait";
+    if (line.substr(0, verb.size()) != verb) return {};
     line.remove_prefix(verb.size());
+    const bool waiting = line.ends_with(waits);
+    if (waiting) line.remove_suffix(waits.size());
     int action = 0;
     const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), action);
-    if (error != std::errc() || end != line.data() + line.size()) return 0;
-    return action >= 101 && action <= 112 ? action : 0;
+    if (error != std::errc() || end != line.data() + line.size() || action < 101 || action > 112) return {};
+    return { action, waiting };
 }
 
 CommandListener::CommandListener(QObject* parent)
@@ -286,30 +391,75 @@ void CommandListener::serve(int fd)
     });
 }
 
-SendResult sendCapture(const std::string& path, int action, int timeoutMs)
+namespace {
+
+// A connected socket to the agent at the path, or -1 with the reason in `result`.
+int connectToAgent(const std::string& path, int timeoutMs, SendResult& result)
 {
     struct stat st { };
-    if (path.empty()) return SendResult::NoAgent;
-    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? SendResult::NoAgent : SendResult::Failed;
-    if (!S_ISSOCK(st.st_mode)) return SendResult::Blocked;
+    result = SendResult::Failed;
+    if (path.empty()) {
+        result = SendResult::NoAgent;
+        return -1;
+    }
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) result = SendResult::NoAgent;
+        return -1;
+    }
+    if (!S_ISSOCK(st.st_mode)) {
+        result = SendResult::Blocked;
+        return -1;
+    }
     const SocketAddress address(path);
-    if (!address.isValid()) return SendResult::Failed;
+    if (!address.isValid()) return -1;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return SendResult::Failed;
+    if (fd < 0) return -1;
+    // A connect to an agent whose queue is full waits at most this long.
+    const timeval limit { timeoutMs / 1000, (timeoutMs % 1000) * 1000 };
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    if (::connect(fd, address.get(), address.size()) != 0) {
+        if (errno == ENOENT || errno == ECONNREFUSED) result = SendResult::NoAgent;
+        ::close(fd);
+        return -1;
+    }
+    if (!sameUser(fd)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// One request and its answers. `waits`: the request asks to be told how
+// the action ended; nullopt when the agent does not know that request.
+std::optional<SendAnswer> exchange(const std::string& path, int action, bool waits, int timeoutMs)
+{
+    SendResult unreached = SendResult::Failed;
+    const int fd = connectToAgent(path, timeoutMs, unreached);
+    if (fd < 0) return SendAnswer { unreached, {} };
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer { fd };
-    // A connect to an agent whose queue is full waits at most this long.
-    const timeval limit { timeoutMs / 1000, (timeoutMs % 1000) * 1000 };
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    if (::connect(fd, address.get(), address.size()) != 0)
-        return (errno == ENOENT || errno == ECONNREFUSED) ? SendResult::NoAgent : SendResult::Failed;
-    if (!sameUser(fd)) return SendResult::Failed;
-    const std::string request = "capture " + std::to_string(action) + "\n";
+    const std::string request = "capture " + std::to_string(action) + (waits ? " wait\n" : "\n");
     if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()))
-        return SendResult::Failed;
-    return readAnswer(fd, timeoutMs);
+        return SendAnswer {};
+    LineReader lines(fd);
+    const auto gate = lines.next(timeoutMs, MaxRequest);
+    if (gate == "busy") return SendAnswer { SendResult::Refused, {} };
+    if (gate == "bad" && waits) return std::nullopt;
+    if (gate != "ok") return SendAnswer {};
+    if (!waits) return SendAnswer { SendResult::Done, {} };
+    return outcomeOf(lines.next(-1, MaxOutcomeReason + 32));
+}
+
+} // namespace
+
+SendAnswer sendCapture(const std::string& path, int action, int timeoutMs)
+{
+    if (auto answer = exchange(path, action, true, timeoutMs)) return *answer;
+    // Only an agent of an older build refuses a well-formed request; it runs
+    // the action all the same when asked the old way, without telling more.
+    return exchange(path, action, false, timeoutMs).value_or(SendAnswer {});
 }
 
 } // namespace kaptivus::platform

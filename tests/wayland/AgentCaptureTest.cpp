@@ -249,7 +249,8 @@ struct RefusalCase {
 };
 
 // A desktop that refuses what a capture needs: the user is told what is
-// missing, in a box and on standard error, and nothing is saved or shown.
+// missing, in a box and on standard error, the command that asked for the
+// capture fails with the same reason, and nothing is saved or shown.
 TEST(WaylandAgent, RefusedCaptureIsReportedNotSaved)
 {
     const std::vector<RefusalCase> cases {
@@ -272,7 +273,11 @@ TEST(WaylandAgent, RefusedCaptureIsReportedNotSaved)
         env.remove("SWAYSOCK");
         WaylandAgent agent({ { "DefaultExt", "\".BMP\"" } }, env);
         ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
-        EXPECT_EQ(agent.capture(c.action), 0);
+        // The binding's command fails too, and says why.
+        QString said;
+        EXPECT_EQ(agent.capture(c.action, &said), 4);
+        EXPECT_TRUE(said.startsWith("kaptivus2000: the capture failed: ")) << said.toStdString();
+        EXPECT_TRUE(said.contains(c.named)) << said.toStdString();
         EXPECT_TRUE(waitUntil([&] { return agent.errors().contains("could not capture"); }))
             << agent.errors().toStdString();
         EXPECT_TRUE(agent.errors().contains(c.named)) << agent.errors().toStdString();

@@ -85,7 +85,7 @@ bool WaylandAgent::start()
     return listening;
 }
 
-int WaylandAgent::capture(int action)
+int WaylandAgent::capture(int action, QString* said)
 {
     QProcess run;
     run.setProcessEnvironment(m_env);
@@ -95,6 +95,7 @@ int WaylandAgent::capture(int action)
         run.waitForFinished(5000);
         return -1;
     }
+    if (said) *said = QString::fromLocal8Bit(run.readAllStandardError());
     return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1;
 }
 

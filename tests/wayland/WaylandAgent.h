@@ -30,8 +30,9 @@ public:
 
     // Launches the agent and waits until it listens for `--capture`.
     bool start();
-    // `kaptivus2000 --capture N` in the agent's environment: its exit code.
-    int capture(int action);
+    // `kaptivus2000 --capture N` in the agent's environment: its exit code,
+    // once the action has ended; what it wrote on standard error to `said`.
+    int capture(int action, QString* said = nullptr);
     qint64 pid() const { return m_process.processId(); }
     QString errors();
     // The numbered folder and what it holds.
