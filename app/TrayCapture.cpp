@@ -246,7 +246,10 @@ void TTray1::RouteCapture(int id)
         if (copied) ShowInfo(ClipboardNotice, 1);
         releaseCaptureGate();
         if (copied) finishAction(Outcome::Done);
-        else finishAction(Outcome::Failed, "there was no picture to put on the clipboard");
+        else if (Main1->Image1->image().isNull())
+            finishAction(Outcome::Failed, "there was no picture to put on the clipboard");
+        else
+            finishAction(Outcome::Failed, "the desktop gives no clipboard to a program without a focused window");
         break;
     }
     case Route::PrintOrShow:

@@ -140,12 +140,18 @@ TEST(WaylandClipboard, CopyWithNoClipboardToBeHadIsNotAnnouncedAsCopied)
         if (auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) boxes << label->text();
         modal->close();
     });
+    std::string reason; // told to the --capture that asked
     const struct {
         const char* name;
         std::function<void()> copy;
+        const char* reason;
     } cases[] = {
-        {"a capture routed to the clipboard", [&] { agent.tray.HotkeyPressed(109); }},
-        {"the picture window's copy command", [&] { agent.main1.CopyPicturetoClipboard1Click(); }},
+        {"a capture routed to the clipboard",
+            [&] {
+                agent.tray.RequestCapture(109, [&](auto, const std::string& why) { reason = why; });
+            },
+            "the desktop gives no clipboard to a program without a focused window"},
+        {"the picture window's copy command", [&] { agent.main1.CopyPicturetoClipboard1Click(); }, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,7 +159,9 @@ TEST(WaylandClipboard, CopyWithNoClipboardToBeHadIsNotAnnouncedAsCopied)
         agent.info1.Label1->clear();
         ASSERT_EQ(QGuiApplication::focusWindow(), nullptr);
         c.copy();
+        reason.clear();
         ASSERT_TRUE(waitUntil([&] { return !boxes.isEmpty(); })) << "no message";
+        EXPECT_TRUE(waitUntil([&] { return reason == c.reason; })) << reason;
         EXPECT_TRUE(boxes[0].contains(QStringLiteral("without a focused window"))) << boxes[0].toStdString();
         EXPECT_FALSE(agent.info1.Label1->text().contains(QStringLiteral("Copied")));
         EXPECT_FALSE(agent.tray.CaptureBusy);

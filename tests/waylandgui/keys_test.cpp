@@ -105,9 +105,11 @@ TEST(WaylandKeys, BindingsPrintedForSwayTakeAKeyPressToTheAgent)
 
     std::vector<int> arrived;
     kaptivus::platform::CommandListener listener;
-    listener.onCapture = [&](int action) {
+    listener.onCapture = [&](int action, const kaptivus::platform::OutcomeReply& finished) {
         arrived.push_back(action);
-        return action == 109 ? agent.tray.RequestCapture(action) : true;
+        if (action == 109) return agent.tray.RequestCapture(action, finished);
+        finished(kaptivus::platform::Outcome::Done, {});
+        return true;
     };
     ASSERT_TRUE(listener.listen(kaptivus::platform::commandChannelPath())) << listener.errorText();
     for (const QString& line : lines) EXPECT_TRUE(swaymsg(line)) << line.toStdString();
