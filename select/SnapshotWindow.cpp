@@ -272,12 +272,17 @@ void SnapshotWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (m_perOutput) {
-        // The further outputs' windows; the compositor focuses each as it maps.
-        for (OutputView* view : m_views) {
-            view->setCursor(cursor());
-            view->setMouseTracking(hasMouseTracking());
-            view->show();
-        }
+        // The further outputs' windows, once this one is on screen: a window
+        // that belongs to another maps as its child only after it, and the
+        // compositor focuses each as it maps.
+        QTimer::singleShot(0, this, [this] {
+            if (!isVisible()) return;
+            for (OutputView* view : m_views) {
+                view->setCursor(cursor());
+                view->setMouseTracking(hasMouseTracking());
+                view->show();
+            }
+        });
         return;
     }
     // Once the window is on screen: the agent was hidden when the hotkey came.

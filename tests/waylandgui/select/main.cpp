@@ -1,0 +1,27 @@
+// GoogleTest entry for widgets under Wayland: each test process gets a
+// compositor of its own before the toolkit connects. Listing the tests (as the
+// build does) needs none.
+#include "WaylandDesk.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+    if (!kaptivus::test::startPrivateDesk()) {
+        kaptivus::test::stopPrivateDesk();
+        fprintf(stderr, "no private compositor: run under scripts/swaysession.sh\n");
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    int rc = 0;
+    {
+        QApplication app(argc, argv);
+        rc = RUN_ALL_TESTS();
+    }
+    kaptivus::test::stopPrivateDesk();
+    return rc;
+}
