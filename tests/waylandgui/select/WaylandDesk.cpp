@@ -133,7 +133,10 @@ void flushPointer()
 
 bool startPrivateDesk()
 {
-    if (!startSway() || !addVirtualPointer()) return false;
+    if (!startSway() || !addVirtualPointer()) {
+        desk().pointer = nullptr;
+        return false;
+    }
     // A keyboard that stays on the seat: wtype's own lives only while it types,
     // and a client learns of a new keyboard too late for its first key.
     desk().keyboard = spawn({"wtype", "-s", "3600000", nullptr});
