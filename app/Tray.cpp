@@ -10,9 +10,9 @@
 #include "dialogs/Info.h"
 #include "picture/Main.h"
 #include "dialogs/MenuItems.h"
+#include "platform/CaptureBackend.h"
 #include "platform/Hotkeys.h"
 #include "platform/MonitorWatcher.h"
-#include "platform/Screen.h"
 
 #include <QAction>
 #include <QApplication>
@@ -59,8 +59,12 @@ TTray1::TTray1(QWidget* parent)
     TrayIcon1->setPopupMenu(PopupMenu1);
     connect(TrayIcon1, &TTrayIcon::OnDblClick, this, &TTray1::TrayIcon1DblClick);
     connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::hotkeyPressed, this, &TTray1::HotkeyPressed);
-    m_monitorWatcher = new kaptivus::platform::MonitorWatcher(this);
-    connect(m_monitorWatcher, &kaptivus::platform::MonitorWatcher::monitorsChanged, this, &TTray1::MonitorsChanged);
+    // The X server tells when its monitors change; a Wayland session's outputs are read at each use.
+    if (kaptivus::platform::currentSession() == kaptivus::platform::SessionKind::X11) {
+        m_monitorWatcher = new kaptivus::platform::MonitorWatcher(this);
+        connect(m_monitorWatcher, &kaptivus::platform::MonitorWatcher::monitorsChanged, this,
+                &TTray1::MonitorsChanged);
+    }
     connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::statusChanged, this, &TTray1::ShowHotkeyRefusals);
     FormCreate();
 }
@@ -317,8 +321,14 @@ bool TTray1::WaitWithGateShut(int milliseconds)
 
 bool TTray1::SetDesktopRect(int index)
 {
-    const auto rect = index < 0 ? std::optional(kaptivus::platform::virtualDesktop())
-                                : kaptivus::platform::monitorRect(index);
+    auto& backend = kaptivus::platform::captureBackend();
+    std::optional<kaptivus::platform::ScreenRect> rect;
+    if (index < 0) {
+        rect = backend.virtualDesktop();
+    } else {
+        const auto monitors = backend.monitors();
+        if (size_t(index) < monitors.size()) rect = monitors[size_t(index)].rect;
+    }
     if (!rect) return false;
     DesktopRect = *rect;
     m_desktopIndex = index;
@@ -327,7 +337,7 @@ bool TTray1::SetDesktopRect(int index)
 
 void TTray1::MonitorsChanged()
 {
-    if (Main1) Main1->EnableMonitorItems(static_cast<int>(kaptivus::platform::monitors().size()));
+    if (Main1) Main1->EnableMonitorItems(static_cast<int>(kaptivus::platform::captureBackend().monitors().size()));
     // The chosen monitor follows its new place; one that is gone gives way to the whole desktop.
     if (SetDesktopRect(m_desktopIndex)) return;
     SetDesktopRect(-1);

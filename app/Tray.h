@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,7 @@ namespace kaptivus::platform {
 class HotkeyService;
 class MonitorWatcher;
 enum class HotkeyStatus;
+struct WindowRects;
 }
 
 class TTray1 : public QWidget, public AgentLink {
@@ -139,11 +141,19 @@ public:
     // a job is set. Until then the route shows the picture window.
     std::function<void()> PrintJob;
     void setPrintJob(std::function<void()> job);
-    // The grab of a rectangle of the display into CaptureBitmap.
+    // The grab of a rectangle of the display into CaptureBitmap; when the
+    // desktop gives none, CaptureBitmap is empty and CaptureError says why.
     void GrabRect(kaptivus::platform::ScreenRect rect);
     void CaptureDesktop();
-    void CaptureWindow(uint32_t window);
-    void CaptureClientArea(uint32_t window);
+    // The window's frame, or its client area; CaptureError when it is not known.
+    void CaptureWindow(const kaptivus::platform::WindowRects& window);
+    void CaptureClientArea(const kaptivus::platform::WindowRects& window);
+    // Why the last capture has no picture (the desktop refused the grab or
+    // the window list); empty when nothing failed.
+    std::string CaptureError;
+    // Tells the user what CaptureError says (once for a burst of failures)
+    // and clears it; true when there was a failure to tell. The gate is the caller's.
+    bool ReportCaptureError();
     // The grab of a rectangle of a selector's snapshot, whose top-left pixel
     // lies at `sourceOrigin` on the screen.
     void GrabRect(kaptivus::platform::ScreenRect rect, const kaptivus::pixels::Picture& source,
@@ -162,6 +172,9 @@ public:
     void PictureWindowCapture(bool area) override;
     // The monitors were added, removed or rearranged.
     void MonitorsChanged();
+    // Where nothing watches the monitors (a Wayland session), they are read
+    // again before each capture that uses the monitor choice.
+    void RefreshUnwatchedMonitors();
     void PlayCaptureSound();
     void GetPicturefromKaptivus1Click();
     // Icon removed and the small window shown, or the other way round.

@@ -3,13 +3,16 @@
 // picture window's pipeline adjusts it, the route of the hotkey's id takes the
 // result (shown, numbered file, clipboard) and the gate is released: at once
 // for a file or the clipboard, when the picture window closes for a shown one.
-// The grabbing helpers, the pointer and the shutter sound follow the flow.
+// A capture the desktop refuses stops before the route: the gate opens and
+// the user is told why. The grabbing helpers, the pointer and the shutter
+// sound follow the flow.
 #include "app/Tray.h"
 
 #include "app/Resources.h"
 #include "dialogs/ErrorReport.h"
 #include "files/PictureFiles.h"
 #include "picture/Main.h"
+#include "platform/CaptureBackend.h"
 #include "platform/Screen.h"
 #include "platform/Sound.h"
 #include "select/Capturecontrol.h"
@@ -27,6 +30,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <iostream>
 #include <sys/stat.h>
 
 using kaptivus::pixels::PixelBGR;
@@ -131,12 +135,14 @@ void TTray1::CaptureByHotkey(int id)
         releaseCaptureGate();
         return;
     }
+    RefreshUnwatchedMonitors();
+    CaptureError.clear();
     PlayCaptureSound();
-    const bool withPointer = Main1->IncludeCursor1->isChecked();
-    if (withPointer) {
-        const auto p = kaptivus::platform::pointerPosition();
-        CursorPos = QPoint(p.x, p.y);
-    }
+    auto& backend = kaptivus::platform::captureBackend();
+    // Where the desktop keeps the pointer to itself, no arrow is drawn rather than one in the wrong place.
+    const auto pointer = Main1->IncludeCursor1->isChecked() ? backend.pointerPosition() : std::nullopt;
+    const bool withPointer = pointer.has_value();
+    if (withPointer) CursorPos = QPoint(pointer->x, pointer->y);
     switch (grabKind(id)) {
     case Grab::Desktop:
         // The picture starts at the desktop rectangle's corner, so the pointer is placed relative to it.
@@ -144,7 +150,7 @@ void TTray1::CaptureByHotkey(int id)
         CaptureDesktop();
         break;
     case Grab::ActiveWindow: {
-        const uint32_t window = kaptivus::platform::activeWindow();
+        const auto window = backend.activeWindow();
         if (Main1->ClientAreaonly1->isChecked())
             CaptureClientArea(window);
         else
@@ -160,6 +166,12 @@ void TTray1::CaptureByHotkey(int id)
         }
         break;
     }
+    if (!CaptureError.empty()) {
+        // The gate opens before the box, which waits for the user.
+        releaseCaptureGate();
+        ReportCaptureError();
+        return;
+    }
     if (withPointer) DrawPointer();
     const bool swap = nearQuarterTurn(Main1->ScrollBar9->value());
     const int w = CaptureBitmap.width();
@@ -172,6 +184,29 @@ void TTray1::CaptureByHotkey(int id)
         throw;
     }
     RouteCapture(id);
+}
+
+bool TTray1::ReportCaptureError()
+{
+    if (CaptureError.empty()) return false;
+    const QString message = QStringLiteral("Kaptivus 2000 could not capture the screen: %1")
+                                .arg(QString::fromStdString(CaptureError));
+    CaptureError.clear();
+    // Also where nobody watches the screen: an agent started by the session
+    // or a compositor binding has its standard error in the session's log.
+    std::cerr << "kaptivus2000: " << message.toStdString() << std::endl;
+    // As for a failed save: failures while the box is up add no second box.
+    static bool boxShown = false;
+    if (boxShown) return true;
+    boxShown = true;
+    kaptivus::dialogs::ReportError(message);
+    boxShown = false;
+    return true;
+}
+
+void TTray1::RefreshUnwatchedMonitors()
+{
+    if (!m_monitorWatcher) MonitorsChanged();
 }
 
 void TTray1::RouteCapture(int id)
@@ -253,7 +288,10 @@ void TTray1::AutoSaveTick()
     // The tick does not shut the gate itself; a hotkey handled while messages
     // are processed below may start a capture, and the save opens the gate again.
     if (CaptureBusy || !Main1) return;
+    RefreshUnwatchedMonitors();
     captureAdjustedDesktop();
+    // Nothing to save: the user is told why instead.
+    if (ReportCaptureError()) return;
     QCoreApplication::processEvents();
     SaveNumbered();
 }
@@ -264,12 +302,15 @@ void TTray1::PrinttheDesktop1Click()
     SetDesktopRect(-1);
     if (!PrintJob || !Main1) return;
     captureAdjustedDesktop();
+    if (ReportCaptureError()) return;
     PrintJob();
 }
 
 void TTray1::captureAdjustedDesktop()
 {
+    CaptureError.clear();
     CaptureDesktop();
+    if (!CaptureError.empty()) return;
     Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
 }
 
@@ -312,7 +353,9 @@ void TTray1::GrabRect(kaptivus::platform::ScreenRect rect)
     // Lets windows that were just hidden (a menu, the picture window) leave the screen.
     if (!WaitWithGateShut(50)) return;
     rect = withDesktopSides(rect, {0, 0});
-    CaptureBitmap = kaptivus::platform::grabRect(rect.left, rect.top, rect.width, rect.height);
+    auto grab = kaptivus::platform::captureBackend().grab(rect);
+    CaptureBitmap = std::move(grab.picture);
+    CaptureError = std::move(grab.error);
 }
 
 void TTray1::GrabRect(ScreenRect rect, const kaptivus::pixels::Picture& source, ScreenPoint sourceOrigin)
@@ -351,8 +394,13 @@ bool TTray1::CaptureObject()
     kaptivus::select::TCapturecontrol1 picker;
     if (picker.exec() != 1) return false;
     // Looked up among the windows as they are now; the picker itself is looked through.
-    const auto object = kaptivus::platform::objectAt(picker.PickedPoint, {static_cast<uint32_t>(picker.winId())});
-    const ScreenRect r = kaptivus::platform::windowOuterRect(object);
+    const auto object = kaptivus::platform::captureBackend().objectAt(
+        picker.PickedPoint, {static_cast<kaptivus::platform::WindowId>(picker.winId())});
+    if (!object.ok()) {
+        CaptureError = object.error;
+        return true;
+    }
+    const ScreenRect r = object.frame;
     const ScreenRect desktop = picker.virtualDesktop();
     const kaptivus::pixels::Picture& snapshot = picker.snapshot();
     // An object reaching past the desktop (a window half off screen, a huge
@@ -371,26 +419,37 @@ void TTray1::PictureWindowCapture(bool area)
     // The hidden window is repainted away before the desktop is frozen.
     QCoreApplication::processEvents();
     if (!WaitWithGateShut(CaptureDelay - 800)) return;
-    // A cancelled choice leaves the shown picture as it is.
-    if (area ? CaptureArea() : CaptureObject())
+    CaptureError.clear();
+    // A cancelled or failed choice leaves the shown picture as it is.
+    if ((area ? CaptureArea() : CaptureObject()) && CaptureError.empty())
         Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
+    else if (!CaptureError.empty())
+        ReportCaptureError();
     Main1->show();
     Main1->raise();
     Main1->activateWindow();
 }
 
-void TTray1::CaptureWindow(uint32_t window)
+void TTray1::CaptureWindow(const kaptivus::platform::WindowRects& window)
 {
-    const auto r = kaptivus::platform::windowOuterRect(window);
-    CursorPos -= QPoint(r.left, r.top);
-    GrabRect(r);
+    if (!window.ok()) {
+        CaptureBitmap = {};
+        CaptureError = window.error;
+        return;
+    }
+    CursorPos -= QPoint(window.frame.left, window.frame.top);
+    GrabRect(window.frame);
 }
 
-void TTray1::CaptureClientArea(uint32_t window)
+void TTray1::CaptureClientArea(const kaptivus::platform::WindowRects& window)
 {
-    const auto r = kaptivus::platform::windowClientRect(window);
-    CursorPos -= QPoint(r.left, r.top);
-    GrabRect(r);
+    if (!window.ok()) {
+        CaptureBitmap = {};
+        CaptureError = window.error;
+        return;
+    }
+    CursorPos -= QPoint(window.client.left, window.client.top);
+    GrabRect(window.client);
 }
 
 void TTray1::DrawPointer()
@@ -414,7 +473,9 @@ void TTray1::DrawPointer()
 void TTray1::GetPicturefromKaptivus1Click()
 {
     if (!WaitWithGateShut(200)) return;
-    CaptureWindow(kaptivus::platform::activeWindow());
+    CaptureError.clear();
+    CaptureWindow(kaptivus::platform::captureBackend().activeWindow());
+    if (ReportCaptureError()) return;
     Main1->ApplyPictureOptions(false, CaptureBitmap.width(), CaptureBitmap.height());
     Main1->update();
 }

@@ -7,7 +7,7 @@
 #include "picture/Main.h"
 #include "pixels/PixelBuffer.h"
 #include "pixels/PixelEffects.h"
-#include "platform/Screen.h"
+#include "platform/CaptureBackend.h"
 
 #include <QAction>
 
@@ -29,8 +29,8 @@ void WireWindows(TTray1& tray, TMain1& main1, TInfo1& info1)
 {
     tray.Main1 = &main1;
     tray.Info1 = &info1;
-    main1.repaintDesktop = [] { kaptivus::platform::repaintDesktop(); };
-    main1.monitorCount = [] { return static_cast<int>(kaptivus::platform::monitors().size()); };
+    main1.repaintDesktop = [] { kaptivus::platform::captureBackend().repaintDesktop(); };
+    main1.monitorCount = [] { return static_cast<int>(kaptivus::platform::captureBackend().monitors().size()); };
     main1.applyHideIconMode = [&tray](bool hidden) { tray.ApplyHideIconMode(hidden); };
     main1.sharpenOnce = sharpenOnce;
     main1.autoSaveTick = [&tray] { tray.AutoSaveTick(); };

@@ -8,12 +8,14 @@
 #include "dialogs/QtTranslation.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
+#include "platform/CaptureBackend.h"
 #include "platform/CommandChannel.h"
 #include "platform/SingleInstance.h"
 
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <fcntl.h>
 #include <unistd.h>
@@ -61,6 +63,12 @@ int main(int argc, char** argv)
 {
     // Options such as --autostart do their job and leave, without a display.
     if (const auto code = RunCommandLine(argc, argv, std::cout, std::cerr)) return *code;
+
+    // A Wayland session is served by Qt's Wayland platform: under XWayland the
+    // agent's windows would get no clipboard without focus and no output's own
+    // scale. The user's own choice of platform stands.
+    if (kaptivus::platform::currentSession() == kaptivus::platform::SessionKind::Wayland)
+        ::setenv("QT_QPA_PLATFORM", "wayland", 0);
 
     // Whatever a handler throws is shown to the user; the agent and its hotkeys stay.
     kaptivus::dialogs::GuardedApplication app(argc, argv);

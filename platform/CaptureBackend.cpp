@@ -33,7 +33,7 @@ SessionKind currentSession()
 CaptureBackend& captureBackend()
 {
     auto& backend = current();
-    if (!backend) backend = makeX11Backend();
+    if (!backend) backend = currentSession() == SessionKind::Wayland ? makeWlrootsBackend() : makeX11Backend();
     return *backend;
 }
 

@@ -87,12 +87,16 @@ public:
     virtual void repaintDesktop() = 0;
 };
 
-// The back-end of this session, made on first use. GUI thread only.
+// The back-end of this session, made on first use: a wlroots compositor's on a
+// Wayland session, the X server's otherwise. GUI thread only.
 CaptureBackend& captureBackend();
 // Replaces it (tests and measurements); null goes back to the session's own.
 void setCaptureBackend(std::unique_ptr<CaptureBackend> backend);
 
 // The X server's back-end, whatever the session.
 std::unique_ptr<CaptureBackend> makeX11Backend();
+// A wlroots compositor's back-end (screencopy, and sway's window list where
+// $SWAYSOCK names it), on the display WAYLAND_DISPLAY names.
+std::unique_ptr<CaptureBackend> makeWlrootsBackend();
 
 } // namespace kaptivus::platform

@@ -149,8 +149,7 @@ struct CommandListener::Impl {
 
 std::string commandChannelPath(std::string_view name)
 {
-    const char* display = std::getenv("DISPLAY");
-    std::string path = singleInstanceLockPath(name, display ? display : "");
+    std::string path = singleInstanceLockPath(name, sessionDisplay());
     constexpr std::string_view lockSuffix = ".lock";
     if (path.size() < lockSuffix.size()) return {};
     path.replace(path.size() - lockSuffix.size(), lockSuffix.size(), ".sock");

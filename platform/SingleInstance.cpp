@@ -3,6 +3,8 @@
 // the agent starts (an editor) never inherit the lock and outlive it holding it.
 #include "platform/SingleInstance.h"
 
+#include "platform/CaptureBackend.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -161,12 +163,19 @@ SingleInstanceLock::Result SingleInstanceLock::tryAcquire(const std::string& pat
     return Result::Unavailable;
 }
 
+std::string sessionDisplay()
+{
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (currentSession() == SessionKind::Wayland) return wayland && *wayland ? wayland : "wayland-0";
+    const char* display = std::getenv("DISPLAY");
+    return display ? display : "";
+}
+
 InstanceCheck acquireSingleInstance(std::string_view name)
 {
     // Held until the process ends: the kernel releases it then.
     static SingleInstanceLock lock;
-    const char* display = std::getenv("DISPLAY");
-    const LockLocation where = locateSingleInstanceLock(name, display ? display : "");
+    const LockLocation where = locateSingleInstanceLock(name, sessionDisplay());
     if (where.path.empty()) return { SingleInstanceLock::Result::Unavailable, where.error };
     const auto result = lock.tryAcquire(where.path);
     return { result, lock.errorText() };

@@ -53,7 +53,12 @@ struct InstanceCheck {
     std::string error; // why, when Unavailable
 };
 
-// The agent's check: locks "<name>.<$DISPLAY>" for the rest of the process's
+// The display that names this session's agent: WAYLAND_DISPLAY on a Wayland
+// session ("wayland-0", the library's default, when only XDG_SESSION_TYPE
+// says so), DISPLAY otherwise; empty when neither is set.
+std::string sessionDisplay();
+
+// The agent's check: locks "<name>.<sessionDisplay()>" for the rest of the process's
 // life. Unavailable means no lock could be made: the agent must not run then,
 // or a second one could run beside it unseen.
 InstanceCheck acquireSingleInstance(std::string_view name = "Kaptivus_v5");

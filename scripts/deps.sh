@@ -25,7 +25,8 @@ test_pkgs+=(xterm)
 # ones ship with the Rust crate's sources); its tests run a headless sway with
 # grim, foot and wl-clipboard, and weston as a compositor without screencopy.
 build_pkgs+=(libwayland-dev wayland-protocols librust-wayland-protocols-dev)
-test_pkgs+=(sway grim wl-clipboard foot weston)
+test_pkgs+=(sway grim wl-clipboard foot weston xwayland)
+run_pkgs+=(qt6-wayland) # the agent's windows on a Wayland desktop
 # A FUSE file system without exclusive rename, hard links or permissions, for the saving tests.
 test_pkgs+=(libfuse3-dev)
 test_pkgs+=(libglib2.0-bin) # gio launch: desktop entries run as a desktop runs them

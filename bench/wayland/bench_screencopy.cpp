@@ -1,7 +1,7 @@
 // The screencopy grab of the whole desktop on the current Wayland display,
 // against grim writing the same desktop as PPM, with a memcpy of one frame as
 // the yardstick. Run inside a headless sway (one 1920x1080 output) for the
-// figures: scripts/swaysession.sh scripts/swayclient.sh build/bench/kaptivus_bench_wayland
+// figures: scripts/swaysession.sh scripts/swayclient.sh --agent build/kaptivus2000 build/bench/kaptivus_bench_wayland
 #include "../RunBenchmarks.h"
 #include "platform/wayland/WlrScreencopy.h"
 

@@ -39,6 +39,7 @@ struct Walker {
     {
         SwayWindow w;
         w.id = static_cast<int64_t>(node.value("id").toDouble());
+        w.pid = node.value("pid").toInteger();
         w.name = node.value("name").toString().toStdString();
         w.appId = node.value("app_id").toString().toStdString();
         w.focused = node.value("focused").toBool();

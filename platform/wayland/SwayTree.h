@@ -18,6 +18,7 @@ namespace kaptivus::platform::wayland {
 // A container on a shown workspace, in layout coordinates (logical pixels).
 struct SwayWindow {
     int64_t id = 0;
+    int64_t pid = 0; // the client's process; 0 for a container of windows
     std::string name; // the title
     std::string appId; // empty for a container that holds other windows
     ScreenRect frame; // border and title bar included

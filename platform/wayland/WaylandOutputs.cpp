@@ -3,6 +3,7 @@
 #include "platform/wayland/WaylandOutputs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace kaptivus::platform::wayland {
@@ -127,18 +128,34 @@ ScreenRect layoutBounds(const std::vector<OutputInfo>& outputs)
     return bounds;
 }
 
-int compositionScale(const std::vector<OutputInfo>& outputs)
+double deviceRatio(const OutputInfo& output)
 {
-    int scale = 1;
-    for (const auto& o : outputs)
-        scale = std::max(scale, std::clamp(o.scale, 1, 16));
-    return scale;
+    const int upright = quarterTurned(output.transform) ? output.pixelHeight : output.pixelWidth;
+    if (output.logical.width <= 0 || upright <= 0) return std::clamp(output.scale, 1, 16);
+    return std::clamp(double(upright) / output.logical.width, 1.0 / 16, 16.0);
 }
 
-ScreenRect pictureRect(const ScreenRect& logical, const ScreenRect& bounds, int scale)
+double compositionScale(const std::vector<OutputInfo>& outputs)
 {
-    return ScreenRect { (logical.left - bounds.left) * scale, (logical.top - bounds.top) * scale, logical.width * scale,
-        logical.height * scale };
+    double scale = 0;
+    for (const auto& o : outputs)
+        scale = std::max(scale, deviceRatio(o));
+    return scale > 0 ? scale : 1.0;
+}
+
+int toDevice(int logical, double scale)
+{
+    return static_cast<int>(std::llround(double(logical) * scale));
+}
+
+ScreenRect pictureRect(const ScreenRect& logical, const ScreenRect& bounds, double scale)
+{
+    const int originX = toDevice(bounds.left, scale);
+    const int originY = toDevice(bounds.top, scale);
+    const int left = toDevice(logical.left, scale) - originX;
+    const int top = toDevice(logical.top, scale) - originY;
+    return ScreenRect { left, top, toDevice(logical.right(), scale) - originX - left,
+        toDevice(logical.bottom(), scale) - originY - top };
 }
 
 pixels::Picture composeDesktop(const std::vector<OutputInfo>& outputs, const std::vector<FrameView>& frames)
@@ -146,9 +163,10 @@ pixels::Picture composeDesktop(const std::vector<OutputInfo>& outputs, const std
     if (outputs.empty() || frames.size() != outputs.size() || !std::all_of(outputs.begin(), outputs.end(), isSanePlace))
         return {};
     const ScreenRect bounds = layoutBounds(outputs);
-    const int scale = compositionScale(outputs);
-    const int64_t width = int64_t { bounds.width } * scale;
-    const int64_t height = int64_t { bounds.height } * scale;
+    const double scale = compositionScale(outputs);
+    const ScreenRect whole = pictureRect(bounds, bounds, scale);
+    const int64_t width = whole.width;
+    const int64_t height = whole.height;
     if (bounds.isEmpty() || width > kMaxFrameSide * 2 || height > kMaxFrameSide * 2 || width * height > kMaxFramePixels)
         return {};
     auto picture = pixels::Picture::create(int(width), int(height), pixels::PixelFormat::DeviceDefault);

@@ -49,15 +49,25 @@ bool isAcceptableFrame(int width, int height, int stride);
 // The layout's bounding box in logical pixels; empty for no outputs.
 ScreenRect layoutBounds(const std::vector<OutputInfo>& outputs);
 
+// Device pixels per logical pixel of one output: its upright mode over its
+// place in the layout. Not wl_output's integer scale, which a compositor rounds
+// up (an output scaled 1.5 says 2).
+double deviceRatio(const OutputInfo& output);
+
 // The number of device pixels a logical pixel takes in the composed picture:
-// the largest output scale, so that the densest output keeps every pixel.
-int compositionScale(const std::vector<OutputInfo>& outputs);
+// the outputs' common ratio when they agree, else the largest, so that the
+// densest output keeps every pixel.
+double compositionScale(const std::vector<OutputInfo>& outputs);
+
+// A logical coordinate in the picture's device pixels, rounded to the nearest.
+int toDevice(int logical, double scale);
 
 // A rectangle of the layout (a window's frame, say) in the composed picture's
-// device pixels, whose origin is the layout's top-left corner.
-ScreenRect pictureRect(const ScreenRect& logical, const ScreenRect& bounds, int scale);
+// device pixels, whose origin is the layout's top-left corner. Edges are
+// rounded each on its own, so rectangles that touch in the layout touch here.
+ScreenRect pictureRect(const ScreenRect& logical, const ScreenRect& bounds, double scale);
 // Where an output lands in the composed picture.
-inline ScreenRect placementOf(const OutputInfo& output, const ScreenRect& bounds, int scale)
+inline ScreenRect placementOf(const OutputInfo& output, const ScreenRect& bounds, double scale)
 {
     return pictureRect(output.logical, bounds, scale);
 }

@@ -19,6 +19,8 @@ namespace {
 
 struct Output {
     wl_output* output = nullptr;
+    uint32_t global = 0;
+    bool* changed = nullptr; // the connection's flag, raised by any event after the outputs were learnt
     zxdg_output_v1* xdg = nullptr;
     OutputInfo info;
     int geometryX = 0;
@@ -49,14 +51,21 @@ const wl_output_listener kOutputListener {
         o->geometryX = x;
         o->geometryY = y;
         o->info.transform = transform & 7;
+        *o->changed = true;
     },
     [](void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
         if ((flags & WL_OUTPUT_MODE_CURRENT) == 0) return;
-        static_cast<Output*>(data)->info.pixelWidth = width;
-        static_cast<Output*>(data)->info.pixelHeight = height;
+        auto* o = static_cast<Output*>(data);
+        o->info.pixelWidth = width;
+        o->info.pixelHeight = height;
+        *o->changed = true;
     },
     [](void*, wl_output*) {},
-    [](void* data, wl_output*, int32_t factor) { static_cast<Output*>(data)->info.scale = std::max(1, factor); },
+    [](void* data, wl_output*, int32_t factor) {
+        auto* o = static_cast<Output*>(data);
+        o->info.scale = std::max(1, factor);
+        *o->changed = true;
+    },
     [](void* data, wl_output*, const char* name) { static_cast<Output*>(data)->info.name = name; },
     [](void*, wl_output*, const char*) {},
 };
@@ -67,10 +76,13 @@ const zxdg_output_v1_listener kXdgOutputListener {
         o->info.logical.left = x;
         o->info.logical.top = y;
         o->logicalKnown = true;
+        *o->changed = true;
     },
     [](void* data, zxdg_output_v1*, int32_t width, int32_t height) {
-        static_cast<Output*>(data)->info.logical.width = width;
-        static_cast<Output*>(data)->info.logical.height = height;
+        auto* o = static_cast<Output*>(data);
+        o->info.logical.width = width;
+        o->info.logical.height = height;
+        *o->changed = true;
     },
     [](void*, zxdg_output_v1*) {},
     [](void* data, zxdg_output_v1*, const char* name) {
@@ -151,6 +163,7 @@ struct WlrScreencopy::State {
     std::vector<std::unique_ptr<detail::ShmBuffer>> buffers;
     std::chrono::milliseconds timeout { 3000 };
     std::string error;
+    bool changed = false;
 
     ~State();
     bool connect(const std::string& name);
@@ -194,6 +207,9 @@ void WlrScreencopy::State::bind(uint32_t id, const char* interface, uint32_t ver
         shm = static_cast<wl_shm*>(bindAs(&wl_shm_interface, 1));
     } else if (name == wl_output_interface.name) {
         auto o = std::make_unique<Output>();
+        o->global = id;
+        o->changed = &changed;
+        changed = true;
         o->output = static_cast<wl_output*>(bindAs(&wl_output_interface, 4));
         wl_output_add_listener(o->output, &kOutputListener, o.get());
         outputs.push_back(std::move(o));
@@ -221,7 +237,12 @@ bool WlrScreencopy::State::connect(const std::string& name)
         [](void* data, wl_registry*, uint32_t id, const char* interface, uint32_t version) {
             static_cast<State*>(data)->bind(id, interface, version);
         },
-        [](void*, wl_registry*, uint32_t) {},
+        [](void* data, wl_registry*, uint32_t id) {
+            auto* state = static_cast<State*>(data);
+            for (const auto& o : state->outputs) {
+                if (o->global == id) state->changed = true;
+            }
+        },
     };
     registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &listener, this);
@@ -252,6 +273,7 @@ bool WlrScreencopy::State::learnOutputs()
         shown.push_back(o.get());
         infos.push_back(o->info);
     }
+    changed = false;
     return true;
 }
 
@@ -347,6 +369,14 @@ bool WlrScreencopy::canCapture() const
 const std::vector<OutputInfo>& WlrScreencopy::outputs() const
 {
     return m_state->infos;
+}
+
+bool WlrScreencopy::outputsChanged()
+{
+    State& s = *m_state;
+    if (s.display == nullptr) return true;
+    if (!detail::roundtrip(s.display, Clock::now() + s.timeout)) return true;
+    return s.changed;
 }
 
 } // namespace kaptivus::platform::wayland

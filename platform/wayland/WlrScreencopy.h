@@ -19,7 +19,7 @@ namespace kaptivus::platform::wayland {
 struct DesktopGrab {
     pixels::Picture picture;
     ScreenRect layout; // the virtual desktop in logical pixels
-    int scale = 1; // device pixels per logical pixel in the picture
+    double scale = 1; // device pixels per logical pixel in the picture
     std::string error;
     bool ok() const { return error.empty() && !picture.isEmpty(); }
 };
@@ -41,6 +41,11 @@ public:
     bool canCapture() const;
     // The outputs in the order the compositor announced them.
     const std::vector<OutputInfo>& outputs() const;
+    // Reads what the compositor said since the outputs were learnt (a round
+    // trip): true when an output came, went or changed its mode, place, scale
+    // or transform, or when the connection is gone. A new connection then
+    // learns them afresh.
+    bool outputsChanged();
 
     // One frame of every output, composed (see composeDesktop). Fails with a
     // message when the connection or the protocol is missing, an output's

@@ -111,29 +111,6 @@ std::optional<config::RegistryKeyData> storedSettings()
     return *key;
 }
 
-std::string defaultSettingsBody(const std::vector<std::pair<std::string, std::string>>& replace,
-                                const std::vector<std::string>& drop)
-{
-    std::string body;
-    for (const auto& v : defaultSettings()) {
-        if (std::find(drop.begin(), drop.end(), v.name) != drop.end()) continue;
-        std::string value;
-        if (v.isText) {
-            value = "\"" + (v.text == "\x01" ? std::string("Default Printer") : v.text) + "\"";
-        } else {
-            char hex[32];
-            std::snprintf(hex, sizeof hex, "dword:%08x", static_cast<unsigned>(v.number < 0 ? 0 : v.number));
-            value = hex;
-            if (v.name == "Width" || v.name == "Height") value = "dword:00000280"; // 640
-            if (v.name == "PosX" || v.name == "PosY") value = "dword:00000010";
-        }
-        for (const auto& [name, replacement] : replace)
-            if (name == v.name) value = replacement;
-        body += "\"" + v.name + "\"=" + value + "\r\n";
-    }
-    return body;
-}
-
 AgentProcess::~AgentProcess()
 {
     if (isRunning()) {

@@ -2,6 +2,7 @@
 // watches it from the outside: its windows, its tray icon, its settings file.
 #pragma once
 
+#include "SettingsTable.h"
 #include "XTest.h"
 #include "config/RegistryStore.h"
 
@@ -24,9 +25,6 @@ void writeSettingsFile(const std::string& body);
 // The stored settings key, or nothing when the file or the key is missing.
 std::optional<config::RegistryKeyData> storedSettings();
 
-// A complete default key as the program writes it, with some values replaced.
-std::string defaultSettingsBody(const std::vector<std::pair<std::string, std::string>>& replace = {},
-                                const std::vector<std::string>& drop = {});
 
 class AgentProcess {
 public:

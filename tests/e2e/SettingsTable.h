@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kaptivus::e2e {
@@ -18,5 +19,9 @@ struct ExpectedValue {
 std::vector<ExpectedValue> defaultSettings();
 // The temporary-files folder with its trailing separator, as the program sees it.
 std::string tempFolder();
+
+// A complete default key as the program writes it, with some values replaced.
+std::string defaultSettingsBody(const std::vector<std::pair<std::string, std::string>>& replace = {},
+                                const std::vector<std::string>& drop = {});
 
 } // namespace kaptivus::e2e

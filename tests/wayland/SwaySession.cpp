@@ -49,9 +49,17 @@ QJsonDocument swayQuery(const QString& type)
     return QJsonDocument::fromJson(runTool("swaymsg", { "-r", "-t", type }));
 }
 
-PrivateSway::PrivateSway()
+PrivateSway::PrivateSway(bool xwayland)
     : m_runtime(QDir::tempPath() + "/sway-XXXXXX")
 {
+    QString config = qEnvironmentVariable("KAPTIVUS_SWAY_CONFIG");
+    if (xwayland) {
+        QFile shared(config);
+        config = QDir(m_runtime.path()).filePath("sway.config");
+        QFile own(config);
+        EXPECT_TRUE(shared.open(QIODevice::ReadOnly) && own.open(QIODevice::WriteOnly));
+        own.write(shared.readAll().replace("xwayland disable", "xwayland enable"));
+    }
     QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", m_runtime.path());
@@ -65,7 +73,7 @@ PrivateSway::PrivateSway()
     m_sway.setStandardErrorFile(QDir(m_runtime.path()).filePath("sway.log"));
     // A test that dies must not leave its compositor behind.
     m_sway.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_sway.start("sway", { "-c", qEnvironmentVariable("KAPTIVUS_SWAY_CONFIG") });
+    m_sway.start("sway", { "-c", config });
     const QDir runtime(m_runtime.path());
     const QString ipc = runtime.filePath(QString("sway-ipc.%1.%2.sock").arg(getuid()).arg(m_sway.processId()));
     QString display;
@@ -89,6 +97,21 @@ PrivateSway::PrivateSway()
         p.start("swaymsg", { "-t", "get_version" });
         return p.waitForFinished(5000) && p.exitCode() == 0;
     });
+}
+
+QString PrivateSway::xDisplay()
+{
+    // sway hands its own environment to what it starts.
+    const QString file = QDir(m_runtime.path()).filePath("display");
+    swaymsg(QString("exec printf %s \"$DISPLAY\" > %1").arg(file));
+    QString display;
+    waitUntil([&] {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly)) return false;
+        display = QString::fromLocal8Bit(f.readAll());
+        return !display.isEmpty();
+    });
+    return display;
 }
 
 PrivateSway::~PrivateSway()
@@ -196,6 +219,35 @@ platform::ScreenRect jsonRect(const QJsonValue& value)
 {
     const QJsonObject r = value.toObject();
     return { r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt() };
+}
+
+QJsonObject windowOfPid(qint64 pid, const QString& title)
+{
+    const std::function<QJsonObject(const QJsonObject&)> find = [&](const QJsonObject& node) {
+        for (const char* key : { "nodes", "floating_nodes" }) {
+            for (const QJsonValue& child : node.value(key).toArray()) {
+                const QJsonObject c = child.toObject();
+                if (c.value("pid").toInteger() == pid && c.value("name").toString().startsWith(title)) return c;
+                if (QJsonObject found = find(c); !found.isEmpty()) return found;
+            }
+        }
+        return QJsonObject {};
+    };
+    return find(swayQuery("get_tree").object());
+}
+
+platform::ScreenRect floatingFrame(const QJsonObject& node)
+{
+    const platform::ScreenRect rect = jsonRect(node.value("rect"));
+    const int title = jsonRect(node.value("deco_rect")).height;
+    return { rect.left, rect.top - title, rect.width, rect.height + title };
+}
+
+platform::ScreenRect clientArea(const QJsonObject& node)
+{
+    const platform::ScreenRect rect = jsonRect(node.value("rect"));
+    const platform::ScreenRect inside = jsonRect(node.value("window_rect"));
+    return { rect.left + inside.left, rect.top + inside.top, inside.width, inside.height };
 }
 
 Foot::Foot(const QString& appId, uint32_t background, const QString& rule)

@@ -28,9 +28,12 @@ using namespace std::chrono_literals;
 // (WAYLAND_DISPLAY, SWAYSOCK, XDG_RUNTIME_DIR) until the object goes.
 class PrivateSway {
 public:
-    PrivateSway();
+    // With `xwayland`, X clients are served too (XWayland, started on demand).
+    explicit PrivateSway(bool xwayland = false);
     ~PrivateSway();
     bool isReady() const { return m_ready; }
+    // The X display that sway gives its clients; empty without XWayland.
+    QString xDisplay();
 
 private:
     QProcess m_sway;
@@ -67,7 +70,7 @@ struct OutputSetup {
     int height = 0;
     int x = 0;
     int y = 0;
-    int scale = 1;
+    double scale = 1;
     int rotation = 0; // sway's clockwise degrees
     uint32_t background = 0; // 0xRRGGBB
 };
@@ -95,5 +98,12 @@ private:
 // A node of sway's tree by app id (empty object when absent), with its parent.
 QJsonObject findNode(const QJsonObject& root, const QString& appId, QJsonObject* parent = nullptr);
 platform::ScreenRect jsonRect(const QJsonValue& value);
+// A view of sway's window list whose process is `pid` and whose title starts
+// with `title`: its node, or an empty object.
+QJsonObject windowOfPid(qint64 pid, const QString& title = {});
+// A floating window's frame (its title bar above its rect) and client area,
+// from sway's own report.
+platform::ScreenRect floatingFrame(const QJsonObject& node);
+platform::ScreenRect clientArea(const QJsonObject& node);
 
 } // namespace kaptivus::test

@@ -4,6 +4,7 @@
 #include "SwaySession.h"
 
 #include <QCoreApplication>
+#include <cmath>
 #include <QDir>
 #include <QFileInfo>
 #include <csignal>
@@ -30,11 +31,12 @@ void expectOutputsAsGrimSeesThem(const DesktopGrab& grab, const WlrScreencopy& c
     const ScreenRect bounds = grab.layout;
     for (const auto& o : copy.outputs()) {
         const Rgb reference = grim(QString::fromStdString(o.name));
-        const int factor = grab.scale / o.scale;
-        ASSERT_EQ(reference.width * factor, o.logical.width * grab.scale) << o.name;
-        ASSERT_EQ(reference.height * factor, o.logical.height * grab.scale) << o.name;
-        const int left = (o.logical.left - bounds.left) * grab.scale;
-        const int top = (o.logical.top - bounds.top) * grab.scale;
+        // Every device pixel of the output, each repeated `factor` times a side.
+        const int factor = int(std::lround(grab.scale * o.logical.width / reference.width));
+        ASSERT_EQ(reference.width * factor, std::lround(o.logical.width * grab.scale)) << o.name;
+        ASSERT_EQ(reference.height * factor, std::lround(o.logical.height * grab.scale)) << o.name;
+        const int left = int(std::lround((o.logical.left - bounds.left) * grab.scale));
+        const int top = int(std::lround((o.logical.top - bounds.top) * grab.scale));
         int wrong = 0;
         for (int y = 0; y < reference.height * factor; ++y) {
             for (int x = 0; x < reference.width * factor; ++x)
@@ -48,6 +50,8 @@ TEST(WlrScreencopy, ComposedDesktopEqualsGrimOutputByOutput)
 {
     const std::vector<DesktopCase> cases {
         { "one output", { { 1920, 1080, 0, 0, 1, 0, 0x203040 } } },
+        { "one output scaled 1.5", { { 1920, 1080, 0, 0, 1.5, 0, 0x203040 } } },
+        { "two outputs scaled 1.5", { { 1920, 1080, 0, 0, 1.5, 0, 0x10A050 }, { 1500, 900, 1280, 0, 1.5, 0, 0xA05010 } } },
         { "scales 1 and 2", { { 1920, 1080, 0, 0, 1, 0, 0x10A050 }, { 1280, 720, 1920, 0, 2, 0, 0xA05010 } } },
         { "second output left and higher",
             { { 1920, 1080, 0, 0, 1, 0, 0x10A050 }, { 1280, 720, -1280, -300, 1, 0, 0x5010A0 } } },
@@ -71,10 +75,11 @@ TEST(WlrScreencopy, ComposedDesktopEqualsGrimOutputByOutput)
         for (size_t i = 0; i < c.outputs.size(); ++i) {
             const OutputSetup& s = c.outputs[i];
             const bool turned = s.rotation == 90 || s.rotation == 270;
-            const ScreenRect logical { s.x, s.y, (turned ? s.height : s.width) / s.scale,
-                (turned ? s.width : s.height) / s.scale };
+            const ScreenRect logical { s.x, s.y, int((turned ? s.height : s.width) / s.scale),
+                int((turned ? s.width : s.height) / s.scale) };
             EXPECT_EQ(copy.outputs()[i].logical, logical) << i;
-            EXPECT_EQ(copy.outputs()[i].scale, s.scale) << i;
+            // wl_output's scale is a whole number: a fractional one is rounded up.
+            EXPECT_EQ(copy.outputs()[i].scale, int(std::ceil(s.scale))) << i;
         }
         const DesktopGrab grab = copy.grabDesktop();
         ASSERT_TRUE(grab.ok()) << grab.error;

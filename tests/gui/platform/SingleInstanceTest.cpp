@@ -3,6 +3,8 @@
 // in a folder that is certainly the user's own.
 #include "platform/SingleInstance.h"
 
+#include "platform/CommandChannel.h"
+
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cctype>
@@ -115,6 +117,49 @@ TEST(SingleInstanceNames, LockLivesInTheRuntimeFolder)
     EXPECT_EQ(kaptivus::platform::singleInstanceLockPath("Kaptivus_v5", ":3.0"),
         runtime.path().toStdString() + "/Kaptivus_v5.3.lock");
     qputenv("XDG_RUNTIME_DIR", old);
+}
+
+// On a Wayland session (XWayland's DISPLAY beside it or not) the agent and
+// its command socket are named after the Wayland display, so that an X
+// program's start on the same desktop finds the same agent.
+TEST(SingleInstanceNames, TheSessionsDisplayNamesItsAgent)
+{
+    struct Case {
+        const char* waylandDisplay;
+        const char* sessionType;
+        const char* display;
+        const char* named;
+    };
+    const std::vector<Case> cases {
+        { nullptr, nullptr, ":0", ":0" },
+        { "wayland-1", nullptr, ":0", "wayland-1" },
+        { nullptr, "wayland", ":1", "wayland-0" },
+        { nullptr, "x11", ":1", ":1" },
+        { "", nullptr, ":2", ":2" },
+        { nullptr, nullptr, nullptr, "" },
+    };
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    chmod(runtime.path().toLocal8Bit().constData(), 0700);
+    const char* names[] = { "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DISPLAY", "XDG_RUNTIME_DIR" };
+    std::vector<std::optional<QByteArray>> saved;
+    for (const char* name : names)
+        saved.push_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    for (const auto& c : cases) {
+        const char* values[] = { c.waylandDisplay, c.sessionType, c.display };
+        for (int i = 0; i < 3; ++i) {
+            if (values[i]) qputenv(names[i], values[i]);
+            else qunsetenv(names[i]);
+        }
+        EXPECT_EQ(kaptivus::platform::sessionDisplay(), c.named) << c.named;
+        EXPECT_EQ(kaptivus::platform::commandChannelPath(), runtime.path().toStdString() + "/Kaptivus_v5."
+                      + kaptivus::platform::sanitisedDisplayName(c.named) + ".sock");
+    }
+    for (size_t i = 0; i < saved.size(); ++i) {
+        if (saved[i]) qputenv(names[i], *saved[i]);
+        else qunsetenv(names[i]);
+    }
 }
 
 TEST_F(SingleInstance, SecondProcessIsRefusedWhileTheFirstHoldsTheLock)

@@ -97,6 +97,44 @@ TEST(WaylandOutputs, MixedScalesReplicatePixelsAndLeaveGapsBlack)
     EXPECT_EQ(rowsOf(composeDesktop(outputs, { one.view, two.view })), expected);
 }
 
+// An output scaled 1.5 says 2 through wl_output (a whole number, rounded up);
+// its mode over its logical size is the truth. The picture takes that ratio
+// when all outputs agree, and keeps every device pixel unreplicated; with
+// mixed ratios the densest wins and the others are replicated.
+TEST(WaylandOutputs, FractionalScaleKeepsEveryDevicePixel)
+{
+    struct Case {
+        const char* name;
+        std::vector<OutputInfo> outputs;
+        std::vector<Rows> frames;
+        double scale;
+        Rows expected;
+    };
+    const std::vector<Case> cases {
+        { "one output at 1.5", { { "ONE", { 0, 0, 2, 2 }, 2, 3, 3, 0 } }, { { { A, B, C }, { D, E, F }, { C, B, A } } },
+            1.5, { { A, B, C }, { D, E, F }, { C, B, A } } },
+        { "two outputs at 1.5 side by side",
+            { { "ONE", { 0, 0, 2, 2 }, 2, 3, 3, 0 }, { "TWO", { 2, 0, 2, 2 }, 2, 3, 3, 0 } },
+            { { { A, A, A }, { B, B, B }, { C, C, C } }, { { D, E, F }, { D, E, F }, { D, E, F } } }, 1.5,
+            { { A, A, A, D, E, F }, { B, B, B, D, E, F }, { C, C, C, D, E, F } } },
+        { "1 beside 1.5: the sparser output enlarged",
+            { { "ONE", { 0, 0, 2, 2 }, 1, 2, 2, 0 }, { "TWO", { 2, 0, 2, 2 }, 2, 3, 3, 0 } },
+            { { { A, B }, { C, D } }, { { E, E, E }, { F, F, F }, { E, E, E } } }, 1.5,
+            { { A, A, B, E, E, E }, { A, A, B, F, F, F }, { C, C, D, E, E, E } } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Frame> frames;
+        std::vector<FrameView> views;
+        for (const Rows& rows : c.frames)
+            frames.push_back(frameOf(rows, FrameFormat::Xrgb8888, false));
+        for (const Frame& f : frames)
+            views.push_back(f.view);
+        EXPECT_DOUBLE_EQ(compositionScale(c.outputs), c.scale);
+        EXPECT_EQ(rowsOf(composeDesktop(c.outputs, views)), c.expected);
+    }
+}
+
 TEST(WaylandOutputs, FramesAndLayoutsBeyondTheLimitsAreRefused)
 {
     struct Case {
