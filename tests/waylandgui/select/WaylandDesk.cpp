@@ -1,8 +1,6 @@
 // The private compositor and its drivers.
 #include "WaylandDesk.h"
 
-#include "platform/wayland/WaylandOutputs.h"
-#include "platform/wayland/WlrScreencopy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -228,22 +226,11 @@ void arrangeOutputs(const std::vector<Output>& outputs)
 
 DeskLayout deskLayout()
 {
-    // The arithmetic of the capture back-end, on the outputs it sees.
-    platform::wayland::WlrScreencopy copy;
-    EXPECT_TRUE(copy.isConnected()) << copy.error();
-    const auto& outputs = copy.outputs();
-    DeskLayout layout;
-    layout.scale = platform::wayland::compositionScale(outputs);
-    layout.layoutBounds = platform::wayland::layoutBounds(outputs);
-    const platform::ScreenRect& b = layout.layoutBounds;
-    layout.desktop = {b.left * layout.scale, b.top * layout.scale, b.width * layout.scale, b.height * layout.scale};
-    for (const auto& o : outputs) {
-        platform::ScreenRect r = platform::wayland::placementOf(o, b, layout.scale);
-        r.left += layout.desktop.left;
-        r.top += layout.desktop.top;
-        layout.monitors.push_back({o.name, r});
-        layout.bufferScales.push_back(o.scale);
-    }
+    platform::CaptureBackend& backend = platform::captureBackend();
+    DeskLayout layout{backend.monitors(), backend.virtualDesktop(), {}};
+    QRect bounds;
+    for (QScreen* s : QGuiApplication::screens()) bounds |= s->geometry();
+    layout.layoutBounds = {bounds.x(), bounds.y(), bounds.width(), bounds.height()};
     return layout;
 }
 

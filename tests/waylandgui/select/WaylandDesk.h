@@ -49,14 +49,12 @@ struct Output {
 // headless output) and waits until the toolkit's screens show the layout.
 void arrangeOutputs(const std::vector<Output>& outputs);
 
-// The desktop as the capture back-end reports it: monitors in desktop pixels
-// (the layout at the largest output scale) named as the toolkit's screens.
+// The desktop as the capture back-end reports it (monitors in desktop pixels,
+// named as the toolkit's screens), and its bounds in layout pixels.
 struct DeskLayout {
     std::vector<platform::Monitor> monitors;
-    std::vector<int> bufferScales; // each monitor's integer scale, as its clients see it
     platform::ScreenRect desktop;
-    platform::ScreenRect layoutBounds; // layout pixels
-    int scale = 1;
+    platform::ScreenRect layoutBounds;
 };
 DeskLayout deskLayout();
 

@@ -38,11 +38,10 @@ const Layout OneAt15{"one output at 1.5", {{1920, 1080, 0, 0, 1.5}}};
 const Layout OneThen2{"at 1, then at 2 to its right", {{1920, 1080, 0, 0, 1}, {1280, 720, 1920, 0, 2}}};
 const Layout OneAndAHalfThen1{"at 1.5, then at 1 to its right", {{1920, 1080, 0, 0, 1.5}, {1280, 720, 1280, 0, 1}}};
 
-// A colour for every pixel of an output as its clients draw it (at its integer
-// scale): flat blocks of 8 x 8, different on every output, so that an output
-// the compositor scales down (1.5 drawn at 2) still shows each block's colour
-// at its centre. An output drawn at a lower scale than the snapshot's has its
-// pixels repeated, as a composed grab repeats them.
+// A colour for every device pixel of an output: flat blocks of 8 x 8,
+// different on every output, so that an output shown through a scaling (one
+// at 1.5, which the toolkit draws at 2) still shows each block's colour at its
+// centre.
 uint32_t colourAt(int output, int x, int y)
 {
     const int bx = x / 8;
@@ -51,18 +50,27 @@ uint32_t colourAt(int output, int x, int y)
         | uint32_t((bx * by * 5 + 31) & 255);
 }
 
-pixels::Picture patternSnapshot(const DeskLayout& layout)
+// Snapshot pixels per device pixel of output i: more than one when a denser
+// output sets the snapshot's scale.
+double snapshotPerDevice(const DeskLayout& layout, const std::vector<Output>& outputs, size_t i)
+{
+    return double(layout.monitors[i].rect.width) / outputs[i].width;
+}
+
+// The snapshot a grab would give: each output's pixels, repeated where the
+// snapshot's scale is larger than the output's own.
+pixels::Picture patternSnapshot(const DeskLayout& layout, const std::vector<Output>& outputs)
 {
     const platform::ScreenRect& d = layout.desktop;
     auto picture = pixels::Picture::create(d.width, d.height, pixels::PixelFormat::DeviceDefault);
     EXPECT_TRUE(picture.storageBits() == 32 && picture.redMask() == 0xFF0000 && picture.blueMask() == 0xFF);
-    for (size_t i = 0; i < layout.monitors.size(); ++i) {
+    for (size_t i = 0; i < layout.monitors.size() && i < outputs.size(); ++i) {
         const platform::ScreenRect& m = layout.monitors[i].rect;
-        const int repeat = std::max(1, layout.scale / layout.bufferScales[i]);
+        const double f = snapshotPerDevice(layout, outputs, i);
         for (int y = 0; y < m.height; ++y) {
             // The screen's own format: 32-bit words of 0xXXRRGGBB.
             auto* row = reinterpret_cast<uint32_t*>(picture.scanLine(m.top - d.top + y)) + (m.left - d.left);
-            for (int x = 0; x < m.width; ++x) row[x] = colourAt(int(i), x / repeat, y / repeat);
+            for (int x = 0; x < m.width; ++x) row[x] = colourAt(int(i), int(x / f), int(y / f));
         }
     }
     return picture;
@@ -70,8 +78,6 @@ pixels::Picture patternSnapshot(const DeskLayout& layout)
 
 // sway's renderer blends even an opaque window at an alpha a hair below one:
 // a channel may come out one lower. Neighbouring blocks differ far more.
-constexpr int TopBand = 128;
-
 bool near(uint32_t a, uint32_t b)
 {
     for (int shift : {0, 8, 16})
@@ -79,28 +85,25 @@ bool near(uint32_t a, uint32_t b)
     return true;
 }
 
-// Whether grim sees output i showing its slice of the pattern: every pixel as
-// it is at an integer scale; at another, the centre of every block of a grid.
-// The top band is left out: the pointer waits in the top-left corner, and the
-// compositor draws it, and the toolkit a tooltip, into the picture there.
+// The pointer waits in the top-left corner; the compositor draws it, and the
+// toolkit a tooltip, into the pictures there.
+constexpr int TopBand = 128;
+
+// Whether grim sees output i showing its slice of the snapshot: every pixel
+// where the output's scale is a whole number and the snapshot holds a whole
+// number of pixels per device pixel (nothing is resampled but by repetition);
+// elsewhere the centre of every tenth block.
 bool showsItsSlice(const DeskLayout& layout, const std::vector<Output>& outputs, size_t i)
 {
     const Shot shot = grim(QString::fromStdString(layout.monitors[i].name));
     if (shot.pixels.empty()) return false;
     const auto at = [&](int x, int y) { return shot.pixels[size_t(y) * size_t(shot.width) + size_t(x)]; };
-    const double drawnPerShown = layout.bufferScales[i] / outputs[i].scale;
-    if (drawnPerShown == 1) {
-        for (int y = TopBand; y < shot.height; ++y)
-            for (int x = 0; x < shot.width; ++x)
-                if (!near(at(x, y), colourAt(int(i), x, y))) return false;
-        return true;
-    }
-    for (int by = 2; by * 8 * 10 < shot.height * drawnPerShown; ++by)
-        for (int bx = 1; bx * 8 * 10 < shot.width * drawnPerShown; ++bx) {
-            const int x = int((bx * 80 + 4) / drawnPerShown);
-            const int y = int((by * 80 + 4) / drawnPerShown);
-            if (!near(at(x, y), colourAt(int(i), bx * 80 + 4, by * 80 + 4))) return false;
-        }
+    const double f = snapshotPerDevice(layout, outputs, i);
+    const bool whole = outputs[i].scale == std::floor(outputs[i].scale) && f == std::floor(f);
+    const int step = whole ? 1 : 80;
+    for (int y = whole ? TopBand : TopBand + 4; y < shot.height; y += step)
+        for (int x = whole ? 0 : 4; x < shot.width; x += step)
+            if (!near(at(x, y), colourAt(int(i), x, y))) return false;
     return true;
 }
 
@@ -171,7 +174,8 @@ Desktop arrange(const Layout& l)
 {
     arrangeOutputs(l.outputs);
     Desktop s{deskLayout(), {}, l.outputs};
-    s.snapshot = patternSnapshot(s.layout);
+    EXPECT_EQ(s.layout.monitors.size(), l.outputs.size());
+    s.snapshot = patternSnapshot(s.layout, l.outputs);
     return s;
 }
 
@@ -213,10 +217,10 @@ TEST(WaylandSelectors, DragStoresTheAreaInSnapshotPixels)
     const Case cases[] = {
         {&OneAt1, {100, 80}, {300, 200}, {100, 80, 301, 201}, "201 x 121"},
         {&OneAt2, {100, 80}, {300, 200}, {200, 160, 601, 401}, "401 x 241"},
-        {&OneAt15, {300, 200}, {100, 80}, {200, 160, 601, 401}, "401 x 241"},
+        {&OneAt15, {300, 200}, {100, 80}, {150, 120, 451, 301}, "301 x 181"},
         {&OneThen2, {1800, 100}, {2000, 300}, {3600, 200, 4001, 601}, "401 x 401"},
         {&OneThen2, {2100, 50}, {1700, 250}, {3400, 100, 4201, 501}, "801 x 401"},
-        {&OneAndAHalfThen1, {1200, 100}, {1400, 300}, {2400, 200, 2801, 601}, "401 x 401"},
+        {&OneAndAHalfThen1, {1200, 100}, {1400, 300}, {1800, 150, 2101, 451}, "301 x 301"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layout->name);
@@ -326,9 +330,10 @@ TEST(WaylandSelectors, PickerPicksInSnapshotPixelsOnTheOutputPointedAt)
     };
     const Case cases[] = {
         {&OneAt1, {333, 221}, 3, {333, 221}, 0},
-        {&OneAt15, {101, 77}, 1, {202, 154}, 0},
+        // 101 x 1.5 = 151.5: a logical point on an edge between two device pixels takes the right one.
+        {&OneAt15, {101, 77}, 1, {152, 116}, 0},
         {&OneThen2, {2000, 100}, 2, {4000, 200}, 1},
-        {&OneAndAHalfThen1, {1500, 600}, 1, {3000, 1200}, 1},
+        {&OneAndAHalfThen1, {1500, 600}, 1, {2250, 900}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layout->name);
