@@ -209,6 +209,9 @@ void arrangeOutputs(const std::vector<Output>& outputs)
         swaymsg(QString("output HEADLESS-%1 mode %2x%3 position %4 %5 scale %6")
                     .arg(i + 1).arg(o.width).arg(o.height).arg(o.x).arg(o.y).arg(o.scale));
     }
+    // sway 1.7 draws nothing of a new headless output's workspace until the
+    // output has had the focus once: it keeps showing its bare background.
+    for (size_t i = outputs.size(); i > 0; --i) swaymsg(QString("focus output HEADLESS-%1").arg(i));
     // The toolkit's screens in layout pixels, as the compositor has them now.
     const bool shown = waitProcessing([&] {
         for (size_t i = 0; i < outputs.size(); ++i) {

@@ -156,9 +156,11 @@ struct Session {
     }
 };
 
-// Layouts of two outputs: the second output's window maps full screen in
-// sway's tree but the output keeps showing its background and sends it no
-// pointer events; until that is understood these cases run only on request.
+// Two outputs: the second output's window paints, and sway's tree holds it
+// full screen and visible there, yet the output keeps showing its bare
+// background and sends the window no pointer events (stand-alone toolkit
+// programs doing the same are shown). Until that is understood these cases
+// run only on request.
 bool skipsTwoOutputs(const Layout& l)
 {
     return l.outputs.size() > 1 && !qEnvironmentVariableIsSet("KAPTIVUS_TEST_TWO_OUTPUT_SELECTORS");
