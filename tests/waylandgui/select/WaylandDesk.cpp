@@ -28,15 +28,18 @@ namespace kaptivus::test {
 namespace {
 
 struct Desk {
+    bool ready = false;
     pid_t sway = 0;
     pid_t keyboard = 0;
     QString runtime;
+    // In the pointer process only.
     wl_display* display = nullptr;
     wl_seat* seat = nullptr;
     zwlr_virtual_pointer_manager_v1* pointers = nullptr;
     zwlr_virtual_pointer_v1* pointer = nullptr;
     uint32_t time = 0;
 };
+
 
 Desk& desk()
 {
@@ -119,32 +122,21 @@ bool addVirtualPointer()
     return true;
 }
 
-void flushPointer()
-{
-    Desk& d = desk();
-    zwlr_virtual_pointer_v1_frame(d.pointer);
-    // Handled by the compositor before the next request of anyone else.
-    wl_display_roundtrip(d.display);
-}
-
 } // namespace
 
 bool startPrivateDesk()
 {
-    if (!startSway() || !addVirtualPointer()) {
-        desk().pointer = nullptr;
-        return false;
-    }
+    if (!startSway()) return false;
     // A keyboard that stays on the seat: wtype's own lives only while it types,
     // and a client learns of a new keyboard too late for its first key.
     desk().keyboard = spawn({"wtype", "-s", "3600000", nullptr});
-    return waitUntil([] { return seatCapabilities() == 3; });
+    desk().ready = waitUntil([] { return seatCapabilities() == 2; });
+    return desk().ready;
 }
 
 void stopPrivateDesk()
 {
     Desk& d = desk();
-    if (d.display) wl_display_disconnect(d.display);
     for (pid_t pid : {d.keyboard, d.sway}) {
         if (pid <= 0) continue;
         kill(pid, SIGTERM);
@@ -153,7 +145,7 @@ void stopPrivateDesk()
     if (!d.runtime.isEmpty()) QDir(d.runtime).removeRecursively();
 }
 
-bool haveDesk() { return desk().pointer != nullptr; }
+bool haveDesk() { return desk().ready; }
 
 bool waitProcessing(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
@@ -309,13 +301,48 @@ Shot grim(const QString& output)
     return shot;
 }
 
-void User::moveTo(int x, int y)
+int serveVirtualPointer()
 {
     Desk& d = desk();
-    zwlr_virtual_pointer_v1_motion_absolute(d.pointer, ++d.time, uint32_t(x - m_bounds.left),
-                                            uint32_t(y - m_bounds.top), uint32_t(m_bounds.width),
-                                            uint32_t(m_bounds.height));
-    flushPointer();
+    if (!addVirtualPointer()) return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    unsigned x = 0, y = 0, width = 0, height = 0;
+    while (std::scanf("%u %u %u %u", &x, &y, &width, &height) == 4) {
+        zwlr_virtual_pointer_v1_motion_absolute(d.pointer, ++d.time, x, y, width, height);
+        zwlr_virtual_pointer_v1_frame(d.pointer);
+        // Handled by the compositor before anyone else's next request.
+        wl_display_roundtrip(d.display);
+        std::printf("ok\n");
+        std::fflush(stdout);
+    }
+    wl_display_disconnect(d.display);
+    return 0;
+}
+
+User::User(platform::ScreenRect layoutBounds) : m_bounds(layoutBounds)
+{
+    m_pointer = std::make_unique<QProcess>();
+    m_pointer->start(QCoreApplication::applicationFilePath(), {"--virtual-pointer"});
+    const bool ready = m_pointer->waitForReadyRead(10000) && m_pointer->readLine().trimmed() == "ready";
+    EXPECT_TRUE(ready) << "no virtual pointer";
+}
+
+User::~User()
+{
+    m_pointer->closeWriteChannel();
+    if (!m_pointer->waitForFinished(5000)) m_pointer->kill();
+    m_pointer->waitForFinished(2000);
+}
+
+void User::moveTo(int x, int y)
+{
+    m_pointer->write(QString("%1 %2 %3 %4\n")
+                         .arg(x - m_bounds.left).arg(y - m_bounds.top).arg(m_bounds.width).arg(m_bounds.height)
+                         .toLatin1());
+    const bool moved = m_pointer->waitForBytesWritten(5000) && m_pointer->waitForReadyRead(5000)
+        && m_pointer->readLine().trimmed() == "ok";
+    EXPECT_TRUE(moved) << "the virtual pointer did not move";
 }
 
 void User::press(int button) { swaymsg(QString("seat - cursor press button%1").arg(button)); }

@@ -9,12 +9,14 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace kaptivus::test {
@@ -22,9 +24,9 @@ namespace kaptivus::test {
 using namespace std::chrono_literals;
 
 // Starts this process's compositor from KAPTIVUS_SWAY_CONFIG, with a virtual
-// pointer and a virtual keyboard (a headless seat has neither, and its clients
-// then get no pointer or key events), and points WAYLAND_DISPLAY and SWAYSOCK
-// at it. Before the QApplication, so that the toolkit finds both on the seat.
+// keyboard (a headless seat has none, and its clients then get no key events),
+// and points WAYLAND_DISPLAY and SWAYSOCK at it. Before the QApplication, so
+// that the toolkit finds the keyboard on the seat.
 bool startPrivateDesk();
 void stopPrivateDesk();
 bool haveDesk();
@@ -72,12 +74,21 @@ struct Shot {
 };
 Shot grim(const QString& output);
 
-// A user at the compositor's pointer and keyboard. Moves go through the virtual
-// pointer (sway's own `cursor set` sends no motion while a button is down),
-// buttons through sway's seat, keys through wtype. From any one thread.
+// The body of this program run with --virtual-pointer: a virtual pointer that
+// moves to "x y width height" (an absolute position within an extent) read from
+// standard input, answering "ok" once the compositor has handled each.
+int serveVirtualPointer();
+
+// A user at the compositor's pointer and keyboard. Moves go through a virtual
+// pointer of the user's own (sway's `cursor set` sends no motion while a button
+// is down), buttons through sway's seat, keys through wtype. The pointer comes
+// with the user and goes with it: sway 1.7 leaves a further output showing its
+// background when a full-screen window maps there while a virtual pointer
+// exists. From any one thread.
 class User {
 public:
-    explicit User(platform::ScreenRect layoutBounds) : m_bounds(layoutBounds) {}
+    explicit User(platform::ScreenRect layoutBounds);
+    ~User();
     void moveTo(int x, int y); // layout pixels
     void press(int button);
     void release(int button);
@@ -86,6 +97,7 @@ public:
 
 private:
     platform::ScreenRect m_bounds;
+    std::unique_ptr<QProcess> m_pointer;
 };
 
 } // namespace kaptivus::test

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::string_view(argv[1]) == "--virtual-pointer") return kaptivus::test::serveVirtualPointer();
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
     // Outside scripts/swaysession.sh every test skips itself.
