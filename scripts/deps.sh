@@ -27,6 +27,7 @@ test_pkgs+=(xterm)
 build_pkgs+=(libwayland-dev wayland-protocols librust-wayland-protocols-dev)
 test_pkgs+=(sway grim wl-clipboard foot weston xwayland)
 run_pkgs+=(qt6-wayland) # the agent's windows on a Wayland desktop
+test_pkgs+=(wtype) # types keys through the compositor, as a user's press reaches its bindings
 # A FUSE file system without exclusive rename, hard links or permissions, for the saving tests.
 test_pkgs+=(libfuse3-dev)
 test_pkgs+=(libglib2.0-bin) # gio launch: desktop entries run as a desktop runs them
