@@ -40,6 +40,10 @@ enum class HotkeyStatus;
 struct WindowRects;
 }
 
+namespace kaptivus::select {
+class SnapshotWindow;
+}
+
 class TTray1 : public QWidget, public AgentLink {
     Q_OBJECT
 public:
@@ -173,6 +177,9 @@ public:
     // (CaptureBitmap is then as it was).
     virtual bool CaptureArea();
     virtual bool CaptureObject();
+    // For a selector closed without a choice: true, with CaptureError set, when
+    // it never showed because the desktop gave no snapshot.
+    bool refusedSnapshot(const kaptivus::select::SnapshotWindow& selector);
     // "Zone" and "Objet" of the picture window.
     void PictureWindowCapture(bool area) override;
     // The monitors were added, removed or rearranged.

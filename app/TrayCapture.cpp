@@ -410,6 +410,15 @@ void TTray1::GrabRect(ScreenRect rect, const kaptivus::pixels::Picture& source, 
 
 void TTray1::CaptureDesktop() { GrabRect(DesktopRect); }
 
+bool TTray1::refusedSnapshot(const kaptivus::select::SnapshotWindow& selector)
+{
+    // A selector that never showed because the desktop gave no snapshot is a
+    // failure to report, not the user's cancel.
+    if (selector.grabError().empty()) return false;
+    CaptureError = selector.grabError();
+    return true;
+}
+
 bool TTray1::CaptureArea()
 {
     Area.Sizes.LastDefinedWidth = CustomW;
@@ -418,7 +427,7 @@ bool TTray1::CaptureArea()
     const bool chosen = selector.exec() == 1;
     CustomW = Area.Sizes.LastDefinedWidth;
     CustomH = Area.Sizes.LastDefinedHeight;
-    if (!chosen) return false;
+    if (!chosen) return refusedSnapshot(selector);
     const kaptivus::select::AreaRect& a = Area.SelectedArea;
     const kaptivus::pixels::Picture& snapshot = selector.snapshot();
     // Smaller than 16 x 16 (a click, or no drag yet in this run): the whole snapshot.
@@ -435,7 +444,7 @@ bool TTray1::CaptureArea()
 bool TTray1::CaptureObject()
 {
     kaptivus::select::TCapturecontrol1 picker;
-    if (picker.exec() != 1) return false;
+    if (picker.exec() != 1) return refusedSnapshot(picker);
     // Looked up among the windows as they are now; the picker itself is looked through.
     const auto object = kaptivus::platform::captureBackend().objectAt(
         picker.PickedPoint, {static_cast<kaptivus::platform::WindowId>(picker.winId())});

@@ -51,6 +51,12 @@ bool pointerGrabHeld(QWindow* window)
 bool takeInput(QWindow* window, std::chrono::milliseconds timeout)
 {
     if (!window) return false;
+    // Only an X server lets a client grab; elsewhere (Wayland) the compositor
+    // focuses a window as it maps, and asking for more only waits out the timeout.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        window->requestActivate();
+        return window->isVisible();
+    }
     QElapsedTimer clock;
     clock.start();
     bool keyboard = false;

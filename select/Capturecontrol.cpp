@@ -8,8 +8,9 @@ namespace kaptivus::select {
 
 TCapturecontrol1::TCapturecontrol1(QWidget* parent) : SnapshotWindow(parent) { FormCreate(); }
 
-TCapturecontrol1::TCapturecontrol1(pixels::Picture snapshot, platform::ScreenRect desktop, QWidget* parent)
-    : SnapshotWindow(std::move(snapshot), desktop, parent)
+TCapturecontrol1::TCapturecontrol1(pixels::Picture snapshot, platform::ScreenRect desktop,
+                                   std::vector<platform::Monitor> monitors, QWidget* parent)
+    : SnapshotWindow(std::move(snapshot), desktop, parent, std::move(monitors))
 {
     FormCreate();
 }

@@ -14,8 +14,10 @@ class TCapturecontrol1 : public SnapshotWindow {
     Q_OBJECT
 public:
     explicit TCapturecontrol1(QWidget* parent = nullptr);
-    // With a given snapshot (tests and measurements).
-    TCapturecontrol1(pixels::Picture snapshot, platform::ScreenRect desktop, QWidget* parent = nullptr);
+    // With a given snapshot, and the monitors of a per-output picker (tests
+    // and measurements).
+    TCapturecontrol1(pixels::Picture snapshot, platform::ScreenRect desktop,
+                     std::vector<platform::Monitor> monitors = {}, QWidget* parent = nullptr);
 
     QLabel* StaticText1 = nullptr;
     // Screen coordinates of the release that ended the picker.

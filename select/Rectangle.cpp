@@ -39,8 +39,9 @@ TRectangle1::TRectangle1(AreaSelection& selection, platform::ScreenRect desktopR
 }
 
 TRectangle1::TRectangle1(AreaSelection& selection, platform::ScreenRect desktopRect, pixels::Picture snapshot,
-                         platform::ScreenRect desktop, QWidget* parent)
-    : SnapshotWindow(std::move(snapshot), desktop, parent), m_selection(selection), m_desktopRect(desktopRect)
+                         platform::ScreenRect desktop, std::vector<platform::Monitor> monitors, QWidget* parent)
+    : SnapshotWindow(std::move(snapshot), desktop, parent, std::move(monitors)), m_selection(selection),
+      m_desktopRect(desktopRect)
 {
     FormCreate();
 }
@@ -120,7 +121,8 @@ void TRectangle1::FormMouseDown(Qt::MouseButton button, QPoint at)
     setToolTip(QString());
     if (button == Qt::RightButton) {
         releaseInput();
-        PopupMenu1->exec(mapToGlobal(QPointF(at) / devicePixelRatioF()).toPoint());
+        adoptPopup(PopupMenu1);
+        PopupMenu1->exec(globalPoint(at));
         FixedSizeMode = true;
         retakeInput();
     } else if (button == Qt::LeftButton) {
@@ -205,7 +207,10 @@ std::optional<QString> TRectangle1::inputBox(const QString& caption, const QStri
 {
     // Unmanaged like the selector: a managed window would open below it. It
     // takes the keyboard itself for the same reason.
-    QInputDialog box(this, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint);
+    // On Wayland the box belongs to the output window the user works in: the
+    // compositor shows and focuses a dialog above a full-screen window only
+    // when it is that window's own.
+    QInputDialog box(inputWindow(), Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint);
     dialogs::SetUpInputBox(box, caption, prompt, text);
     if (auto* edit = box.findChild<QLineEdit*>()) {
         edit->setMaxLength(255);

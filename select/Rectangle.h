@@ -35,9 +35,11 @@ class TRectangle1 : public SnapshotWindow {
 public:
     // `desktopRect` bounds the custom sizes.
     TRectangle1(AreaSelection& selection, platform::ScreenRect desktopRect, QWidget* parent = nullptr);
-    // With a given snapshot (tests and measurements).
+    // With a given snapshot, and the monitors of a per-output selector (tests
+    // and measurements).
     TRectangle1(AreaSelection& selection, platform::ScreenRect desktopRect, pixels::Picture snapshot,
-                platform::ScreenRect desktop, QWidget* parent = nullptr);
+                platform::ScreenRect desktop, std::vector<platform::Monitor> monitors = {},
+                QWidget* parent = nullptr);
 
     QLabel* StaticText1 = nullptr;
     QMenu* PopupMenu1 = nullptr;

@@ -1,10 +1,16 @@
-// The selectors' frozen desktop window. It bypasses the window manager: a
-// managed full-screen window is held to one monitor by most window managers,
+// The selectors' frozen desktop window. On X11 it bypasses the window manager:
+// a managed full-screen window is held to one monitor by most window managers,
 // and would be framed, moved or stacked below docks. Being unmanaged it never
 // gets the focus from the window manager, so it grabs the keyboard and the
 // pointer itself. On a scaled desktop the window is placed, painted and read in
 // device pixels: the toolkit's logical pixels would enlarge the snapshot and
 // round the pointer to every second (or 1.5th) device pixel.
+//
+// A Wayland client can do neither, so there the selector is one full-screen
+// window per output (this one on the first, an OutputView on each further
+// one), which the compositor focuses as they map. A drag keeps sending to the
+// window it began in, with positions past its edge; every window maps its
+// positions through the same snapshot scale, so those land on the right output.
 #include "select/SnapshotWindow.h"
 
 #include "picture/PictureImage.h"
@@ -12,14 +18,31 @@
 #include "platform/InputGrab.h"
 #include "platform/Screen.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QTimer>
 
-
 namespace kaptivus::select {
+
+namespace {
+
+// The screen a monitor of the capture back-end is: by name, else by its place
+// in the list when the back-end knows no names.
+QScreen* screenOf(const platform::Monitor& monitor, size_t index)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (QScreen* s : screens)
+        if (!monitor.name.empty() && s->name() == QString::fromStdString(monitor.name)) return s;
+    if (monitor.name.empty() && index < size_t(screens.size())) return screens[qsizetype(index)];
+    return nullptr;
+}
+
+} // namespace
+
+bool usesOutputWindows() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
 QImage DisplayImage(const pixels::Picture& picture)
 {
@@ -41,22 +64,46 @@ QImage DisplayImage(const pixels::Picture& picture)
 
 SnapshotWindow::SnapshotWindow(QWidget* parent) : QDialog(parent)
 {
-    // The whole virtual desktop, through the same grab as every capture.
-    m_desktop = platform::virtualDesktop();
-    m_snapshot = platform::grabRect(m_desktop.left, m_desktop.top, m_desktop.width, m_desktop.height);
+    if (usesOutputWindows()) {
+        platform::CaptureBackend& backend = platform::captureBackend();
+        m_desktop = backend.virtualDesktop();
+        platform::DesktopGrab grab = backend.grab(m_desktop);
+        m_snapshot = std::move(grab.picture);
+        m_grabError = grab.error;
+        m_monitors = backend.monitors();
+    } else {
+        // The whole virtual desktop, through the same grab as every capture.
+        m_desktop = platform::virtualDesktop();
+        m_snapshot = platform::grabRect(m_desktop.left, m_desktop.top, m_desktop.width, m_desktop.height);
+    }
+    if (m_snapshot.isEmpty() && m_grabError.empty()) m_grabError = "The desktop could not be grabbed.";
     m_image = DisplayImage(m_snapshot);
     place();
 }
 
-SnapshotWindow::SnapshotWindow(pixels::Picture snapshot, platform::ScreenRect desktop, QWidget* parent)
-    : QDialog(parent), m_snapshot(std::move(snapshot)), m_desktop(desktop)
+SnapshotWindow::SnapshotWindow(pixels::Picture snapshot, platform::ScreenRect desktop, QWidget* parent,
+                               std::vector<platform::Monitor> monitors)
+    : QDialog(parent), m_snapshot(std::move(snapshot)), m_desktop(desktop), m_monitors(std::move(monitors))
 {
     m_image = DisplayImage(m_snapshot);
     place();
+}
+
+int SnapshotWindow::exec()
+{
+    if (m_snapshot.isEmpty()) {
+        setResult(0);
+        return 0;
+    }
+    return QDialog::exec();
 }
 
 void SnapshotWindow::place()
 {
+    if (usesOutputWindows()) {
+        placeOnOutputs();
+        return;
+    }
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint);
     // Opaque: nothing is erased before a paint, so showing it and moving the
     // readout never flicker.
@@ -68,21 +115,126 @@ void SnapshotWindow::place()
     setGeometry(placement.geometry);
 }
 
+void SnapshotWindow::placeOnOutputs()
+{
+    m_perOutput = true;
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    // Without monitors the one window shows the whole snapshot on the first screen.
+    std::vector<platform::Monitor> monitors = m_monitors;
+    if (monitors.empty()) monitors.push_back({{}, m_desktop});
+    bool placed = false;
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        QScreen* screen = screenOf(monitors[i], i);
+        if (!screen) continue;
+        const platform::ScreenRect& r = monitors[i].rect;
+        const QRect slice(r.left - m_desktop.left, r.top - m_desktop.top, r.width, r.height);
+        if (placed) {
+            m_views.push_back(new OutputView(*this, screen, slice));
+            continue;
+        }
+        m_ownMap = {slice, sliceRatio(slice, *screen)};
+        setScreen(screen);
+        setGeometry(screen->geometry());
+        setWindowState(Qt::WindowFullScreen);
+        placed = true;
+    }
+    if (!placed) m_ownMap = {m_image.rect(), 1};
+}
+
+std::vector<QWidget*> SnapshotWindow::outputWindows()
+{
+    std::vector<QWidget*> windows{this};
+    windows.insert(windows.end(), m_views.begin(), m_views.end());
+    return windows;
+}
+
+SliceMap SnapshotWindow::mapOf(const QWidget* window) const
+{
+    if (window != this) return static_cast<const OutputView*>(window)->map();
+    if (m_perOutput) return m_ownMap;
+    // The window covers the whole snapshot at the toolkit's own ratio.
+    return {m_image.rect(), devicePixelRatioF()};
+}
+
 QPoint SnapshotWindow::snapshotPoint(const QMouseEvent* event) const
 {
     // The window is top-level: its scene coordinates are its own, unrounded.
-    return platform::toDevicePixel(event->scenePosition(), devicePixelRatioF());
+    return mapOf(m_source ? static_cast<const QWidget*>(m_source) : this).toSnapshot(event->scenePosition());
+}
+
+void SnapshotWindow::forwardMouse(OutputView* from, QMouseEvent* event)
+{
+    m_source = from;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        m_inputWindow = from;
+        mousePressEvent(event);
+        break;
+    case QEvent::MouseMove: mouseMoveEvent(event); break;
+    case QEvent::MouseButtonRelease: mouseReleaseEvent(event); break;
+    default: break;
+    }
+    m_source = nullptr;
+}
+
+bool SnapshotWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+        m_inputWindow = this;
+    return QDialog::event(event);
+}
+
+QPoint SnapshotWindow::globalPoint(QPoint at) const
+{
+    return m_inputWindow->mapToGlobal(mapOf(m_inputWindow).toLogical(at)).toPoint();
+}
+
+void SnapshotWindow::adoptPopup(QWidget* popup)
+{
+    // The toolkit opens a popup beside its parent's window, whatever point it is given.
+    if (m_perOutput && popup->parentWidget() != m_inputWindow) popup->setParent(m_inputWindow, popup->windowFlags());
 }
 
 void SnapshotWindow::updateSnapshotRect(const QRect& rect)
 {
-    // One logical pixel more on each side: the toolkit rounds the region it
-    // repaints to device pixels its own way.
-    update(platform::logicalCover(rect, devicePixelRatioF()).adjusted(-1, -1, 1, 1));
+    for (QWidget* window : outputWindows()) {
+        const SliceMap map = mapOf(window);
+        const QRect part = rect & map.slice;
+        // One logical pixel more on each side: the toolkit rounds the region it
+        // repaints to device pixels its own way.
+        if (!part.isEmpty()) window->update(map.logicalCover(part).adjusted(-1, -1, 1, 1));
+    }
+}
+
+void SnapshotWindow::placeReadoutOnOutput(QLabel* readout, QPoint at, QPoint offset)
+{
+    // Each window has its own output's ratio: the readout keeps its design size
+    // in the logical pixels of the window holding the point.
+    QWidget* target = readout->parentWidget();
+    for (QWidget* window : outputWindows()) {
+        if (mapOf(window).slice.contains(at)) {
+            target = window;
+            break;
+        }
+    }
+    if (readout->parentWidget() != target) {
+        const bool shown = !readout->isHidden();
+        readout->setParent(target);
+        readout->setVisible(shown);
+    }
+    const QPointF logical = mapOf(target).toLogical(at);
+    readout->move(qRound(logical.x() + offset.x()), qRound(logical.y() + offset.y()));
 }
 
 void SnapshotWindow::placeReadout(QLabel* readout, QPoint at, QPoint offset)
 {
+    if (m_perOutput) {
+        placeReadoutOnOutput(readout, at, offset);
+        return;
+    }
     const qreal ratio = devicePixelRatioF();
     const platform::ScreenPoint onScreen{m_desktop.left + at.x(), m_desktop.top + at.y()};
     const qreal scale = platform::ratioAtDevicePoint(onScreen, ratio) / ratio;
@@ -114,28 +266,34 @@ QLabel* SnapshotWindow::makeReadout()
     return readout;
 }
 
-void SnapshotWindow::paintEvent(QPaintEvent* event)
-{
-    QPainter painter(this);
-    // Drawn in device pixels, so that no ratio resamples the snapshot.
-    const qreal ratio = devicePixelRatioF();
-    painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
-    for (const QRect& r : event->region()) {
-        const QRect device = platform::deviceCover(r, ratio) & m_image.rect();
-        if (!device.isEmpty()) painter.drawImage(device.topLeft(), m_image, device);
-    }
-}
+void SnapshotWindow::paintEvent(QPaintEvent* event) { paintSlice(*this, event->region(), m_image, mapOf(this)); }
 
 void SnapshotWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (m_perOutput) {
+        // The further outputs' windows, once this one is on screen: a window
+        // that belongs to another maps as its child only after it, and the
+        // compositor focuses each as it maps.
+        QTimer::singleShot(0, this, [this] {
+            if (!isVisible()) return;
+            for (OutputView* view : m_views) {
+                view->setCursor(cursor());
+                view->setMouseTracking(hasMouseTracking());
+                view->show();
+            }
+        });
+        return;
+    }
     // Once the window is on screen: the agent was hidden when the hotkey came.
     QTimer::singleShot(0, this, [this] { retakeInput(); });
 }
 
 void SnapshotWindow::retakeInput()
 {
-    if (!isVisible()) return;
+    // On Wayland the compositor gives the input to the window under the
+    // pointer and to the one it focused; nothing can be grabbed.
+    if (!isVisible() || m_perOutput) return;
     // Registered with the toolkit, so that a popup menu gives them back when
     // it closes; the toolkit's own grab is not checked, takeInput's is.
     grabKeyboard();
@@ -155,6 +313,7 @@ void SnapshotWindow::releaseInput()
 void SnapshotWindow::done(int result)
 {
     releaseInput();
+    for (OutputView* view : m_views) view->hide();
     hide();
     QDialog::done(result);
 }

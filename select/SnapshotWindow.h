@@ -1,15 +1,21 @@
 // The common ground of the two selectors: a frozen picture of the whole
 // virtual desktop, shown pixel for pixel in device pixels by a borderless
-// window laid over every monitor that takes the keyboard and the pointer.
-// Escape closes it with no result. Never includes app/.
+// window laid over every monitor that takes the keyboard and the pointer (on
+// Wayland: one full-screen window per output, acting as one). Escape closes it
+// with no result. Never includes app/.
 #pragma once
 
 #include "pixels/Picture.h"
+#include "platform/CaptureBackend.h"
 #include "platform/Geometry.h"
+#include "select/OutputView.h"
 
 #include <QDialog>
 #include <QFont>
 #include <QImage>
+
+#include <string>
+#include <vector>
 
 class QLabel;
 class QMouseEvent;
@@ -19,6 +25,10 @@ namespace kaptivus::select {
 // 32-bit display copy of a screen-format picture (RGB32: the frame is
 // inverted straight in its rows).
 QImage DisplayImage(const pixels::Picture& picture);
+
+// True where the selectors show one window per output: the toolkit talks
+// Wayland, whose clients can neither place a window nor grab input.
+bool usesOutputWindows();
 
 class SnapshotWindow : public QDialog {
     Q_OBJECT
@@ -34,15 +44,30 @@ public:
     // True while the window holds the keyboard and the pointer, as the X
     // server says.
     bool holdsInput() const { return m_inputHeld; }
-    // The snapshot pixel (device pixel of the window) under a mouse event.
+    // Why the desktop could not be grabbed (the selector then ends at once
+    // with 0); empty when it was.
+    const std::string& grabError() const { return m_grabError; }
+    // Ends at once with 0 when there is no snapshot to choose from.
+    int exec() override;
+    // The snapshot pixel under a mouse event, of whichever of the selector's
+    // windows it reached.
     QPoint snapshotPoint(const QMouseEvent* event) const;
+    // Every window of the selector: this one first, then one per further
+    // output where the selector covers each output with a window of its own.
+    std::vector<QWidget*> outputWindows();
 
 protected:
+    friend class OutputView;
+
     // Takes the snapshot and covers the virtual desktop with the window.
     explicit SnapshotWindow(QWidget* parent);
-    // Takes a given snapshot instead (tests and measurements).
-    SnapshotWindow(pixels::Picture snapshot, platform::ScreenRect desktop, QWidget* parent);
+    // Takes a given snapshot instead (tests and measurements). `monitors`
+    // (desktop coordinates, named as the toolkit names the screens) place the
+    // windows of a per-output selector; none stand for one covering the desktop.
+    SnapshotWindow(pixels::Picture snapshot, platform::ScreenRect desktop, QWidget* parent,
+                   std::vector<platform::Monitor> monitors = {});
 
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
@@ -59,14 +84,36 @@ protected:
     void placeReadout(QLabel* readout, QPoint at, QPoint offset);
     // Repaints the device pixels of the rectangle (snapshot coordinates).
     void updateSnapshotRect(const QRect& rect);
+    // The window the user last pressed a button in, and where a snapshot
+    // point lies in the toolkit's global coordinates of that window: menus
+    // and questions open there.
+    QWidget* inputWindow() const { return m_inputWindow; }
+    QPoint globalPoint(QPoint at) const;
+    // Moves a popup (a menu) to the window the user works in, so that it
+    // opens on that output.
+    void adoptPopup(QWidget* popup);
 
     QImage m_image;
 
 private:
     void place();
+    void placeOnOutputs();
+    void forwardMouse(OutputView* from, QMouseEvent* event);
+    SliceMap mapOf(const QWidget* window) const;
+    void placeReadoutOnOutput(QLabel* readout, QPoint at, QPoint offset);
 
     pixels::Picture m_snapshot;
     platform::ScreenRect m_desktop;
+    std::string m_grabError;
+    // Per-output windows: the monitors in snapshot pixels, this window's own
+    // slice, the further outputs' windows, and the window whose event is
+    // being handled (null: this one).
+    std::vector<platform::Monitor> m_monitors;
+    SliceMap m_ownMap;
+    std::vector<OutputView*> m_views;
+    const OutputView* m_source = nullptr;
+    QWidget* m_inputWindow = this;
+    bool m_perOutput = false;
     // The readout's font at the window's own scale, and the scale it has now.
     QFont m_readoutFont;
     qreal m_readoutScale = 1;

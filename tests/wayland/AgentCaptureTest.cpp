@@ -256,6 +256,8 @@ TEST(WaylandAgent, RefusedCaptureIsReportedNotSaved)
     const std::vector<RefusalCase> cases {
         { "no screencopy, desktop to file", true, 102, "zwlr_screencopy_manager_v1" },
         { "no screencopy, desktop shown", true, 101, "zwlr_screencopy_manager_v1" },
+        { "no screencopy, area selector", true, 108, "zwlr_screencopy_manager_v1" },
+        { "no screencopy, object picker", true, 111, "zwlr_screencopy_manager_v1" },
         { "no window list, active window to file", false, 105, "window list" },
         { "no window list, active window shown", false, 104, "window list" },
     };

@@ -335,3 +335,17 @@ TEST(Selectors, CoverTheDesktopInDevicePixelsAndReadThePointerThere)
         EXPECT_EQ(picker.StaticText1->text(), "333 , 221");
     }
 }
+
+TEST(Selectors, AFailedGrabEndsAtOnceWithNothingChosenAndNothingShown)
+{
+    // No snapshot (the desktop could not be grabbed): nothing to choose from.
+    AreaSelection selection;
+    selection.SelectedArea = {1, 2, 30, 40};
+    TRectangle1 selector(selection, Desktop, pixels::Picture{}, Desktop);
+    EXPECT_EQ(selector.exec(), 0);
+    EXPECT_FALSE(selector.isVisible());
+    EXPECT_EQ(selection.SelectedArea, (AreaRect{1, 2, 30, 40}));
+    TCapturecontrol1 picker(pixels::Picture{}, Desktop);
+    EXPECT_EQ(picker.exec(), 0);
+    EXPECT_FALSE(picker.isVisible());
+}
