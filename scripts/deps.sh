@@ -11,6 +11,7 @@ test_pkgs=(xclip x11-xserver-utils libjpeg-turbo-progs giflib-tools gifsicle pyt
 # private scheduler with a PDF queue and read its output with poppler; Arial's
 # metric-compatible face for the footer.
 build_pkgs+=(libcups2-dev)
+build_pkgs+=(libdeflate-dev) # the PNG writer's compressor
 run_pkgs+=(fonts-liberation)
 # Qt's own French texts for its standard dialogs (file, colour, page set-up).
 run_pkgs+=(qt6-translations-l10n)
