@@ -21,6 +21,7 @@ test_pkgs+=(cups cups-client cups-filters poppler-utils)
 package_pkgs=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 test_pkgs+=("${package_pkgs[@]}")
 test_pkgs+=(xfce4-clipman dbus-daemon scrot) # a clipboard manager for the hand-off at quit; scrot for the capture benchmark
+test_pkgs+=(flameshot) # the peer tray agent of the idle-memory benchmark
 test_pkgs+=(xterm)
 # Native Wayland capture: the client library and the protocol files (the wlr
 # ones ship with the Rust crate's sources); its tests run a headless sway with
