@@ -2,7 +2,7 @@
 # Resident memory of an idle agent after start, beside the peer tray agent
 # (flameshot's daemon) started in the same session: resident set, and the
 # proportional share that counts libraries both map once between them.
-# Usage: scripts/xsession.sh dbus-run-session bench/idle_memory.sh [BUILD_DIR] [SECONDS]
+# Usage: scripts/deps.sh bench; scripts/xsession.sh dbus-run-session bench/idle_memory.sh [BUILD_DIR] [SECONDS]
 set -eu
 build=$(cd "${1:-build}" && pwd)
 settle=${2:-5}
