@@ -51,7 +51,9 @@ bool WriteChunk(ByteSink& sink, const char (&type)[5], const uint8_t* data, size
     PutBigEndian32(head.data(), static_cast<uint32_t>(size));
     std::copy(type, type + 4, head.begin() + 4);
     uint32_t crc = libdeflate_crc32(0, head.data() + 4, 4);
-    crc = libdeflate_crc32(crc, data, size);
+    // Never with a null buffer: libdeflate then gives the initial value
+    // instead of the running one, and an empty chunk's CRC would be 0.
+    if (size != 0) crc = libdeflate_crc32(crc, data, size);
     std::array<uint8_t, 4> tail {};
     PutBigEndian32(tail.data(), crc);
     return sink.write(head.data(), head.size()) && (size == 0 || sink.write(data, size))
