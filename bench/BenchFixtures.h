@@ -126,6 +126,17 @@ inline void FillRealisticPicture(kaptivus::pixels::TPixelBuffer& buffer, int wid
     detail::AddNoise(buffer, random);
 }
 
+// The same desktop without the sensor-like noise: flat windows, gradients and
+// text, as most screenshots are. Compressors meet it very differently.
+inline void FillScreenLikePicture(kaptivus::pixels::TPixelBuffer& buffer, int width, int height)
+{
+    if (!buffer.Allocate(width, height) || buffer.isEmpty()) return;
+    FixtureRandom random(0x4B415054u);
+    detail::FillGradient(buffer);
+    detail::DrawShapes(buffer, random);
+    detail::DrawTextLike(buffer, random);
+}
+
 } // namespace kaptivus::bench
 
 // Also reachable unqualified through the buffer's own namespace.

@@ -77,6 +77,8 @@ struct DibHeader {
     uint32_t blueMask = 0;
     std::vector<pixels::Color> palette;
     size_t tableStart = 0; // where the colour table starts: after the header and masks
+    uint64_t tableEntries = 0; // entries the header declares, whether or not they are all there
+    size_t entryBytes = 4; // bytes a table entry: 3 after the core header
     size_t infoBytes = 0; // header, masks and the colour table as stored
 };
 

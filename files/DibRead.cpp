@@ -87,6 +87,8 @@ CodecStatus ReadPalette(Bytes info, size_t headerEnd, uint32_t colorsUsed, size_
     const uint64_t available = (info.size() - headerEnd) / entryBytes;
     const uint64_t entries = std::min(stored, available);
     h.tableStart = headerEnd;
+    h.tableEntries = stored;
+    h.entryBytes = entryBytes;
     h.infoBytes = headerEnd + static_cast<size_t>(entries) * entryBytes;
     if (h.bitCount > 8) return CodecStatus::success(); // an optional table that direct colour ignores
     const auto used = static_cast<size_t>(std::min<uint64_t>(entries, uint64_t { 1 } << h.bitCount));

@@ -1,14 +1,13 @@
-// The device-independent bitmaps inside metafile records: a view that reads
-// 1, 2, 4, 8, 16, 24 and 32-bit rows in place (no copy, so a record can claim
-// nothing it does not hold). Writing them is files/Dib.h's. No Qt, no X11.
+// The device-independent bitmaps inside metafile records, read by files/Dib's
+// reader, and the distinction the players need: a bitmap they skip or a
+// record that refuses the whole file. No Qt, no X11.
 #pragma once
 
 #include "files/Codec.h"
-#include "pixels/PictureRows.h"
 
-#include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace kaptivus::files::metafile {
 
@@ -19,25 +18,20 @@ struct DibProblem {
     std::string reason;
 };
 
+// A record's bitmap, decoded; row 0 is the top row whichever way the rows
+// were stored, and topDown says which way that was (records count their
+// source rows from the stored first row).
 class DibView {
 public:
-    int width() const { return m_width; }
-    int height() const { return m_height; }
+    int width() const { return m_picture.width(); }
+    int height() const { return m_picture.height(); }
     bool topDown() const { return m_topDown; }
-    // Row 0 is the top row, whichever way the rows are stored.
-    pixels::PixelBGR pixel(int x, int row) const;
+    pixels::PixelBGR pixel(int x, int row) const { return m_picture.pixel(x, row); }
 
 private:
     friend std::optional<DibView> ParseDib(Bytes, Bytes, bool, DibProblem&, int64_t);
-    int m_width = 0;
-    int m_height = 0;
-    int m_bpp = 0;
+    pixels::Picture m_picture;
     bool m_topDown = false;
-    const uint8_t* m_bits = nullptr;
-    size_t m_stride = 0;
-    int m_colours = 0;
-    std::array<pixels::PixelBGR, 256> m_palette {};
-    std::array<pixels::ChannelLayout, 3> m_channels {}; // red, green, blue
 };
 
 // info: the header and its colour table (and bit-field masks); bits: the rows.

@@ -1,5 +1,5 @@
-// PNG files through libpng, reading from a byte span and writing to a
-// ByteSink. No Qt, no X11, no file I/O.
+// Reads PNG files through libpng from a byte span. No Qt, no X11, no file
+// I/O. (Writing is in PngWrite.cpp.)
 //
 // libpng reports a fatal error through our error callback, which long-jumps
 // back to RunGuarded, the one function holding a setjmp. The steps run there
@@ -8,13 +8,9 @@
 // Reading gives a 24-bit picture whatever the file holds. The picture type
 // has no alpha channel, so partly transparent pixels are laid over white, as
 // a viewer on a white page would show them: v = (v·a + 255·(255 − a)) / 255,
-// rounded to nearest. Writing keeps indexed pictures indexed, everything else
-// becomes 8-bit RGB; a transparent picture's colour becomes the tRNS chunk.
+// rounded to nearest.
 #include "files/PngCodec.h"
 
-#include "pixels/PictureRows.h"
-
-#include <algorithm>
 #include <array>
 #include <csetjmp>
 #include <cstdio>
@@ -31,7 +27,6 @@ namespace kaptivus::files {
 namespace {
 
 using pixels::Picture;
-using pixels::PixelBGR;
 using pixels::PixelFormat;
 
 // Ancillary chunks beyond these are dropped rather than held in memory.
@@ -65,124 +60,6 @@ bool RunGuarded(PngJob& job, void (*step)(void*), void* context)
 std::string ErrorText(const PngJob& job)
 {
     return job.message[0] ? std::string(job.message.data()) : std::string("the PNG library failed");
-}
-
-// ---- Writing ---------------------------------------------------------------
-
-struct PngEncoder : PngJob {
-    ByteSink* sink = nullptr;
-    bool sinkFailed = false;
-    const Picture* picture = nullptr;
-    const pixels::PictureRowReader* reader = nullptr; // null when the stored rows go out as they are
-    PixelBGR* line = nullptr;
-    bool indexed = false;
-    int bitDepth = 8;
-    const std::vector<png_color>* palette = nullptr;
-    const std::vector<png_byte>* alphas = nullptr; // tRNS of a paletted file
-    const png_color_16* transparentRgb = nullptr;
-
-    ~PngEncoder()
-    {
-        if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-    }
-};
-
-void WriteCallback(png_structp png, png_bytep data, size_t size)
-{
-    auto* encoder = static_cast<PngEncoder*>(png_get_io_ptr(png));
-    bool taken = false;
-    try {
-        taken = encoder->sink->write(data, size);
-    } catch (...) {
-    }
-    if (!taken) {
-        encoder->sinkFailed = true;
-        png_error(png, "the picture's bytes could not be written");
-    }
-}
-
-void FlushCallback(png_structp) {}
-
-void CreateWriter(void* context)
-{
-    auto* e = static_cast<PngEncoder*>(context);
-    e->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, static_cast<PngJob*>(e), ErrorCallback, WarningCallback);
-    if (e->png) e->info = png_create_info_struct(e->png);
-}
-
-void Encode(void* context)
-{
-    auto* e = static_cast<PngEncoder*>(context);
-    png_structp png = e->png;
-    const Picture& picture = *e->picture;
-    png_set_write_fn(png, e, WriteCallback, FlushCallback);
-    png_set_IHDR(png, e->info, static_cast<png_uint_32>(picture.width()), static_cast<png_uint_32>(picture.height()),
-        e->bitDepth, e->indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (e->indexed) {
-        png_set_PLTE(png, e->info, e->palette->data(), static_cast<int>(e->palette->size()));
-        if (!e->alphas->empty())
-            png_set_tRNS(png, e->info, e->alphas->data(), static_cast<int>(e->alphas->size()), nullptr);
-    } else if (e->transparentRgb) {
-        png_set_tRNS(png, e->info, nullptr, 0, e->transparentRgb);
-    }
-    png_set_compression_level(png, kPngCompressionLevel);
-    png_write_info(png, e->info);
-    if (!e->indexed) png_set_bgr(png);
-    for (int y = 0; y < picture.height(); ++y) {
-        if (e->reader) {
-            e->reader->read(y, 0, picture.width(), e->line);
-            png_write_row(png, reinterpret_cast<png_const_bytep>(e->line));
-        } else {
-            png_write_row(png, picture.scanLine(y));
-        }
-    }
-    png_write_end(png, nullptr);
-}
-
-bool IsPlainBgr24(const Picture& picture)
-{
-    return picture.storageBits() == 24 && picture.redMask() == 0xFF0000 && picture.greenMask() == 0x00FF00
-        && picture.blueMask() == 0x0000FF;
-}
-
-// The highest index any pixel uses: the colour table written must reach it,
-// since a PNG index beyond its table is an error for most readers.
-int HighestIndex(const Picture& picture)
-{
-    const int bpp = picture.storageBits();
-    const int perByteLog2 = pixels::PixelsPerByteLog2(bpp);
-    unsigned highest = 0;
-    for (int y = 0; y < picture.height(); ++y) {
-        const uint8_t* line = picture.scanLine(y);
-        for (int x = 0; x < picture.width(); ++x)
-            highest = std::max(highest, pixels::LoadIndex(line, x, bpp, perByteLog2));
-    }
-    return static_cast<int>(highest);
-}
-
-// The picture's table as far as its indices reach (missing entries black, as
-// the picture itself reads them), and the transparent colour's entries as tRNS.
-void BuildPalette(const Picture& picture, std::vector<png_color>& palette, std::vector<png_byte>& alphas)
-{
-    const size_t reachable = size_t { 1 } << picture.storageBits();
-    const size_t own = std::min(picture.palette().size(), reachable);
-    const size_t count = std::max(own, static_cast<size_t>(HighestIndex(picture)) + 1);
-    palette.assign(count, png_color { 0, 0, 0 });
-    for (size_t i = 0; i < own; ++i) {
-        const pixels::Color c = picture.palette()[i];
-        palette[i] = png_color { static_cast<png_byte>(c & 0xFF), static_cast<png_byte>((c >> 8) & 0xFF),
-            static_cast<png_byte>((c >> 16) & 0xFF) };
-    }
-    alphas.clear();
-    if (!picture.transparent()) return;
-    const pixels::PixelBGR key = pixels::ColorToPixel(picture.transparentColor());
-    for (size_t i = 0; i < count; ++i) {
-        if (palette[i].red == key.r && palette[i].green == key.g && palette[i].blue == key.b) {
-            alphas.resize(i + 1, 255);
-            alphas[i] = 0;
-        }
-    }
 }
 
 // ---- Reading ---------------------------------------------------------------
@@ -345,49 +222,6 @@ ReadResult DecodeImage(PngDecoder& decoder)
 }
 
 } // namespace
-
-CodecStatus WritePng(const Picture& picture, ByteSink& sink)
-{
-    if (picture.isEmpty()) return CodecStatus::failure("the picture is empty");
-    auto encoder = std::make_unique<PngEncoder>();
-    std::vector<png_color> palette;
-    std::vector<png_byte> alphas;
-    std::vector<PixelBGR> line;
-    std::unique_ptr<pixels::PictureRowReader> reader;
-    png_color_16 transparentRgb {};
-    encoder->indexed = picture.storageBits() <= 8;
-    try {
-        if (encoder->indexed) {
-            BuildPalette(picture, palette, alphas);
-        } else if (!IsPlainBgr24(picture)) {
-            line.resize(static_cast<size_t>(picture.width()));
-            reader = std::make_unique<pixels::PictureRowReader>(picture);
-        }
-    } catch (const std::bad_alloc&) {
-        return CodecStatus::failure("not enough memory to write the picture");
-    }
-    if (!encoder->indexed && picture.transparent()) {
-        const PixelBGR key = pixels::ColorToPixel(picture.transparentColor());
-        transparentRgb.red = key.r;
-        transparentRgb.green = key.g;
-        transparentRgb.blue = key.b;
-        encoder->transparentRgb = &transparentRgb;
-    }
-    encoder->sink = &sink;
-    encoder->picture = &picture;
-    encoder->reader = reader.get();
-    encoder->line = line.data();
-    encoder->bitDepth = encoder->indexed ? picture.storageBits() : 8;
-    encoder->palette = &palette;
-    encoder->alphas = &alphas;
-    if (!RunGuarded(*encoder, CreateWriter, encoder.get()) || !encoder->png || !encoder->info)
-        return CodecStatus::failure("the PNG library could not start");
-    if (!RunGuarded(*encoder, Encode, encoder.get())) {
-        if (encoder->sinkFailed) return CodecStatus::failure("the picture's bytes could not be written");
-        return CodecStatus::failure(ErrorText(*encoder));
-    }
-    return CodecStatus::success();
-}
 
 ReadResult ReadPng(Bytes bytes, const ReadLimits& limits)
 {

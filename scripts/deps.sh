@@ -11,6 +11,7 @@ test_pkgs=(xclip x11-xserver-utils libjpeg-turbo-progs giflib-tools gifsicle pyt
 # private scheduler with a PDF queue and read its output with poppler; Arial's
 # metric-compatible face for the footer.
 build_pkgs+=(libcups2-dev)
+build_pkgs+=(libdeflate-dev) # the PNG writer's compressor
 run_pkgs+=(fonts-liberation)
 # Qt's own French texts for its standard dialogs (file, colour, page set-up).
 run_pkgs+=(qt6-translations-l10n)
@@ -20,6 +21,9 @@ test_pkgs+=(cups cups-client cups-filters poppler-utils)
 package_pkgs=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 test_pkgs+=("${package_pkgs[@]}")
 test_pkgs+=(xfce4-clipman dbus-daemon scrot) # a clipboard manager for the hand-off at quit; scrot for the capture benchmark
+# The peer tray agent of the idle-memory benchmark: only on request
+# (scripts/deps.sh bench), since it brings a second toolkit with it.
+bench_pkgs=(flameshot)
 test_pkgs+=(xterm)
 # Native Wayland capture: the client library and the protocol files (the wlr
 # ones ship with the Rust crate's sources); its tests run a headless sway with
@@ -34,6 +38,7 @@ test_pkgs+=(libglib2.0-bin) # gio launch: desktop entries run as a desktop runs 
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")
+[ "${1:-}" = "bench" ] && want+=("${bench_pkgs[@]}")
 
 missing=()
 for p in "${want[@]}"; do

@@ -148,6 +148,24 @@ std::vector<BitmapCase> BitmapCases()
             .record(kMetaStretchDib, WmfBitmap(kMetaStretchDib, QuadrantDib(DibKind::Indexed8), 0, 0, 40, 40))
             .bytes(),
         0, 0, 40, 40 });
+    // Every header a BMP file may carry is drawn from a record too: the short
+    // 16-byte header (size, width, height, planes, depth) and the 124-byte
+    // one holding its bit-field masks.
+    Dib shortHeader = QuadrantDib(DibKind::Rgb24);
+    shortHeader.info.resize(16);
+    shortHeader.info[0] = 16;
+    cases.push_back({ "EmfStretchDiBits_shortHeader", Metafile::Emf,
+        EmfBuilder(40, 40).record(kEmrStretchDiBits, EmfBitmap(kEmrStretchDiBits, shortHeader, 0, 0, 40, 40)).bytes(),
+        0, 0, 40, 40 });
+    Dib fifthHeader = QuadrantDib(DibKind::Rgb565Masks);
+    fifthHeader.info.resize(124, 0);
+    fifthHeader.info[0] = 124;
+    cases.push_back({ "WmfStretchDib_fifthHeader", Metafile::Wmf,
+        WmfBuilder()
+            .placeable(0, 0, 40, 40, 96)
+            .record(kMetaStretchDib, WmfBitmap(kMetaStretchDib, fifthHeader, 0, 0, 40, 40))
+            .bytes(),
+        0, 0, 40, 40 });
     return cases;
 }
 

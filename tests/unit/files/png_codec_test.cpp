@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace kaptivus::files {
 namespace {
 
@@ -107,6 +109,66 @@ TEST(PngWrite, EveryDepthRoundTripsExactly)
     EXPECT_EQ(PillowDescribe(dir, files), modes);
     for (size_t i = 0; i < sources.size(); ++i)
         EXPECT_EQ(MaxDifference(ReadPnm(dir / (files[i] + ".ppm")), sources[i]), 0) << files[i];
+}
+
+// The chunks of a file in order, each with whether its CRC (over type and
+// data) is right, by the bitwise CRC-32 of the PNG standard.
+std::vector<std::pair<std::string, bool>> ChunksWithCrc(const std::vector<uint8_t>& file)
+{
+    auto be32 = [&file](size_t at) {
+        return uint32_t(file[at]) << 24 | uint32_t(file[at + 1]) << 16 | uint32_t(file[at + 2]) << 8 | file[at + 3];
+    };
+    std::vector<std::pair<std::string, bool>> chunks;
+    for (size_t at = 8; at + 12 <= file.size();) {
+        const uint32_t size = be32(at);
+        if (at + 12 + size > file.size()) break;
+        uint32_t crc = 0xFFFFFFFFu;
+        for (size_t i = at + 4; i < at + 8 + size; ++i) {
+            crc ^= file[i];
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+        chunks.emplace_back(std::string(file.begin() + long(at) + 4, file.begin() + long(at) + 8),
+            (crc ^ 0xFFFFFFFFu) == be32(at + 8 + size));
+        at += 12 + size;
+    }
+    return chunks;
+}
+
+// Readers that stop at the last row never look at IEND, and a wrong CRC
+// there once went unnoticed until a stricter reader refused the file. Every
+// chunk of every kind of file, the empty end and split picture data included.
+TEST(PngWrite, EveryChunkCarriesItsCrcTheEmptyEndToo)
+{
+    Picture indexed = FixtureIn(PixelFormat::Bits8, 12, 8);
+    indexed.setTransparent(true, indexed.palette().at(0));
+    Picture rgb = FixtureIn(PixelFormat::Bits32, 12, 8);
+    rgb.setTransparent(true, 0xFFFFFF);
+    // Noise that does not compress: more picture data than one IDAT chunk holds.
+    Picture noise = Picture::create(800, 600, PixelFormat::Bits24);
+    uint32_t state = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            noise.setPixel(x, y, PixelBGR { uint8_t(state >> 24), uint8_t(state >> 16), uint8_t(state >> 8) });
+        }
+    const std::pair<const char*, const Picture*> cases[] = { { "indexed", &indexed }, { "rgb", &rgb },
+        { "noise", &noise } };
+    for (const auto& [name, picture] : cases) {
+        SCOPED_TRACE(name);
+        MemorySink sink;
+        ASSERT_TRUE(WritePng(*picture, sink).ok());
+        const auto chunks = ChunksWithCrc(sink.bytes);
+        ASSERT_FALSE(chunks.empty());
+        EXPECT_EQ(chunks.front().first, "IHDR");
+        EXPECT_EQ(chunks.back().first, "IEND");
+        for (const auto& [type, crcRight] : chunks)
+            EXPECT_TRUE(crcRight) << type;
+    }
+    MemorySink sink;
+    ASSERT_TRUE(WritePng(noise, sink).ok());
+    const auto chunks = ChunksWithCrc(sink.bytes);
+    EXPECT_GT(std::count_if(chunks.begin(), chunks.end(), [](const auto& c) { return c.first == "IDAT"; }), 1);
 }
 
 // One PNG file of each colour type, plus 1-bit and 16-bit grey, a 4-bit
