@@ -251,8 +251,13 @@ ProgramRun runKaptivus(const QStringList& arguments, const QProcessEnvironment& 
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(KAPTIVUS_BINARY), arguments);
+    return runOutcome(p, p.waitForFinished(15000));
+}
+
+ProgramRun runOutcome(QProcess& p, bool finished)
+{
     ProgramRun r;
-    if (!p.waitForFinished(15000)) {
+    if (!finished) {
         p.kill();
         p.waitForFinished();
         return r;

@@ -86,5 +86,8 @@ struct ProgramRun {
 };
 ProgramRun runKaptivus(const QStringList& arguments,
     const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+// What a started run came to: `finished` false when it was waited for in vain,
+// and it is killed.
+ProgramRun runOutcome(QProcess& process, bool finished);
 
 } // namespace kaptivus::e2e

@@ -33,18 +33,9 @@ ProgramRun runServed(const QStringList& arguments, const std::function<void()>& 
 {
     QProcess p;
     p.start(QStringLiteral(KAPTIVUS_BINARY), arguments);
-    ProgramRun r;
-    if (!p.waitForStarted()) return r;
+    if (!p.waitForStarted()) return {};
     if (meanwhile) meanwhile();
-    if (!test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20s)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
+    return runOutcome(p, test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20s));
 }
 
 // An agent of an earlier build: it knows only "capture N", answers it "ok"

@@ -3,6 +3,7 @@
 // pictures, foot as a window to capture. Every wait has a deadline.
 #pragma once
 
+#include "SwayTools.h"
 #include "pixels/Picture.h"
 #include "platform/Geometry.h"
 
@@ -41,15 +42,6 @@ private:
     bool m_ready = false;
 };
 
-// Polls `done` until it holds or the time is up.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s);
-
-// Runs a program to its end (at most 20 s); its standard output, or nothing
-// (and a test failure) when it fails.
-QByteArray runTool(const QString& program, const QStringList& args);
-
-// swaymsg with a command; a test failure unless sway reports success.
-void swaymsg(const QString& command);
 // swaymsg -t TYPE, parsed.
 QJsonDocument swayQuery(const QString& type);
 

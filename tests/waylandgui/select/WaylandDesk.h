@@ -4,6 +4,7 @@
 // the compositor's pointer, presses its buttons and types. Every wait has a deadline.
 #pragma once
 
+#include "../../wayland/SwayTools.h"
 #include "platform/CaptureBackend.h"
 #include "platform/Geometry.h"
 
@@ -31,14 +32,9 @@ bool startPrivateDesk();
 void stopPrivateDesk();
 bool haveDesk();
 
-// Polls `done` until it holds or the time is up; the first one handles the
-// toolkit's events meanwhile (GUI thread), the second does not (any thread).
+// Polls `done` until it holds or the time is up, handling the toolkit's
+// events meanwhile (GUI thread); waitUntil handles none (any thread).
 bool waitProcessing(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s);
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s);
-
-// Runs a program to its end; its standard output, or nothing and a test failure.
-QByteArray runTool(const QString& program, const QStringList& args);
-void swaymsg(const QString& command);
 
 struct Output {
     int width = 0; // mode, device pixels
