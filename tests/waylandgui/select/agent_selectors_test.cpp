@@ -1,0 +1,203 @@
+// The real agent driven through its area selector and object picker: started
+// with `--capture` as a compositor binding would, the selector handled with the
+// compositor's own pointer and keyboard, and the numbered file compared pixel
+// for pixel with grim's picture of the desktop taken before.
+#include "WaylandDesk.h"
+
+#include "SettingsTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+using namespace kaptivus;
+using namespace kaptivus::test;
+
+namespace {
+
+constexpr int kAreaToFile = 108;
+constexpr int kAreaToWindow = 107;
+constexpr int kObjectToFile = 111;
+constexpr int kCancelled = 5;
+
+QImage grimArea(const QRect& r)
+{
+    const QString area = QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    return QImage::fromData(runTool("grim", {"-g", area, "-"})).convertToFormat(QImage::Format_RGB32);
+}
+
+// What grim sees around a point of the layout, the compositor's pointer included.
+QImage aroundPointer(const QPoint& p)
+{
+    const QString area = QString("%1,%2 64x64").arg(p.x() - 32).arg(p.y() - 32);
+    return QImage::fromData(runTool("grim", {"-c", "-g", area, "-"})).convertToFormat(QImage::Format_RGB32);
+}
+
+// The first pixel where two pictures differ, as text; empty when they agree.
+std::string firstDifference(const QImage& expected, const QImage& actual)
+{
+    if (expected.size() != actual.size())
+        return QString("size %1x%2, expected %3x%4").arg(actual.width()).arg(actual.height())
+            .arg(expected.width()).arg(expected.height()).toStdString();
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            if ((expected.pixel(x, y) ^ actual.pixel(x, y)) & 0xFFFFFF)
+                return QString("(%1,%2) is #%3, expected #%4").arg(x).arg(y).arg(actual.pixel(x, y) & 0xFFFFFF, 6, 16)
+                    .arg(expected.pixel(x, y) & 0xFFFFFF, 6, 16).toStdString();
+    return {};
+}
+
+// A floating foot window of one colour; its frame (title bar included) in layout pixels.
+QRect footFrame(const QJsonObject& node)
+{
+    const QJsonObject r = node.value("rect").toObject();
+    const int title = node.value("deco_rect").toObject().value("height").toInt();
+    return {r.value("x").toInt(), r.value("y").toInt() - title, r.value("width").toInt(),
+        r.value("height").toInt() + title};
+}
+
+QJsonObject nodeOf(const QJsonObject& node, const QString& appId)
+{
+    if (node.value("app_id").toString() == appId) return node;
+    for (const char* list : {"nodes", "floating_nodes"})
+        for (const QJsonValue& child : node.value(list).toArray())
+            if (QJsonObject found = nodeOf(child.toObject(), appId); !found.isEmpty()) return found;
+    return {};
+}
+
+QJsonObject footNode()
+{
+    return nodeOf(QJsonDocument::fromJson(runTool("swaymsg", {"-r", "-t", "get_tree"})).object(), "kaptivus-pick");
+}
+
+// The agent with a settings file of its own: numbered PNG files into a folder of the test's.
+struct Agent {
+    Agent()
+    {
+        env.insert("XDG_CONFIG_HOME", config.path());
+        QDir(config.path()).mkpath("Kaptivus2000");
+        QFile file(QDir(config.path()).filePath("Kaptivus2000/registry.reg"));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10]\r\n");
+        file.write(e2e::defaultSettingsBody({{"AutoFolder", '"' + folder.path().toStdString() + '"'},
+            {"Sound", "dword:00000000"}, {"DefaultExt", "\".PNG\""}}).c_str());
+        file.close();
+        process.setProcessEnvironment(env);
+        process.start(qEnvironmentVariable("KAPTIVUS_AGENT"), {});
+        process.waitForStarted(5000);
+        // It listens for --capture once its command socket exists.
+        const QString socket = QDir(env.value("XDG_RUNTIME_DIR"))
+                                   .filePath("Kaptivus_v5." + env.value("WAYLAND_DISPLAY") + ".sock");
+        EXPECT_TRUE(waitProcessing([&] { return QFile::exists(socket); }, 15s)) << "the agent never listened";
+    }
+    ~Agent()
+    {
+        process.terminate();
+        if (!process.waitForFinished(10000)) process.kill();
+    }
+    QStringList files() const { return QDir(folder.path()).entryList(QDir::Files); }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QTemporaryDir config;
+    QTemporaryDir folder;
+    QProcess process;
+};
+
+struct Case {
+    const char* name;
+    int action;
+    std::function<void(User&, const QImage& before)> act; // once the selector covers the output
+    int exitCode;
+    QRect expected; // layout pixels; empty: no picture
+};
+
+} // namespace
+
+TEST(WaylandAgentSelectors, CommandEndsWithTheChosenPictureOrCancelled)
+{
+    if (!haveDesk()) GTEST_SKIP() << "no compositor";
+    arrangeOutputs({{1920, 1080, 0, 0, 1}});
+    swaymsg("for_window [app_id=kaptivus-pick] \"floating enable, resize set 500 300, move absolute position 300 200\"");
+    QProcess foot;
+    foot.start("foot", {"-a", "kaptivus-pick", "-o", "colors.background=e03020", "sh", "-c",
+        "printf '\\033[?25l'; exec sleep 600"});
+    ASSERT_TRUE(waitProcessing([] { return footNode().value("rect").toObject().value("width").toInt() == 500; }));
+    const QRect frame = footFrame(footNode());
+    const QPoint from(140, 90), to(700, 420);
+    const auto drag = [&](User& user, const QImage& before) {
+        user.moveTo(from.x(), from.y());
+        user.press(1);
+        user.moveTo(400, 300);
+        // The frame's top edge drawn, clear of the pointer: the press and the move reached the selector.
+        const QRect edge(from.x() + 40, from.y(), 200, 1);
+        EXPECT_TRUE(waitProcessing([&] { return grimArea(edge) != before.copy(edge); }));
+        user.moveTo(to.x(), to.y());
+        user.release(1);
+    };
+    const Case cases[] = {
+        {"area dragged to a file", kAreaToFile, drag, 0, QRect(from, to)},
+        {"area given up with Escape", kAreaToWindow, [](User& user, const QImage&) { user.keys({"Escape"}); },
+            kCancelled, {}},
+        {"foot window picked to a file", kObjectToFile,
+            [&](User& user, const QImage&) {
+                user.moveTo(frame.center().x(), frame.center().y());
+                user.click(1);
+            },
+            0, frame},
+    };
+    // The pointer waits off every rectangle: sway's headless outputs draw it
+    // into what screencopy and grim see.
+    const QPoint parked(1800, 1000);
+    const QImage bare = aroundPointer(parked);
+    User user(deskLayout().layoutBounds);
+    user.moveTo(parked.x(), parked.y());
+    QImage desktopPointer;
+    ASSERT_TRUE(waitProcessing([&] { return (desktopPointer = aroundPointer(parked)) != bare; }));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Drawn red inside and with the desktop's pointer before the desktop is taken.
+        ASSERT_TRUE(waitProcessing([&] {
+            return grimArea({frame.center(), QSize(1, 1)}).pixel(0, 0) == 0xFFE03020
+                && aroundPointer(parked) == desktopPointer;
+        }));
+        const QImage before = grimArea({0, 0, 1920, 1080});
+        Agent agent;
+        QProcess command;
+        command.setProcessEnvironment(agent.env);
+        command.start(qEnvironmentVariable("KAPTIVUS_AGENT"), {"--capture", QString::number(c.action)});
+        ASSERT_TRUE(waitProcessing([&] { return coveredBy(agent.process.processId()); }))
+            << "the selector never covered the output";
+        // The selector's pointer shown: the compositor now sends it the pointer
+        // and the keys (a mapped window may still lack its first full-screen frame).
+        ASSERT_TRUE(waitProcessing([&] {
+            user.moveTo(parked.x() + 1, parked.y());
+            user.moveTo(parked.x(), parked.y());
+            return aroundPointer(parked) != desktopPointer;
+        })) << "the selector never took the pointer";
+        c.act(user, before);
+        ASSERT_TRUE(waitProcessing([&] { return command.state() == QProcess::NotRunning; }, 20s));
+        EXPECT_EQ(command.exitCode(), c.exitCode) << command.readAllStandardError().toStdString();
+        // Gone from the screen, and no picture window in its place.
+        EXPECT_TRUE(waitProcessing([&] { return !shownBy(agent.process.processId()); }));
+        user.moveTo(parked.x(), parked.y());
+        if (c.expected.isEmpty()) {
+            EXPECT_EQ(agent.files(), QStringList());
+            continue;
+        }
+        QImage saved;
+        ASSERT_TRUE(waitProcessing([&] {
+            return agent.files().size() == 1
+                && !(saved = QImage(QDir(agent.folder.path()).filePath(agent.files().first()))).isNull();
+        }));
+        EXPECT_EQ(firstDifference(before.copy(c.expected), saved), "");
+    }
+    foot.terminate();
+    foot.waitForFinished(5000);
+}
