@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -113,90 +114,128 @@ struct Agent {
 struct Case {
     const char* name;
     int action;
-    std::function<void(User&, const QImage& before)> act; // once the selector covers the output
+    std::function<void(User&)> act; // once the selector takes the pointer
     int exitCode;
-    QRect expected; // layout pixels; empty: no picture
+    QRect expected; // device pixels of the desktop; empty: no picture
 };
+
+// Each a layout of the first outputs (sway cannot take one away), and a drag
+// within it; the desktop's device pixels are those of its densest output.
+struct Layout {
+    const char* name;
+    std::vector<Output> outputs;
+    int scale;
+    QPoint from;
+    QPoint to;
+};
+
+// The desktop as the agent composes it: each output's grim picture at its
+// place in device pixels, a sparser output's pixels repeated.
+QImage deviceDesktop(const Layout& l)
+{
+    const platform::ScreenRect bounds = deskLayout().layoutBounds;
+    QImage desktop(bounds.width * l.scale, bounds.height * l.scale, QImage::Format_RGB32);
+    desktop.fill(Qt::black);
+    QPainter painter(&desktop);
+    for (size_t i = 0; i < l.outputs.size(); ++i) {
+        const Output& o = l.outputs[i];
+        const QImage shot = QImage::fromData(runTool("grim", {"-o", QString("HEADLESS-%1").arg(i + 1), "-"}));
+        const int f = l.scale / int(o.scale);
+        painter.drawImage(o.x * l.scale, o.y * l.scale, shot.scaled(shot.size() * f, Qt::IgnoreAspectRatio,
+            Qt::FastTransformation));
+    }
+    return desktop;
+}
 
 } // namespace
 
 TEST(WaylandAgentSelectors, CommandEndsWithTheChosenPictureOrCancelled)
 {
     if (!haveDesk()) GTEST_SKIP() << "no compositor";
-    arrangeOutputs({{1920, 1080, 0, 0, 1}});
+    const Layout layouts[] = {
+        {"one output at 1", {{1920, 1080, 0, 0, 1}}, 1, {140, 90}, {700, 420}},
+        {"at 1, then at 2 to its right", {{1920, 1080, 0, 0, 1}, {1280, 720, 1920, 0, 2}}, 2, {1800, 100},
+            {2100, 300}},
+    };
     swaymsg("for_window [app_id=kaptivus-pick] \"floating enable, resize set 500 300, move absolute position 300 200\"");
     QProcess foot;
     foot.start("foot", {"-a", "kaptivus-pick", "-o", "colors.background=e03020", "sh", "-c",
         "printf '\\033[?25l'; exec sleep 600"});
     ASSERT_TRUE(waitProcessing([] { return footNode().value("rect").toObject().value("width").toInt() == 500; }));
     const QRect frame = footFrame(footNode());
-    const QPoint from(140, 90), to(700, 420);
-    const auto drag = [&](User& user, const QImage& before) {
-        user.moveTo(from.x(), from.y());
-        user.press(1);
-        user.moveTo(400, 300);
-        // The frame's top edge drawn, clear of the pointer: the press and the move reached the selector.
-        const QRect edge(from.x() + 40, from.y(), 200, 1);
-        EXPECT_TRUE(waitProcessing([&] { return grimArea(edge) != before.copy(edge); }));
-        user.moveTo(to.x(), to.y());
-        user.release(1);
-    };
-    const Case cases[] = {
-        {"area dragged to a file", kAreaToFile, drag, 0, QRect(from, to)},
-        {"area given up with Escape", kAreaToWindow, [](User& user, const QImage&) { user.keys({"Escape"}); },
-            kCancelled, {}},
-        {"foot window picked to a file", kObjectToFile,
-            [&](User& user, const QImage&) {
-                user.moveTo(frame.center().x(), frame.center().y());
-                user.click(1);
-            },
-            0, frame},
-    };
     // The pointer waits off every rectangle: sway's headless outputs draw it
     // into what screencopy and grim see.
     const QPoint parked(1800, 1000);
     const QImage bare = aroundPointer(parked);
-    User user(deskLayout().layoutBounds);
-    user.moveTo(parked.x(), parked.y());
     QImage desktopPointer;
-    ASSERT_TRUE(waitProcessing([&] { return (desktopPointer = aroundPointer(parked)) != bare; }));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        // Drawn red inside and with the desktop's pointer before the desktop is taken.
-        ASSERT_TRUE(waitProcessing([&] {
-            return grimArea({frame.center(), QSize(1, 1)}).pixel(0, 0) == 0xFFE03020
-                && aroundPointer(parked) == desktopPointer;
-        }));
-        const QImage before = grimArea({0, 0, 1920, 1080});
-        Agent agent;
-        QProcess command;
-        command.setProcessEnvironment(agent.env);
-        command.start(qEnvironmentVariable("KAPTIVUS_AGENT"), {"--capture", QString::number(c.action)});
-        ASSERT_TRUE(waitProcessing([&] { return coveredBy(agent.process.processId()); }))
-            << "the selector never covered the output";
-        // The selector's pointer shown: the compositor now sends it the pointer
-        // and the keys (a mapped window may still lack its first full-screen frame).
-        ASSERT_TRUE(waitProcessing([&] {
-            user.moveTo(parked.x() + 1, parked.y());
-            user.moveTo(parked.x(), parked.y());
-            return aroundPointer(parked) != desktopPointer;
-        })) << "the selector never took the pointer";
-        c.act(user, before);
-        ASSERT_TRUE(waitProcessing([&] { return command.state() == QProcess::NotRunning; }, 20s));
-        EXPECT_EQ(command.exitCode(), c.exitCode) << command.readAllStandardError().toStdString();
-        // Gone from the screen, and no picture window in its place.
-        EXPECT_TRUE(waitProcessing([&] { return !shownBy(agent.process.processId()); }));
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.name);
+        arrangeOutputs(l.outputs);
+        User user(deskLayout().layoutBounds);
         user.moveTo(parked.x(), parked.y());
-        if (c.expected.isEmpty()) {
-            EXPECT_EQ(agent.files(), QStringList());
-            continue;
+        if (desktopPointer.isNull()) {
+            ASSERT_TRUE(waitProcessing([&] { return (desktopPointer = aroundPointer(parked)) != bare; }));
         }
-        QImage saved;
-        ASSERT_TRUE(waitProcessing([&] {
-            return agent.files().size() == 1
-                && !(saved = QImage(QDir(agent.folder.path()).filePath(agent.files().first()))).isNull();
-        }));
-        EXPECT_EQ(firstDifference(before.copy(c.expected), saved), "");
+        const auto drag = [&](User& u) {
+            const QRect edge(l.from.x() + 40, l.from.y(), 200, 1);
+            const QImage edgeBefore = grimArea(edge);
+            u.moveTo(l.from.x(), l.from.y());
+            u.press(1);
+            u.moveTo((l.from.x() + l.to.x()) / 2, (l.from.y() + l.to.y()) / 2);
+            // The frame's top edge drawn, clear of the pointer: the press and the move reached the selector.
+            EXPECT_TRUE(waitProcessing([&] { return grimArea(edge) != edgeBefore; }));
+            u.moveTo(l.to.x(), l.to.y());
+            u.release(1);
+        };
+        const Case cases[] = {
+            // Both corners' pixels belong to the area.
+            {"area dragged to a file", kAreaToFile, drag, 0, QRect(l.from * l.scale, l.to * l.scale)},
+            {"area given up with Escape", kAreaToWindow, [](User& u) { u.keys({"Escape"}); }, kCancelled, {}},
+            {"foot window picked to a file", kObjectToFile,
+                [&](User& u) {
+                    u.moveTo(frame.center().x(), frame.center().y());
+                    u.click(1);
+                },
+                0, QRect(frame.topLeft() * l.scale, frame.size() * l.scale)},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            // Drawn red inside and with the desktop's pointer before the desktop is taken.
+            ASSERT_TRUE(waitProcessing([&] {
+                return grimArea({frame.center(), QSize(1, 1)}).pixel(0, 0) == 0xFFE03020
+                    && aroundPointer(parked) == desktopPointer;
+            }));
+            const QImage before = deviceDesktop(l);
+            Agent agent;
+            QProcess command;
+            command.setProcessEnvironment(agent.env);
+            command.start(qEnvironmentVariable("KAPTIVUS_AGENT"), {"--capture", QString::number(c.action)});
+            ASSERT_TRUE(waitProcessing([&] { return coveredBy(agent.process.processId()); }))
+                << "the selector never covered the outputs";
+            // The selector's pointer shown: the compositor now sends it the pointer
+            // and the keys (a mapped window may still lack its first full-screen frame).
+            ASSERT_TRUE(waitProcessing([&] {
+                user.moveTo(parked.x() + 1, parked.y());
+                user.moveTo(parked.x(), parked.y());
+                return aroundPointer(parked) != desktopPointer;
+            })) << "the selector never took the pointer";
+            c.act(user);
+            ASSERT_TRUE(waitProcessing([&] { return command.state() == QProcess::NotRunning; }, 20s));
+            EXPECT_EQ(command.exitCode(), c.exitCode) << command.readAllStandardError().toStdString();
+            // Gone from the screen, and no picture window in its place.
+            EXPECT_TRUE(waitProcessing([&] { return !shownBy(agent.process.processId()); }));
+            user.moveTo(parked.x(), parked.y());
+            if (c.expected.isEmpty()) {
+                EXPECT_EQ(agent.files(), QStringList());
+                continue;
+            }
+            QImage saved;
+            ASSERT_TRUE(waitProcessing([&] {
+                return agent.files().size() == 1
+                    && !(saved = QImage(QDir(agent.folder.path()).filePath(agent.files().first()))).isNull();
+            }));
+            EXPECT_EQ(firstDifference(before.copy(c.expected), saved), "");
+        }
     }
     foot.terminate();
     foot.waitForFinished(5000);
