@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -29,18 +30,15 @@ constexpr int kAreaToWindow = 107;
 constexpr int kObjectToFile = 111;
 constexpr int kCancelled = 5;
 
-QImage grimArea(const QRect& r)
+// What grim sees of a rectangle of the layout, the compositor's pointer included when asked.
+QImage grimArea(const QRect& r, const QString& pointer = "")
 {
     const QString area = QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-    return QImage::fromData(runTool("grim", {"-g", area, "-"})).convertToFormat(QImage::Format_RGB32);
+    const QStringList args = QStringList{pointer, "-g", area, "-"}.filter(QRegularExpression("."));
+    return QImage::fromData(runTool("grim", args)).convertToFormat(QImage::Format_RGB32);
 }
 
-// What grim sees around a point of the layout, the compositor's pointer included.
-QImage aroundPointer(const QPoint& p)
-{
-    const QString area = QString("%1,%2 64x64").arg(p.x() - 32).arg(p.y() - 32);
-    return QImage::fromData(runTool("grim", {"-c", "-g", area, "-"})).convertToFormat(QImage::Format_RGB32);
-}
+QImage aroundPointer(const QPoint& p) { return grimArea({p - QPoint(32, 32), QSize(64, 64)}, "-c"); }
 
 // The first pixel where two pictures differ, as text; empty when they agree.
 std::string firstDifference(const QImage& expected, const QImage& actual)
@@ -147,6 +145,51 @@ QImage deviceDesktop(const Layout& l)
     return desktop;
 }
 
+// The pointer waits there, off every rectangle: sway's headless outputs draw
+// it into what screencopy and grim see.
+constexpr QPoint kParked(1800, 1000);
+
+// One capture through the agent's selector: the desktop taken, the command
+// started, the user acting once the selector has the pointer, the outcome checked.
+void captureThrough(const Layout& l, const Case& c, User& user, const QImage& desktopPointer, const QRect& frame)
+{
+    // Drawn red inside and with the desktop's pointer before the desktop is taken.
+    ASSERT_TRUE(waitProcessing([&] {
+        return grimArea({frame.center(), QSize(1, 1)}).pixel(0, 0) == 0xFFE03020
+            && aroundPointer(kParked) == desktopPointer;
+    }));
+    const QImage before = deviceDesktop(l);
+    Agent agent;
+    QProcess command;
+    command.setProcessEnvironment(agent.env);
+    command.start(qEnvironmentVariable("KAPTIVUS_AGENT"), {"--capture", QString::number(c.action)});
+    ASSERT_TRUE(waitProcessing([&] { return coveredBy(agent.process.processId()); }))
+        << "the selector never covered the outputs";
+    // The selector's pointer shown: the compositor now sends it the pointer
+    // and the keys (a mapped window may still lack its first full-screen frame).
+    ASSERT_TRUE(waitProcessing([&] {
+        user.moveTo(kParked.x() + 1, kParked.y());
+        user.moveTo(kParked.x(), kParked.y());
+        return aroundPointer(kParked) != desktopPointer;
+    })) << "the selector never took the pointer";
+    c.act(user);
+    ASSERT_TRUE(waitProcessing([&] { return command.state() == QProcess::NotRunning; }, 20s));
+    EXPECT_EQ(command.exitCode(), c.exitCode) << command.readAllStandardError().toStdString();
+    // Gone from the screen, and no picture window in its place.
+    EXPECT_TRUE(waitProcessing([&] { return !shownBy(agent.process.processId()); }));
+    user.moveTo(kParked.x(), kParked.y());
+    if (c.expected.isEmpty()) {
+        EXPECT_EQ(agent.files(), QStringList());
+        return;
+    }
+    QImage saved;
+    ASSERT_TRUE(waitProcessing([&] {
+        return agent.files().size() == 1
+            && !(saved = QImage(QDir(agent.folder.path()).filePath(agent.files().first()))).isNull();
+    }));
+    EXPECT_EQ(firstDifference(before.copy(c.expected), saved), "");
+}
+
 } // namespace
 
 TEST(WaylandAgentSelectors, CommandEndsWithTheChosenPictureOrCancelled)
@@ -163,18 +206,15 @@ TEST(WaylandAgentSelectors, CommandEndsWithTheChosenPictureOrCancelled)
         "printf '\\033[?25l'; exec sleep 600"});
     ASSERT_TRUE(waitProcessing([] { return footNode().value("rect").toObject().value("width").toInt() == 500; }));
     const QRect frame = footFrame(footNode());
-    // The pointer waits off every rectangle: sway's headless outputs draw it
-    // into what screencopy and grim see.
-    const QPoint parked(1800, 1000);
-    const QImage bare = aroundPointer(parked);
+    const QImage bare = aroundPointer(kParked);
     QImage desktopPointer;
     for (const Layout& l : layouts) {
         SCOPED_TRACE(l.name);
         arrangeOutputs(l.outputs);
         User user(deskLayout().layoutBounds);
-        user.moveTo(parked.x(), parked.y());
+        user.moveTo(kParked.x(), kParked.y());
         if (desktopPointer.isNull()) {
-            ASSERT_TRUE(waitProcessing([&] { return (desktopPointer = aroundPointer(parked)) != bare; }));
+            ASSERT_TRUE(waitProcessing([&] { return (desktopPointer = aroundPointer(kParked)) != bare; }));
         }
         const auto drag = [&](User& u) {
             const QRect edge(l.from.x() + 40, l.from.y(), 200, 1);
@@ -187,54 +227,20 @@ TEST(WaylandAgentSelectors, CommandEndsWithTheChosenPictureOrCancelled)
             u.moveTo(l.to.x(), l.to.y());
             u.release(1);
         };
+        const auto pick = [&](User& u) {
+            u.moveTo(frame.center().x(), frame.center().y());
+            u.click(1);
+        };
         const Case cases[] = {
             // Both corners' pixels belong to the area.
             {"area dragged to a file", kAreaToFile, drag, 0, QRect(l.from * l.scale, l.to * l.scale)},
             {"area given up with Escape", kAreaToWindow, [](User& u) { u.keys({"Escape"}); }, kCancelled, {}},
-            {"foot window picked to a file", kObjectToFile,
-                [&](User& u) {
-                    u.moveTo(frame.center().x(), frame.center().y());
-                    u.click(1);
-                },
-                0, QRect(frame.topLeft() * l.scale, frame.size() * l.scale)},
+            {"foot window picked to a file", kObjectToFile, pick, 0,
+                QRect(frame.topLeft() * l.scale, frame.size() * l.scale)},
         };
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
-            // Drawn red inside and with the desktop's pointer before the desktop is taken.
-            ASSERT_TRUE(waitProcessing([&] {
-                return grimArea({frame.center(), QSize(1, 1)}).pixel(0, 0) == 0xFFE03020
-                    && aroundPointer(parked) == desktopPointer;
-            }));
-            const QImage before = deviceDesktop(l);
-            Agent agent;
-            QProcess command;
-            command.setProcessEnvironment(agent.env);
-            command.start(qEnvironmentVariable("KAPTIVUS_AGENT"), {"--capture", QString::number(c.action)});
-            ASSERT_TRUE(waitProcessing([&] { return coveredBy(agent.process.processId()); }))
-                << "the selector never covered the outputs";
-            // The selector's pointer shown: the compositor now sends it the pointer
-            // and the keys (a mapped window may still lack its first full-screen frame).
-            ASSERT_TRUE(waitProcessing([&] {
-                user.moveTo(parked.x() + 1, parked.y());
-                user.moveTo(parked.x(), parked.y());
-                return aroundPointer(parked) != desktopPointer;
-            })) << "the selector never took the pointer";
-            c.act(user);
-            ASSERT_TRUE(waitProcessing([&] { return command.state() == QProcess::NotRunning; }, 20s));
-            EXPECT_EQ(command.exitCode(), c.exitCode) << command.readAllStandardError().toStdString();
-            // Gone from the screen, and no picture window in its place.
-            EXPECT_TRUE(waitProcessing([&] { return !shownBy(agent.process.processId()); }));
-            user.moveTo(parked.x(), parked.y());
-            if (c.expected.isEmpty()) {
-                EXPECT_EQ(agent.files(), QStringList());
-                continue;
-            }
-            QImage saved;
-            ASSERT_TRUE(waitProcessing([&] {
-                return agent.files().size() == 1
-                    && !(saved = QImage(QDir(agent.folder.path()).filePath(agent.files().first()))).isNull();
-            }));
-            EXPECT_EQ(firstDifference(before.copy(c.expected), saved), "");
+            captureThrough(l, c, user, desktopPointer, frame);
         }
     }
     foot.terminate();
