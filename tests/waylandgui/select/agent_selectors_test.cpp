@@ -92,7 +92,8 @@ struct Agent {
         process.setProcessEnvironment(env);
         process.start(qEnvironmentVariable("KAPTIVUS_AGENT"), {});
         process.waitForStarted(5000);
-        // It listens for --capture once its command socket exists.
+        // It listens for --capture once its command socket exists: the agent
+        // binds and listens in one go, before its event loop starts.
         const QString socket = QDir(env.value("XDG_RUNTIME_DIR"))
                                    .filePath("Kaptivus_v5." + env.value("WAYLAND_DISPLAY") + ".sock");
         EXPECT_TRUE(waitProcessing([&] { return QFile::exists(socket); }, 15s)) << "the agent never listened";
@@ -100,7 +101,9 @@ struct Agent {
     ~Agent()
     {
         process.terminate();
-        if (!process.waitForFinished(10000)) process.kill();
+        if (process.waitForFinished(10000)) return;
+        process.kill();
+        process.waitForFinished(5000);
     }
     QStringList files() const { return QDir(folder.path()).entryList(QDir::Files); }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
