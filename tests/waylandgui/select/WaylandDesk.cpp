@@ -206,12 +206,12 @@ platform::ScreenRect rectOf(const QJsonValue& v)
     return {o.value("x").toInt(), o.value("y").toInt(), o.value("width").toInt(), o.value("height").toInt()};
 }
 
-bool holdsOwnWindow(const QJsonObject& node)
+bool holdsWindowOf(qint64 pid, const QJsonObject& node)
 {
-    if (node.value("pid").toInt() == getpid()) return true;
+    if (node.value("pid").toInt() == pid) return true;
     for (const char* list : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node.value(list).toArray())
-            if (holdsOwnWindow(child.toObject())) return true;
+            if (holdsWindowOf(pid, child.toObject())) return true;
     return false;
 }
 
@@ -223,29 +223,33 @@ QJsonObject tree()
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
 
-bool holdsOwnFullScreen(const QJsonObject& node, const platform::ScreenRect& output)
+bool holdsFullScreenOf(qint64 pid, const QJsonObject& node, const platform::ScreenRect& output)
 {
-    if (node.value("pid").toInt() == getpid() && node.value("fullscreen_mode").toInt() == 1
+    if (node.value("pid").toInt() == pid && node.value("fullscreen_mode").toInt() == 1
         && rectOf(node.value("rect")) == output)
         return true;
     for (const char* list : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node.value(list).toArray())
-            if (holdsOwnFullScreen(child.toObject(), output)) return true;
+            if (holdsFullScreenOf(pid, child.toObject(), output)) return true;
     return false;
 }
 
 } // namespace
 
-bool shownByThisProcess() { return holdsOwnWindow(tree()); }
+bool shownByThisProcess() { return shownBy(getpid()); }
 
-bool coveredByThisProcess()
+bool shownBy(qint64 pid) { return holdsWindowOf(pid, tree()); }
+
+bool coveredByThisProcess() { return coveredBy(getpid()); }
+
+bool coveredBy(qint64 pid)
 {
     int outputs = 0;
     for (const QJsonValue& v : tree().value("nodes").toArray()) {
         const QJsonObject output = v.toObject();
         if (output.value("name").toString() == "__i3") continue;
         ++outputs;
-        if (!holdsOwnFullScreen(output, rectOf(output.value("rect")))) return false;
+        if (!holdsFullScreenOf(pid, output, rectOf(output.value("rect")))) return false;
     }
     return outputs > 0;
 }

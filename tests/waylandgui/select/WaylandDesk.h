@@ -59,8 +59,11 @@ DeskLayout deskLayout();
 // True when, on every output, a full-screen window of this process covers the
 // whole output.
 bool coveredByThisProcess();
+// The same for a window of another process (the real agent).
+bool coveredBy(qint64 pid);
 // True while the compositor shows any window of this process.
 bool shownByThisProcess();
+bool shownBy(qint64 pid);
 
 // grim's picture of one output: rows of 0xRRGGBB.
 struct Shot {
