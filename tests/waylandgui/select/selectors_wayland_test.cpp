@@ -121,6 +121,11 @@ bool showsTheSnapshot(const DeskLayout& layout, const std::vector<Output>& outpu
 struct Session {
     std::atomic<bool> ready{false};
     std::function<void()> state;
+    // A point (layout pixels) and whether the window of the output holding it
+    // has the pointer, as the toolkit was told by the compositor.
+    std::atomic<int> pointX{0};
+    std::atomic<int> pointY{0};
+    std::atomic<bool> pointerThere{false};
 
     int run(SnapshotWindow& selector, const std::function<void(User&)>& actions, const DeskLayout& layout,
             const std::vector<Output>& outputs)
@@ -132,6 +137,11 @@ struct Session {
                 shown = shown && w->isVisible() && w->windowHandle() && w->windowHandle()->isExposed()
                     && w->size() == w->screen()->geometry().size();
             ready = shown;
+            const QPoint point(pointX, pointY);
+            bool there = false;
+            for (QWidget* w : selector.outputWindows())
+                there = there || (w->isVisible() && w->underMouse() && w->screen()->geometry().contains(point));
+            pointerThere = there;
             if (state) state();
         });
         poll.start(10);
@@ -140,6 +150,19 @@ struct Session {
             // once it shows the window's new frame.
             if (waitUntil([&] { return ready.load() && coveredByThisProcess() && showsTheSnapshot(layout, outputs); })) {
                 User u(layout.layoutBounds);
+                // Every output's window takes the pointer before the user acts:
+                // a window shown full screen may still wait for the pointer's
+                // enter, and a press before it is lost.
+                for (const Output& o : outputs) {
+                    pointX = o.x + int(o.width / o.scale) / 2;
+                    pointY = o.y + int(o.height / o.scale) / 2;
+                    pointerThere = false;
+                    if (!waitUntil([&] {
+                            u.moveTo(pointX, pointY);
+                            return pointerThere.load();
+                        }))
+                        ADD_FAILURE() << "no pointer on the output at " << o.x << "," << o.y;
+                }
                 actions(u);
             } else
                 ADD_FAILURE() << "the selector never covered every output";
