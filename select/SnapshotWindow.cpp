@@ -306,8 +306,10 @@ void SnapshotWindow::retakeInput()
 void SnapshotWindow::releaseInput()
 {
     m_inputHeld = false;
-    releaseMouse();
+    // The keyboard first: once the pointer is free the next hotkey may come,
+    // and a keyboard still held would take it.
     releaseKeyboard();
+    releaseMouse();
 }
 
 void SnapshotWindow::done(int result)

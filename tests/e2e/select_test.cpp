@@ -79,7 +79,12 @@ bool openSelectorByShortcut(test::Window window, uint32_t key, std::chrono::stea
     return false;
 }
 
-bool selectorGone() { return test::waitUntil([] { return !test::pointerGrabbedElsewhere(); }, 10s); }
+// Both grabs gone: a key pressed while the closing selector still holds the
+// keyboard would go to it, not to the agent's hotkeys.
+bool selectorGone()
+{
+    return test::waitUntil([] { return !test::pointerGrabbedElsewhere() && !test::keyboardGrabbedElsewhere(); }, 10s);
+}
 
 void drag(QPoint from, const std::vector<QPoint>& path)
 {

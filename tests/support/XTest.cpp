@@ -259,7 +259,14 @@ void refreshKeyboardMapping()
 // hotkey pressed then never reaches its owner. A press waits for a focus.
 bool waitForKeyboardFocus()
 {
-    return waitUntil([] { return inputFocus() != XCB_NONE; }, std::chrono::milliseconds(5000));
+    // A focus still naming a window that has just been unmapped is about to
+    // revert: a press now may go to the window that is leaving.
+    return waitUntil(
+        [] {
+            const Window focus = inputFocus();
+            return focus != XCB_NONE && (focus == 1 || focus == rootWindow() || isViewable(focus));
+        },
+        std::chrono::milliseconds(5000));
 }
 
 void useTestKeyboard()
@@ -395,6 +402,19 @@ bool pointerGrabbedElsewhere()
     if (!r) return false;
     if (r->status == XCB_GRAB_STATUS_SUCCESS) {
         xcb_ungrab_pointer(conn(), XCB_CURRENT_TIME);
+        sync();
+        return false;
+    }
+    return r->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+}
+
+bool keyboardGrabbedElsewhere()
+{
+    auto r = reply(conn(), xcb_grab_keyboard_reply,
+        xcb_grab_keyboard(conn(), 0, rootWindow(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    if (!r) return false;
+    if (r->status == XCB_GRAB_STATUS_SUCCESS) {
+        xcb_ungrab_keyboard(conn(), XCB_CURRENT_TIME);
         sync();
         return false;
     }

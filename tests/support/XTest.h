@@ -93,6 +93,8 @@ void buttonUp(int button = 1);
 Window inputFocus();
 // True while another client holds an active pointer grab (a selector taking input).
 bool pointerGrabbedElsewhere();
+// The same for the keyboard.
+bool keyboardGrabbedElsewhere();
 
 Window rootWindow();
 // _NET_ACTIVE_WINDOW of the root, 0 when none.
