@@ -7,7 +7,6 @@
 #include "platform/CommandChannel.h"
 #include "platform/wayland/SwayBindings.h"
 
-#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -52,8 +51,8 @@ int autostart(std::string_view value, const char* argv0, std::ostream& out, std:
 }
 
 struct HotkeyTables {
-    std::array<int32_t, 12> keys {};
-    std::array<int32_t, 12> modifiers {};
+    kaptivus::dialogs::HotkeyTable keys = kaptivus::dialogs::DefaultHotkeyKeys;
+    kaptivus::dialogs::HotkeyTable modifiers = kaptivus::dialogs::DefaultHotkeyModifiers;
     std::string problem; // why the settings file was not read; the defaults stand
 };
 
@@ -64,8 +63,6 @@ HotkeyTables storedHotkeys()
 {
     using namespace kaptivus::config;
     HotkeyTables t;
-    t.keys[0] = t.keys[3] = kaptivus::dialogs::PrintScreenKey;
-    t.modifiers[3] = 1;
     const auto path = defaultRegistryPath();
     std::ifstream file(path, std::ios::binary);
     if (!file) return t; // no file yet: the defaults

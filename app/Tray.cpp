@@ -7,6 +7,7 @@
 #include "app/TrayIcon.h"
 #include "dialogs/About.h"
 #include "dialogs/DesignFont.h"
+#include "dialogs/HotkeyLists.h"
 #include "dialogs/Info.h"
 #include "picture/Main.h"
 #include "dialogs/MenuItems.h"
@@ -167,16 +168,11 @@ void TTray1::FormDestroy()
 
 void TTray1::ResetHotkeyDefaults()
 {
-    HotkeyKeys.fill(0);
-    HotkeyModifiers.fill(0);
-    HotkeyKeyIndex.fill(0);
-    HotkeyModifierIndex.fill(0);
-    HotkeyKeys[0] = 44;
-    HotkeyKeys[3] = 44;
-    HotkeyModifiers[3] = 1;
-    HotkeyKeyIndex[0] = 1;
-    HotkeyKeyIndex[3] = 1;
-    HotkeyModifierIndex[3] = 1;
+    using namespace kaptivus::dialogs;
+    HotkeyKeys = DefaultHotkeyKeys;
+    HotkeyModifiers = DefaultHotkeyModifiers;
+    HotkeyKeyIndex = DefaultHotkeyKeyIndex;
+    HotkeyModifierIndex = DefaultHotkeyModifierIndex;
 }
 
 void TTray1::RegisterHotkeys()

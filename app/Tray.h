@@ -157,6 +157,8 @@ public:
     // The window's frame, or its client area; CaptureError when it is not known.
     void CaptureWindow(const kaptivus::platform::WindowRects& window);
     void CaptureClientArea(const kaptivus::platform::WindowRects& window);
+    // The frame or the client area of the window; CaptureError when the window is not known.
+    void grabWindowPart(const kaptivus::platform::WindowRects& window, const kaptivus::platform::ScreenRect& part);
     // Why the last capture has no picture (the desktop refused the grab or
     // the window list); empty when nothing failed.
     std::string CaptureError;

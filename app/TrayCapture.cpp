@@ -28,7 +28,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <sys/stat.h>
@@ -68,17 +67,7 @@ kaptivus::pixels::Picture cutOut(const kaptivus::pixels::Picture& source, Screen
 {
     if (rect.width > MaxCutSide || rect.height > MaxCutSide)
         rect = kaptivus::platform::intersected(rect, ScreenRect{0, 0, source.width(), source.height()});
-    if (rect.isEmpty() || source.isEmpty() || source.storageBits() % 8 != 0) return {};
-    auto cut = kaptivus::pixels::Picture::create(rect.width, rect.height, source.format(), source.device());
-    if (cut.isEmpty()) return cut;
-    const ScreenRect inside = kaptivus::platform::intersected(rect, ScreenRect{0, 0, source.width(), source.height()});
-    if (inside.isEmpty()) return cut;
-    const size_t pixelBytes = static_cast<size_t>(source.storageBits() / 8);
-    for (int y = inside.top; y < inside.bottom(); ++y)
-        std::memcpy(cut.scanLine(y - rect.top) + static_cast<size_t>(inside.left - rect.left) * pixelBytes,
-                    source.scanLine(y) + static_cast<size_t>(inside.left) * pixelBytes,
-                    static_cast<size_t>(inside.width) * pixelBytes);
-    return cut;
+    return source.copyRect(rect.left, rect.top, rect.width, rect.height);
 }
 
 // Each non-empty side of the rectangle kept to 0..size of the source; an empty
@@ -482,26 +471,22 @@ void TTray1::PictureWindowCapture(bool area)
     Main1->activateWindow();
 }
 
-void TTray1::CaptureWindow(const kaptivus::platform::WindowRects& window)
-{
-    if (!window.ok()) {
-        CaptureBitmap = {};
-        CaptureError = window.error;
-        return;
-    }
-    CursorPos -= QPoint(window.frame.left, window.frame.top);
-    GrabRect(window.frame);
-}
+void TTray1::CaptureWindow(const kaptivus::platform::WindowRects& window) { grabWindowPart(window, window.frame); }
 
 void TTray1::CaptureClientArea(const kaptivus::platform::WindowRects& window)
 {
+    grabWindowPart(window, window.client);
+}
+
+void TTray1::grabWindowPart(const kaptivus::platform::WindowRects& window, const ScreenRect& part)
+{
     if (!window.ok()) {
         CaptureBitmap = {};
         CaptureError = window.error;
         return;
     }
-    CursorPos -= QPoint(window.client.left, window.client.top);
-    GrabRect(window.client);
+    CursorPos -= QPoint(part.left, part.top);
+    GrabRect(part);
 }
 
 void TTray1::DrawPointer()

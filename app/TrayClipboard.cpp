@@ -32,12 +32,16 @@ struct ClipboardRead {
     QString error;                                    // a picture offered that cannot be read
 };
 
+ClipboardRead unreadable(const std::string& type, const std::string& error)
+{
+    return {std::nullopt, QString::fromStdString("The picture on the clipboard (" + type + ") could not be read: "
+                                                 + error)};
+}
+
 ClipboardRead decoded(const std::string& type, const uint8_t* begin, size_t size)
 {
     kaptivus::files::ReadResult read = kaptivus::files::ReadClipboardPicture(type, {begin, size}, screenBits());
-    if (!read.ok())
-        return {std::nullopt, QString::fromStdString("The picture on the clipboard (" + type +
-                                                     ") could not be read: " + read.error)};
+    if (!read.ok()) return unreadable(type, read.error);
     return {std::move(read.picture), {}};
 }
 
@@ -51,9 +55,7 @@ ClipboardRead dataControlPicture()
     const auto type = kaptivus::files::ChooseClipboardPictureType(control.offeredTypes());
     if (!type) return {};
     const auto read = control.read(*type, kaptivus::files::ReadLimits{}.maxFileBytes);
-    if (!read.ok())
-        return {std::nullopt, QString::fromStdString("The picture on the clipboard (" + *type +
-                                                     ") could not be read: " + read.error)};
+    if (!read.ok()) return unreadable(*type, read.error);
     if (!read.bytes) return {};
     return decoded(*type, read.bytes->data(), read.bytes->size());
 }

@@ -78,12 +78,7 @@ private:
 
 } // namespace
 
-bool TTray1::DesktopOwnsKeys()
-{
-    using kaptivus::platform::SessionKind;
-    return kaptivus::platform::currentSession() == SessionKind::Wayland
-        || !kaptivus::platform::captureBackend().grabsHotkeys();
-}
+bool TTray1::DesktopOwnsKeys() { return !kaptivus::platform::captureBackend().grabsHotkeys(); }
 
 HotkeyStatus TTray1::HotkeyStatusOf(int index) const
 {

@@ -34,6 +34,13 @@ extern const std::array<ModifierEntry, 8> ModifierList;
 // One of the agent's four hotkey tables, index = hotkey id - 101.
 using HotkeyTable = std::array<int32_t, HotkeyCount>;
 
+// The agent's hotkeys before the user sets any: Print Screen shows the
+// desktop, Alt+Print Screen the active window; list positions to match.
+inline constexpr HotkeyTable DefaultHotkeyKeys{PrintScreenKey, 0, 0, PrintScreenKey};
+inline constexpr HotkeyTable DefaultHotkeyModifiers{0, 0, 0, 1};
+inline constexpr HotkeyTable DefaultHotkeyKeyIndex{1, 0, 0, 1};
+inline constexpr HotkeyTable DefaultHotkeyModifierIndex{0, 0, 0, 1};
+
 // Whether two different actions share a key and its modifiers, compared by
 // list position; actions without a key never conflict.
 bool HasDuplicateHotkey(const HotkeyTable& keyIndex, const HotkeyTable& modifierIndex);

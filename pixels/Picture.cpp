@@ -5,6 +5,7 @@
 #include "pixels/Palettes.h"
 #include "pixels/PictureRows.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -209,6 +210,24 @@ void Picture::setPixel(int x, int y, PixelBGR p)
         return;
     }
     PictureRowWriter(*this).write(y, x, 1, &p);
+}
+
+Picture Picture::copyRect(int left, int top, int width, int height) const
+{
+    if (width <= 0 || height <= 0 || isEmpty() || m_storageBits % 8 != 0) return {};
+    Picture cut = create(width, height, m_format, m_device);
+    if (cut.isEmpty()) return cut;
+    cut.m_palette = m_palette;
+    // The part that lies on this picture, in 64 bits: the rectangle may reach past int.
+    const int64_t x0 = std::max<int64_t>(left, 0), y0 = std::max<int64_t>(top, 0);
+    const int64_t x1 = std::min<int64_t>(int64_t(left) + width, m_width);
+    const int64_t y1 = std::min<int64_t>(int64_t(top) + height, m_height);
+    if (x1 <= x0 || y1 <= y0) return cut;
+    const size_t pixelBytes = static_cast<size_t>(m_storageBits / 8);
+    for (int64_t y = y0; y < y1; ++y)
+        std::memcpy(cut.scanLine(int(y - top)) + size_t(x0 - left) * pixelBytes, scanLine(int(y)) + size_t(x0) * pixelBytes,
+            size_t(x1 - x0) * pixelBytes);
+    return cut;
 }
 
 void Picture::convertTo(PixelFormat format)

@@ -96,6 +96,12 @@ public:
         m_transparentColor = colour;
     }
 
+    // The pixels of a rectangle (left and top may be negative), in the same
+    // format: what lies outside the picture is black. Empty for an empty
+    // rectangle, a picture of less than a byte a pixel, or when the memory
+    // cannot be had.
+    Picture copyRect(int left, int top, int width, int height) const;
+
     // Stores the picture in another format, mapping every pixel to the nearest
     // colour the format can hold, without dithering. Setting the current format
     // does nothing. DeviceDefault uses the picture's device(). Nearest colour

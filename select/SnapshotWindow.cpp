@@ -16,7 +16,6 @@
 #include "picture/PictureImage.h"
 #include "platform/DevicePixels.h"
 #include "platform/InputGrab.h"
-#include "platform/Screen.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -64,19 +63,13 @@ QImage DisplayImage(const pixels::Picture& picture)
 
 SnapshotWindow::SnapshotWindow(QWidget* parent) : QDialog(parent)
 {
-    if (usesOutputWindows()) {
-        platform::CaptureBackend& backend = platform::captureBackend();
-        m_desktop = backend.virtualDesktop();
-        platform::DesktopGrab grab = backend.grab(m_desktop);
-        m_snapshot = std::move(grab.picture);
-        m_grabError = grab.error;
-        m_monitors = backend.monitors();
-    } else {
-        // The whole virtual desktop, through the same grab as every capture.
-        m_desktop = platform::virtualDesktop();
-        m_snapshot = platform::grabRect(m_desktop.left, m_desktop.top, m_desktop.width, m_desktop.height);
-    }
-    if (m_snapshot.isEmpty() && m_grabError.empty()) m_grabError = "The desktop could not be grabbed.";
+    // The whole virtual desktop, through the same grab as every capture.
+    platform::CaptureBackend& backend = platform::captureBackend();
+    m_desktop = backend.virtualDesktop();
+    platform::DesktopGrab grab = backend.grab(m_desktop);
+    m_snapshot = std::move(grab.picture);
+    m_grabError = std::move(grab.error);
+    if (usesOutputWindows()) m_monitors = backend.monitors();
     m_image = DisplayImage(m_snapshot);
     place();
 }

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <unistd.h>
 
 namespace kaptivus::platform {
@@ -22,32 +21,12 @@ namespace wl = wayland;
 const char* const kNoWindowList = "Kaptivus 2000 cannot capture a window here: it needs the compositor's "
                                   "window list, which this desktop does not give.";
 
-ScreenRect overlap(const ScreenRect& a, const ScreenRect& b)
-{
-    const int left = std::max(a.left, b.left);
-    const int top = std::max(a.top, b.top);
-    const int right = std::min(a.right(), b.right());
-    const int bottom = std::min(a.bottom(), b.bottom());
-    if (right <= left || bottom <= top) return {};
-    return ScreenRect { left, top, right - left, bottom - top };
-}
-
 // The rectangle `rect` of a picture whose top-left pixel sits at `origin`;
-// what lies outside the picture is black.
+// what lies outside the picture is black. The whole picture is handed over.
 pixels::Picture cut(pixels::Picture&& source, const ScreenRect& rect, ScreenPoint origin)
 {
-    const ScreenRect whole { origin.x, origin.y, source.width(), source.height() };
-    if (rect == whole) return std::move(source);
-    auto result = pixels::Picture::create(rect.width, rect.height, source.format(), source.device());
-    const ScreenRect inside = overlap(rect, whole);
-    if (result.isEmpty() || inside.isEmpty()) return result;
-    const size_t pixelBytes = size_t(source.storageBits() / 8);
-    for (int y = inside.top; y < inside.bottom(); ++y) {
-        std::memcpy(result.scanLine(y - rect.top) + size_t(inside.left - rect.left) * pixelBytes,
-            source.scanLine(y - origin.y) + size_t(inside.left - origin.x) * pixelBytes,
-            size_t(inside.width) * pixelBytes);
-    }
-    return result;
+    if (rect == ScreenRect { origin.x, origin.y, source.width(), source.height() }) return std::move(source);
+    return source.copyRect(rect.left - origin.x, rect.top - origin.y, rect.width, rect.height);
 }
 
 class WlrootsBackend final : public CaptureBackend {
