@@ -162,6 +162,124 @@ TEST(SingleInstanceNames, TheSessionsDisplayNamesItsAgent)
     }
 }
 
+namespace {
+
+// Sets environment variables for one scope; nullptr unsets.
+class ScopedEnv {
+public:
+    ScopedEnv(std::initializer_list<std::pair<const char*, const char*>> values)
+    {
+        for (const auto& [name, value] : values) {
+            const char* old = std::getenv(name);
+            m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            value ? setenv(name, value, 1) : unsetenv(name);
+        }
+    }
+    ~ScopedEnv()
+    {
+        for (const auto& [name, value] : m_saved) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+std::string hostName()
+{
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    std::string name;
+    for (const char* c = host; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) || *c == '-' ? *c : '_';
+    return name.empty() ? "localhost" : name;
+}
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat st { };
+    return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+} // namespace
+
+// The fault this guards: another user who creates the shared temp folder's
+// name first must neither let a second agent run beside the first nor keep
+// the first from being found.
+TEST(SingleInstanceNames, WithoutAPrivateRuntimeFolderTheLockGoesToThePrivateCacheFolder)
+{
+    QTemporaryDir home, tmp, shared;
+    ASSERT_TRUE(home.isValid() && tmp.isValid() && shared.isValid());
+    const std::string sharedPath = shared.path().toStdString();
+    chmod(sharedPath.c_str(), 0755);
+    // The temp folder's name for this user, taken by someone else.
+    const std::string taken = tmp.path().toStdString() + "/kaptivus-" + std::to_string(geteuid());
+    ASSERT_EQ(mkdir(taken.c_str(), 0777), 0);
+    chmod(taken.c_str(), 0777);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(taken.c_str(), 65534, 65534), 0);
+    }
+    const std::string homePath = home.path().toStdString();
+    const std::string cache = homePath + "/cache";
+    struct Case {
+        const char* runtime;
+        const char* cacheHome;
+        std::string folder;
+    };
+    const Case cases[] = {
+        { nullptr, cache.c_str(), cache + "/kaptivus2000" },
+        { "", nullptr, homePath + "/.cache/kaptivus2000" },
+        { "relative/path", "relative/cache", homePath + "/.cache/kaptivus2000" },
+        { "/nonexistent/runtime", cache.c_str(), cache + "/kaptivus2000" },
+        { sharedPath.c_str(), cache.c_str(), cache + "/kaptivus2000" },
+        { taken.c_str(), cache.c_str(), cache + "/kaptivus2000" },
+    };
+    for (const Case& c : cases) {
+        const ScopedEnv env { { "XDG_RUNTIME_DIR", c.runtime }, { "XDG_CACHE_HOME", c.cacheHome },
+            { "HOME", homePath.c_str() }, { "TMPDIR", tmp.path().toLocal8Bit().constData() } };
+        const auto where = kaptivus::platform::locateSingleInstanceLock("Kaptivus_v5", ":0.0");
+        EXPECT_EQ(where.path, c.folder + "/Kaptivus_v5.0." + hostName() + ".lock") << where.error;
+        EXPECT_EQ(modeOf(c.folder) & 07777, 0700u) << c.folder;
+        SingleInstanceLock lock;
+        EXPECT_EQ(lock.tryAcquire(where.path), Result::First) << lock.errorText();
+    }
+}
+
+TEST(SingleInstanceNames, ACacheFolderNotCertainlyOursIsRefusedWithAReason)
+{
+    QTemporaryDir cache, elsewhere;
+    ASSERT_TRUE(cache.isValid() && elsewhere.isValid());
+    const std::string folder = cache.path().toStdString() + "/kaptivus2000";
+    struct Case {
+        const char* name;
+        std::function<bool()> make;
+        const char* reason;
+    };
+    const Case cases[] = {
+        { "another user's", [&] { return mkdir(folder.c_str(), 0700) == 0 && chown(folder.c_str(), 65534, 65534) == 0; },
+            "belongs to another user" },
+        { "open to all", [&] { return mkdir(folder.c_str(), 0700) == 0 && chmod(folder.c_str(), 0777) == 0; },
+            "open to other users" },
+        { "a link to a private folder",
+            [&] { return symlink(elsewhere.path().toLocal8Bit().constData(), folder.c_str()) == 0; }, "not a folder" },
+        { "a file", [&] { return close(open(folder.c_str(), O_CREAT | O_WRONLY, 0600)) == 0; }, "not a folder" },
+    };
+    chmod(elsewhere.path().toLocal8Bit().constData(), 0700);
+    for (const Case& c : cases) {
+        if (std::string(c.name) == "another user's" && geteuid() != 0) continue; // only root can give a folder away
+        ASSERT_TRUE(c.make()) << c.name;
+        {
+            const ScopedEnv env { { "XDG_RUNTIME_DIR", nullptr }, { "XDG_CACHE_HOME", cache.path().toLocal8Bit().constData() } };
+            const auto where = kaptivus::platform::locateSingleInstanceLock("Kaptivus_v5", ":0");
+            EXPECT_EQ(where.path, "") << c.name;
+            EXPECT_NE(where.error.find(folder + " "), std::string::npos) << where.error;
+            EXPECT_NE(where.error.find(c.reason), std::string::npos) << c.name << ": " << where.error;
+            const auto check = kaptivus::platform::acquireSingleInstance("Kaptivus_v5_refused_test");
+            EXPECT_EQ(check.result, Result::Unavailable) << c.name;
+            EXPECT_EQ(check.error, where.error);
+        }
+        (void)!std::system(("rm -rf '" + folder + "'").c_str());
+    }
+}
+
 TEST_F(SingleInstance, SecondProcessIsRefusedWhileTheFirstHoldsTheLock)
 {
     SingleInstanceLock first;

@@ -64,6 +64,46 @@ protected:
     fs::path m_root;
 };
 
+// Numbered saves and timer ticks on FUSE, SMB and FAT mounts used to fail:
+// neither the exclusive rename nor a hard link exists there, and setting
+// permissions fails.
+TEST_F(DurableFileTest, NumberedSavesFailedOnMountsWithoutExclusiveRenameOrLinks)
+{
+    const struct {
+        const char* chmodError;
+        FileAccess access;
+        bool occupied;
+    } cases[] = {
+        { "ENOSYS", FileAccess::Shared, false },
+        { "EPERM", FileAccess::Shared, false },
+        { "ENOSYS", FileAccess::Private, false },
+        { "ENOSYS", FileAccess::Shared, true },
+        { "EPERM", FileAccess::Private, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.chmodError) + (c.occupied ? " occupied" : " free"));
+        const fs::path root = m_root / std::to_string(&c - cases);
+        kaptivus::test::NoLinkMount mount(root, c.chmodError);
+        if (!mount.skipReason().empty()) GTEST_SKIP() << mount.skipReason();
+        const fs::path name = mount.path() / "MyPicture1.gif";
+        // The mount truly lacks both ways of taking a name exclusively.
+        writeFile(mount.path() / "probe", "p");
+        EXPECT_NE(::link((mount.path() / "probe").c_str(), (mount.path() / "probe2").c_str()), 0);
+        fs::remove(mount.path() / "probe");
+        if (c.occupied) writeFile(name, "kept");
+
+        bool taken = false;
+        const Status status = createFileDurably(name, "picture", c.access, taken);
+        EXPECT_EQ(status.ok(), !c.occupied) << status.error;
+        EXPECT_EQ(taken, c.occupied);
+        EXPECT_EQ(readFile(mount.backing() / "MyPicture1.gif"), c.occupied ? "kept" : "picture");
+        EXPECT_THAT(entries(mount.backing()), UnorderedElementsAreArray({ "MyPicture1.gif" }));
+        // Replacing works there as well.
+        ASSERT_TRUE(writeFileDurably(name, "second", c.access).ok());
+        EXPECT_EQ(readFile(mount.backing() / "MyPicture1.gif"), "second");
+    }
+}
+
 // Saving onto a link (a picture, the settings file of a dotfiles manager) made
 // the link a plain file and left its target as it was.
 TEST_F(DurableFileTest, SavingOntoALinkReplacedTheLinkInsteadOfItsTarget)
@@ -127,6 +167,66 @@ TEST_F(DurableFileTest, SavingOntoALinkReplacedTheLinkInsteadOfItsTarget)
 }
 
 enum class Holder { Nothing, File, DanglingLink, LinkToFile, Folder };
+
+// A stale link at the hand-off name blocked the editor for good.
+TEST_F(DurableFileTest, StaleLinkAtTheHandOffNameBlockedTheEditor)
+{
+    const uid_t other = 65534;
+    const struct {
+        Holder holder;
+        bool sticky;
+        uid_t owner; // of the entry holding the name
+        bool written;
+    } cases[] = {
+        { Holder::Nothing, false, 0, true },
+        { Holder::File, false, 0, true },
+        { Holder::DanglingLink, false, 0, true },
+        { Holder::LinkToFile, false, 0, true },
+        { Holder::Folder, false, 0, false },
+        { Holder::LinkToFile, true, 0, true },
+        { Holder::File, true, other, false },
+        { Holder::DanglingLink, true, other, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(int(c.holder)) + (c.sticky ? " sticky" : "") + " owner " + std::to_string(c.owner));
+        const fs::path dir = m_root / std::to_string(&c - cases);
+        fs::create_directories(dir);
+        // A shared temporary folder: sticky, and (as /tmp is root's) not this user's.
+        if (c.sticky) {
+            ::chmod(dir.c_str(), 01777);
+            if (::geteuid() == 0) { ASSERT_EQ(::chown(dir.c_str(), 65533, 65533), 0); }
+        }
+        const fs::path name = dir / "~MyBitmap.Bmp";
+        const fs::path victim = dir / "victim";
+        switch (c.holder) {
+        case Holder::Nothing: break;
+        case Holder::File: writeFile(name, "kept"); break;
+        case Holder::DanglingLink: fs::create_symlink(victim, name); break;
+        case Holder::LinkToFile:
+            writeFile(victim, "victim");
+            fs::create_symlink(victim, name);
+            break;
+        case Holder::Folder: fs::create_directory(name); break;
+        }
+        const uid_t self = ::geteuid();
+        if (c.owner != 0 && self == 0) { ASSERT_EQ(::lchown(name.c_str(), c.owner, c.owner), 0); }
+        if (c.owner != 0 && self != 0) GTEST_SKIP() << "giving a file to another user needs root";
+
+        const Status status = replaceOwnFile(name, "picture");
+        EXPECT_EQ(status.ok(), c.written) << status.error;
+        if (c.written) {
+            EXPECT_FALSE(fs::is_symlink(name));
+            EXPECT_EQ(readFile(name), "picture");
+            EXPECT_EQ(modeOf(name), 0600u);
+        } else {
+            EXPECT_THAT(status.error, HasSubstr(name.string()));
+            if (c.owner != 0) { EXPECT_THAT(status.error, HasSubstr("another user")); }
+        }
+        // Nothing is ever written through the link.
+        if (c.holder == Holder::LinkToFile) { EXPECT_EQ(readFile(victim), "victim"); }
+        if (c.holder == Holder::DanglingLink) { EXPECT_FALSE(fs::exists(victim)); }
+    }
+}
 
 TEST_F(DurableFileTest, APrivateFolderIsOneOnlyThisUserCanEnter)
 {
