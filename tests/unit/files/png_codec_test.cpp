@@ -164,11 +164,10 @@ TEST(PngWrite, EveryChunkCarriesItsCrcTheEmptyEndToo)
         EXPECT_EQ(chunks.back().first, "IEND");
         for (const auto& [type, crcRight] : chunks)
             EXPECT_TRUE(crcRight) << type;
+        if (picture == &noise) {
+            EXPECT_GT(std::count_if(chunks.begin(), chunks.end(), [](const auto& c) { return c.first == "IDAT"; }), 1);
+        }
     }
-    MemorySink sink;
-    ASSERT_TRUE(WritePng(noise, sink).ok());
-    const auto chunks = ChunksWithCrc(sink.bytes);
-    EXPECT_GT(std::count_if(chunks.begin(), chunks.end(), [](const auto& c) { return c.first == "IDAT"; }), 1);
 }
 
 // One PNG file of each colour type, plus 1-bit and 16-bit grey, a 4-bit
