@@ -1,6 +1,6 @@
 // kaptivus2000 --bindings sway with settings files as users leave them: read
 // defensively, never changed, every problem said on standard error.
-#include "DeskTools.h"
+#include "SwayTools.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace kaptivus::test::desk;
+using namespace kaptivus::test;
 
 namespace {
 
@@ -57,7 +57,7 @@ TEST(BindingsCommand, SettingsFilesAreReadDefensivelyAndLeftAsTheyAre)
         }
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        const ToolRun run = runTool(binary, {QStringLiteral("--bindings"), QStringLiteral("sway")}, {}, environment);
+        const ToolRun run = runProgram(binary, {QStringLiteral("--bindings"), QStringLiteral("sway")}, {}, environment);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts).join(u'\n').toStdString(),
             c.lines.join(u'\n').toStdString());
@@ -80,10 +80,10 @@ TEST(BindingsCommand, DesktopOtherThanSwayIsRefused)
     for (const QStringList& args : {QStringList {QStringLiteral("--bindings"), QStringLiteral("i3")},
              QStringList {QStringLiteral("--bindings")}, QStringList {QStringLiteral("--bindings=")}}) {
         SCOPED_TRACE(args.join(u' ').toStdString());
-        const ToolRun run = runTool(binary, args);
+        const ToolRun run = runProgram(binary, args);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains("--bindings knows only sway")) << run.err.toStdString();
     }
-    EXPECT_TRUE(runTool(binary, {QStringLiteral("--help")}).out.contains("--bindings sway"));
+    EXPECT_TRUE(runProgram(binary, {QStringLiteral("--help")}).out.contains("--bindings sway"));
 }

@@ -1,7 +1,7 @@
 // Our data-control selection served to other programs: a large one in pieces
 // while the event loop runs, and a reader that stops reading dropped after the
 // timeout, so that no transfer holds memory and a descriptor for ever.
-#include "DeskTools.h"
+#include "SwayTools.h"
 
 #include "platform/wayland/DataControl.h"
 
@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-using namespace kaptivus::test::desk;
+using namespace kaptivus::test;
 using kaptivus::platform::wayland::ClipboardBytes;
 using kaptivus::platform::wayland::DataControl;
 
@@ -39,7 +39,7 @@ TEST(WaylandDataControl, LargeSelectionIsServedWholeWhileTheLoopRuns)
         return bytes;
     }));
     for (int reader = 0; reader < 2; ++reader) {
-        const ToolRun paste = runTool(QStringLiteral("wl-paste"),
+        const ToolRun paste = runProgram(QStringLiteral("wl-paste"),
             {QStringLiteral("--no-newline"), QStringLiteral("--type"), QString::fromLatin1(kType)});
         ASSERT_EQ(paste.exitCode, 0) << paste.err.toStdString();
         ASSERT_EQ(size_t(paste.out.size()), bytes.size());
@@ -68,7 +68,7 @@ TEST(WaylandDataControl, ReaderThatStopsReadingIsDroppedAfterTheTimeout)
     ::kill(-static_cast<pid_t>(stalled.processId()), SIGKILL);
     stalled.waitForFinished(5000);
     // A reader after it is served as usual.
-    const ToolRun paste = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline"), QStringLiteral("--type"),
+    const ToolRun paste = runProgram(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline"), QStringLiteral("--type"),
                                                                QString::fromLatin1(kType)});
     EXPECT_EQ(size_t(paste.out.size()), bytes.size());
 }

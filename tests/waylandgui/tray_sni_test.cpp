@@ -1,7 +1,7 @@
 // The tray icon on a Wayland desktop where a StatusNotifierItem host runs: a
 // watcher of our own on a private session bus sees the real agent register
 // its icon, active.
-#include "DeskTools.h"
+#include "SwayTools.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace kaptivus::test::desk;
+using namespace kaptivus::test;
 
 namespace {
 

@@ -2,21 +2,19 @@
 // that wl-copy offers becomes the capture through "Coller", and where the
 // desktop gives no clipboard at all, no copy is announced.
 #include "DeskAgent.h"
-#include "DeskTools.h"
+#include "SwaySession.h"
 
 #include "platform/wayland/DataControl.h"
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QLabel>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-using namespace kaptivus::test::desk;
+using namespace kaptivus::test;
 
 namespace {
 
@@ -43,7 +41,7 @@ QByteArray cjpeg(const QImage& image)
         }
     const QStringList args = {QStringLiteral("-quality"), QStringLiteral("100"), QStringLiteral("-sample"),
         QStringLiteral("1x1")};
-    return runTool(QStringLiteral("cjpeg"), args, ppm).out;
+    return runProgram(QStringLiteral("cjpeg"), args, ppm).out;
 }
 
 // Big even blocks, so that a JPEG keeps its colours within a few levels.
@@ -88,45 +86,15 @@ TEST(WaylandClipboard, PictureOfferedByWlCopyBecomesTheCapture)
         }));
         agent.main1.PastePicturefromClipboard1Click();
         const QImage capture = kaptivus::picture::toQImage(agent.tray.captureBitmap());
-        EXPECT_EQ(firstDifference(c.picture, capture, c.tolerance).toStdString(), "");
+        EXPECT_EQ(firstDifference(c.picture, capture, c.tolerance), "");
         copy.kill();
         copy.waitForFinished(5000);
     }
 }
 
-namespace {
-
-// weston offers no data-control: a program without a focused window has no
-// clipboard there at all.
-class WestonWithoutDataControl {
-public:
-    WestonWithoutDataControl()
-        : m_socket(QStringLiteral("kaptivus-weston-%1").arg(QCoreApplication::applicationPid()))
-    {
-        m_weston.start(QStringLiteral("weston"), {QStringLiteral("--backend=headless-backend.so"),
-            QStringLiteral("--socket=") + m_socket, QStringLiteral("--idle-time=0")});
-        const QString path = qEnvironmentVariable("XDG_RUNTIME_DIR") + u'/' + m_socket;
-        m_ready = m_weston.waitForStarted(5000) && waitUntil([&] { return QFileInfo(path).exists(); });
-    }
-    ~WestonWithoutDataControl()
-    {
-        m_weston.terminate();
-        if (!m_weston.waitForFinished(5000)) m_weston.kill();
-    }
-    bool isReady() const { return m_ready; }
-    const QString& socket() const { return m_socket; }
-
-private:
-    QString m_socket;
-    QProcess m_weston;
-    bool m_ready = false;
-};
-
-} // namespace
-
 TEST(WaylandClipboard, CopyWithNoClipboardToBeHadIsNotAnnouncedAsCopied)
 {
-    WestonWithoutDataControl weston;
+    Weston weston; // no data-control: no clipboard at all for a program without a focused window
     ASSERT_TRUE(weston.isReady());
     namespace wl = kaptivus::platform::wayland;
     wl::setSessionDataControl(std::make_unique<wl::DataControl>(weston.socket().toStdString()));

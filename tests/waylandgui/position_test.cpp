@@ -2,7 +2,7 @@
 // compositor never says where it put it: "PosX"/"PosY" are written back as
 // they were read, whatever the toolkit reports.
 #include "DeskAgent.h"
-#include "DeskTools.h"
+#include "SwayTools.h"
 
 #include "config/RegistryStore.h"
 
@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace kaptivus::test::desk;
+using namespace kaptivus::test;
 using kaptivus::config::RegistryStore;
 
 namespace {

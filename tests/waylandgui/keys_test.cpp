@@ -3,7 +3,7 @@
 // lines to add, and the lines of --bindings sway, given to sway, make a key
 // press (typed through the compositor by wtype) reach the agent as --capture.
 #include "DeskAgent.h"
-#include "DeskTools.h"
+#include "SwayTools.h"
 
 #include "app/TrayIcon.h"
 #include "dialogs/Keys.h"
@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace kaptivus::test::desk;
+using namespace kaptivus::test;
 
 TEST(WaylandKeys, NothingIsGrabbedAndTheTrayTipClaimsNoConflict)
 {
@@ -93,7 +93,7 @@ TEST(WaylandKeys, BindingsPrintedForSwayTakeAKeyPressToTheAgent)
     agent.tray.SaveSettings();
 
     const QString binary = QFileInfo(agentProgram()).canonicalFilePath();
-    const ToolRun printed = runTool(binary, {QStringLiteral("--bindings"), QStringLiteral("sway")});
+    const ToolRun printed = runProgram(binary, {QStringLiteral("--bindings"), QStringLiteral("sway")});
     ASSERT_EQ(printed.exitCode, 0) << printed.err.toStdString();
     QStringList expected;
     for (int i = 0; i < 12; ++i)
@@ -116,13 +116,13 @@ TEST(WaylandKeys, BindingsPrintedForSwayTakeAKeyPressToTheAgent)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.combination);
         const int id = 101 + c.index;
-        EXPECT_EQ(runTool(QStringLiteral("wtype"), c.wtype).exitCode, 0);
+        EXPECT_EQ(runProgram(QStringLiteral("wtype"), c.wtype).exitCode, 0);
         EXPECT_TRUE(waitUntil([&] { return std::find(arrived.begin(), arrived.end(), id) != arrived.end(); }))
             << "--capture " << id << " never arrived";
     }
     // The area capture went all the way to the clipboard.
     EXPECT_TRUE(waitUntil([&] { return !agent.tray.CaptureBusy; }));
-    const ToolRun paste = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--type"), QStringLiteral("image/png")});
-    EXPECT_EQ(firstDifference(asymmetricPicture(), QImage::fromData(paste.out)).toStdString(), "");
+    const ToolRun paste = runProgram(QStringLiteral("wl-paste"), {QStringLiteral("--type"), QStringLiteral("image/png")});
+    EXPECT_EQ(firstDifference(asymmetricPicture(), QImage::fromData(paste.out)), "");
     for (const auto& c : cases) swaymsg(QStringLiteral("unbindsym ") + QString::fromLatin1(c.combination));
 }
