@@ -8,7 +8,6 @@
 
 #include <QBuffer>
 #include <QGuiApplication>
-#include <QImageWriter>
 #include <QLabel>
 #include <QProcess>
 
@@ -16,80 +15,29 @@
 
 using namespace kaptivus::test;
 
-namespace {
-
-QByteArray encoded(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return bytes;
-}
-
-// A JPEG written by libjpeg's own command-line encoder from a PPM, without
-// chroma subsampling (which would blur the colours across the block edge).
-QByteArray cjpeg(const QImage& image)
-{
-    QByteArray ppm = QStringLiteral("P6\n%1 %2\n255\n").arg(image.width()).arg(image.height()).toLatin1();
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            ppm += char(qRed(p));
-            ppm += char(qGreen(p));
-            ppm += char(qBlue(p));
-        }
-    const QStringList args = {QStringLiteral("-quality"), QStringLiteral("100"), QStringLiteral("-sample"),
-        QStringLiteral("1x1")};
-    return runProgram(QStringLiteral("cjpeg"), args, ppm).out;
-}
-
-// Big even blocks, so that a JPEG keeps its colours within a few levels.
-QImage blockPicture()
-{
-    QImage image(32, 16, QImage::Format_RGB32);
-    image.fill(qRgb(200, 40, 40));
-    for (int y = 0; y < 16; ++y)
-        for (int x = 16; x < 32; ++x) image.setPixel(x, y, qRgb(30, 60, 220));
-    return image;
-}
-
-} // namespace
-
+// Every picture type is decoded alike (the X clipboard's tests go through
+// them all); here the picture comes from another program over data-control.
 TEST(WaylandClipboard, PictureOfferedByWlCopyBecomesTheCapture)
 {
     DeskAgent agent;
     auto& control = kaptivus::platform::wayland::sessionDataControl();
     ASSERT_TRUE(control.isAvailable()) << control.error();
-    const struct {
-        const char* type;
-        QImage picture;
-        QByteArray bytes;
-        int tolerance;
-    } cases[] = {
-        {"image/png", asymmetricPicture(), encoded(asymmetricPicture(), "png"), 0},
-        {"image/bmp", asymmetricPicture(), encoded(asymmetricPicture(), "bmp"), 0},
-        {"image/jpeg", blockPicture(), cjpeg(blockPicture()), 6},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.type);
-        ASSERT_FALSE(c.bytes.isEmpty());
-        QProcess copy;
-        copy.start(QStringLiteral("wl-copy"), {QStringLiteral("--foreground"), QStringLiteral("--type"),
-                                               QString::fromLatin1(c.type)});
-        ASSERT_TRUE(copy.waitForStarted(5000));
-        copy.write(c.bytes);
-        copy.closeWriteChannel();
-        ASSERT_TRUE(waitUntil([&] {
-            const auto offered = control.offeredTypes();
-            return !control.ownsSelection() && std::find(offered.begin(), offered.end(), c.type) != offered.end();
-        }));
-        agent.main1.PastePicturefromClipboard1Click();
-        const QImage capture = kaptivus::picture::toQImage(agent.tray.captureBitmap());
-        EXPECT_EQ(firstDifference(c.picture, capture, c.tolerance), "");
-        copy.kill();
-        copy.waitForFinished(5000);
-    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && asymmetricPicture().save(&buffer, "PNG"));
+    QProcess copy;
+    copy.start("wl-copy", {"--foreground", "--type", "image/png"});
+    ASSERT_TRUE(copy.waitForStarted(5000));
+    copy.write(png);
+    copy.closeWriteChannel();
+    ASSERT_TRUE(waitUntil([&] {
+        const auto offered = control.offeredTypes();
+        return !control.ownsSelection() && std::find(offered.begin(), offered.end(), "image/png") != offered.end();
+    }));
+    agent.main1.PastePicturefromClipboard1Click();
+    EXPECT_EQ(firstDifference(asymmetricPicture(), kaptivus::picture::toQImage(agent.tray.captureBitmap())), "");
+    copy.kill();
+    copy.waitForFinished(5000);
 }
 
 TEST(WaylandClipboard, CopyWithNoClipboardToBeHadIsNotAnnouncedAsCopied)

@@ -1,7 +1,7 @@
 // The tray icon on a Wayland desktop where a StatusNotifierItem host runs: a
 // watcher of our own on a private session bus sees the real agent register
 // its icon, active.
-#include "SwayTools.h"
+#include "WaylandAgent.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -71,21 +71,13 @@ TEST(WaylandTray, IconGoesToTheStatusNotifierHost)
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
-    environment.remove(QStringLiteral("DISPLAY"));
-    QProcess agent;
-    agent.setProcessEnvironment(environment);
-    agent.start(agentProgram(), {});
-    ASSERT_TRUE(agent.waitForStarted(5000));
-    EXPECT_TRUE(waitUntil([&] { return !watcher.items.isEmpty(); }, 20s)) << "no icon registered";
-    if (!watcher.items.isEmpty()) {
-        const uint owner = connection.interface()->servicePid(watcher.items[0]);
-        EXPECT_EQ(owner, uint(agent.processId())) << watcher.items[0].toStdString();
-        QDBusInterface item(watcher.items[0], QStringLiteral("/StatusNotifierItem"),
-            QStringLiteral("org.kde.StatusNotifierItem"), connection);
-        EXPECT_EQ(item.property("Status").toString(), QStringLiteral("Active"));
-    }
-    agent.terminate();
-    EXPECT_TRUE(agent.waitForFinished(10000));
+    WaylandAgent agent({}, environment);
+    ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return !watcher.items.isEmpty(); }, 20s)) << "no icon registered";
+    EXPECT_EQ(connection.interface()->servicePid(watcher.items[0]).value(), uint(agent.pid()));
+    QDBusInterface item(watcher.items[0], QStringLiteral("/StatusNotifierItem"),
+        QStringLiteral("org.kde.StatusNotifierItem"), connection);
+    EXPECT_EQ(item.property("Status").toString(), QStringLiteral("Active"));
 }
 
 #include "tray_sni_test.moc"
