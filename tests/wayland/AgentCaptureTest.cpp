@@ -14,6 +14,9 @@ using platform::ScreenRect;
 
 const QString kPictureWindow = "Kaptivus 2000   v5.10 complet";
 constexpr int kDesktopShown = 101;
+constexpr int kDesktopToFile = 102;
+constexpr int kDesktopToClipboard = 103;
+constexpr int kWindowToFile = 105;
 constexpr uint32_t kRed = 0xE03020;
 constexpr uint32_t kFocusedTitle = 0x285577; // sway's own colour for the focused window's title bar
 const OutputSetup kFirst { 1920, 1080, 0, 0, 1, 0, 0x203040 };
@@ -30,79 +33,53 @@ ScreenRect scaled(const ScreenRect& r, double s)
     return { device(r.left), device(r.top), device(r.right()) - device(r.left), device(r.bottom()) - device(r.top) };
 }
 
-bool waitForRed(const QString& output, int x, int y)
-{
-    return waitUntil([&] { return rgbAt(grim(output), x, y) == kRed; });
-}
-
 QRect qrect(const ScreenRect& r)
 {
     return { r.left, r.top, r.width, r.height };
 }
 
-struct FileCase {
+struct CaptureCase {
     const char* name;
     std::vector<OutputSetup> outputs;
+    int action;
     const char* ext;
+    bool clientOnly = false; // "Client": the active window's client area, not its frame
 };
 
-TEST(WaylandAgent, NumberedFileHoldsTheDesktopAsGrimSeesIt)
+// What the agent delivered: its one numbered file, or the clipboard's PNG as
+// another program reads it.
+QImage delivered(const WaylandAgent& agent, int action)
 {
-    const std::vector<FileCase> cases {
-        { "one output, BMP", { kFirst }, ".BMP" },
-        { "one output, PNG", { kFirst }, ".PNG" },
-        { "scales 1 and 2, BMP", { kFirst, kDoubled }, ".BMP" },
-        { "scales 1 and 2, PNG", { kFirst, kDoubled }, ".PNG" },
-        { "one output scaled 1.5, PNG", { { 1920, 1080, 0, 0, 1.5, 0, 0x203040 } }, ".PNG" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        PrivateSway sway;
-        ASSERT_TRUE(sway.isReady());
-        arrangeOutputs(c.outputs);
-        Foot window("kaptivus-desk", kRed, "floating enable, resize set 500 300, move position 100 60");
-        ASSERT_TRUE(waitForRed("HEADLESS-1", 300, 250));
-        const QImage expected = expectedDesktop();
-        WaylandAgent agent({ { "DefaultExt", '"' + QString(c.ext) + '"' } });
-        ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
-        ASSERT_EQ(agent.capture(102), 0);
-        QImage saved;
-        ASSERT_TRUE(waitUntil([&] { return !(saved = agent.picture()).isNull(); }))
-            << agent.files().join(' ').toStdString() << agent.errors().toStdString();
-        EXPECT_TRUE(agent.files().first().endsWith(QString(c.ext).toLower()));
-        EXPECT_EQ(firstDifference(expected, saved), "");
-    }
+    if (action != kDesktopToClipboard) return agent.picture();
+    return QImage::fromData(runProgram("wl-paste", { "--type", "image/png" }).out);
 }
 
-struct WindowCase {
-    const char* name;
-    std::vector<OutputSetup> outputs;
-    const char* place; // where the window goes, in the layout
-    bool clientOnly;
-};
-
-// Action 105: the focused window to a numbered file, its frame or, with
-// "Client", its client area, in the composed desktop's device pixels.
-TEST(WaylandAgent, ActiveWindowFileHoldsItsFrameOrClientArea)
+// Every route's picture pixel for pixel as grim sees the desktop: the
+// desktop (102 to a file, 103 to the clipboard with no window of the agent's
+// focused) and the focused window (105), in the composed desktop's device pixels.
+TEST(WaylandAgent, CapturedPictureIsWhatGrimSees)
 {
-    const std::vector<WindowCase> cases {
-        { "one output, frame", { kFirst }, "move absolute position 100 60", false },
-        { "one output, client area", { kFirst }, "move absolute position 100 60", true },
-        { "on the doubled output, frame", { kFirst, kDoubled }, "move absolute position 2100 60", false },
-        { "on the doubled output, client area", { kFirst, kDoubled }, "move absolute position 2100 60", true },
+    const OutputSetup kFractional { 1920, 1080, 0, 0, 1.5, 0, 0x203040 };
+    const std::vector<CaptureCase> cases {
+        { "desktop, one output, BMP", { kFirst }, kDesktopToFile, ".BMP" },
+        { "desktop, scales 1 and 2, PNG", { kFirst, kDoubled }, kDesktopToFile, ".PNG" },
+        { "desktop, one output scaled 1.5, PNG", { kFractional }, kDesktopToFile, ".PNG" },
+        { "desktop to the clipboard, scales 1 and 2", { kFirst, kDoubled }, kDesktopToClipboard, ".PNG" },
+        { "active window's client area, one output", { kFirst }, kWindowToFile, ".PNG", true },
+        { "active window's frame, on the doubled output", { kFirst, kDoubled }, kWindowToFile, ".PNG" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PrivateSway sway;
         ASSERT_TRUE(sway.isReady());
         arrangeOutputs(c.outputs);
-        Foot window("kaptivus-active", kRed, QString("floating enable, resize set 500 300, ") + c.place);
+        const int left = c.action == kWindowToFile && c.outputs.size() > 1 ? 2100 : 100;
+        Foot window("kaptivus-shot", kRed, QString("floating enable, resize set 500 300, move absolute position %1 60").arg(left));
         // The rule's size and place, once sway has applied them.
         ASSERT_TRUE(waitUntil([&] { return jsonRect(window.node().value("rect")).width == 500; }));
-        swaymsg("[app_id=kaptivus-active] focus");
+        swaymsg("[app_id=kaptivus-shot] focus");
         const QJsonObject node = window.node();
         const ScreenRect frame = floatingFrame(node);
-        const ScreenRect rect = c.clientOnly ? clientArea(node) : frame;
         // Drawn as the focused window: red inside, the focused title bar's colour above.
         ASSERT_TRUE(waitUntil([&] {
             const ScreenRect inside = clientArea(window.node());
@@ -110,19 +87,19 @@ TEST(WaylandAgent, ActiveWindowFileHoldsItsFrameOrClientArea)
                 && rgbAt(grimArea(qrect({ frame.left + 250, frame.top + 3, 1, 1 })), 0, 0) == kFocusedTitle;
         }));
         double scale = 1;
-        const QImage desktop = expectedDesktop(&scale);
-        const ScreenRect device = scaled(rect, scale);
-        const QImage expected = desktop.copy(device.left, device.top, device.width, device.height);
+        QImage expected = expectedDesktop(&scale);
+        if (c.action == kWindowToFile) expected = expected.copy(qrect(scaled(c.clientOnly ? clientArea(node) : frame, scale)));
 
-        WaylandAgent agent({ { "DefaultExt", "\".PNG\"" }, { "Client", dword(c.clientOnly) } });
+        WaylandAgent agent({ { "DefaultExt", '"' + QString(c.ext) + '"' }, { "Client", dword(c.clientOnly) } });
         ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
         ASSERT_TRUE(window.node().value("focused").toBool());
-        ASSERT_EQ(agent.capture(105), 0);
+        ASSERT_EQ(agent.capture(c.action), 0);
         QImage saved;
-        ASSERT_TRUE(waitUntil([&] { return !(saved = agent.picture()).isNull(); }))
-            << agent.errors().toStdString();
-        EXPECT_EQ(saved.size(), QSize(device.width, device.height));
+        ASSERT_TRUE(waitUntil([&] { return !(saved = delivered(agent, c.action)).isNull(); }))
+            << agent.files().join(' ').toStdString() << agent.errors().toStdString();
         EXPECT_EQ(firstDifference(expected, saved), "");
+        if (c.action == kDesktopToClipboard) continue;
+        EXPECT_TRUE(agent.files().first().endsWith(QString(c.ext).toLower()));
     }
 }
 
@@ -139,7 +116,7 @@ struct RefusalCase {
 TEST(WaylandAgent, RefusedCaptureIsReportedNotSaved)
 {
     const std::vector<RefusalCase> cases {
-        { "no screencopy, desktop to file", true, 102, "zwlr_screencopy_manager_v1" },
+        { "no screencopy, desktop to file", true, kDesktopToFile, "zwlr_screencopy_manager_v1" },
         { "no screencopy, area selector", true, 108, "zwlr_screencopy_manager_v1" },
         { "no window list, active window shown", false, 104, "window list" },
     };
@@ -204,14 +181,14 @@ TEST(WaylandAgent, AgentUnderXWaylandCapturesTheRealDesktop)
     const QString display = sway.xDisplay();
     ASSERT_FALSE(display.isEmpty()) << "sway gave no X display";
     Foot window("kaptivus-xwayland", kRed, "floating enable, resize set 500 300, move position 100 60");
-    ASSERT_TRUE(waitForRed("HEADLESS-1", 300, 250));
+    ASSERT_TRUE(waitUntil([&] { return rgbAt(grim("HEADLESS-1"), 300, 250) == kRed; }));
     const QImage expected = expectedDesktop();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display);
     env.insert("QT_QPA_PLATFORM", "xcb");
     WaylandAgent agent({ { "DefaultExt", "\".PNG\"" } }, env);
     ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
-    ASSERT_EQ(agent.capture(102), 0);
+    ASSERT_EQ(agent.capture(kDesktopToFile), 0);
     QImage saved;
     ASSERT_TRUE(waitUntil([&] { return !(saved = agent.picture()).isNull(); })) << agent.errors().toStdString();
     EXPECT_EQ(firstDifference(expected, saved), "");
