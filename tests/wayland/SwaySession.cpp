@@ -202,18 +202,6 @@ platform::ScreenRect layoutBounds()
     return { bounds.x(), bounds.y(), bounds.width(), bounds.height() };
 }
 
-QJsonObject findNode(const QJsonObject& root, const QString& appId)
-{
-    for (const char* key : { "nodes", "floating_nodes" }) {
-        for (const QJsonValue& child : root.value(key).toArray()) {
-            const QJsonObject c = child.toObject();
-            if (c.value("app_id").toString() == appId) return c;
-            if (const QJsonObject found = findNode(c, appId); !found.isEmpty()) return found;
-        }
-    }
-    return {};
-}
-
 platform::ScreenRect jsonRect(const QJsonValue& value)
 {
     const QJsonObject r = value.toObject();
@@ -295,7 +283,8 @@ Foot::~Foot()
 
 QJsonObject Foot::node() const
 {
-    return findNode(swayQuery("get_tree").object(), m_appId);
+    return firstNode(swayQuery("get_tree").object(),
+        [&](const QJsonObject& n) { return n.value("app_id").toString() == m_appId; });
 }
 
 } // namespace kaptivus::test

@@ -94,8 +94,6 @@ private:
     QProcess m_process;
 };
 
-// A node of sway's tree by app id (empty object when absent).
-QJsonObject findNode(const QJsonObject& root, const QString& appId);
 platform::ScreenRect jsonRect(const QJsonValue& value);
 // A view of sway's window list whose process is `pid` and whose title starts
 // with `title`: its node, or an empty object.
