@@ -74,7 +74,8 @@ TEST(WaylandAgent, CapturedPictureIsWhatGrimSees)
         ASSERT_TRUE(sway.isReady());
         arrangeOutputs(c.outputs);
         const int left = c.action == kWindowToFile && c.outputs.size() > 1 ? 2100 : 100;
-        Foot window("kaptivus-shot", kRed, QString("floating enable, resize set 500 300, move absolute position %1 60").arg(left));
+        Foot window("kaptivus-shot", kRed,
+            QString("floating enable, resize set 500 300, move absolute position %1 60").arg(left));
         // The rule's size and place, once sway has applied them.
         ASSERT_TRUE(waitUntil([&] { return jsonRect(window.node().value("rect")).width == 500; }));
         swaymsg("[app_id=kaptivus-shot] focus");
@@ -88,7 +89,8 @@ TEST(WaylandAgent, CapturedPictureIsWhatGrimSees)
         }));
         double scale = 1;
         QImage expected = expectedDesktop(&scale);
-        if (c.action == kWindowToFile) expected = expected.copy(qrect(scaled(c.clientOnly ? clientArea(node) : frame, scale)));
+        if (c.action == kWindowToFile)
+            expected = expected.copy(qrect(scaled(c.clientOnly ? clientArea(node) : frame, scale)));
 
         WaylandAgent agent({ { "DefaultExt", '"' + QString(c.ext) + '"' }, { "Client", dword(c.clientOnly) } });
         ASSERT_TRUE(agent.start()) << agent.errors().toStdString();

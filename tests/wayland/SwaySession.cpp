@@ -58,7 +58,8 @@ QJsonDocument swayQuery(const QString& type)
 PrivateSway::PrivateSway(bool xwayland, bool keyboard)
     : m_runtime(QDir::tempPath() + "/sway-XXXXXX")
 {
-    for (int i = 0; i < 3; ++i) m_saved[i] = qgetenv(kPointedAt[i]);
+    for (int i = 0; i < 3; ++i)
+        m_saved[i] = qgetenv(kPointedAt[i]);
     const QDir runtime(m_runtime.path());
     QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -91,7 +92,8 @@ PrivateSway::PrivateSway(bool xwayland, bool keyboard)
     if (!keyboard || !m_ready) return;
     startChild(m_keyboard, "wtype", { "-s", "3600000" });
     // The seat's capabilities: 2 is a keyboard.
-    m_ready = waitUntil([] { return swayQuery("get_seats").array().at(0).toObject().value("capabilities").toInt() == 2; });
+    m_ready
+        = waitUntil([] { return swayQuery("get_seats").array().at(0).toObject().value("capabilities").toInt() == 2; });
     EXPECT_TRUE(m_ready) << "no keyboard on the seat";
 }
 
@@ -128,8 +130,10 @@ PrivateSway::~PrivateSway()
     stop(m_keyboard);
     stop(m_sway);
     for (int i = 0; i < 3; ++i) {
-        if (m_saved[i].isNull()) qunsetenv(kPointedAt[i]);
-        else qputenv(kPointedAt[i], m_saved[i]);
+        if (m_saved[i].isNull())
+            qunsetenv(kPointedAt[i]);
+        else
+            qputenv(kPointedAt[i], m_saved[i]);
     }
 }
 
@@ -140,7 +144,8 @@ QStringList headlessOutputs(int atLeast)
     QStringList names;
     for (;;) {
         names.clear();
-        for (const QJsonValue& o : swayQuery("get_outputs").array()) names << o.toObject().value("name").toString();
+        for (const QJsonValue& o : swayQuery("get_outputs").array())
+            names << o.toObject().value("name").toString();
         if (names.size() >= atLeast) break;
         swaymsg("create_output");
     }
@@ -174,13 +179,19 @@ void arrangeOutputs(const std::vector<OutputSetup>& setups)
     for (size_t i = 0; i < setups.size(); ++i) {
         const OutputSetup& s = setups[i];
         swaymsg(QString("output %1 enable mode %2x%3 position %4 %5 scale %6 transform %7 bg #%8 solid_color")
-                    .arg(names[int(i)]).arg(s.width).arg(s.height).arg(s.x).arg(s.y).arg(s.scale)
+                    .arg(names[int(i)])
+                    .arg(s.width)
+                    .arg(s.height)
+                    .arg(s.x)
+                    .arg(s.y)
+                    .arg(s.scale)
                     .arg(s.rotation == 0 ? QString("normal") : QString::number(s.rotation))
                     .arg(s.background, 6, 16, QChar('0')));
     }
     // sway 1.7 draws nothing of a new headless output's workspace until the
     // output has had the focus once; the first output keeps it.
-    for (size_t i = setups.size(); i > 1; --i) swaymsg("focus output " + names[int(i) - 1]);
+    for (size_t i = setups.size(); i > 1; --i)
+        swaymsg("focus output " + names[int(i) - 1]);
     if (setups.size() > 1) swaymsg("focus output " + names[0]);
     for (size_t i = 0; i < setups.size(); ++i) {
         const bool shown = waitUntil([&] {
@@ -189,7 +200,8 @@ void arrangeOutputs(const std::vector<OutputSetup>& setups)
         });
         ASSERT_TRUE(shown) << names[int(i)].toStdString() << " never showed its background";
     }
-    EXPECT_TRUE(waitUntil([&] { return screensShow(names, setups); })) << "the toolkit's screens never showed the layout";
+    EXPECT_TRUE(waitUntil([&] { return screensShow(names, setups); }))
+        << "the toolkit's screens never showed the layout";
 }
 
 platform::ScreenRect layoutBounds()
@@ -283,8 +295,8 @@ Foot::~Foot()
 
 QJsonObject Foot::node() const
 {
-    return firstNode(swayQuery("get_tree").object(),
-        [&](const QJsonObject& n) { return n.value("app_id").toString() == m_appId; });
+    return firstNode(
+        swayQuery("get_tree").object(), [&](const QJsonObject& n) { return n.value("app_id").toString() == m_appId; });
 }
 
 } // namespace kaptivus::test

@@ -20,8 +20,8 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
     return true;
 }
 
-ToolRun runProgram(const QString& program, const QStringList& args, const QByteArray& input,
-    const QProcessEnvironment& environment)
+ToolRun runProgram(
+    const QString& program, const QStringList& args, const QByteArray& input, const QProcessEnvironment& environment)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -46,7 +46,8 @@ QByteArray runTool(const QString& program, const QStringList& args)
 {
     const ToolRun run = runProgram(program, args);
     if (run.exitCode == 0) return run.out;
-    ADD_FAILURE() << program.toStdString() << " " << args.join(' ').toStdString() << " failed: " << run.err.toStdString();
+    ADD_FAILURE() << program.toStdString() << " " << args.join(' ').toStdString()
+                  << " failed: " << run.err.toStdString();
     return {};
 }
 
@@ -92,7 +93,11 @@ std::string firstDifference(const QImage& expected, const QImage& actual, int to
 {
     if (expected.size() != actual.size())
         return QString("size %1x%2, expected %3x%4")
-            .arg(actual.width()).arg(actual.height()).arg(expected.width()).arg(expected.height()).toStdString();
+            .arg(actual.width())
+            .arg(actual.height())
+            .arg(expected.width())
+            .arg(expected.height())
+            .toStdString();
     const QImage e = expected.convertToFormat(QImage::Format_RGB32);
     const QImage a = actual.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < e.height(); ++y) {
@@ -102,7 +107,10 @@ std::string firstDifference(const QImage& expected, const QImage& actual, int to
             if (std::abs(qRed(le[x]) - qRed(la[x])) > tolerance || std::abs(qGreen(le[x]) - qGreen(la[x])) > tolerance
                 || std::abs(qBlue(le[x]) - qBlue(la[x])) > tolerance)
                 return QString("(%1,%2) is #%3, expected #%4")
-                    .arg(x).arg(y).arg(la[x] & 0xFFFFFF, 6, 16, QChar('0')).arg(le[x] & 0xFFFFFF, 6, 16, QChar('0'))
+                    .arg(x)
+                    .arg(y)
+                    .arg(la[x] & 0xFFFFFF, 6, 16, QChar('0'))
+                    .arg(le[x] & 0xFFFFFF, 6, 16, QChar('0'))
                     .toStdString();
         }
     }

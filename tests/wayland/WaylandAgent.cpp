@@ -40,8 +40,9 @@ WaylandAgent::WaylandAgent(const std::vector<std::pair<QString, QString>>& setti
     QFile file(QDir(m_config.path()).filePath("Kaptivus2000/registry.reg"));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     // A complete key, so that the agent starts without telling of values it had to reset.
-    std::vector<std::pair<std::string, std::string>> values { { "AutoFolder", '"' + m_folder.path().toStdString() + '"' },
-        { "Sound", "dword:00000000" } };
+    std::vector<std::pair<std::string, std::string>> values {
+        { "AutoFolder", '"' + m_folder.path().toStdString() + '"' }, { "Sound", "dword:00000000" }
+    };
     for (const auto& [name, value] : settings)
         values.emplace_back(name.toStdString(), value.toStdString());
     file.write("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10]\r\n");
@@ -66,8 +67,8 @@ bool WaylandAgent::start()
     // The state is known only once the start is confirmed; nothing here runs an event loop.
     m_process.waitForStarted(5000);
     // The command socket is named after the Wayland display, beside the lock.
-    const QString socket = QDir(m_env.value("XDG_RUNTIME_DIR"))
-                               .filePath("Kaptivus_v5." + m_env.value("WAYLAND_DISPLAY") + ".sock");
+    const QString socket
+        = QDir(m_env.value("XDG_RUNTIME_DIR")).filePath("Kaptivus_v5." + m_env.value("WAYLAND_DISPLAY") + ".sock");
     const bool listening
         = waitUntil([&] { return listensAt(socket) || m_process.state() == QProcess::NotRunning; }, 15s)
         && m_process.state() == QProcess::Running;

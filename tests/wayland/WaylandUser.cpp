@@ -27,7 +27,7 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
         g->pointers = static_cast<zwlr_virtual_pointer_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
 }
-void onGlobalRemove(void*, wl_registry*, uint32_t) {}
+void onGlobalRemove(void*, wl_registry*, uint32_t) { }
 const wl_registry_listener registryListener { onGlobal, onGlobalRemove };
 
 } // namespace
@@ -77,7 +77,10 @@ User::~User()
 void User::moveTo(int x, int y)
 {
     m_pointer->write(QString("%1 %2 %3 %4\n")
-                         .arg(x - m_bounds.left).arg(y - m_bounds.top).arg(m_bounds.width).arg(m_bounds.height)
+                         .arg(x - m_bounds.left)
+                         .arg(y - m_bounds.top)
+                         .arg(m_bounds.width)
+                         .arg(m_bounds.height)
                          .toLatin1());
     const bool moved = m_pointer->waitForBytesWritten(5000) && m_pointer->waitForReadyRead(5000)
         && m_pointer->readLine().trimmed() == "ok";
@@ -103,7 +106,8 @@ void User::click(int button)
 void User::keys(const QStringList& names)
 {
     QStringList args;
-    for (const QString& n : names) args << "-k" << n;
+    for (const QString& n : names)
+        args << "-k" << n;
     runTool("wtype", args);
 }
 

@@ -45,7 +45,8 @@ inline QImage asymmetricPicture()
 {
     QImage image(6, 5, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(40 * x + 10, 50 * y + 5, 90 + 7 * x + 11 * y));
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(40 * x + 10, 50 * y + 5, 90 + 7 * x + 11 * y));
     image.setPixel(0, 0, qRgb(255, 0, 0));
     image.setPixel(5, 0, qRgb(0, 255, 0));
     image.setPixel(0, 4, qRgb(0, 0, 255));

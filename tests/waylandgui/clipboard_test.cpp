@@ -3,14 +3,12 @@
 // desktop gives no clipboard at all, no copy is announced.
 #include "DeskAgent.h"
 #include "SwaySession.h"
-
 #include "platform/wayland/DataControl.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProcess>
-
 #include <gtest/gtest.h>
 
 using namespace kaptivus::test;
@@ -26,7 +24,7 @@ TEST(WaylandClipboard, PictureOfferedByWlCopyBecomesTheCapture)
     QBuffer buffer(&png);
     ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && asymmetricPicture().save(&buffer, "PNG"));
     QProcess copy;
-    copy.start("wl-copy", {"--foreground", "--type", "image/png"});
+    copy.start("wl-copy", { "--foreground", "--type", "image/png" });
     ASSERT_TRUE(copy.waitForStarted(5000));
     copy.write(png);
     copy.closeWriteChannel();
@@ -53,7 +51,7 @@ TEST(WaylandClipboard, CopyWithNoClipboardToBeHadIsNotAnnouncedAsCopied)
     agent.tray.chosen = asymmetricPicture();
     QStringList boxes;
     ModalWatcher watcher([&](QWidget* modal) {
-        if (auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) boxes << label->text();
+        if (auto* label = modal->findChild<QLabel*>("qt_msgbox_label")) boxes << label->text();
         modal->close();
     });
     std::string reason; // told to the --capture that asked
@@ -62,12 +60,10 @@ TEST(WaylandClipboard, CopyWithNoClipboardToBeHadIsNotAnnouncedAsCopied)
         std::function<void()> copy;
         const char* reason;
     } cases[] = {
-        {"a capture routed to the clipboard",
-            [&] {
-                agent.tray.RequestCapture(109, [&](auto, const std::string& why) { reason = why; });
-            },
-            "the desktop gives no clipboard to a program without a focused window"},
-        {"the picture window's copy command", [&] { agent.main1.CopyPicturetoClipboard1Click(); }, ""},
+        { "a capture routed to the clipboard",
+            [&] { agent.tray.RequestCapture(109, [&](auto, const std::string& why) { reason = why; }); },
+            "the desktop gives no clipboard to a program without a focused window" },
+        { "the picture window's copy command", [&] { agent.main1.CopyPicturetoClipboard1Click(); }, "" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -78,8 +74,8 @@ TEST(WaylandClipboard, CopyWithNoClipboardToBeHadIsNotAnnouncedAsCopied)
         reason.clear();
         ASSERT_TRUE(waitUntil([&] { return !boxes.isEmpty(); })) << "no message";
         EXPECT_TRUE(waitUntil([&] { return reason == c.reason; })) << reason;
-        EXPECT_TRUE(boxes[0].contains(QStringLiteral("without a focused window"))) << boxes[0].toStdString();
-        EXPECT_FALSE(agent.info1.Label1->text().contains(QStringLiteral("Copied")));
+        EXPECT_TRUE(boxes[0].contains("without a focused window")) << boxes[0].toStdString();
+        EXPECT_FALSE(agent.info1.Label1->text().contains("Copied"));
         EXPECT_FALSE(agent.tray.CaptureBusy);
     }
     wl::setSessionDataControl(nullptr);

@@ -12,14 +12,12 @@
 #include <QMenu>
 #include <QMetaObject>
 #include <QScreen>
-#include <QWindow>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
+#include <QWindow>
 #include <atomic>
-#include <optional>
 #include <cmath>
+#include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -44,9 +42,9 @@ struct DeskLayout {
 
 // Each a layout of the first outputs; sway cannot take an output away, so a
 // table goes from one output to two, never back.
-const Layout OneAt2{"one output at 2", {{1920, 1080, 0, 0, 2}}};
-const Layout OneAt15{"one output at 1.5", {{1920, 1080, 0, 0, 1.5}}};
-const Layout OneThen2{"at 1, then at 2 to its right", {{1920, 1080, 0, 0, 1}, {1280, 720, 1920, 0, 2}}};
+const Layout OneAt2 { "one output at 2", { { 1920, 1080, 0, 0, 2 } } };
+const Layout OneAt15 { "one output at 1.5", { { 1920, 1080, 0, 0, 1.5 } } };
+const Layout OneThen2 { "at 1, then at 2 to its right", { { 1920, 1080, 0, 0, 1 }, { 1280, 720, 1920, 0, 2 } } };
 
 // A colour for every device pixel of an output: flat blocks of 8 x 8,
 // different on every output, so that an output shown through a scaling (one
@@ -80,7 +78,8 @@ pixels::Picture patternSnapshot(const DeskLayout& layout, const std::vector<Outp
         for (int y = 0; y < m.height; ++y) {
             // The screen's own format: 32-bit words of 0xXXRRGGBB.
             auto* row = reinterpret_cast<uint32_t*>(picture.scanLine(m.top - d.top + y)) + (m.left - d.left);
-            for (int x = 0; x < m.width; ++x) row[x] = colourAt(int(i), int(x / f), int(y / f));
+            for (int x = 0; x < m.width; ++x)
+                row[x] = colourAt(int(i), int(x / f), int(y / f));
         }
     }
     return picture;
@@ -90,7 +89,7 @@ pixels::Picture patternSnapshot(const DeskLayout& layout, const std::vector<Outp
 // a channel may come out one lower. Neighbouring blocks differ far more.
 bool near(uint32_t a, uint32_t b)
 {
-    for (int shift : {0, 8, 16})
+    for (int shift : { 0, 8, 16 })
         if (std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)) > 2) return false;
     return true;
 }
@@ -129,16 +128,16 @@ bool showsTheSnapshot(const DeskLayout& layout, const std::vector<OutputSetup>& 
 // every few milliseconds (for conditions the user waits on). The user's
 // failures come back as the returned text.
 struct Session {
-    std::atomic<bool> ready{false};
+    std::atomic<bool> ready { false };
     std::function<void()> state;
     // A point (layout pixels) and whether the window of the output holding it
     // has the pointer, as the toolkit was told by the compositor.
-    std::atomic<int> pointX{0};
-    std::atomic<int> pointY{0};
-    std::atomic<bool> pointerThere{false};
+    std::atomic<int> pointX { 0 };
+    std::atomic<int> pointY { 0 };
+    std::atomic<bool> pointerThere { false };
 
     int run(SnapshotWindow& selector, const std::function<void(User&)>& actions, const DeskLayout& layout,
-            const std::vector<OutputSetup>& outputs)
+        const std::vector<OutputSetup>& outputs)
     {
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -198,7 +197,7 @@ Desktop arrange(const Layout& l)
 {
     arrangeOutputs(l.outputs);
     platform::CaptureBackend& backend = platform::captureBackend();
-    Desktop s{{backend.monitors(), backend.virtualDesktop(), layoutBounds()}, {}, l.outputs};
+    Desktop s { { backend.monitors(), backend.virtualDesktop(), layoutBounds() }, {}, l.outputs };
     EXPECT_EQ(s.layout.monitors.size(), l.outputs.size());
     s.snapshot = patternSnapshot(s.layout, l.outputs);
     return s;
@@ -219,18 +218,18 @@ TEST(WaylandSelectors, AreaIsStoredInSnapshotPixels)
         std::optional<QPoint> menuAt;
     };
     const Case cases[] = {
-        {&OneAt15, {300, 200}, {100, 80}, {150, 120, 451, 301}, "301 x 181", {}},
-        {&OneAt2, {500, 300}, {520, 310}, {1024, 604, 1041, 621}, "", QPoint(400, 300)},
-        {&OneThen2, {2100, 50}, {1700, 250}, {3400, 100, 4201, 501}, "801 x 401", {}},
-        {&OneThen2, {2100, 150}, {2200, 200}, {4384, 384, 4401, 401}, "", QPoint(2000, 100)},
+        { &OneAt15, { 300, 200 }, { 100, 80 }, { 150, 120, 451, 301 }, "301 x 181", {} },
+        { &OneAt2, { 500, 300 }, { 520, 310 }, { 1024, 604, 1041, 621 }, "", QPoint(400, 300) },
+        { &OneThen2, { 2100, 50 }, { 1700, 250 }, { 3400, 100, 4201, 501 }, "801 x 401", {} },
+        { &OneThen2, { 2100, 150 }, { 2200, 200 }, { 4384, 384, 4401, 401 }, "", QPoint(2000, 100) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layout->name);
         const Desktop s = arrange(*c.layout);
         AreaSelection selection;
         TRectangle1 selector(selection, s.layout.desktop, s.snapshot, s.layout.desktop, s.layout.monitors);
-        std::atomic<bool> menuOpen{false};
-        std::atomic<bool> presetMode{false};
+        std::atomic<bool> menuOpen { false };
+        std::atomic<bool> presetMode { false };
         Session session;
         session.state = [&] {
             menuOpen = selector.PopupMenu1->isVisible();
@@ -244,7 +243,7 @@ TEST(WaylandSelectors, AreaIsStoredInSnapshotPixels)
                     user.press(3);
                     ASSERT_TRUE(waitUntil([&] { return menuOpen.load(); })) << "no menu";
                     user.release(3);
-                    user.keys({"Down", "Return"});
+                    user.keys({ "Down", "Return" });
                     ASSERT_TRUE(waitUntil([&] { return presetMode.load() && !menuOpen.load(); }));
                 }
                 user.moveTo(c.from.x(), c.from.y());
@@ -256,8 +255,10 @@ TEST(WaylandSelectors, AreaIsStoredInSnapshotPixels)
             s.layout, s.outputs);
         EXPECT_EQ(result, 1);
         EXPECT_EQ(selection.SelectedArea, c.stored) << c.from.x() << "," << c.from.y();
-        if (c.menuAt) EXPECT_TRUE(selector.R1->isChecked());
-        else EXPECT_EQ(selector.StaticText1->text(), c.readout);
+        if (c.menuAt)
+            EXPECT_TRUE(selector.R1->isChecked());
+        else
+            EXPECT_EQ(selector.StaticText1->text(), c.readout);
     }
 }
 
@@ -272,8 +273,8 @@ TEST(WaylandSelectors, PickerPicksInSnapshotPixelsOnTheOutputPointedAt)
     };
     const Case cases[] = {
         // 101 x 1.5 = 151.5: a logical point on an edge between two device pixels takes the right one.
-        {&OneAt15, {101, 77}, 3, {152, 116}, 0},
-        {&OneThen2, {2000, 100}, 2, {4000, 200}, 1},
+        { &OneAt15, { 101, 77 }, 3, { 152, 116 }, 0 },
+        { &OneThen2, { 2000, 100 }, 2, { 4000, 200 }, 1 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layout->name);
@@ -293,4 +294,3 @@ TEST(WaylandSelectors, PickerPicksInSnapshotPixelsOnTheOutputPointedAt)
         EXPECT_EQ(picker.StaticText1->window(), picker.outputWindows().at(c.readoutWindow));
     }
 }
-
