@@ -4,31 +4,63 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QScreen>
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
 namespace kaptivus::test {
+namespace {
+
+const char* const kPointedAt[] = { "XDG_RUNTIME_DIR", "WAYLAND_DISPLAY", "SWAYSOCK" };
+
+// A child that dies with the test.
+void startChild(QProcess& process, const QString& program, const QStringList& args)
+{
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    process.start(program, args);
+}
+
+void stop(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning) return;
+    process.terminate();
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+// The sway configuration: the session's own, with XWayland when asked.
+QString configuration(const QDir& runtime, bool xwayland)
+{
+    const QString shared = qEnvironmentVariable("KAPTIVUS_SWAY_CONFIG");
+    if (!xwayland) return shared;
+    QFile in(shared);
+    QFile own(runtime.filePath("sway.config"));
+    EXPECT_TRUE(in.open(QIODevice::ReadOnly) && own.open(QIODevice::WriteOnly));
+    own.write(in.readAll().replace("xwayland disable", "xwayland enable"));
+    return own.fileName();
+}
+
+} // namespace
 
 QJsonDocument swayQuery(const QString& type)
 {
     return QJsonDocument::fromJson(runTool("swaymsg", { "-r", "-t", type }));
 }
 
-PrivateSway::PrivateSway(bool xwayland)
+PrivateSway::PrivateSway(bool xwayland, bool keyboard)
     : m_runtime(QDir::tempPath() + "/sway-XXXXXX")
 {
-    QString config = qEnvironmentVariable("KAPTIVUS_SWAY_CONFIG");
-    if (xwayland) {
-        QFile shared(config);
-        config = QDir(m_runtime.path()).filePath("sway.config");
-        QFile own(config);
-        EXPECT_TRUE(shared.open(QIODevice::ReadOnly) && own.open(QIODevice::WriteOnly));
-        own.write(shared.readAll().replace("xwayland disable", "xwayland enable"));
-    }
+    for (int i = 0; i < 3; ++i)
+        m_saved[i] = qgetenv(kPointedAt[i]);
+    const QDir runtime(m_runtime.path());
     QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", m_runtime.path());
@@ -39,33 +71,44 @@ PrivateSway::PrivateSway(bool xwayland)
     env.remove("SWAYSOCK");
     m_sway.setProcessEnvironment(env);
     m_sway.setStandardOutputFile(QProcess::nullDevice());
-    m_sway.setStandardErrorFile(QDir(m_runtime.path()).filePath("sway.log"));
-    // A test that dies must not leave its compositor behind.
-    m_sway.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_sway.start("sway", { "-c", config });
-    const QDir runtime(m_runtime.path());
+    m_sway.setStandardErrorFile(runtime.filePath("sway.log"));
+    startChild(m_sway, "sway", { "-c", configuration(runtime, xwayland) });
     const QString ipc = runtime.filePath(QString("sway-ipc.%1.%2.sock").arg(getuid()).arg(m_sway.processId()));
     QString display;
     m_ready = waitUntil(
         [&] {
-            const QStringList sockets = runtime.entryList({ "wayland-[0-9]*" }, QDir::System);
-            for (const QString& s : sockets) {
+            for (const QString& s : runtime.entryList({ "wayland-[0-9]*" }, QDir::System))
                 if (!s.endsWith(".lock")) display = s;
-            }
             return !display.isEmpty() && QFileInfo::exists(ipc);
         },
         20s);
-    QFile log(QDir(m_runtime.path()).filePath("sway.log"));
+    QFile log(runtime.filePath("sway.log"));
     EXPECT_TRUE(m_ready) << "sway did not start: "
                          << (log.open(QIODevice::ReadOnly) ? log.readAll().toStdString() : std::string());
     qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
     qputenv("WAYLAND_DISPLAY", display.toLocal8Bit());
     qputenv("SWAYSOCK", ipc.toLocal8Bit());
-    m_ready = m_ready && waitUntil([] {
-        QProcess p;
-        p.start("swaymsg", { "-t", "get_version" });
-        return p.waitForFinished(5000) && p.exitCode() == 0;
-    });
+    m_ready = m_ready && waitUntil([] { return runProgram("swaymsg", { "-t", "get_version" }).exitCode == 0; });
+    if (!keyboard || !m_ready) return;
+    startChild(m_keyboard, "wtype", { "-s", "3600000" });
+    // The seat's capabilities: 2 is a keyboard.
+    m_ready
+        = waitUntil([] { return swayQuery("get_seats").array().at(0).toObject().value("capabilities").toInt() == 2; });
+    EXPECT_TRUE(m_ready) << "no keyboard on the seat";
+}
+
+Weston::Weston()
+    : m_socket("kaptivus-weston-" + QString::number(QCoreApplication::applicationPid()))
+{
+    m_process.setStandardErrorFile(QProcess::nullDevice());
+    startChild(m_process, "weston", { "--backend=headless-backend.so", "--no-config", "--socket=" + m_socket });
+    const QDir runtime(qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    m_ready = waitUntil([&] { return QFileInfo::exists(runtime.filePath(m_socket)); });
+}
+
+Weston::~Weston()
+{
+    stop(m_process);
 }
 
 QString PrivateSway::xDisplay()
@@ -76,8 +119,7 @@ QString PrivateSway::xDisplay()
     QString display;
     waitUntil([&] {
         QFile f(file);
-        if (!f.open(QIODevice::ReadOnly)) return false;
-        display = QString::fromLocal8Bit(f.readAll());
+        if (f.open(QIODevice::ReadOnly)) display = QString::fromLocal8Bit(f.readAll());
         return !display.isEmpty();
     });
     return display;
@@ -85,43 +127,14 @@ QString PrivateSway::xDisplay()
 
 PrivateSway::~PrivateSway()
 {
-    m_sway.terminate();
-    if (!m_sway.waitForFinished(10000)) {
-        m_sway.kill();
-        m_sway.waitForFinished(5000);
+    stop(m_keyboard);
+    stop(m_sway);
+    for (int i = 0; i < 3; ++i) {
+        if (m_saved[i].isNull())
+            qunsetenv(kPointedAt[i]);
+        else
+            qputenv(kPointedAt[i], m_saved[i]);
     }
-    qunsetenv("WAYLAND_DISPLAY");
-    qunsetenv("SWAYSOCK");
-}
-
-uint32_t Rgb::at(int x, int y) const
-{
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData()) + (size_t(y) * size_t(width) + size_t(x)) * 3;
-    return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-}
-
-Rgb grim(const QString& output)
-{
-    QStringList args { "-t", "ppm" };
-    if (!output.isEmpty()) args << "-o" << output;
-    const QByteArray ppm = runTool("grim", args << "-");
-    // P6, width, height, 255, each followed by one white-space byte.
-    const QList<QByteArray> fields = ppm.left(64).split('\n');
-    Rgb rgb;
-    if (fields.size() < 4 || fields[0] != "P6") return rgb;
-    const QList<QByteArray> size = fields[1].split(' ');
-    rgb.width = size.value(0).toInt();
-    rgb.height = size.value(1).toInt();
-    const qsizetype header = fields[0].size() + fields[1].size() + fields[2].size() + 3;
-    rgb.bytes = ppm.mid(header);
-    if (rgb.bytes.size() != qsizetype(rgb.width) * rgb.height * 3) rgb = Rgb {};
-    return rgb;
-}
-
-uint32_t rgbAt(const pixels::Picture& picture, int x, int y)
-{
-    const pixels::PixelBGR p = picture.pixel(x, y);
-    return uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b;
 }
 
 namespace {
@@ -141,16 +154,32 @@ QStringList headlessOutputs(int atLeast)
     return names;
 }
 
+// Whether the toolkit's screens, if there is a toolkit, show the layout.
+bool screensShow(const QStringList& names, const std::vector<OutputSetup>& setups)
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return true;
+    for (size_t i = 0; i < setups.size(); ++i) {
+        const OutputSetup& o = setups[i];
+        const bool turned = o.rotation == 90 || o.rotation == 270;
+        const QRect want(o.x, o.y, int(std::lround((turned ? o.height : o.width) / o.scale)),
+            int(std::lround((turned ? o.width : o.height) / o.scale)));
+        const auto screens = QGuiApplication::screens();
+        if (std::none_of(screens.begin(), screens.end(),
+                [&](QScreen* s) { return s->name() == names[int(i)] && s->geometry() == want; }))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void arrangeOutputs(const std::vector<OutputSetup>& setups)
 {
     const QStringList names = headlessOutputs(int(setups.size()));
-    for (int i = 0; i < names.size(); ++i) {
-        if (i >= int(setups.size())) break;
-        const OutputSetup& s = setups[size_t(i)];
+    for (size_t i = 0; i < setups.size(); ++i) {
+        const OutputSetup& s = setups[i];
         swaymsg(QString("output %1 enable mode %2x%3 position %4 %5 scale %6 transform %7 bg #%8 solid_color")
-                    .arg(names[i])
+                    .arg(names[int(i)])
                     .arg(s.width)
                     .arg(s.height)
                     .arg(s.x)
@@ -159,29 +188,30 @@ void arrangeOutputs(const std::vector<OutputSetup>& setups)
                     .arg(s.rotation == 0 ? QString("normal") : QString::number(s.rotation))
                     .arg(s.background, 6, 16, QChar('0')));
     }
+    // sway 1.7 draws nothing of a new headless output's workspace until the
+    // output has had the focus once; the first output keeps it.
+    for (size_t i = setups.size(); i > 1; --i)
+        swaymsg("focus output " + names[int(i) - 1]);
+    if (setups.size() > 1) swaymsg("focus output " + names[0]);
     for (size_t i = 0; i < setups.size(); ++i) {
         const bool shown = waitUntil([&] {
-            const Rgb r = grim(names[int(i)]);
-            return r.width > 0 && r.at(r.width - 1, r.height - 1) == setups[i].background;
+            const QImage r = grim(names[int(i)]);
+            return rgbAt(r, r.width() - 1, r.height() - 1) == setups[i].background;
         });
         ASSERT_TRUE(shown) << names[int(i)].toStdString() << " never showed its background";
     }
+    EXPECT_TRUE(waitUntil([&] { return screensShow(names, setups); }))
+        << "the toolkit's screens never showed the layout";
 }
 
-QJsonObject findNode(const QJsonObject& root, const QString& appId, QJsonObject* parent)
+platform::ScreenRect layoutBounds()
 {
-    for (const char* key : { "nodes", "floating_nodes" }) {
-        for (const QJsonValue& child : root.value(key).toArray()) {
-            const QJsonObject c = child.toObject();
-            if (c.value("app_id").toString() == appId) {
-                if (parent) *parent = root;
-                return c;
-            }
-            const QJsonObject found = findNode(c, appId, parent);
-            if (!found.isEmpty()) return found;
-        }
+    QRect bounds;
+    for (const QJsonValue& o : swayQuery("get_outputs").array()) {
+        const platform::ScreenRect r = jsonRect(o.toObject().value("rect"));
+        bounds |= QRect(r.left, r.top, r.width, r.height);
     }
-    return {};
+    return { bounds.x(), bounds.y(), bounds.width(), bounds.height() };
 }
 
 platform::ScreenRect jsonRect(const QJsonValue& value)
@@ -190,19 +220,43 @@ platform::ScreenRect jsonRect(const QJsonValue& value)
     return { r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt() };
 }
 
+namespace {
+
+// The first node under `node` (itself included) that `wanted` accepts.
+QJsonObject firstNode(const QJsonObject& node, const std::function<bool(const QJsonObject&)>& wanted)
+{
+    if (wanted(node)) return node;
+    for (const char* key : { "nodes", "floating_nodes" }) {
+        for (const QJsonValue& child : node.value(key).toArray())
+            if (QJsonObject found = firstNode(child.toObject(), wanted); !found.isEmpty()) return found;
+    }
+    return {};
+}
+
+} // namespace
+
 QJsonObject windowOfPid(qint64 pid, const QString& title)
 {
-    const std::function<QJsonObject(const QJsonObject&)> find = [&](const QJsonObject& node) {
-        for (const char* key : { "nodes", "floating_nodes" }) {
-            for (const QJsonValue& child : node.value(key).toArray()) {
-                const QJsonObject c = child.toObject();
-                if (c.value("pid").toInteger() == pid && c.value("name").toString().startsWith(title)) return c;
-                if (QJsonObject found = find(c); !found.isEmpty()) return found;
-            }
-        }
-        return QJsonObject {};
-    };
-    return find(swayQuery("get_tree").object());
+    return firstNode(swayQuery("get_tree").object(), [&](const QJsonObject& n) {
+        return n.value("pid").toInteger() == pid && n.value("name").toString().startsWith(title);
+    });
+}
+
+bool coveredBy(qint64 pid)
+{
+    int outputs = 0;
+    for (const QJsonValue& v : swayQuery("get_tree").object().value("nodes").toArray()) {
+        const QJsonObject output = v.toObject();
+        if (output.value("name").toString() == "__i3") continue;
+        ++outputs;
+        const platform::ScreenRect whole = jsonRect(output.value("rect"));
+        const QJsonObject cover = firstNode(output, [&](const QJsonObject& n) {
+            return n.value("pid").toInteger() == pid && n.value("fullscreen_mode").toInt() == 1
+                && jsonRect(n.value("rect")) == whole;
+        });
+        if (cover.isEmpty()) return false;
+    }
+    return outputs > 0;
 }
 
 platform::ScreenRect floatingFrame(const QJsonObject& node)
@@ -226,9 +280,8 @@ Foot::Foot(const QString& appId, uint32_t background, const QString& rule)
     const QString colour = QString("%1").arg(background, 6, 16, QChar('0'));
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     // The shell hides the cursor and then waits: a window of one plain colour.
-    m_process.start("foot",
+    startChild(m_process, "foot",
         { "-a", appId, "-o", "colors.background=" + colour, "sh", "-c", "printf '\\033[?25l'; exec sleep 600" });
     EXPECT_TRUE(waitUntil([&] { return node().value("visible").toBool(); }))
         << "foot " << appId.toStdString() << " never appeared";
@@ -236,17 +289,14 @@ Foot::Foot(const QString& appId, uint32_t background, const QString& rule)
 
 Foot::~Foot()
 {
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stop(m_process);
     EXPECT_TRUE(waitUntil([&] { return node().isEmpty(); })) << "foot " << m_appId.toStdString() << " stayed";
 }
 
 QJsonObject Foot::node() const
 {
-    return findNode(swayQuery("get_tree").object(), m_appId);
+    return firstNode(
+        swayQuery("get_tree").object(), [&](const QJsonObject& n) { return n.value("app_id").toString() == m_appId; });
 }
 
 } // namespace kaptivus::test

@@ -1,10 +1,9 @@
-// Test helpers that drive the headless sway of scripts/swaysession.sh with its
-// own tools: swaymsg to arrange outputs and windows, grim for reference
-// pictures, foot as a window to capture. Every wait has a deadline.
+// A private headless sway for a test, arranged and read through its own
+// tools: swaymsg for outputs and windows, grim for reference pictures, foot
+// as a window to capture. Every wait has a deadline.
 #pragma once
 
 #include "SwayTools.h"
-#include "pixels/Picture.h"
 #include "platform/Geometry.h"
 
 #include <QJsonArray>
@@ -12,16 +11,10 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <chrono>
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
 #include <vector>
 
 namespace kaptivus::test {
-
-using namespace std::chrono_literals;
 
 // A headless sway of the test's own, from the session's configuration (one
 // 1920x1080 output), so that no test sees outputs another one made: sway 1.7
@@ -29,46 +22,60 @@ using namespace std::chrono_literals;
 // (WAYLAND_DISPLAY, SWAYSOCK, XDG_RUNTIME_DIR) until the object goes.
 class PrivateSway {
 public:
-    // With `xwayland`, X clients are served too (XWayland, started on demand).
-    explicit PrivateSway(bool xwayland = false);
+    // With `xwayland`, X clients are served too (started on demand). With
+    // `keyboard`, a virtual keyboard stays on the seat: a headless seat has
+    // none, wtype's own lives only while it types, and a client learns of a
+    // new keyboard too late for its first key.
+    explicit PrivateSway(bool xwayland = false, bool keyboard = false);
     ~PrivateSway();
+    PrivateSway(const PrivateSway&) = delete;
+    PrivateSway& operator=(const PrivateSway&) = delete;
     bool isReady() const { return m_ready; }
     // The X display that sway gives its clients; empty without XWayland.
     QString xDisplay();
 
 private:
-    QProcess m_sway;
+    QByteArray m_saved[3];
     QTemporaryDir m_runtime;
+    QProcess m_sway;
+    QProcess m_keyboard;
+    bool m_ready = false;
+};
+
+// A headless weston on a socket of its own beside the current display: a
+// Wayland desktop without screencopy, data-control or a window list.
+class Weston {
+public:
+    Weston();
+    ~Weston();
+    bool isReady() const { return m_ready; }
+    const QString& socket() const { return m_socket; }
+
+private:
+    QString m_socket;
+    QProcess m_process;
     bool m_ready = false;
 };
 
 // swaymsg -t TYPE, parsed.
 QJsonDocument swayQuery(const QString& type);
 
-// A picture in grim's PPM output: rows of red, green, blue bytes.
-struct Rgb {
-    int width = 0;
-    int height = 0;
-    QByteArray bytes;
-    uint32_t at(int x, int y) const; // 0xRRGGBB
-};
-// grim's picture of the whole desktop, or of one output when named.
-Rgb grim(const QString& output = {});
-// A picture's pixel as 0xRRGGBB.
-uint32_t rgbAt(const pixels::Picture& picture, int x, int y);
-
 struct OutputSetup {
-    int width = 0;
+    int width = 0; // mode, device pixels
     int height = 0;
-    int x = 0;
+    int x = 0; // position, layout pixels
     int y = 0;
     double scale = 1;
     int rotation = 0; // sway's clockwise degrees
     uint32_t background = 0; // 0xRRGGBB
 };
-// Makes the first outputs look like `setups` (creating what is missing) and waits
-// until grim sees each background in the output's bottom-right corner.
+// Makes the first outputs look like `setups` (creating what is missing) and
+// waits until grim sees each background in the output's bottom-right corner
+// and, in a program with a toolkit, until its screens show the layout.
 void arrangeOutputs(const std::vector<OutputSetup>& setups);
+
+// The bounds of every output in layout pixels, as sway has them.
+platform::ScreenRect layoutBounds();
 
 // A foot terminal with its own app id and background, running nothing that
 // draws; closed (and waited for) when the object goes. `rule` (sway commands
@@ -87,12 +94,12 @@ private:
     QProcess m_process;
 };
 
-// A node of sway's tree by app id (empty object when absent), with its parent.
-QJsonObject findNode(const QJsonObject& root, const QString& appId, QJsonObject* parent = nullptr);
 platform::ScreenRect jsonRect(const QJsonValue& value);
 // A view of sway's window list whose process is `pid` and whose title starts
 // with `title`: its node, or an empty object.
 QJsonObject windowOfPid(qint64 pid, const QString& title = {});
+// True when, on every output, a full-screen window of process `pid` covers the whole output.
+bool coveredBy(qint64 pid);
 // A floating window's frame (its title bar above its rect) and client area,
 // from sway's own report.
 platform::ScreenRect floatingFrame(const QJsonObject& node);

@@ -32,11 +32,6 @@ bool listensAt(const QString& path)
 
 } // namespace
 
-QString agentProgram()
-{
-    return qEnvironmentVariable("KAPTIVUS_AGENT");
-}
-
 WaylandAgent::WaylandAgent(const std::vector<std::pair<QString, QString>>& settings, const QProcessEnvironment& env)
     : m_env(env)
 {
@@ -45,8 +40,9 @@ WaylandAgent::WaylandAgent(const std::vector<std::pair<QString, QString>>& setti
     QFile file(QDir(m_config.path()).filePath("Kaptivus2000/registry.reg"));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     // A complete key, so that the agent starts without telling of values it had to reset.
-    std::vector<std::pair<std::string, std::string>> values { { "AutoFolder", '"' + m_folder.path().toStdString() + '"' },
-        { "Sound", "dword:00000000" } };
+    std::vector<std::pair<std::string, std::string>> values {
+        { "AutoFolder", '"' + m_folder.path().toStdString() + '"' }, { "Sound", "dword:00000000" }
+    };
     for (const auto& [name, value] : settings)
         values.emplace_back(name.toStdString(), value.toStdString());
     file.write("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Kaptivus2000\\V5.10]\r\n");
@@ -71,8 +67,8 @@ bool WaylandAgent::start()
     // The state is known only once the start is confirmed; nothing here runs an event loop.
     m_process.waitForStarted(5000);
     // The command socket is named after the Wayland display, beside the lock.
-    const QString socket = QDir(m_env.value("XDG_RUNTIME_DIR"))
-                               .filePath("Kaptivus_v5." + m_env.value("WAYLAND_DISPLAY") + ".sock");
+    const QString socket
+        = QDir(m_env.value("XDG_RUNTIME_DIR")).filePath("Kaptivus_v5." + m_env.value("WAYLAND_DISPLAY") + ".sock");
     const bool listening
         = waitUntil([&] { return listensAt(socket) || m_process.state() == QProcess::NotRunning; }, 15s)
         && m_process.state() == QProcess::Running;
@@ -85,11 +81,16 @@ bool WaylandAgent::start()
     return listening;
 }
 
+void WaylandAgent::launch(QProcess& process, const QStringList& args) const
+{
+    process.setProcessEnvironment(m_env);
+    process.start(agentProgram(), args);
+}
+
 int WaylandAgent::capture(int action, QString* said)
 {
     QProcess run;
-    run.setProcessEnvironment(m_env);
-    run.start(agentProgram(), { "--capture", QString::number(action) });
+    launch(run, { "--capture", QString::number(action) });
     if (!run.waitForFinished(15000)) {
         run.kill();
         run.waitForFinished(5000);
@@ -113,11 +114,17 @@ QStringList WaylandAgent::files() const
     return QDir(m_folder.path()).entryList(QDir::Files);
 }
 
+QImage WaylandAgent::picture() const
+{
+    const QStringList names = files();
+    return names.size() == 1 ? QImage(QDir(m_folder.path()).filePath(names.first())) : QImage();
+}
+
 QImage expectedDesktop(double* scaleOut)
 {
     struct Place {
         platform::ScreenRect logical;
-        Rgb shot;
+        QImage shot;
     };
     std::vector<Place> places;
     int left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
@@ -125,13 +132,13 @@ QImage expectedDesktop(double* scaleOut)
     for (const QJsonValue& value : swayQuery("get_outputs").array()) {
         const QJsonObject o = value.toObject();
         const Place p { jsonRect(o.value("rect")), grim(o.value("name").toString()) };
-        if (p.shot.width == 0 || p.logical.isEmpty()) return {};
+        if (p.shot.isNull() || p.logical.isEmpty()) return {};
         left = std::min(left, p.logical.left);
         top = std::min(top, p.logical.top);
         right = std::max(right, p.logical.right());
         bottom = std::max(bottom, p.logical.bottom());
         // Device pixels per logical pixel, whatever sway's scale says.
-        scale = std::max(scale, double(p.shot.width) / p.logical.width);
+        scale = std::max(scale, double(p.shot.width()) / p.logical.width);
         places.push_back(p);
     }
     if (places.empty()) return {};
@@ -139,32 +146,17 @@ QImage expectedDesktop(double* scaleOut)
     QImage desktop(device(right) - device(left), device(bottom) - device(top), QImage::Format_RGB32);
     desktop.fill(Qt::black);
     for (const Place& p : places) {
-        const int factor = int(std::lround(p.logical.width * scale / p.shot.width));
+        const int factor = int(std::lround(p.logical.width * scale / p.shot.width()));
         const int x0 = device(p.logical.left) - device(left);
         const int y0 = device(p.logical.top) - device(top);
-        for (int y = 0; y < p.shot.height * factor; ++y) {
+        for (int y = 0; y < p.shot.height() * factor; ++y) {
             auto* line = reinterpret_cast<QRgb*>(desktop.scanLine(y0 + y));
-            for (int x = 0; x < p.shot.width * factor; ++x)
-                line[x0 + x] = 0xFF000000u | p.shot.at(x / factor, y / factor);
+            for (int x = 0; x < p.shot.width() * factor; ++x)
+                line[x0 + x] = 0xFF000000u | rgbAt(p.shot, x / factor, y / factor);
         }
     }
     if (scaleOut) *scaleOut = scale;
     return desktop;
-}
-
-int differingPixels(const QImage& actual, const QImage& expected)
-{
-    if (actual.size() != expected.size()) return -1;
-    const QImage a = actual.convertToFormat(QImage::Format_RGB32);
-    const QImage b = expected.convertToFormat(QImage::Format_RGB32);
-    int wrong = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const auto* la = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-        const auto* lb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x)
-            wrong += (la[x] & 0xFFFFFF) != (lb[x] & 0xFFFFFF);
-    }
-    return wrong;
 }
 
 } // namespace kaptivus::test

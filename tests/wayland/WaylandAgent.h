@@ -15,9 +15,6 @@
 
 namespace kaptivus::test {
 
-// The agent program: staged by scripts/swayclient.sh --agent.
-QString agentProgram();
-
 class WaylandAgent {
 public:
     // `settings`: values of the settings key, as name and registry text
@@ -33,11 +30,13 @@ public:
     // `kaptivus2000 --capture N` in the agent's environment: its exit code,
     // once the action has ended; what it wrote on standard error to `said`.
     int capture(int action, QString* said = nullptr);
+    // The agent program with `args` in the agent's environment, left running.
+    void launch(QProcess& process, const QStringList& args) const;
     qint64 pid() const { return m_process.processId(); }
     QString errors();
-    // The numbered folder and what it holds.
-    QString folder() const { return m_folder.path(); }
+    // The numbered folder's files, and the one picture it holds (null until then).
     QStringList files() const;
+    QImage picture() const;
 
 private:
     QProcessEnvironment m_env;
@@ -51,8 +50,5 @@ private:
 // logical place times the largest ratio of device to logical pixels, a sparser
 // output's pixels replicated (whole factors only). The ratio goes to `scale`.
 QImage expectedDesktop(double* scale = nullptr);
-// How many pixels of `actual` differ from `expected` (RGB only); -1 when the
-// sizes differ.
-int differingPixels(const QImage& actual, const QImage& expected);
 
 } // namespace kaptivus::test

@@ -3,8 +3,7 @@
 // lines to add, and the lines of --bindings sway, given to sway, make a key
 // press (typed through the compositor by wtype) reach the agent as --capture.
 #include "DeskAgent.h"
-#include "DeskTools.h"
-
+#include "SwayTools.h"
 #include "app/TrayIcon.h"
 #include "dialogs/Keys.h"
 #include "platform/CommandChannel.h"
@@ -16,24 +15,20 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-
 #include <gtest/gtest.h>
 
-using namespace kaptivus::test::desk;
+using namespace kaptivus::test;
 
-TEST(WaylandKeys, NothingIsGrabbedAndTheTrayTipClaimsNoConflict)
+// Nothing is grabbed and the tray tip claims no conflict; the dialog shows
+// the lines to add to sway instead.
+TEST(WaylandKeys, HotkeysAreLeftToSwayWithTheLinesToAddShown)
 {
     DeskAgent agent;
+    agent.tray.ResetHotkeyDefaults();
     agent.tray.RegisterHotkeys();
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(agent.tray.HotkeyStatusOf(i), kaptivus::platform::HotkeyStatus::Unregistered) << i;
     EXPECT_TRUE(agent.tray.TrayIcon1->Notice().isEmpty()) << agent.tray.TrayIcon1->Notice().toStdString();
-}
-
-TEST(WaylandKeys, HotkeyDialogShowsTheLinesToAddToSway)
-{
-    DeskAgent agent;
-    agent.tray.ResetHotkeyDefaults();
     const QString program = QCoreApplication::applicationFilePath();
     QString intro;
     QStringList before;
@@ -56,16 +51,15 @@ TEST(WaylandKeys, HotkeyDialogShowsTheLinesToAddToSway)
     });
     agent.tray.DefineHotkeys(nullptr);
     EXPECT_EQ(watcher.seen, 1);
-    EXPECT_TRUE(intro.startsWith(QStringLiteral("Sous Wayland, le bureau gère les raccourcis")))
-        << intro.toStdString();
-    EXPECT_TRUE(intro.contains(QStringLiteral("sway")));
+    EXPECT_TRUE(intro.startsWith("Sous Wayland, le bureau gère les raccourcis")) << intro.toStdString();
+    EXPECT_TRUE(intro.contains("sway"));
     EXPECT_TRUE(readOnly);
     EXPECT_TRUE(selectable);
-    const QStringList defaults = {QStringLiteral("bindsym Print exec %1 --capture 101").arg(program),
-        QStringLiteral("bindsym Mod1+Print exec %1 --capture 104").arg(program)};
+    const QStringList defaults = { QStringLiteral("bindsym Print exec %1 --capture 101").arg(program),
+        QStringLiteral("bindsym Mod1+Print exec %1 --capture 104").arg(program) };
     EXPECT_EQ(before.join(u'\n').toStdString(), defaults.join(u'\n').toStdString());
     const QStringList withF5
-        = {defaults[0], QStringLiteral("bindsym F5 exec %1 --capture 102").arg(program), defaults[1]};
+        = { defaults[0], QStringLiteral("bindsym F5 exec %1 --capture 102").arg(program), defaults[1] };
     EXPECT_EQ(after.join(u'\n').toStdString(), withF5.join(u'\n').toStdString());
 }
 
@@ -80,9 +74,9 @@ TEST(WaylandKeys, BindingsPrintedForSwayTakeAKeyPressToTheAgent)
         const char* combination;
         QStringList wtype;
     } cases[] = {
-        {8, 118, 0, "F7", {"-k", "F7"}},
-        {3, 44, 1, "Mod1+Print", {"-M", "alt", "-k", "Print", "-m", "alt"}},
-        {6, 65, 6, "Ctrl+Shift+a", {"-M", "ctrl", "-M", "shift", "-k", "a", "-m", "shift", "-m", "ctrl"}},
+        { 8, 118, 0, "F7", { "-k", "F7" } },
+        { 3, 44, 1, "Mod1+Print", { "-M", "alt", "-k", "Print", "-m", "alt" } },
+        { 6, 65, 6, "Ctrl+Shift+a", { "-M", "ctrl", "-M", "shift", "-k", "a", "-m", "shift", "-m", "ctrl" } },
     };
     agent.tray.HotkeyKeys.fill(0);
     agent.tray.HotkeyModifiers.fill(0);
@@ -93,7 +87,7 @@ TEST(WaylandKeys, BindingsPrintedForSwayTakeAKeyPressToTheAgent)
     agent.tray.SaveSettings();
 
     const QString binary = QFileInfo(agentProgram()).canonicalFilePath();
-    const ToolRun printed = runTool(binary, {QStringLiteral("--bindings"), QStringLiteral("sway")});
+    const ToolRun printed = runProgram(binary, { "--bindings", "sway" });
     ASSERT_EQ(printed.exitCode, 0) << printed.err.toStdString();
     QStringList expected;
     for (int i = 0; i < 12; ++i)
@@ -112,17 +106,19 @@ TEST(WaylandKeys, BindingsPrintedForSwayTakeAKeyPressToTheAgent)
         return true;
     };
     ASSERT_TRUE(listener.listen(kaptivus::platform::commandChannelPath())) << listener.errorText();
-    for (const QString& line : lines) EXPECT_TRUE(swaymsg(line)) << line.toStdString();
+    for (const QString& line : lines)
+        EXPECT_TRUE(swaymsg(line)) << line.toStdString();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.combination);
         const int id = 101 + c.index;
-        EXPECT_EQ(runTool(QStringLiteral("wtype"), c.wtype).exitCode, 0);
+        EXPECT_EQ(runProgram("wtype", c.wtype).exitCode, 0);
         EXPECT_TRUE(waitUntil([&] { return std::find(arrived.begin(), arrived.end(), id) != arrived.end(); }))
             << "--capture " << id << " never arrived";
     }
     // The area capture went all the way to the clipboard.
     EXPECT_TRUE(waitUntil([&] { return !agent.tray.CaptureBusy; }));
-    const ToolRun paste = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--type"), QStringLiteral("image/png")});
-    EXPECT_EQ(firstDifference(asymmetricPicture(), QImage::fromData(paste.out)).toStdString(), "");
-    for (const auto& c : cases) swaymsg(QStringLiteral("unbindsym ") + QString::fromLatin1(c.combination));
+    const ToolRun paste = runProgram("wl-paste", { "--type", "image/png" });
+    EXPECT_EQ(firstDifference(asymmetricPicture(), QImage::fromData(paste.out)), "");
+    for (const auto& c : cases)
+        swaymsg("unbindsym " + QString::fromLatin1(c.combination));
 }

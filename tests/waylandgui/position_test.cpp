@@ -2,15 +2,13 @@
 // compositor never says where it put it: "PosX"/"PosY" are written back as
 // they were read, whatever the toolkit reports.
 #include "DeskAgent.h"
-#include "DeskTools.h"
-
+#include "SwayTools.h"
 #include "config/RegistryStore.h"
 
 #include <QWindow>
-
 #include <gtest/gtest.h>
 
-using namespace kaptivus::test::desk;
+using namespace kaptivus::test;
 using kaptivus::config::RegistryStore;
 
 namespace {
@@ -31,15 +29,15 @@ QPoint storedPosition()
     RegistryStore store;
     (void)store.open();
     auto key = store.openKey(kaptivus::config::kSettingsKey);
-    if (!key) return {-9999, -9999};
-    return {key->readInteger("PosX").value_or(-9999), key->readInteger("PosY").value_or(-9999)};
+    if (!key) return { -9999, -9999 };
+    return { key->readInteger("PosX").value_or(-9999), key->readInteger("PosY").value_or(-9999) };
 }
 
 } // namespace
 
 TEST(WaylandPictureWindow, StoredPlaceIsWrittenBackUntouched)
 {
-    const QPoint places[] = {{123, 77}, {-40, 2500}, {0, 0}};
+    const QPoint places[] = { { 123, 77 }, { -40, 2500 }, { 0, 0 } };
     for (const QPoint& place : places) {
         SCOPED_TRACE(testing::Message() << place.x() << "," << place.y());
         storePosition(place.x(), place.y());

@@ -1,17 +1,16 @@
 // The tray icon on a Wayland desktop where a StatusNotifierItem host runs: a
 // watcher of our own on a private session bus sees the real agent register
 // its icon, active.
-#include "DeskTools.h"
+#include "WaylandAgent.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
-using namespace kaptivus::test::desk;
+using namespace kaptivus::test;
 
 namespace {
 
@@ -30,7 +29,7 @@ public:
 
 public slots:
     void RegisterStatusNotifierItem(const QString& service) { items << service; }
-    void RegisterStatusNotifierHost(const QString&) {}
+    void RegisterStatusNotifierHost(const QString&) { }
 };
 
 // dbus-daemon on a socket of the test's own, ended with the test.
@@ -38,14 +37,14 @@ class PrivateBus {
 public:
     PrivateBus()
     {
-        m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-            QStringLiteral("--print-address"), QStringLiteral("--address=unix:path=") + m_dir.filePath("bus")});
+        m_daemon.start("dbus-daemon",
+            { "--session", "--nofork", "--print-address", "--address=unix:path=" + m_dir.filePath("bus") });
         if (m_daemon.waitForStarted(5000) && waitUntil([&] { return m_daemon.canReadLine(); }))
             address = QString::fromLatin1(m_daemon.readLine()).trimmed();
     }
     ~PrivateBus()
     {
-        QDBusConnection::disconnectFromBus(QStringLiteral("desk-tray"));
+        QDBusConnection::disconnectFromBus("desk-tray");
         m_daemon.terminate();
         if (!m_daemon.waitForFinished(5000)) m_daemon.kill();
     }
@@ -62,30 +61,21 @@ TEST(WaylandTray, IconGoesToTheStatusNotifierHost)
 {
     PrivateBus bus;
     ASSERT_FALSE(bus.address.isEmpty());
-    QDBusConnection connection = QDBusConnection::connectToBus(bus.address, QStringLiteral("desk-tray"));
+    QDBusConnection connection = QDBusConnection::connectToBus(bus.address, "desk-tray");
     ASSERT_TRUE(connection.isConnected());
     Watcher watcher;
-    ASSERT_TRUE(connection.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
-        QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
-    ASSERT_TRUE(connection.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+    ASSERT_TRUE(connection.registerObject(
+        "/StatusNotifierWatcher", &watcher, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
+    ASSERT_TRUE(connection.registerService("org.kde.StatusNotifierWatcher"));
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
-    environment.remove(QStringLiteral("DISPLAY"));
-    QProcess agent;
-    agent.setProcessEnvironment(environment);
-    agent.start(agentProgram(), {});
-    ASSERT_TRUE(agent.waitForStarted(5000));
-    EXPECT_TRUE(waitUntil([&] { return !watcher.items.isEmpty(); }, 20s)) << "no icon registered";
-    if (!watcher.items.isEmpty()) {
-        const uint owner = connection.interface()->servicePid(watcher.items[0]);
-        EXPECT_EQ(owner, uint(agent.processId())) << watcher.items[0].toStdString();
-        QDBusInterface item(watcher.items[0], QStringLiteral("/StatusNotifierItem"),
-            QStringLiteral("org.kde.StatusNotifierItem"), connection);
-        EXPECT_EQ(item.property("Status").toString(), QStringLiteral("Active"));
-    }
-    agent.terminate();
-    EXPECT_TRUE(agent.waitForFinished(10000));
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    WaylandAgent agent({}, environment);
+    ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return !watcher.items.isEmpty(); }, 20s)) << "no icon registered";
+    EXPECT_EQ(connection.interface()->servicePid(watcher.items[0]).value(), uint(agent.pid()));
+    QDBusInterface item(watcher.items[0], "/StatusNotifierItem", "org.kde.StatusNotifierItem", connection);
+    EXPECT_EQ(item.property("Status").toString(), "Active");
 }
 
 #include "tray_sni_test.moc"
