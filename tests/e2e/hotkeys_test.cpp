@@ -308,6 +308,7 @@ TEST(CommandLine, HelpListsTheActionsAndACaptureWithoutAgentFails)
     const ProgramRun help = runKaptivus({ "--help" });
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--capture N"), std::string::npos);
+    EXPECT_NE(help.out.find("--bindings sway"), std::string::npos);
     for (const char* line : { "101  Copier le bureau\n", "103  Copier bureau dans presse-papiers\n",
                               "106  Copier fenêtre active->p-papiers\n", "112  Copier objet vers presse-papiers\n" })
         EXPECT_NE(help.out.find(line), std::string::npos) << line;
@@ -322,6 +323,8 @@ TEST(CommandLine, HelpListsTheActionsAndACaptureWithoutAgentFails)
         { { "--capture", "100" }, 2, "from 101 to 112" },
         { { "--capture", "10x" }, 2, "from 101 to 112" },
         { { "--capture" }, 2, "from 101 to 112" },
+        { { "--bindings", "i3" }, 2, "--bindings knows only sway" },
+        { { "--bindings=" }, 2, "--bindings knows only sway" },
     };
     for (const Case& c : cases) {
         const ProgramRun r = runKaptivus(c.arguments);

@@ -3,6 +3,7 @@
 // picture at once, so that no selector and no screen grab is needed.
 #pragma once
 
+#include "../support/ModalWatcher.h"
 #include "SwayTools.h"
 #include "app/Tray.h"
 #include "app/Wiring.h"
@@ -53,29 +54,5 @@ inline QImage asymmetricPicture()
     image.setPixel(5, 4, qRgb(255, 255, 255));
     return image;
 }
-
-// Calls onModal with each modal widget that appears, from inside its own
-// event loop, while the watcher lives.
-class ModalWatcher : public QObject {
-public:
-    explicit ModalWatcher(std::function<void(QWidget*)> onModal)
-        : m_onModal(std::move(onModal))
-    {
-        startTimer(10);
-    }
-    int seen = 0;
-
-protected:
-    void timerEvent(QTimerEvent*) override
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal != m_last) ++seen, m_onModal(modal);
-        m_last = modal;
-    }
-
-private:
-    std::function<void(QWidget*)> m_onModal;
-    QWidget* m_last = nullptr;
-};
 
 } // namespace kaptivus::test

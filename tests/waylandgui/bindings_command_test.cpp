@@ -74,17 +74,3 @@ TEST(BindingsCommand, SettingsFilesAreReadDefensivelyAndLeftAsTheyAre)
         }
     }
 }
-
-TEST(BindingsCommand, DesktopOtherThanSwayIsRefused)
-{
-    const QString binary = agentProgram();
-    for (const QStringList& args :
-        { QStringList { "--bindings", "i3" }, QStringList { "--bindings" }, QStringList { "--bindings=" } }) {
-        SCOPED_TRACE(args.join(u' ').toStdString());
-        const ToolRun run = runProgram(binary, args);
-        EXPECT_EQ(run.exitCode, 2);
-        EXPECT_TRUE(run.out.isEmpty());
-        EXPECT_TRUE(run.err.contains("--bindings knows only sway")) << run.err.toStdString();
-    }
-    EXPECT_TRUE(runProgram(binary, { "--help" }).out.contains("--bindings sway"));
-}
