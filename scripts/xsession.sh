@@ -1,12 +1,24 @@
 #!/usr/bin/env bash
-# Runs a command inside a private virtual X session: Xvfb, icewm as window
+# Runs a command inside private virtual X sessions: Xvfb, icewm as window
 # manager and system-tray host, no D-Bus session bus (so Qt embeds its tray
-# icon through XEMBED). The session is always torn down, whatever the command does.
-# Usage: scripts/xsession.sh [--screen WxHxD] COMMAND [ARGS...]
+# icon through XEMBED). The sessions are always torn down, whatever the command does.
+# Usage: scripts/xsession.sh [--screen WxHxD] [--displays N] COMMAND [ARGS...]
+# With --displays N there are N independent sessions: DISPLAY names the first,
+# KAPTIVUS_DISPLAYS lists them all and KAPTIVUS_DISPLAY_LOCKS is the folder in
+# which tests/isolated.sh takes one for each test, so that tests running side
+# by side never share a pointer, a keyboard focus or a clipboard.
 set -u
 screen=1920x1080x24
-if [ "${1:-}" = "--screen" ]; then screen=$2; shift 2; fi
-[ $# -gt 0 ] || { echo "usage: $0 [--screen WxHxD] COMMAND..." >&2; exit 2; }
+count=1
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --screen) screen=$2; shift 2 ;;
+        --displays) count=$2; shift 2 ;;
+        *) break ;;
+    esac
+done
+[ $# -gt 0 ] || { echo "usage: $0 [--screen WxHxD] [--displays N] COMMAND..." >&2; exit 2; }
+[[ "$count" =~ ^[1-9][0-9]*$ ]] || { echo "--displays takes a positive number" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kaptivus-x.XXXXXX")
 pids=()
@@ -26,19 +38,10 @@ wait_for() { # wait_for SECONDS COMMAND...: poll until the command succeeds
     done
 }
 
-exec 9>"$work/displayfd"
-Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp -noreset +extension XTEST >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 9>&-
-display_ready() { [ -s "$work/displayfd" ] && grep -q '[0-9]' "$work/displayfd"; }
-wait_for 20 display_ready || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(tr -dc 0-9 < "$work/displayfd")"
-
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-export ICEWM_PRIVCFG="$work/icewm"
-mkdir -p "$ICEWM_PRIVCFG"
 # A quiet configuration: no clock or mail check, tray shown, focus follows click.
-cat > "$ICEWM_PRIVCFG/preferences" <<'CFG'
+write_icewm_preferences() {
+    mkdir -p "$1"
+    cat > "$1/preferences" <<'CFG'
 TaskBarShowClock=0
 TaskBarShowMailboxStatus=0
 TaskBarShowCPUStatus=0
@@ -49,13 +52,45 @@ TaskBarEnableSystemTray=1
 TaskBarShowWorkspaces=0
 ShowWelcomeMessage=0
 CFG
-icewm >"$work/wm.log" 2>&1 &
-pids+=($!)
+}
+
+# Every server is started before the first is waited for: they come up side by side.
+for ((n=0; n<count; n++)); do
+    mkdir -p "$work/$n"
+    exec 9>"$work/$n/displayfd"
+    Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp -noreset +extension XTEST >"$work/$n/xvfb.log" 2>&1 &
+    pids+=($!)
+    exec 9>&-
+done
+displays=()
+for ((n=0; n<count; n++)); do
+    display_ready() { [ -s "$work/$n/displayfd" ] && grep -q '[0-9]' "$work/$n/displayfd"; }
+    wait_for 20 display_ready || { echo "Xvfb did not start:" >&2; cat "$work/$n/xvfb.log" >&2; exit 1; }
+    displays+=(":$(tr -dc 0-9 < "$work/$n/displayfd")")
+done
+
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+for ((n=0; n<count; n++)); do
+    write_icewm_preferences "$work/$n/icewm"
+    DISPLAY=${displays[n]} ICEWM_PRIVCFG="$work/$n/icewm" icewm >"$work/$n/wm.log" 2>&1 &
+    pids+=($!)
+done
 
 # Ready when the window manager's check window exists and the tray selection has an owner.
 xready=${KAPTIVUS_XREADY:-$(dirname "$0")/../build/tests/support/xready}
 if [ -x "$xready" ]; then
-    "$xready" 20 || { echo "the window manager or tray host did not start:" >&2; cat "$work/wm.log" >&2; exit 1; }
+    for ((n=0; n<count; n++)); do
+        DISPLAY=${displays[n]} "$xready" 20 || {
+            echo "the window manager or tray host did not start:" >&2; cat "$work/$n/wm.log" >&2; exit 1; }
+    done
+fi
+
+export DISPLAY=${displays[0]} ICEWM_PRIVCFG="$work/0/icewm"
+if [ "$count" -gt 1 ]; then
+    mkdir "$work/locks"
+    export KAPTIVUS_DISPLAYS="${displays[*]}" KAPTIVUS_DISPLAY_LOCKS="$work/locks"
+else
+    unset KAPTIVUS_DISPLAYS KAPTIVUS_DISPLAY_LOCKS
 fi
 
 "$@"
