@@ -21,10 +21,14 @@ fi
 cmake --build "$builddir" --parallel "$(nproc)"
 
 export KAPTIVUS_XREADY="$PWD/$builddir/tests/support/xready"
-# Every test runs once: one that fails has a fault or a race to find. The
-# Wayland tests run apart, beside a headless sway of their own, one at a time.
+# Every test runs once: one that fails has a fault or a race to find. The X
+# tests mostly wait (for an agent, a window, a file), so twice as many run as
+# there are cores, each with an X session to itself. The Wayland tests run
+# apart, beside a headless sway of their own; those that share that
+# compositor take turns, the others bring a compositor of their own.
+jobs=$((2 * $(nproc)))
 status=0
-scripts/xsession.sh ctest --test-dir "$builddir" --output-on-failure --parallel "$(nproc)" \
+scripts/xsession.sh --displays "$jobs" ctest --test-dir "$builddir" --output-on-failure --parallel "$jobs" \
     -LE wayland "$@" || status=$?
-scripts/swaysession.sh ctest --test-dir "$builddir" --output-on-failure -L wayland "$@" || status=$?
+scripts/swaysession.sh ctest --test-dir "$builddir" --output-on-failure --parallel "$jobs" -L wayland "$@" || status=$?
 exit $status
