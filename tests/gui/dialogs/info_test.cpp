@@ -219,7 +219,9 @@ TEST(InfoOnScreen, IsCentredAndAClickThenTheRealEscapeKeyHidesIt)
     namespace xt = kaptivus::test;
     ASSERT_TRUE(xt::haveDisplay());
     TInfo1 info;
-    info.ShowInfo(QStringLiteral("notice"), 5);
+    // A countdown far longer than the test: on a busy machine a short one could
+    // end before the Escape key does, and hide the notice itself.
+    info.ShowInfo(QStringLiteral("notice"), 60);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&info));
     const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
     ASSERT_TRUE(waitFor([&] { return (info.geometry().center() - screenCentre).manhattanLength() < 40; }))
