@@ -58,7 +58,10 @@ std::string selectSettings(const std::vector<std::pair<std::string, std::string>
 // The selector is up and takes input once the pointer is grabbed.
 bool openSelector(uint32_t key)
 {
-    return test::pressKey(key) && test::waitUntil([] { return test::pointerGrabbedElsewhere(); }, 10s);
+    // Two cuts in a row can have the same size: without this, the clipboard
+    // could still hold the last one when the new one is looked for.
+    return test::clearSelection("CLIPBOARD") && test::pressKey(key)
+           && test::waitUntil([] { return test::pointerGrabbedElsewhere(); }, 10s);
 }
 
 // A picture window shortcut that opens a selector; pressed again if the

@@ -468,6 +468,14 @@ Window selectionOwner(const std::string& selection)
     return r ? r->owner : 0;
 }
 
+bool clearSelection(const std::string& selection)
+{
+    if (!haveDisplay()) return false;
+    xcb_set_selection_owner(conn(), XCB_NONE, atom(selection), XCB_CURRENT_TIME);
+    sync();
+    return selectionOwner(selection) == XCB_NONE;
+}
+
 Window parentOf(Window window)
 {
     auto tree = reply(conn(), xcb_query_tree_reply, xcb_query_tree(conn(), window));

@@ -106,6 +106,9 @@ Window waitForWindowByTitle(
 Window parentOf(Window window);
 // The window owning the selection ("CLIPBOARD", "CLIPBOARD_MANAGER"), or 0.
 Window selectionOwner(const std::string& selection);
+// Leaves the selection without an owner, as a program that held it and went
+// would: what comes after it can then only be what a later owner put there.
+bool clearSelection(const std::string& selection);
 // Children bottom to top.
 std::vector<Window> childrenOf(Window window);
 bool windowExists(Window window);
