@@ -232,6 +232,9 @@ test::Window AgentProcess::trayIconWindow() const
 
 QImage clipboardPicture()
 {
+    // Without an owner there is nothing to read: no reader is started, which
+    // keeps a test that waits for a picture from starting hundreds of them.
+    if (test::selectionOwner("CLIPBOARD") == 0) return {};
     QProcess xclip;
     xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "image/png", "-o"});
     if (!xclip.waitForFinished(10000) || xclip.exitCode() != 0) return {};
