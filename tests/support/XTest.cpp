@@ -211,16 +211,22 @@ Window searchTitle(xcb_window_t w, const std::string& title, int depth)
 
 bool waitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout)
 {
+    // Most conditions hold within a few milliseconds, so the first looks come
+    // fast; a long wait looks less often, as each look may cost the test and
+    // the X server dozens of round trips while other tests run beside it.
+    constexpr int kLongestSliceMs = 20;
+    int sliceMs = 1;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!predicate()) {
         if (std::chrono::steady_clock::now() >= deadline) return predicate();
         if (QCoreApplication::instance()) {
             QEventLoop loop;
-            QTimer::singleShot(5, &loop, &QEventLoop::quit);
+            QTimer::singleShot(sliceMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
             loop.exec();
         } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
         }
+        sliceMs = std::min(2 * sliceMs, kLongestSliceMs);
     }
     return true;
 }
