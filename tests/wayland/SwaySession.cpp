@@ -12,6 +12,8 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace kaptivus::test {
@@ -97,13 +99,33 @@ PrivateSway::PrivateSway(bool xwayland, bool keyboard)
     EXPECT_TRUE(m_ready) << "no keyboard on the seat";
 }
 
+namespace {
+
+bool acceptsConnections(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address {};
+    if (name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) return false;
+    address.sun_family = AF_UNIX;
+    std::copy(name.begin(), name.end(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+} // namespace
+
 Weston::Weston()
     : m_socket("kaptivus-weston-" + QString::number(QCoreApplication::applicationPid()))
 {
     m_process.setStandardErrorFile(QProcess::nullDevice());
     startChild(m_process, "weston", { "--backend=headless-backend.so", "--no-config", "--socket=" + m_socket });
     const QDir runtime(qEnvironmentVariable("XDG_RUNTIME_DIR"));
-    m_ready = waitUntil([&] { return QFileInfo::exists(runtime.filePath(m_socket)); });
+    // The socket's file is there from its bind, a moment before the compositor
+    // listens: a client that came then would be refused.
+    m_ready = waitUntil([&] { return acceptsConnections(runtime.filePath(m_socket)); });
 }
 
 Weston::~Weston()
