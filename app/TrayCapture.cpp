@@ -85,6 +85,18 @@ ScreenRect clippedToSource(ScreenRect rect, int width, int height)
     return rect;
 }
 
+// Where the desktop names no windows to this program, its own chooser picks
+// what a window or object capture takes: true when it did (or failed to).
+bool chosenByDesktop(kaptivus::pixels::Picture& bitmap, std::string& error)
+{
+    auto& backend = kaptivus::platform::captureBackend();
+    if (backend.knowsWindows()) return false;
+    auto grab = backend.grabChosen();
+    bitmap = std::move(grab.picture);
+    error = std::move(grab.error);
+    return true;
+}
+
 } // namespace
 
 // --- The flow ---------------------------------------------------------------------
@@ -161,6 +173,7 @@ void TTray1::CaptureByHotkey(int id)
         CaptureDesktop();
         break;
     case Grab::ActiveWindow: {
+        if (chosenByDesktop(CaptureBitmap, CaptureError)) break;
         const auto window = backend.activeWindow();
         if (Main1->ClientAreaonly1->isChecked())
             CaptureClientArea(window);
@@ -432,6 +445,8 @@ bool TTray1::CaptureArea()
 
 bool TTray1::CaptureObject()
 {
+    // No point can be told apart from the desktop behind it: the chooser, without the picker.
+    if (chosenByDesktop(CaptureBitmap, CaptureError)) return true;
     kaptivus::select::TCapturecontrol1 picker;
     if (picker.exec() != 1) return refusedSnapshot(picker);
     // Looked up among the windows as they are now; the picker itself is looked through.
