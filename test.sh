@@ -25,6 +25,9 @@ export KAPTIVUS_XREADY="$PWD/$builddir/tests/support/xready"
 # Wayland tests run apart, beside a headless sway of their own, one at a time.
 status=0
 scripts/xsession.sh ctest --test-dir "$builddir" --output-on-failure --parallel "$(nproc)" \
-    -LE wayland "$@" || status=$?
+    -LE 'wayland|portal' "$@" || status=$?
 scripts/swaysession.sh ctest --test-dir "$builddir" --output-on-failure -L wayland "$@" || status=$?
+# The Screenshot portal's tests: a sway session with the desktop portals on a private bus.
+scripts/swaysession.sh scripts/portalsession.sh ctest --test-dir "$builddir" --output-on-failure -L portal "$@" \
+    || status=$?
 exit $status

@@ -35,6 +35,10 @@ test_pkgs+=(wtype) # types keys through the compositor, as a user's press reache
 # A FUSE file system without exclusive rename, hard links or permissions, for the saving tests.
 test_pkgs+=(libfuse3-dev)
 test_pkgs+=(libglib2.0-bin) # gio launch: desktop entries run as a desktop runs them
+# The Screenshot portal's tests: the desktop portals (wlr for Screenshot, gtk
+# for the permission question) on a private bus, pipewire that the portal
+# wants, and slurp, which the wlr portal runs as the desktop's own chooser.
+test_pkgs+=(xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire slurp)
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")

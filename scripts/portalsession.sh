@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Runs a command beside the desktop portals, on a private D-Bus session bus:
+# xdg-desktop-portal with its wlr back-end (Screenshot) and its gtk back-end
+# (the permission question), their permission store, and pipewire, which the
+# portal wants running. Meant to run inside scripts/swaysession.sh (it needs
+# WAYLAND_DISPLAY); under root everything runs as the session's uid, like the
+# compositor. DBUS_SESSION_BUS_ADDRESS and XDG_CURRENT_DESKTOP are exported to
+# the command; the bus, the services it started and pipewire are always torn
+# down, whatever the command does.
+# Usage: scripts/swaysession.sh scripts/portalsession.sh COMMAND [ARGS...]
+set -u
+[ $# -gt 0 ] || { echo "usage: $0 COMMAND..." >&2; exit 2; }
+[ -n "${WAYLAND_DISPLAY:-}" ] || { echo "$0: no WAYLAND_DISPLAY; run it inside scripts/swaysession.sh" >&2; exit 2; }
+
+runas=()
+owner=$(id -u)
+if [ -n "${KAPTIVUS_SWAY_UID:-}" ] && [ "$(id -u)" -eq 0 ]; then
+    runas=(setpriv --reuid="$KAPTIVUS_SWAY_UID" --regid="$KAPTIVUS_SWAY_UID" --clear-groups --)
+    owner=$KAPTIVUS_SWAY_UID
+fi
+# Beside the compositor's stage, where the session's uid can reach it.
+work=$(mktemp -d "${KAPTIVUS_SWAY_STAGE:-/tmp}/portal.XXXXXX") || exit 1
+chmod 755 "$work"
+mkdir -p "$work/home"
+chown "$owner:$owner" "$work" "$work/home" 2>/dev/null
+bus=""
+pipe=""
+cmd=""
+# The processes the bus started: their ids, asked of the bus itself.
+service_pids() {
+    local name
+    for name in org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.wlr \
+        org.freedesktop.impl.portal.desktop.gtk org.freedesktop.impl.portal.PermissionStore \
+        org.freedesktop.portal.Documents; do
+        "${runas[@]}" dbus-send --session --print-reply=literal --reply-timeout=500 --dest=org.freedesktop.DBus \
+            /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID "string:$name" 2>/dev/null |
+            awk '{print $2}'
+    done
+}
+cleanup() {
+    local services=""
+    if [ -n "$cmd" ]; then kill "$cmd" 2>/dev/null; wait "$cmd" 2>/dev/null; fi
+    [ -n "$bus" ] && services=$(service_pids)
+    for p in $services; do kill "$p" 2>/dev/null; done
+    if [ -n "$bus" ]; then kill "$bus" 2>/dev/null; wait "$bus" 2>/dev/null; fi
+    if [ -n "$pipe" ]; then kill "$pipe" 2>/dev/null; wait "$pipe" 2>/dev/null; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# The wlr back-end writes every picture to this one name; one left by another
+# user would make each of its grabs fail.
+if [ -e /tmp/out.png ] && [ "$(stat -c %u /tmp/out.png)" != "$owner" ]; then
+    echo "$0: /tmp/out.png belongs to another user; the Screenshot portal cannot write there" >&2
+    exit 1
+fi
+
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+# The wlr back-end serves Screenshot and ScreenCast, the gtk one the access dialog.
+export XDG_CURRENT_DESKTOP=sway:GNOME
+export HOME="$work/home" GTK_USE_PORTAL=0 GDK_BACKEND=wayland
+"${runas[@]}" dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" \
+    >"$work/bus.log" 2>&1 &
+bus=$!
+"${runas[@]}" pipewire >"$work/pipewire.log" 2>&1 &
+pipe=$!
+
+# Ready when the portal answers for its Screenshot interface (started on demand by the bus).
+ready() {
+    "${runas[@]}" dbus-send --session --print-reply --reply-timeout=2000 --dest=org.freedesktop.portal.Desktop \
+        /org/freedesktop/portal/desktop org.freedesktop.DBus.Properties.Get \
+        string:org.freedesktop.portal.Screenshot string:version >/dev/null 2>&1
+}
+deadline=$((SECONDS + 20))
+until ready; do
+    if [ $SECONDS -ge $deadline ] || ! kill -0 "$bus" 2>/dev/null; then
+        echo "the desktop portal did not start:" >&2; cat "$work/bus.log" "$work/pipewire.log" >&2; exit 1
+    fi
+    sleep 0.05
+done
+
+"$@" <&0 &
+cmd=$!
+wait "$cmd"
+rc=$?
+cmd=""
+exit $rc

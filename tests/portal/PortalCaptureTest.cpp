@@ -1,0 +1,115 @@
+// The real agent forced onto the Screenshot portal, beside the session's
+// headless sway and the real portal stack: every capture kind's picture pixel
+// for pixel as grim saw the desktop just before, and the portal's file gone
+// once read.
+#include "PortalSession.h"
+#include "WaylandUser.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace kaptivus::test {
+namespace {
+
+constexpr uint32_t kRed = 0xE03020;
+constexpr int kScale = 2; // the layout's densest output
+// An output at scale 1 and one at 2 to its right: the desktop's picture is at 2.
+const std::vector<OutputSetup> kLayout { { 1280, 720, 0, 0, 1, 0, 0x203040 }, { 640, 360, 1280, 0, 2, 0, 0x10A050 } };
+// The pointer waits there, off every rectangle taken: the compositor draws it into every grab.
+constexpr QPoint kParked(1200, 680);
+
+QString dword(int value) { return QString("dword:%1").arg(value, 8, 16, QChar('0')); }
+QRect qrect(const platform::ScreenRect& r) { return { r.left, r.top, r.width, r.height }; }
+QRect device(const QRect& logical) { return { logical.topLeft() * kScale, logical.size() * kScale }; }
+
+struct Case {
+    const char* name;
+    int action;
+    std::vector<std::pair<QString, QString>> settings;
+    bool windowList; // SWAYSOCK given to the agent; else the desktop's chooser decides
+    std::function<void(User&)> act; // once the agent's selector or the desktop's chooser shows
+    QRect expected; // device pixels of the desktop
+};
+
+// A drag from `from` to `to` (layout pixels) with the compositor's pointer.
+void drag(User& user, QPoint from, QPoint to)
+{
+    user.moveTo(from.x(), from.y());
+    user.press(1);
+    user.moveTo((from.x() + to.x()) / 2, (from.y() + to.y()) / 2);
+    user.moveTo(to.x(), to.y());
+    user.release(1);
+}
+
+void captureOne(const Case& c, User& user)
+{
+    user.moveTo(kParked.x(), kParked.y());
+    const QImage before = expectedDesktop();
+    QProcessEnvironment env = portalEnvironment();
+    if (!c.windowList) env.remove("SWAYSOCK");
+    WaylandAgent agent(c.settings, env);
+    ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
+    QProcess command;
+    agent.launch(command, { "--capture", QString::number(c.action) });
+    if (c.act) {
+        const QImage parked = grimArea({ kParked - QPoint(40, 40), QSize(20, 20) });
+        ASSERT_TRUE(waitUntil([&] {
+            user.moveTo(kParked.x() + 1, kParked.y());
+            user.moveTo(kParked.x(), kParked.y());
+            return grimArea({ kParked - QPoint(40, 40), QSize(20, 20) }) != parked;
+        })) << "nothing covered the desktop";
+        c.act(user);
+    }
+    ASSERT_TRUE(waitUntil([&] { return command.state() == QProcess::NotRunning; }, 20s));
+    ASSERT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString() << agent.errors().toStdString();
+    QImage saved;
+    ASSERT_TRUE(waitUntil([&] { return !(saved = agent.picture()).isNull(); })) << agent.errors().toStdString();
+    EXPECT_EQ(firstDifference(before.copy(c.expected), saved), "");
+    // Read, the portal's picture of the screen does not linger.
+    EXPECT_FALSE(QFileInfo::exists(kPortalPicture));
+}
+
+// Desktop, monitor, active window (frame and client area), area and object,
+// and the desktop's own chooser where the agent has no window list: each
+// through the portal, each the very pixels grim saw.
+TEST(PortalAgent, EveryCaptureKindIsWhatGrimSees)
+{
+    ASSERT_TRUE(setScreenshotPermission("yes"));
+    arrangeOutputs(kLayout);
+    Foot foot("kaptivus-portal", kRed, "floating enable, resize set 500 300, move absolute position 300 200");
+    ASSERT_TRUE(waitUntil([&] { return jsonRect(foot.node().value("rect")).width == 500; }));
+    swaymsg("[app_id=kaptivus-portal] focus");
+    const QRect frame = qrect(floatingFrame(foot.node()));
+    const QRect client = qrect(clientArea(foot.node()));
+    ASSERT_TRUE(waitUntil([&] { return rgbAt(grimArea({ client.center(), QSize(1, 1) }), 0, 0) == kRed; }));
+    const QPoint from(140, 90);
+    const QPoint to(700, 420);
+    const auto dragged = [&](User& u) { drag(u, from, to); };
+    const auto picked = [&](User& u) {
+        u.moveTo(frame.center().x(), frame.center().y());
+        u.click(1);
+    };
+    const std::pair<QString, QString> png { "DefaultExt", "\".PNG\"" };
+    const Case cases[] = {
+        { "whole desktop", 102, { png }, true, {}, device({ 0, 0, 1600, 720 }) },
+        { "second monitor", 102, { png, { "Monitor_0", dword(0) }, { "Monitor_2", dword(1) } }, true, {},
+            device({ 1280, 0, 320, 180 }) },
+        { "active window's frame", 105, { png }, true, {}, device(frame) },
+        { "active window's client area", 105, { png, { "Client", dword(1) } }, true, {}, device(client) },
+        // Both corners' pixels belong to the area.
+        { "area dragged in the selector", 108, { png }, true, dragged, device(QRect(from, to)) },
+        { "object picked", 111, { png }, true, picked, device(frame) },
+        { "active window without a window list: the desktop's chooser", 105, { png }, false, dragged,
+            device(QRect(from, to - QPoint(1, 1))) },
+    };
+    User user(layoutBounds());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        captureOne(c, user);
+    }
+}
+
+} // namespace
+} // namespace kaptivus::test
