@@ -4,7 +4,9 @@
 // leads to the very file that was read.
 #include "platform/portal/PortalPicture.h"
 
-#include "files/PngCodec.h"
+#include "files/Codec.h"
+
+#include <png.h>
 
 #include <algorithm>
 #include <cctype>
@@ -97,27 +99,52 @@ std::string readAll(int fd, int64_t size, std::vector<uint8_t>& bytes)
     return {};
 }
 
+// Unpremultiplied alpha, laid over black: a screen's picture has nothing
+// behind it, and a desktop grab shows what lies outside the outputs as black.
+void layOverBlack(pixels::Picture& picture)
+{
+    for (int y = 0; y < picture.height(); ++y) {
+        uint8_t* p = picture.scanLine(y);
+        for (int x = 0; x < picture.width(); ++x, p += 4) {
+            const unsigned a = p[3];
+            if (a != 255)
+                for (int c = 0; c < 3; ++c)
+                    p[c] = uint8_t((p[c] * a + 127) / 255);
+            p[3] = 0;
+        }
+    }
+}
+
+// Decoded by libpng straight into the screen's own layout (blue, green, red
+// and a fourth byte, as every grab gives), its size checked before anything
+// is allocated for it.
 pixels::Picture decoded(const std::vector<uint8_t>& bytes, std::string& error)
 {
-    static constexpr uint8_t kSignature[] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
-    if (bytes.size() < sizeof kSignature || std::memcmp(bytes.data(), kSignature, sizeof kSignature) != 0) {
-        error = "it is not a PNG picture";
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
+        error = std::string("it is not a PNG picture that can be read (") + image.message + ")";
         return {};
     }
-    files::ReadLimits limits;
-    limits.maxFileBytes = size_t(kMaxPortalFileBytes);
-    files::ReadResult read = files::ReadPng(bytes, limits);
-    if (!read.ok()) {
-        error = "it could not be decoded: " + read.error;
+    const files::ReadLimits limits;
+    if (std::string refusal = limits.sizeRefusal(image.width, image.height); !refusal.empty()) {
+        png_image_free(&image);
+        error = "it is too large: " + refusal;
         return {};
     }
-    // The same pixel layout as every other grab: the screen's own 32-bit words.
-    read.picture.convertTo(pixels::PixelFormat::DeviceDefault);
-    if (read.picture.format() != pixels::PixelFormat::DeviceDefault) {
+    image.format = PNG_FORMAT_BGRA;
+    auto picture = pixels::Picture::create(int(image.width), int(image.height), pixels::PixelFormat::DeviceDefault);
+    if (picture.isEmpty()) {
+        png_image_free(&image);
         error = "there is not enough memory for it";
         return {};
     }
-    return std::move(read.picture);
+    if (!png_image_finish_read(&image, nullptr, picture.scanLine(0), picture.stride(), nullptr)) {
+        error = std::string("its PNG picture could not be decoded: ") + image.message;
+        return {};
+    }
+    layOverBlack(picture);
+    return picture;
 }
 
 // Removes the file when it is this user's own, alone under its name, in one

@@ -122,12 +122,12 @@ TEST(PortalPictureFile, ReadDefensivelyAndRemovedOnlyWhereOurs)
              const std::string path = f + "/text.png";
              writeFile(path, "GIF89a, or anything else");
              return path;
-         }, true, "not a PNG", true },
+         }, true, "not a PNG picture", true },
         { "a PNG cut short", [](const std::string& f, const std::string& png) {
              const std::string path = copyOf(f, png);
              EXPECT_EQ(::truncate(path.c_str(), 60), 0);
              return path;
-         }, true, "could not be decoded", true },
+         }, true, "PNG picture", true },
         { "no such file", [](const std::string& f, const std::string&) { return f + "/missing.png"; }, true,
             "was not read", false },
     };
@@ -162,6 +162,34 @@ TEST(PortalPictureFile, ReadDefensivelyAndRemovedOnlyWhereOurs)
                 EXPECT_EQ(p.b, x == 0 && y == 0 ? 255 : 7);
             }
     }
+}
+
+// A screenshot with partly transparent edges (grim's scaled outputs) shows
+// them over black, as the screen and every other grab do, not over white as
+// a picture file is shown.
+TEST(PortalPictureFile, PartlyTransparentPixelsAreLaidOverBlack)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.path().toStdString() + "/alpha.png";
+    const std::string command = "/usr/bin/python3 -c 'import sys; from PIL import Image\n"
+                                "im = Image.new(\"RGBA\", (3, 2), (200, 100, 50, 128))\n"
+                                "im.putpixel((2, 1), (10, 20, 30, 255)); im.putpixel((0, 1), (90, 90, 90, 0))\n"
+                                "im.save(sys.argv[1])' "
+        + path;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const PortalPicture read = readPortalPicture(uriOf(path), {});
+    ASSERT_TRUE(read.ok()) << read.error;
+    EXPECT_FALSE(read.removed);
+    const pixels::PixelBGR half = read.picture.pixel(0, 0);
+    EXPECT_EQ(half.r, 100);
+    EXPECT_EQ(half.g, 50);
+    EXPECT_EQ(half.b, 25);
+    const pixels::PixelBGR clear = read.picture.pixel(0, 1);
+    EXPECT_EQ(clear.r + clear.g + clear.b, 0);
+    const pixels::PixelBGR opaque = read.picture.pixel(2, 1);
+    EXPECT_EQ(opaque.r, 10);
+    EXPECT_EQ(opaque.g, 20);
+    EXPECT_EQ(opaque.b, 30);
 }
 
 TEST(PortalRequest, PathAndTimeLimit)

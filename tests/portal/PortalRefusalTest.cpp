@@ -2,6 +2,8 @@
 // happened, in a box and on standard error; the command that asked fails with
 // the same reason; nothing is saved; the agent keeps serving while it waits.
 #include "PortalSession.h"
+#include "WaylandUser.h"
+#include "platform/portal/PortalRequest.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace kaptivus::test {
 namespace {
@@ -17,27 +20,20 @@ namespace {
 constexpr int kDesktopToFile = 102;
 constexpr int kFailed = 4;
 constexpr int kBusy = 3;
+constexpr int kWindowToFile = 105;
 
-// The desktop denied the screenshot: the permission store says no for every
-// program outside a sandbox, so the real portal refuses without asking.
-TEST(PortalAgent, RefusedPermissionIsReportedNotSaved)
+// slurp's overlay dims the desktop (the first output's background here): the chooser is up.
+bool chooserShown()
 {
-    ASSERT_TRUE(setScreenshotPermission("no"));
-    WaylandAgent agent({ { "DefaultExt", "\".PNG\"" } }, portalEnvironment());
-    ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
-    QString said;
-    EXPECT_EQ(agent.capture(kDesktopToFile, &said), kFailed);
-    EXPECT_TRUE(said.contains("the desktop refused the screenshot")) << said.toStdString();
-    EXPECT_TRUE(waitUntil([&] { return agent.errors().contains("privacy settings"); })) << agent.errors().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return !windowOfPid(agent.pid(), "Erreur").isEmpty(); }));
-    EXPECT_TRUE(agent.files().isEmpty());
-    ASSERT_TRUE(setScreenshotPermission("yes"));
+    return rgbAt(grimArea({ 5, 5, 1, 1 }), 0, 0) != 0x203040;
 }
 
 // A portal of the test's own: takes every Screenshot request, gives its
-// handle, and never sends the Response; counts the requests dropped with Close.
-class SilentPortal : public QDBusVirtualObject {
+// handle, then answers with `answer` (none: never); counts the requests
+// dropped with Close.
+class ScriptedPortal : public QDBusVirtualObject {
 public:
+    explicit ScriptedPortal(std::optional<uint> answer) : m_answer(answer) { }
     int requests = 0;
     int closed = 0;
 
@@ -52,28 +48,93 @@ public:
         if (message.member() != "Screenshot") return false;
         ++requests;
         const QVariantMap options = message.arguments().value(1).toMap();
-        QString sender = message.service().mid(1).replace('.', '_');
-        const QString handle = "/org/freedesktop/portal/desktop/request/" + sender + "/"
-            + options.value("handle_token").toString();
+        const QString handle = QString::fromStdString(platform::portal::requestPath(
+            message.service().toStdString(), options.value("handle_token").toString().toStdString()));
         connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(handle))));
+        if (m_answer) {
+            QDBusMessage response = QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response");
+            response << *m_answer << QVariantMap();
+            connection.send(response);
+        }
         return true;
     }
+
+private:
+    std::optional<uint> m_answer;
 };
+
+// The scripted portal on a bus of the test's own, and the agent's environment pointing there.
+struct OwnPortal {
+    explicit OwnPortal(std::optional<uint> answer) : portal(answer)
+    {
+        QDBusConnection connection = bus.connection();
+        ready = bus.isReady()
+            && connection.registerVirtualObject("/org/freedesktop/portal/desktop", &portal, QDBusConnection::SubPath)
+            && connection.registerService("org.freedesktop.portal.Desktop");
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    }
+    PrivateBus bus;
+    ScriptedPortal portal;
+    QProcessEnvironment env = portalEnvironment();
+    bool ready = false;
+};
+
+struct RefusalCase {
+    const char* name;
+    std::optional<uint> answer; // the test's own portal's; none: the real portal with its chooser
+    const char* said; // what the message must say
+};
+
+// The portal says the user cancelled, or that the screenshot is refused (as
+// the portal does for a permission set to "no"); the real portal's chooser is
+// given up with Escape. Each time the user is told, in a box and on standard
+// error, the command fails with the same reason, and nothing is saved.
+TEST(PortalAgent, RefusedOrCancelledRequestIsReportedNotSaved)
+{
+    const RefusalCase cases[] = {
+        { "the portal answers: cancelled by the user", 1u, "the screenshot was cancelled in the desktop's dialog" },
+        { "the portal answers: refused", 2u, "the desktop refused the screenshot" },
+        { "the real portal's chooser given up with Escape", std::nullopt, "the desktop refused the screenshot" },
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<OwnPortal> own;
+        QProcessEnvironment env = portalEnvironment();
+        if (c.answer) {
+            own.emplace(c.answer);
+            ASSERT_TRUE(own->ready) << "the test's own portal did not start";
+            env = own->env;
+        }
+        // Without a window list, a window capture goes to the desktop's chooser.
+        env.remove("SWAYSOCK");
+        WaylandAgent agent({ { "DefaultExt", "\".PNG\"" } }, env);
+        ASSERT_TRUE(agent.start()) << agent.errors().toStdString();
+        QProcess command;
+        agent.launch(command, { "--capture", QString::number(kWindowToFile) });
+        if (!c.answer) {
+            User user(layoutBounds());
+            ASSERT_TRUE(waitUntil([&] { return chooserShown(); })) << "the chooser never showed";
+            user.keys({ "Escape" });
+        }
+        ASSERT_TRUE(waitUntil([&] { return command.state() == QProcess::NotRunning; }, 20s));
+        EXPECT_EQ(command.exitCode(), kFailed);
+        const QString said = command.readAllStandardError();
+        EXPECT_TRUE(said.contains(c.said)) << said.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return agent.errors().contains(c.said); })) << agent.errors().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return !windowOfPid(agent.pid(), "Erreur").isEmpty(); }));
+        EXPECT_TRUE(agent.files().isEmpty());
+    }
+}
 
 // The request is taken and never answered: the agent gives up at its time
 // limit with a message that says so, drops the request, and all along still
 // answers the command channel (a second capture is refused as busy at once).
 TEST(PortalAgent, PortalThatNeverAnswersTimesOutWithTheWindowResponsive)
 {
-    PrivateBus bus;
-    ASSERT_TRUE(bus.isReady()) << "dbus-daemon did not start";
-    QDBusConnection connection = bus.connection();
-    SilentPortal portal;
-    ASSERT_TRUE(connection.registerVirtualObject("/org/freedesktop/portal/desktop", &portal,
-        QDBusConnection::SubPath));
-    ASSERT_TRUE(connection.registerService("org.freedesktop.portal.Desktop"));
-    QProcessEnvironment env = portalEnvironment();
-    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    OwnPortal own(std::nullopt);
+    ASSERT_TRUE(own.ready) << "the test's own portal did not start";
+    ScriptedPortal& portal = own.portal;
+    QProcessEnvironment env = own.env;
     env.insert("KAPTIVUS_PORTAL_TIMEOUT", "3");
     WaylandAgent agent({ { "DefaultExt", "\".PNG\"" } }, env);
     ASSERT_TRUE(agent.start()) << agent.errors().toStdString();

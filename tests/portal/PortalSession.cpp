@@ -17,18 +17,6 @@ QProcessEnvironment portalEnvironment()
     return env;
 }
 
-bool setScreenshotPermission(const QString& value)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.impl.portal.PermissionStore",
-        "/org/freedesktop/impl/portal/PermissionStore", "org.freedesktop.impl.portal.PermissionStore",
-        "SetPermission");
-    // Table and entry are both "screenshot"; "" is every program outside a sandbox.
-    call << QString("screenshot") << true << QString("screenshot") << QString() << QStringList { value };
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
-    return reply.type() == QDBusMessage::ReplyMessage;
-}
-
 PrivateBus::PrivateBus()
 {
     m_address = "unix:path=" + QDir(m_dir.path()).filePath("bus");

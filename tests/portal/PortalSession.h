@@ -1,6 +1,5 @@
-// What the portal tests share: the agent forced onto the portal back-end, the
-// permission store of the real portal on the session's private bus, and a
-// bus of the test's own where a portal of its own making answers.
+// What the portal tests share: the agent forced onto the portal back-end,
+// and a bus of the test's own where a portal of its own making answers.
 #pragma once
 
 #include "WaylandAgent.h"
@@ -17,10 +16,6 @@ inline const QString kPortalPicture = "/tmp/out.png";
 
 // The session's environment with the agent told to capture through the portal.
 QProcessEnvironment portalEnvironment();
-
-// Sets what the permission store answers for screenshots by programs that
-// are not sandboxed ("yes" or "no"): the portal asks nobody then.
-bool setScreenshotPermission(const QString& value);
 
 // A D-Bus session bus of the test's own, started and stopped with the object.
 class PrivateBus {
