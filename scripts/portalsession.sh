@@ -56,19 +56,43 @@ if [ -e /tmp/out.png ] && [ "$(stat -c %u /tmp/out.png)" != "$owner" ]; then
     exit 1
 fi
 
+# Only the two back-ends this session is made of: another one installed on the
+# machine (KDE's, say) would be started too, and fail without its desktop.
+mkdir -p "$work/portals"
+cp /usr/share/xdg-desktop-portal/portals/wlr.portal /usr/share/xdg-desktop-portal/portals/gtk.portal "$work/portals/"
+export XDG_DESKTOP_PORTAL_DIR="$work/portals"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
 # The wlr back-end serves Screenshot and ScreenCast, the gtk one the access dialog.
 export XDG_CURRENT_DESKTOP=sway:GNOME
-export HOME="$work/home" GTK_USE_PORTAL=0 GDK_BACKEND=wayland
+export HOME="$work/home" GTK_USE_PORTAL=0 GDK_BACKEND=wayland NO_AT_BRIDGE=1 GTK_A11Y=none
 "${runas[@]}" dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" \
     >"$work/bus.log" 2>&1 &
 bus=$!
+# pipewire once the bus listens, and the portals once pipewire does: the wlr
+# back-end connects to pipewire as it starts and stalls the portal when it is
+# not there yet.
+until_exists() {
+    local deadline=$((SECONDS + 10))
+    until [ -S "$1" ]; do
+        [ $SECONDS -lt $deadline ] || { echo "$0: $1 never appeared" >&2; cat "$work"/*.log >&2; exit 1; }
+        sleep 0.02
+    done
+}
+until_exists "$work/bus"
 "${runas[@]}" pipewire >"$work/pipewire.log" 2>&1 &
 pipe=$!
+until_exists "$XDG_RUNTIME_DIR/pipewire-0"
 
-# Ready when the portal answers for its Screenshot interface (started on demand by the bus).
+# Ready when the portal answers for its Screenshot interface (started on demand
+# by the bus). The wlr back-end reads the bus only when its socket wakes it: a
+# call that reached it while it was starting waits for the next message (the
+# portal's own start then stalls for its 25-second limit), so each round
+# sends it one first, which also starts it before the portal asks.
 ready() {
-    "${runas[@]}" dbus-send --session --print-reply --reply-timeout=2000 --dest=org.freedesktop.portal.Desktop \
+    "${runas[@]}" dbus-send --session --print-reply --reply-timeout=1000 \
+        --dest=org.freedesktop.impl.portal.desktop.wlr /org/freedesktop/portal/desktop org.freedesktop.DBus.Peer.Ping \
+        >/dev/null 2>&1
+    "${runas[@]}" dbus-send --session --print-reply --reply-timeout=1000 --dest=org.freedesktop.portal.Desktop \
         /org/freedesktop/portal/desktop org.freedesktop.DBus.Properties.Get \
         string:org.freedesktop.portal.Screenshot string:version >/dev/null 2>&1
 }

@@ -81,9 +81,18 @@ private:
 
 ShotAnswer failure(ShotOutcome outcome, std::string error) { return { outcome, {}, std::move(error) }; }
 
-// The portal's refusal of the call itself, as the user should read it.
-ShotAnswer callFailure(const QDBusError& error)
+std::string timedOut(std::chrono::milliseconds limit)
 {
+    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
+    return "the desktop's Screenshot portal did not answer within " + std::to_string(secs) + " seconds";
+}
+
+// The portal's refusal of the call itself, as the user should read it.
+ShotAnswer callFailure(const QDBusError& error, std::chrono::milliseconds limit)
+{
+    if (error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout
+        || error.type() == QDBusError::TimedOut)
+        return failure(ShotOutcome::TimedOut, timedOut(limit));
     switch (error.type()) {
     case QDBusError::ServiceUnknown:
         return failure(ShotOutcome::Unreachable, "no desktop portal (org.freedesktop.portal.Desktop) runs on the "
@@ -92,10 +101,6 @@ ShotAnswer callFailure(const QDBusError& error)
     case QDBusError::UnknownMethod:
     case QDBusError::UnknownObject:
         return failure(ShotOutcome::Unreachable, "the desktop portal offers no Screenshot interface");
-    case QDBusError::NoReply:
-    case QDBusError::Timeout:
-    case QDBusError::TimedOut:
-        return failure(ShotOutcome::TimedOut, "the desktop's Screenshot portal did not answer the request");
     default:
         return failure(ShotOutcome::Failed,
             "the desktop's Screenshot portal refused the request: " + error.message().toStdString());
@@ -161,12 +166,13 @@ ShotAnswer requestScreenshot(bool interactive, std::chrono::milliseconds limit)
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kObject, kScreenshot, QStringLiteral("Screenshot"));
     call << QString() << QVariantMap { { QStringLiteral("handle_token"), token },
         { QStringLiteral("interactive"), interactive }, { QStringLiteral("modal"), true } };
-    QDBusPendingCallWatcher reply(bus.asyncCall(call, int(limit.count())));
+    // The bus's own limit on the reply comes after ours, which ends the wait.
+    QDBusPendingCallWatcher reply(bus.asyncCall(call, int(limit.count()) + 1000));
     std::optional<ShotAnswer> refused;
     QObject::connect(&reply, &QDBusPendingCallWatcher::finished, &waiter.loop, [&] {
         const QDBusPendingReply<QDBusObjectPath> handle = reply;
         if (handle.isError()) {
-            refused = callFailure(handle.error());
+            refused = callFailure(handle.error(), limit);
             waiter.loop.quit();
             return;
         }
@@ -189,9 +195,7 @@ ShotAnswer requestScreenshot(bool interactive, std::chrono::milliseconds limit)
     // The portal is told to drop the request, so no dialog stays up for an answer nobody awaits.
     bus.send(QDBusMessage::createMethodCall(kService, subscription.path(), kRequest, QStringLiteral("Close")));
     if (!late) return failure(ShotOutcome::Failed, "the program is quitting; the screenshot was abandoned");
-    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
-    return failure(ShotOutcome::TimedOut,
-        "the desktop's Screenshot portal did not answer within " + std::to_string(secs) + " seconds");
+    return failure(ShotOutcome::TimedOut, timedOut(limit));
 }
 
 } // namespace kaptivus::platform::portal

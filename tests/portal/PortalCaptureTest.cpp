@@ -46,10 +46,14 @@ void drag(User& user, QPoint from, QPoint to)
 
 QImage aroundPointer() { return grimArea({ kParked - QPoint(32, 32), QSize(64, 64) }, true); }
 
-void captureOne(const Case& c, User& user)
+void captureOne(const Case& c, User& user, const QImage& pointer)
 {
-    user.moveTo(kParked.x(), kParked.y());
-    const QImage pointer = aroundPointer();
+    // A move makes the compositor draw its own pointer again where the last client's stood.
+    ASSERT_TRUE(waitUntil([&] {
+        user.moveTo(kParked.x() + 1, kParked.y());
+        user.moveTo(kParked.x(), kParked.y());
+        return aroundPointer() == pointer;
+    })) << "the desktop's pointer is not back" << grimArea({0, 0, 1600, 720}, true).save("/tmp/pshot-whole.png");
     // The portal's picture is grim's, whose scaling blends a sparser output's pixels.
     const QImage expected = c.chosen.isEmpty() ? grim().copy(c.expected) : grimArea(c.chosen);
     QProcessEnvironment env = portalEnvironment();
@@ -64,10 +68,10 @@ void captureOne(const Case& c, User& user)
             user.moveTo(kParked.x() + 1, kParked.y());
             user.moveTo(kParked.x(), kParked.y());
             return aroundPointer() != pointer;
-        })) << "nothing took the pointer";
+        })) << "nothing took the pointer " << agent.errors().toStdString();
         c.act(user);
     }
-    ASSERT_TRUE(waitUntil([&] { return command.state() == QProcess::NotRunning; }, 20s));
+    ASSERT_TRUE(waitUntil([&] { return command.state() == QProcess::NotRunning; }, 20s)) << agent.errors().toStdString();
     ASSERT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString() << agent.errors().toStdString();
     QImage saved;
     ASSERT_TRUE(waitUntil([&] { return !(saved = agent.picture()).isNull(); })) << agent.errors().toStdString();
@@ -117,10 +121,15 @@ TEST(PortalAgent, EveryCaptureKindIsWhatGrimSees)
         { "active window without a window list: the desktop's chooser", 105, { png }, false, draggedHidden, {},
             QRect(from, to) },
     };
+    const QImage bare = aroundPointer();
     User user(layoutBounds());
+    user.moveTo(kParked.x(), kParked.y());
+    // The compositor draws the pointer once the user's pointer has moved.
+    QImage pointer;
+    ASSERT_TRUE(waitUntil([&] { return (pointer = aroundPointer()) != bare; }));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        captureOne(c, user);
+        captureOne(c, user, pointer);
     }
 }
 

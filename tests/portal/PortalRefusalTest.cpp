@@ -6,7 +6,9 @@
 #include "platform/portal/PortalRequest.h"
 
 #include <QDBusConnection>
+#include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QElapsedTimer>
@@ -47,7 +49,7 @@ public:
         }
         if (message.member() != "Screenshot") return false;
         ++requests;
-        const QVariantMap options = message.arguments().value(1).toMap();
+        const QVariantMap options = qdbus_cast<QVariantMap>(message.arguments().value(1));
         const QString handle = QString::fromStdString(platform::portal::requestPath(
             message.service().toStdString(), options.value("handle_token").toString().toStdString()));
         connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(handle))));
@@ -119,8 +121,9 @@ TEST(PortalAgent, RefusedOrCancelledRequestIsReportedNotSaved)
         ASSERT_TRUE(waitUntil([&] { return command.state() == QProcess::NotRunning; }, 20s));
         EXPECT_EQ(command.exitCode(), kFailed);
         const QString said = command.readAllStandardError();
-        EXPECT_TRUE(said.contains(c.said)) << said.toStdString();
-        EXPECT_TRUE(waitUntil([&] { return agent.errors().contains(c.said); })) << agent.errors().toStdString();
+        EXPECT_TRUE(said.contains(c.said, Qt::CaseInsensitive)) << said.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return agent.errors().contains(c.said, Qt::CaseInsensitive); }))
+            << agent.errors().toStdString();
         EXPECT_TRUE(waitUntil([&] { return !windowOfPid(agent.pid(), "Erreur").isEmpty(); }));
         EXPECT_TRUE(agent.files().isEmpty());
     }
