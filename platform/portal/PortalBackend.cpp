@@ -19,10 +19,9 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-
 #include <algorithm>
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -63,7 +62,10 @@ Layout toolkitLayout()
 
 class PortalBackend final : public CaptureBackend {
 public:
-    explicit PortalBackend(std::string whyPortal) : m_whyPortal(std::move(whyPortal)) { }
+    explicit PortalBackend(std::string whyPortal)
+        : m_whyPortal(std::move(whyPortal))
+    {
+    }
 
     std::string_view name() const override { return "portal"; }
     bool grabsHotkeys() const override { return false; }

@@ -6,8 +6,6 @@
 
 #include "files/Codec.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -15,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +22,10 @@ namespace {
 
 class FileHandle {
 public:
-    explicit FileHandle(int fd) : m_fd(fd) { }
+    explicit FileHandle(int fd)
+        : m_fd(fd)
+    {
+    }
     ~FileHandle()
     {
         if (m_fd >= 0) ::close(m_fd);
@@ -152,7 +154,7 @@ pixels::Picture decoded(const std::vector<uint8_t>& bytes, std::string& error)
 bool removeIfOwn(const std::string& path, const struct stat& opened, const std::vector<std::string>& roots)
 {
     if (opened.st_uid != ::geteuid() || opened.st_nlink != 1 || !isUnderRoots(path, roots)) return false;
-    struct stat now {};
+    struct stat now { };
     if (::lstat(path.c_str(), &now) != 0 || now.st_dev != opened.st_dev || now.st_ino != opened.st_ino) return false;
     return ::unlink(path.c_str()) == 0;
 }
@@ -216,7 +218,7 @@ PortalPicture readPortalPicture(std::string_view uri, const std::vector<std::str
     // Non-blocking, so that a pipe put in the file's place cannot stall the program.
     const FileHandle file(::open(path->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (file.fd() < 0) return refuse(std::strerror(errno));
-    struct stat info {};
+    struct stat info { };
     if (::fstat(file.fd(), &info) != 0) return refuse(std::strerror(errno));
     if (!S_ISREG(info.st_mode)) return refuse("it is not a regular file");
     if (info.st_uid != ::geteuid()) return refuse("it belongs to another user");

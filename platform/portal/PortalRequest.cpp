@@ -13,7 +13,6 @@
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
-
 #include <charconv>
 #include <optional>
 #include <string>
@@ -50,7 +49,11 @@ public slots:
 // Listens for the Response signal on one request path, and stops listening when it goes.
 class Subscription {
 public:
-    Subscription(QDBusConnection& bus, ResponseWaiter& waiter) : m_bus(bus), m_waiter(waiter) { }
+    Subscription(QDBusConnection& bus, ResponseWaiter& waiter)
+        : m_bus(bus)
+        , m_waiter(waiter)
+    {
+    }
     ~Subscription() { drop(); }
     Subscription(const Subscription&) = delete;
     Subscription& operator=(const Subscription&) = delete;
@@ -58,8 +61,8 @@ public:
     bool listen(const QString& path)
     {
         drop();
-        if (!m_bus.connect(kService, path, kRequest, QStringLiteral("Response"), &m_waiter,
-                SLOT(response(uint, QVariantMap))))
+        if (!m_bus.connect(
+                kService, path, kRequest, QStringLiteral("Response"), &m_waiter, SLOT(response(uint, QVariantMap))))
             return false;
         m_path = path;
         return true;
@@ -70,8 +73,8 @@ private:
     void drop()
     {
         if (m_path.isEmpty()) return;
-        m_bus.disconnect(kService, m_path, kRequest, QStringLiteral("Response"), &m_waiter,
-            SLOT(response(uint, QVariantMap)));
+        m_bus.disconnect(
+            kService, m_path, kRequest, QStringLiteral("Response"), &m_waiter, SLOT(response(uint, QVariantMap)));
         m_path.clear();
     }
     QDBusConnection& m_bus;
@@ -79,7 +82,10 @@ private:
     QString m_path;
 };
 
-ShotAnswer failure(ShotOutcome outcome, std::string error) { return { outcome, {}, std::move(error) }; }
+ShotAnswer failure(ShotOutcome outcome, std::string error)
+{
+    return { outcome, {}, std::move(error) };
+}
 
 std::string timedOut(std::chrono::milliseconds limit)
 {
@@ -95,8 +101,9 @@ ShotAnswer callFailure(const QDBusError& error, std::chrono::milliseconds limit)
         return failure(ShotOutcome::TimedOut, timedOut(limit));
     switch (error.type()) {
     case QDBusError::ServiceUnknown:
-        return failure(ShotOutcome::Unreachable, "no desktop portal (org.freedesktop.portal.Desktop) runs on the "
-                                                 "session bus");
+        return failure(ShotOutcome::Unreachable,
+            "no desktop portal (org.freedesktop.portal.Desktop) runs on the "
+            "session bus");
     case QDBusError::UnknownInterface:
     case QDBusError::UnknownMethod:
     case QDBusError::UnknownObject:
@@ -115,7 +122,8 @@ ShotAnswer fromResponse(uint code, const QVariantMap& results)
         if (uri.isEmpty()) return failure(ShotOutcome::Failed, "the Screenshot portal answered without a picture");
         return { ShotOutcome::Taken, uri.toStdString(), {} };
     }
-    case 1: return failure(ShotOutcome::Cancelled, "the screenshot was cancelled in the desktop's dialog");
+    case 1:
+        return failure(ShotOutcome::Cancelled, "the screenshot was cancelled in the desktop's dialog");
     default:
         // The portal gives the same answer for a denied permission and a
         // failed grab; the permission is the usual cause and the one the user can change.
@@ -164,8 +172,9 @@ ShotAnswer requestScreenshot(bool interactive, std::chrono::milliseconds limit)
         return failure(ShotOutcome::Failed, "the desktop portal's answers cannot be listened for on the session bus");
 
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kObject, kScreenshot, QStringLiteral("Screenshot"));
-    call << QString() << QVariantMap { { QStringLiteral("handle_token"), token },
-        { QStringLiteral("interactive"), interactive }, { QStringLiteral("modal"), true } };
+    call << QString()
+         << QVariantMap { { QStringLiteral("handle_token"), token }, { QStringLiteral("interactive"), interactive },
+                { QStringLiteral("modal"), true } };
     // The bus's own limit on the reply comes after ours, which ends the wait.
     QDBusPendingCallWatcher reply(bus.asyncCall(call, int(limit.count()) + 1000));
     std::optional<ShotAnswer> refused;

@@ -20,9 +20,18 @@ const std::vector<OutputSetup> kLayout { { 1280, 720, 0, 0, 1, 0, 0x203040 }, { 
 // The pointer waits there, off every window and area taken.
 constexpr QPoint kParked(1200, 680);
 
-QString dword(int value) { return QString("dword:%1").arg(value, 8, 16, QChar('0')); }
-QRect qrect(const platform::ScreenRect& r) { return { r.left, r.top, r.width, r.height }; }
-QRect device(const QRect& logical) { return { logical.topLeft() * kScale, logical.size() * kScale }; }
+QString dword(int value)
+{
+    return QString("dword:%1").arg(value, 8, 16, QChar('0'));
+}
+QRect qrect(const platform::ScreenRect& r)
+{
+    return { r.left, r.top, r.width, r.height };
+}
+QRect device(const QRect& logical)
+{
+    return { logical.topLeft() * kScale, logical.size() * kScale };
+}
 
 struct Case {
     const char* name;
@@ -45,7 +54,10 @@ void drag(User& user, QPoint from, QPoint to)
 }
 
 // The chooser's overlay dims the first output's background.
-bool chooserShown() { return rgbAt(grimArea({ 5, 5, 1, 1 }), 0, 0) != kLayout[0].background; }
+bool chooserShown()
+{
+    return rgbAt(grimArea({ 5, 5, 1, 1 }), 0, 0) != kLayout[0].background;
+}
 
 // The chooser's grab follows the release at once, with the chooser's own
 // pointer still over the area's last corner: that square is left out.
@@ -75,7 +87,8 @@ void captureOne(const Case& c, User& user)
             << "nothing covered the desktop " << agent.errors().toStdString();
         c.act(user);
     }
-    ASSERT_TRUE(waitUntil([&] { return command.state() == QProcess::NotRunning; }, 20s)) << agent.errors().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return command.state() == QProcess::NotRunning; }, 20s))
+        << agent.errors().toStdString();
     ASSERT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString() << agent.errors().toStdString();
     QImage saved;
     ASSERT_TRUE(waitUntil([&] { return !(saved = agent.picture()).isNull(); })) << agent.errors().toStdString();
@@ -104,7 +117,6 @@ TEST(PortalAgent, EveryCaptureKindIsWhatGrimSees)
     const QPoint from(140, 90);
     const QPoint to(700, 420);
     const auto dragged = [&](User& u) { drag(u, from, to); };
-
     const auto picked = [&](User& u) {
         u.moveTo(frame.center().x(), frame.center().y());
         u.click(1);

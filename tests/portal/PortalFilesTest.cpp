@@ -6,13 +6,12 @@
 #include "platform/portal/PortalPicture.h"
 #include "platform/portal/PortalRequest.h"
 
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,7 +48,10 @@ TEST(PortalAddress, OnlyPlainLocalFilesAreTaken)
     }
 }
 
-std::string uriOf(const std::string& path) { return "file://" + path; }
+std::string uriOf(const std::string& path)
+{
+    return "file://" + path;
+}
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
@@ -92,42 +94,56 @@ TEST(PortalPictureFile, ReadDefensivelyAndRemovedOnlyWhereOurs)
     const FileCase cases[] = {
         { "PNG in the user's folder", copyOf, true, nullptr, true },
         { "PNG outside the user's folders: read, left", copyOf, false, nullptr, false },
-        { "PNG with a second name: read, left", [](const std::string& f, const std::string& png) {
-             const std::string path = copyOf(f, png);
-             EXPECT_EQ(::link(path.c_str(), (f + "/second.png").c_str()), 0);
-             return path;
-         }, true, nullptr, false },
-        { "a link to the PNG", [](const std::string& f, const std::string& png) {
-             const std::string path = f + "/link.png";
-             EXPECT_EQ(::symlink(png.c_str(), path.c_str()), 0);
-             return path;
-         }, true, "was not read", false },
-        { "a pipe", [](const std::string& f, const std::string&) {
-             const std::string path = f + "/pipe.png";
-             EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
-             return path;
-         }, true, "not a regular file", false },
-        { "a folder", [](const std::string& f, const std::string&) {
-             const std::string path = f + "/folder.png";
-             EXPECT_EQ(::mkdir(path.c_str(), 0700), 0);
-             return path;
-         }, true, "not a regular file", false },
-        { "larger than a desktop's picture", [](const std::string& f, const std::string&) {
-             const std::string path = f + "/huge.png";
-             writeFile(path, "x");
-             EXPECT_EQ(::truncate(path.c_str(), kMaxPortalFileBytes + 1), 0);
-             return path;
-         }, true, "larger than", false },
-        { "not a PNG", [](const std::string& f, const std::string&) {
-             const std::string path = f + "/text.png";
-             writeFile(path, "GIF89a, or anything else");
-             return path;
-         }, true, "not a PNG picture", true },
-        { "a PNG cut short", [](const std::string& f, const std::string& png) {
-             const std::string path = copyOf(f, png);
-             EXPECT_EQ(::truncate(path.c_str(), 60), 0);
-             return path;
-         }, true, "PNG picture", true },
+        { "PNG with a second name: read, left",
+            [](const std::string& f, const std::string& png) {
+                const std::string path = copyOf(f, png);
+                EXPECT_EQ(::link(path.c_str(), (f + "/second.png").c_str()), 0);
+                return path;
+            },
+            true, nullptr, false },
+        { "a link to the PNG",
+            [](const std::string& f, const std::string& png) {
+                const std::string path = f + "/link.png";
+                EXPECT_EQ(::symlink(png.c_str(), path.c_str()), 0);
+                return path;
+            },
+            true, "was not read", false },
+        { "a pipe",
+            [](const std::string& f, const std::string&) {
+                const std::string path = f + "/pipe.png";
+                EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+                return path;
+            },
+            true, "not a regular file", false },
+        { "a folder",
+            [](const std::string& f, const std::string&) {
+                const std::string path = f + "/folder.png";
+                EXPECT_EQ(::mkdir(path.c_str(), 0700), 0);
+                return path;
+            },
+            true, "not a regular file", false },
+        { "larger than a desktop's picture",
+            [](const std::string& f, const std::string&) {
+                const std::string path = f + "/huge.png";
+                writeFile(path, "x");
+                EXPECT_EQ(::truncate(path.c_str(), kMaxPortalFileBytes + 1), 0);
+                return path;
+            },
+            true, "larger than", false },
+        { "not a PNG",
+            [](const std::string& f, const std::string&) {
+                const std::string path = f + "/text.png";
+                writeFile(path, "GIF89a, or anything else");
+                return path;
+            },
+            true, "not a PNG picture", true },
+        { "a PNG cut short",
+            [](const std::string& f, const std::string& png) {
+                const std::string path = copyOf(f, png);
+                EXPECT_EQ(::truncate(path.c_str(), 60), 0);
+                return path;
+            },
+            true, "PNG picture", true },
         { "no such file", [](const std::string& f, const std::string&) { return f + "/missing.png"; }, true,
             "was not read", false },
     };
@@ -138,7 +154,7 @@ TEST(PortalPictureFile, ReadDefensivelyAndRemovedOnlyWhereOurs)
         const std::string png = independentPng(folder);
         const std::string path = c.make(folder, png);
         const std::vector<std::string> roots { c.underRoots ? folder : "/nonexistent-root" };
-        struct stat info {};
+        struct stat info { };
         const bool existed = ::lstat(path.c_str(), &info) == 0;
         const PortalPicture read = readPortalPicture(uriOf(path), roots);
         EXPECT_EQ(::lstat(path.c_str(), &info) == 0, existed && !c.removed);
@@ -199,8 +215,8 @@ TEST(PortalRequest, PathAndTimeLimit)
     const struct {
         const char* value;
         int seconds;
-    } limits[] = { { nullptr, 60 }, { "", 60 }, { "3", 3 }, { "600", 600 }, { "601", 60 }, { "0", 60 },
-        { "-5", 60 }, { "2s", 60 }, { "99999999999", 60 } };
+    } limits[] = { { nullptr, 60 }, { "", 60 }, { "3", 3 }, { "600", 600 }, { "601", 60 }, { "0", 60 }, { "-5", 60 },
+        { "2s", 60 }, { "99999999999", 60 } };
     for (const auto& l : limits)
         EXPECT_EQ(requestLimit(l.value).count(), l.seconds) << (l.value ? l.value : "(unset)");
 }

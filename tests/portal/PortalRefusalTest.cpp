@@ -5,8 +5,8 @@
 #include "WaylandUser.h"
 #include "platform/portal/PortalRequest.h"
 
-#include <QDBusConnection>
 #include <QDBusArgument>
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -35,7 +35,10 @@ bool chooserShown()
 // dropped with Close.
 class ScriptedPortal : public QDBusVirtualObject {
 public:
-    explicit ScriptedPortal(std::optional<uint> answer) : m_answer(answer) { }
+    explicit ScriptedPortal(std::optional<uint> answer)
+        : m_answer(answer)
+    {
+    }
     int requests = 0;
     int closed = 0;
 
@@ -67,7 +70,8 @@ private:
 
 // The scripted portal on a bus of the test's own, and the agent's environment pointing there.
 struct OwnPortal {
-    explicit OwnPortal(std::optional<uint> answer) : portal(answer)
+    explicit OwnPortal(std::optional<uint> answer)
+        : portal(answer)
     {
         QDBusConnection connection = bus.connection();
         ready = bus.isReady()

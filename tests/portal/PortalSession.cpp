@@ -21,9 +21,9 @@ PrivateBus::PrivateBus()
 {
     m_address = "unix:path=" + QDir(m_dir.path()).filePath("bus");
     m_daemon.start("dbus-daemon", { "--session", "--nofork", "--nopidfile", "--address=" + m_address });
-    m_ready = m_daemon.waitForStarted(5000) && waitUntil([&] {
-        return connection().isConnected() || m_daemon.state() == QProcess::NotRunning;
-    }) && m_daemon.state() == QProcess::Running;
+    m_ready = m_daemon.waitForStarted(5000)
+        && waitUntil([&] { return connection().isConnected() || m_daemon.state() == QProcess::NotRunning; })
+        && m_daemon.state() == QProcess::Running;
 }
 
 PrivateBus::~PrivateBus()
