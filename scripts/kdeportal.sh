@@ -29,7 +29,8 @@ cmd=""
 service_pids() {
     local name
     for name in org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.kde org.kde.kglobalaccel \
-        org.freedesktop.impl.portal.PermissionStore org.freedesktop.portal.Documents; do
+        org.freedesktop.impl.portal.PermissionStore org.freedesktop.portal.Documents \
+        org.freedesktop.impl.portal.desktop.gtk org.a11y.Bus; do
         "${runas[@]}" dbus-send --session --print-reply=literal --reply-timeout=500 --dest=org.freedesktop.DBus \
             /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID "string:$name" 2>/dev/null |
             awk '{print $2}'
