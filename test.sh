@@ -25,6 +25,9 @@ export KAPTIVUS_XREADY="$PWD/$builddir/tests/support/xready"
 # Wayland tests run apart, beside a headless sway of their own, one at a time.
 status=0
 scripts/xsession.sh ctest --test-dir "$builddir" --output-on-failure --parallel "$(nproc)" \
-    -LE wayland "$@" || status=$?
+    -LE 'wayland|portal|globalkeys' "$@" || status=$?
 scripts/swaysession.sh ctest --test-dir "$builddir" --output-on-failure -L wayland "$@" || status=$?
+# Global shortcuts: a sway session with the portal's KDE back-end and kglobalaccel on a private bus.
+scripts/swaysession.sh scripts/kdeportal.sh ctest --test-dir "$builddir" --output-on-failure -L globalkeys "$@" \
+    || status=$?
 exit $status
