@@ -25,8 +25,11 @@ export KAPTIVUS_XREADY="$PWD/$builddir/tests/support/xready"
 # Wayland tests run apart, beside a headless sway of their own, one at a time.
 status=0
 scripts/xsession.sh ctest --test-dir "$builddir" --output-on-failure --parallel "$(nproc)" \
-    -LE 'wayland|portal' "$@" || status=$?
+    -LE 'wayland|portal|globalkeys' "$@" || status=$?
 scripts/swaysession.sh ctest --test-dir "$builddir" --output-on-failure -L wayland "$@" || status=$?
+# Global shortcuts: a sway session with the portal's KDE back-end and kglobalaccel on a private bus.
+scripts/swaysession.sh scripts/kdeportal.sh ctest --test-dir "$builddir" --output-on-failure -L globalkeys "$@" \
+    || status=$?
 # The Screenshot portal's tests: a sway session with the desktop portals on a private bus.
 scripts/swaysession.sh scripts/portalsession.sh ctest --test-dir "$builddir" --output-on-failure -L portal "$@" \
     || status=$?
