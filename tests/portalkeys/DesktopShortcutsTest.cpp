@@ -12,7 +12,10 @@
 #include <QDBusMetaType>
 #include <QKeySequence>
 #include <QDBusMessage>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QPushButton>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -58,6 +61,24 @@ QString keptTrigger(int id)
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
     const auto keys = qdbus_cast<QList<int>>(reply.arguments().constFirst());
     return keys.isEmpty() || keys.first() == 0 ? QString() : QKeySequence(keys.first()).toString();
+}
+
+// How often the portal's KDE back-end was asked `method` so far, by its own log.
+int portalCalls(const QString& method)
+{
+    QFile log(qEnvironmentVariable("KAPTIVUS_PORTAL_LOG"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).count(method + " called") : -1;
+}
+
+// kglobalaccel forgets the agent's shortcuts, as before its very first start.
+void forgetShortcuts()
+{
+    for (int id = 101; id <= 112; ++id) {
+        auto call = QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel",
+            "unregister");
+        call << QString("kaptivus2000") << QString("capture-%1").arg(id);
+        QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+    }
 }
 
 bool bound(TTray1& tray)
@@ -143,6 +164,49 @@ TEST(DesktopShortcuts, SuspensionUnbindsAndResumingBindsAgain)
     // The press made while suspended never arrives later either.
     EXPECT_TRUE(waitUntil([&] { return !s.agent.tray.CaptureBusy; }));
     EXPECT_EQ(s.files().size(), 1) << s.files().join(' ').toStdString();
+}
+
+// BindShortcuts opens the desktop's shortcut settings on KDE: a start or a
+// resume takes the shortcuts kglobalaccel keeps (the first start's arrive with
+// the session), a preference changed in the dialog is bound, presses capture.
+TEST(DesktopShortcuts, SettingsPageOpenedAtEveryStartOrResume)
+{
+    using Agent = std::unique_ptr<ShortcutAgent>;
+    const auto start = [](Agent& s) { s = std::make_unique<ShortcutAgent>(); bindPrintTo(s->agent.tray, 102); };
+    const auto resume = [](Agent& s) { s->agent.tray.Suspend1->trigger(); s->agent.tray.Suspend1->trigger(); };
+    const auto dialog = [](int key) {
+        return [key](Agent& s) {
+            ModalWatcher watcher([&](QWidget* modal) {
+                auto* keys = qobject_cast<TKeys1*>(modal);
+                if (!keys) return;
+                keys->KeyLists[0]->setCurrentIndex(key);
+                emit keys->KeyLists[0]->activated(key);
+                keys->BitBtn1->click();
+            });
+            s->agent.tray.DefineHotkeys(nullptr);
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void(Agent&)> then;
+        int sessions, binds;
+    } cases[] = { { "first start", [](Agent&) {}, 1, 0 }, { "second start", start, 2, 0 }, { "resume", resume, 2, 0 },
+        { "the dialog's OK, unchanged", dialog(0), 2, 0 }, { "F5 chosen in the dialog", dialog(6), 2, 1 } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        forgetShortcuts();
+        const int sessions = portalCalls("CreateSession"), binds = portalCalls("BindShortcuts");
+        Agent s;
+        start(s);
+        ASSERT_TRUE(waitUntil([&] { return bound(s->agent.tray); }, 30s));
+        EXPECT_EQ(keptTrigger(102), "Print");
+        c.then(s);
+        ASSERT_TRUE(waitUntil([&] { return bound(s->agent.tray); }, 30s));
+        EXPECT_EQ(portalCalls("CreateSession") - sessions, c.sessions);
+        EXPECT_EQ(portalCalls("BindShortcuts") - binds, c.binds);
+        pressOnDesktop(102);
+        EXPECT_TRUE(waitUntil([&] { return s->files().size() == 1; })) << s->files().join(' ').toStdString();
+    }
 }
 
 // The hotkey dialog shows the triggers the desktop keeps, which may be the

@@ -83,3 +83,21 @@ TEST(PortalText, InterfacesAreThoseOfTheTopNodeOnly)
     };
     for (const auto& c : cases) EXPECT_EQ(declaredInterfaces(QString::fromUtf8(c.xml)), c.interfaces) << c.name;
 }
+
+// The desktop's own list settles a start only when it has every id wanted,
+// whatever triggers the user gave them there.
+TEST(PortalText, TheDesktopHoldsTheShortcutsOnlyWithEveryId)
+{
+    const QList<Shortcut> wanted { { "capture-101", "a", "Print" }, { "capture-102", "b", "" } };
+    const struct {
+        const char* name;
+        QList<Shortcut> held;
+        bool holds;
+    } cases[] = {
+        { "every id, other triggers", { { "capture-102", "", "F5" }, { "capture-101", "", "" } }, true },
+        { "one more", { { "capture-101", "", "" }, { "capture-102", "", "" }, { "x", "", "" } }, true },
+        { "one missing", { { "capture-101", "", "Print" }, { "capture-1020", "", "" } }, false },
+        { "none", {}, false },
+    };
+    for (const auto& c : cases) EXPECT_EQ(holdsEvery(c.held, wanted), c.holds) << c.name;
+}
