@@ -14,8 +14,10 @@
 #include <QDBusPendingCallWatcher>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace kaptivus::platform::portal {
 
@@ -65,6 +67,7 @@ const QString SessionToken = QStringLiteral("kaptivus2000");
 constexpr int ProbeLimitMs = 10000;     // the bus may have to start the portal first
 constexpr int RegistryLimitMs = 5000;
 constexpr int SessionLimitMs = 20000;   // the portal may have to start its back-end
+constexpr int ListLimitMs = 10000;
 constexpr int BindLimitMs = 120000;     // the desktop may ask the user first
 // An answer longer than this is not one the program can use.
 constexpr qsizetype MaxShortcuts = 64;
@@ -129,8 +132,10 @@ struct GlobalShortcuts::Impl {
     QString session;
     QList<Shortcut> wanted;
     QList<Shortcut> assigned;
+    // What the desktop was last told, or found already holding at the first
+    // session: a bind asks the desktop again only when the wanted set differs.
+    std::optional<QList<Shortcut>> told;
     bool wantBound = false;
-    bool bindAgain = false;
     int requests = 0;
     std::map<QString, Pending> pending; // by request path
 
@@ -152,8 +157,10 @@ struct GlobalShortcuts::Impl {
     void finish(const QString& path, uint code, const QVariantMap& results, const QString& why);
     void createSession();
     void sessionAnswered(uint code, const QVariantMap& results, const QString& why);
+    void listShortcuts(const QList<Shortcut>& offered);
+    void holding(const QList<Shortcut>& held);
     void sendBind();
-    void bindAnswered(uint code, const QVariantMap& results, const QString& why);
+    void bindAnswered(const QList<Shortcut>& sent, uint code, const QVariantMap& results, const QString& why);
     void closeSession();
     void listen(bool on);
 };
@@ -168,6 +175,16 @@ std::string portalTrigger(int virtualKey, int modifiers)
     if (modifiers & 4) trigger += "SHIFT+";
     if (modifiers & 8) trigger += "LOGO+";
     return trigger + key;
+}
+
+// An id the user left without a trigger in the desktop's settings counts as
+// held: that is the user's choice, not something to bind again.
+bool holdsEvery(const QList<Shortcut>& held, const QList<Shortcut>& wanted)
+{
+    if (held.isEmpty()) return false;
+    return std::all_of(wanted.begin(), wanted.end(), [&](const Shortcut& w) {
+        return std::any_of(held.begin(), held.end(), [&](const Shortcut& h) { return h.id == w.id; });
+    });
 }
 
 QString requestPath(const QString& uniqueName, const QString& token)
@@ -255,8 +272,12 @@ void GlobalShortcuts::bind(const QList<Shortcut>& shortcuts)
     switch (m->state) {
     case State::Idle:
     case State::Failed: m->createSession(); break;
-    case State::Binding: m->bindAgain = true; break;
-    case State::Bound: m->sendBind(); break;
+    // The step under way compares what it asked with what is wanted now.
+    case State::Binding: break;
+    // Binding the same set again would only open the desktop's settings.
+    case State::Bound:
+        if (m->told != shortcuts) m->sendBind();
+        break;
     case State::Probing:
     case State::Unavailable: break;
     }
@@ -265,7 +286,6 @@ void GlobalShortcuts::bind(const QList<Shortcut>& shortcuts)
 void GlobalShortcuts::unbind()
 {
     m->wantBound = false;
-    m->bindAgain = false;
     const bool had = !m->session.isEmpty() || !m->assigned.isEmpty();
     m->closeSession();
     if (m->state == State::Bound || m->state == State::Failed || had) m->setState(State::Idle);
@@ -336,7 +356,6 @@ DBusShortcuts toBus(const QList<Shortcut>& shortcuts)
 void GlobalShortcuts::Impl::createSession()
 {
     setState(State::Binding);
-    bindAgain = false;
     // Some back-ends (KDE Plasma 5.27's) take the shortcuts only with the new
     // session and ignore BindShortcuts' list; the others ignore this option.
     QVariantMap options{ { QStringLiteral("session_handle_token"), SessionToken },
@@ -360,34 +379,68 @@ void GlobalShortcuts::Impl::sessionAnswered(uint code, const QVariantMap& result
         setState(State::Idle);
         return;
     }
-    sendBind();
+    // A new preference must reach the desktop, whatever it keeps.
+    if (told && *told != wanted) return sendBind();
+    listShortcuts(readShortcuts(results.value(QStringLiteral("shortcuts"))));
+}
+
+// A desktop may show its shortcut settings at every BindShortcuts, so the
+// shortcuts it keeps from an earlier session are only taken as they are.
+void GlobalShortcuts::Impl::listShortcuts(const QList<Shortcut>& offered)
+{
+    const QList<Shortcut> asked = wanted;
+    const QString listedSession = session;
+    request(QStringLiteral("ListShortcuts"), { QVariant::fromValue(QDBusObjectPath(session)) }, {}, ListLimitMs,
+        [this, asked, offered, listedSession](uint code, const QVariantMap& results, const QString&) {
+            if (listedSession != session) return;
+            // The preference changed while the desktop was answering.
+            if (asked != wanted) return sendBind();
+            // A portal that cannot list leaves the session's own answer.
+            const QList<Shortcut> listed = code == 0 ? readShortcuts(results.value(QStringLiteral("shortcuts")))
+                                                     : QList<Shortcut>{};
+            if (holdsEvery(listed, wanted)) return holding(listed);
+            if (holdsEvery(offered, wanted)) return holding(offered);
+            sendBind();
+        });
+}
+
+// The desktop keeps every shortcut: its triggers are the assigned ones, and
+// the current preference counts as told.
+void GlobalShortcuts::Impl::holding(const QList<Shortcut>& held)
+{
+    assigned = held;
+    told = wanted;
+    setState(State::Bound);
 }
 
 void GlobalShortcuts::Impl::sendBind()
 {
     setState(State::Binding);
-    bindAgain = false;
-    const QVariantList arguments{ QVariant::fromValue(QDBusObjectPath(session)), QVariant::fromValue(toBus(wanted)),
+    const QList<Shortcut> sent = wanted;
+    const QVariantList arguments{ QVariant::fromValue(QDBusObjectPath(session)), QVariant::fromValue(toBus(sent)),
         QString() };
     const QString boundSession = session;
     request(QStringLiteral("BindShortcuts"), arguments, {}, BindLimitMs,
-        [this, boundSession](uint code, const QVariantMap& results, const QString& why) {
+        [this, boundSession, sent](uint code, const QVariantMap& results, const QString& why) {
             // An answer for a session closed since concerns nothing any more.
             if (boundSession != session) return;
-            bindAnswered(code, results, why);
+            bindAnswered(sent, code, results, why);
         });
 }
 
-void GlobalShortcuts::Impl::bindAnswered(uint code, const QVariantMap& results, const QString& why)
+void GlobalShortcuts::Impl::bindAnswered(
+    const QList<Shortcut>& sent, uint code, const QVariantMap& results, const QString& why)
 {
     if (code != 0) {
         assigned.clear();
         setState(State::Failed, why.isEmpty() ? QStringLiteral("the desktop refused the shortcuts") : why);
         return;
     }
+    told = sent;
     assigned = readShortcuts(results.value(QStringLiteral("shortcuts")));
     setState(State::Bound);
-    if (bindAgain && wantBound) sendBind();
+    // The preference changed while the desktop was answering.
+    if (wantBound && wanted != sent) sendBind();
 }
 
 void GlobalShortcuts::Impl::closeSession()

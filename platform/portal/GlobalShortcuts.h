@@ -34,6 +34,9 @@ std::string portalTrigger(int virtualKey, int modifiers);
 // `token` by the connection whose unique name is `uniqueName` (":1.42" -> "1_42").
 QString requestPath(const QString& uniqueName, const QString& token);
 
+// Whether the desktop's list `held` has every id of `wanted`, whatever its triggers.
+bool holdsEvery(const QList<Shortcut>& held, const QList<Shortcut>& wanted);
+
 class GlobalShortcuts : public QObject {
     Q_OBJECT
 public:
@@ -60,7 +63,9 @@ public:
     QString error() const;
 
     // Binds `shortcuts` as the whole set, creating the session on first use;
-    // a newer call while one is under way replaces what is bound next.
+    // a newer call while one is under way replaces what is bound next. The
+    // desktop is asked to bind only what it does not hold yet, or a set that
+    // differs from the one it was last told: otherwise its own list is taken.
     void bind(const QList<Shortcut>& shortcuts);
     // Closes the session: the desktop no longer delivers the shortcuts.
     void unbind();

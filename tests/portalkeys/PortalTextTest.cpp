@@ -83,3 +83,13 @@ TEST(PortalText, InterfacesAreThoseOfTheTopNodeOnly)
     };
     for (const auto& c : cases) EXPECT_EQ(declaredInterfaces(QString::fromUtf8(c.xml)), c.interfaces) << c.name;
 }
+
+// The desktop's own list settles a start only when it has every id wanted,
+// whatever triggers the user gave them there.
+TEST(PortalText, TheDesktopHoldsTheShortcutsOnlyWithEveryId)
+{
+    const QList<Shortcut> wanted { { "capture-101", "a", "Print" }, { "capture-102", "b", "" } };
+    EXPECT_TRUE(holdsEvery({ { "capture-102", "", "F5" }, { "capture-101", "", "" }, { "x", "", "" } }, wanted));
+    EXPECT_FALSE(holdsEvery({ { "capture-101", "", "Print" }, { "capture-1020", "", "" } }, wanted));
+    EXPECT_FALSE(holdsEvery({}, wanted));
+}
