@@ -270,8 +270,13 @@ void GlobalShortcuts::bind(const QList<Shortcut>& shortcuts)
     m->wanted = shortcuts;
     m->wantBound = true;
     switch (m->state) {
-    case State::Idle:
-    case State::Failed: m->createSession(); break;
+    case State::Idle: m->createSession(); break;
+    // A refused bind leaves its session open; a new one under the same
+    // token could be refused in turn.
+    case State::Failed:
+        m->closeSession();
+        m->createSession();
+        break;
     // The step under way compares what it asked with what is wanted now.
     case State::Binding: break;
     // Binding the same set again would only open the desktop's settings.
