@@ -10,7 +10,8 @@ namespace {
 
 constexpr int kMaxCodeBits = 12;
 constexpr int kLastFreeCode = 4095; // reaching it clears the table
-constexpr uint32_t kHashSize = 8192; // twice the table, so probes stay short
+constexpr int kHashBits = 13;
+constexpr uint32_t kHashSize = 1u << kHashBits; // twice the table, so probes stay short
 constexpr uint32_t kEmpty = UINT32_MAX;
 
 // Codes go out least significant bit first; every 255 bytes close a sub-block.
@@ -80,10 +81,13 @@ public:
 
     void clear() { std::fill(m_keys.begin(), m_keys.end(), kEmpty); }
 
-    // The slot of the key: holding it, or empty where it would go.
+    // The slot of the key: holding it, or empty where it would go. The slot
+    // is taken from the top bits of a multiplicative hash: prefix codes come
+    // in sequence, and a hash that kept their low bits put them in one long
+    // cluster, so that a screen's long runs made every probe walk it.
     uint32_t find(uint32_t key) const
     {
-        uint32_t slot = ((key >> 8) ^ (key << 5)) & (kHashSize - 1);
+        uint32_t slot = (key * 0x9E3779B1u) >> (32 - kHashBits);
         while (m_keys[slot] != kEmpty && m_keys[slot] != key)
             slot = (slot + 1) & (kHashSize - 1);
         return slot;
