@@ -70,16 +70,47 @@ private:
     int m_inBlock = 0;
 };
 
-// String table: (prefix code, next index) → code, open addressing.
+// String table: (prefix code, next index) → code, open addressing, with
+// the last string each code led to kept beside it: a run of one index walks
+// the same strings again and finds each there without hashing.
 class StringTable {
 public:
     StringTable()
         : m_keys(kHashSize, kEmpty)
         , m_codes(kHashSize, 0)
+        , m_recentCode(kLastFreeCode + 1, 0)
+        , m_recentIndex(kLastFreeCode + 1, 0)
     {
     }
 
-    void clear() { std::fill(m_keys.begin(), m_keys.end(), kEmpty); }
+    void clear()
+    {
+        std::fill(m_keys.begin(), m_keys.end(), kEmpty);
+        std::fill(m_recentCode.begin(), m_recentCode.end(), 0);
+    }
+
+    // The code of prefix + index, or -1 with `slot` where it would go.
+    int32_t lookup(uint32_t prefix, uint8_t index, uint32_t& slot)
+    {
+        // 0 is a literal's code, never a string's: it marks "nothing kept".
+        if (m_recentCode[prefix] != 0 && m_recentIndex[prefix] == index) return m_recentCode[prefix];
+        slot = find(prefix << 8 | index);
+        if (!holds(slot)) return -1;
+        remember(prefix, index, code(slot));
+        return code(slot);
+    }
+    void add(uint32_t slot, uint32_t prefix, uint8_t index, uint16_t code)
+    {
+        put(slot, prefix << 8 | index, code);
+        remember(prefix, index, code);
+    }
+
+private:
+    void remember(uint32_t prefix, uint8_t index, uint16_t code)
+    {
+        m_recentCode[prefix] = code;
+        m_recentIndex[prefix] = index;
+    }
 
     // The slot of the key: holding it, or empty where it would go. The slot
     // is taken from the top bits of a multiplicative hash: prefix codes come
@@ -100,9 +131,10 @@ public:
         m_codes[slot] = code;
     }
 
-private:
     std::vector<uint32_t> m_keys;
     std::vector<uint16_t> m_codes;
+    std::vector<uint16_t> m_recentCode;
+    std::vector<uint8_t> m_recentIndex;
 };
 
 } // namespace
@@ -125,14 +157,13 @@ void AppendGifLzw(std::span<const uint8_t> indices, int minCodeSize, std::vector
     StringTable table;
     uint32_t prefix = indices[0];
     for (size_t i = 1; i < indices.size(); ++i) {
-        const uint32_t key = prefix << 8 | indices[i];
-        const uint32_t slot = table.find(key);
-        if (table.holds(slot)) {
-            prefix = table.code(slot);
+        uint32_t slot = 0;
+        if (const int32_t found = table.lookup(prefix, indices[i], slot); found >= 0) {
+            prefix = static_cast<uint32_t>(found);
             continue;
         }
         writer.put(prefix, codeBits);
-        table.put(slot, key, static_cast<uint16_t>(nextCode));
+        table.add(slot, prefix, indices[i], static_cast<uint16_t>(nextCode));
         ++nextCode;
         // The decoder learns each code one step later, so widen only once
         // the code just made no longer fits.
