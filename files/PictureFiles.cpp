@@ -13,11 +13,12 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
-#include <optional>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -166,9 +167,15 @@ CodecStatus Encode(PictureType type, const pixels::Picture& picture, bool transp
     case PictureType::Jpeg: return WriteJpeg(picture, sink, 100);
     case PictureType::Bmp:
         if (!BmpStoresAt24Bits(picture)) return WriteBmp(picture, sink);
-        // A screen-sized file is built in one buffer of its final size, never regrown.
-        sink.bytes.reserve(static_cast<size_t>(
-            std::min<uint64_t>(Bmp24FileBytes(picture.width(), picture.height()), UINT32_MAX)));
+        // A screen-sized file is built in one buffer of its final size, never
+        // regrown; a size no bitmap file can have is refused by the writer.
+        if (const uint64_t size = Bmp24FileBytes(picture.width(), picture.height()); size <= UINT32_MAX) {
+            try {
+                sink.bytes.reserve(static_cast<size_t>(size));
+            } catch (const std::bad_alloc&) {
+                // The writer grows the buffer as it goes, or reports the failure.
+            }
+        }
         return WriteBmp24(picture, sink);
     case PictureType::Ico: return WriteIco(picture, sink);
     case PictureType::Emf: return WriteEmf(picture, sink);

@@ -106,6 +106,7 @@ void TMain1::ShowAdjustedPicture()
         } catch (...) {
             // No image could be had: the window keeps the previous one and
             // reads its picture from it, as if the new one never came.
+            m_shown = {};
             m_shownKey = 0;
             throw;
         }
