@@ -202,14 +202,32 @@ void TTray1::CaptureByHotkey(int id)
     const bool swap = nearQuarterTurn(Main1->ScrollBar9->value());
     const int w = CaptureBitmap.width();
     const int h = CaptureBitmap.height();
+    // A numbered file is written before the window makes its image of the
+    // picture: the file is what the user waits for.
+    const bool fileFirst = routeOf(id) == Route::NumberedFile;
     try {
-        Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
+        if (fileFirst) Main1->AdjustPicture(false, swap ? h : w, swap ? w : h);
+        else Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
     } catch (...) {
         // The error report shows what failed; the next hotkey must still get through.
         releaseCaptureGate();
         throw;
     }
-    RouteCapture(id);
+    if (!fileFirst) {
+        RouteCapture(id);
+        return;
+    }
+    try {
+        RouteCapture(id);
+    } catch (...) {
+        // The window still gets its image; the save's own error is the one reported.
+        try {
+            Main1->ShowAdjustedPicture();
+        } catch (...) {
+        }
+        throw;
+    }
+    Main1->ShowAdjustedPicture();
 }
 
 bool TTray1::ReportCaptureError()
