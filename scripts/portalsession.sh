@@ -12,42 +12,10 @@ set -u
 [ $# -gt 0 ] || { echo "usage: $0 COMMAND..." >&2; exit 2; }
 [ -n "${WAYLAND_DISPLAY:-}" ] || { echo "$0: no WAYLAND_DISPLAY; run it inside scripts/swaysession.sh" >&2; exit 2; }
 
-runas=()
-owner=$(id -u)
-if [ -n "${KAPTIVUS_SWAY_UID:-}" ] && [ "$(id -u)" -eq 0 ]; then
-    runas=(setpriv --reuid="$KAPTIVUS_SWAY_UID" --regid="$KAPTIVUS_SWAY_UID" --clear-groups --)
-    owner=$KAPTIVUS_SWAY_UID
-fi
-# Beside the compositor's stage, where the session's uid can reach it.
-work=$(mktemp -d "${KAPTIVUS_SWAY_STAGE:-/tmp}/portal.XXXXXX") || exit 1
-chmod 755 "$work"
-mkdir -p "$work/home"
-chown "$owner:$owner" "$work" "$work/home" 2>/dev/null
-bus=""
-pipe=""
-cmd=""
-# The processes the bus started: their ids, asked of the bus itself.
-service_pids() {
-    local name
-    for name in org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.wlr \
-        org.freedesktop.impl.portal.desktop.gtk org.freedesktop.impl.portal.PermissionStore \
-        org.freedesktop.portal.Documents; do
-        "${runas[@]}" dbus-send --session --print-reply=literal --reply-timeout=500 --dest=org.freedesktop.DBus \
-            /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID "string:$name" 2>/dev/null |
-            awk '{print $2}'
-    done
-}
-cleanup() {
-    local services=""
-    if [ -n "$cmd" ]; then kill "$cmd" 2>/dev/null; wait "$cmd" 2>/dev/null; fi
-    [ -n "$bus" ] && services=$(service_pids)
-    for p in $services; do kill "$p" 2>/dev/null; done
-    if [ -n "$bus" ]; then kill "$bus" 2>/dev/null; wait "$bus" 2>/dev/null; fi
-    if [ -n "$pipe" ]; then kill "$pipe" 2>/dev/null; wait "$pipe" 2>/dev/null; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+. "$(dirname "$0")/portalbus.sh"
+bus_services=(org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.wlr
+    org.freedesktop.impl.portal.desktop.gtk org.freedesktop.impl.portal.PermissionStore
+    org.freedesktop.portal.Documents)
 
 # The wlr back-end writes every picture to this one name; one left by another
 # user would make each of its grabs fail.
@@ -61,27 +29,17 @@ fi
 mkdir -p "$work/portals"
 cp /usr/share/xdg-desktop-portal/portals/wlr.portal /usr/share/xdg-desktop-portal/portals/gtk.portal "$work/portals/"
 export XDG_DESKTOP_PORTAL_DIR="$work/portals"
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
 # The wlr back-end serves Screenshot and ScreenCast, the gtk one the access dialog.
 export XDG_CURRENT_DESKTOP=sway:GNOME
 export HOME="$work/home" GTK_USE_PORTAL=0 GDK_BACKEND=wayland NO_AT_BRIDGE=1 GTK_A11Y=none
-"${runas[@]}" dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" \
-    >"$work/bus.log" 2>&1 &
-bus=$!
+bus_start
 # pipewire once the bus listens, and the portals once pipewire does: the wlr
 # back-end connects to pipewire as it starts and stalls the portal when it is
 # not there yet.
-until_exists() {
-    local deadline=$((SECONDS + 10))
-    until [ -S "$1" ]; do
-        [ $SECONDS -lt $deadline ] || { echo "$0: $1 never appeared" >&2; cat "$work"/*.log >&2; exit 1; }
-        sleep 0.02
-    done
-}
-until_exists "$work/bus"
+bus_wait_until 10 "the private bus never listened" test -S "$work/bus"
 "${runas[@]}" pipewire >"$work/pipewire.log" 2>&1 &
-pipe=$!
-until_exists "$XDG_RUNTIME_DIR/pipewire-0"
+helper_pids+=($!)
+bus_wait_until 10 "pipewire never listened" test -S "$XDG_RUNTIME_DIR/pipewire-0"
 
 # Ready when the portal answers for its Screenshot interface (started on demand
 # by the bus). The wlr back-end reads the bus only when its socket wakes it: a
@@ -96,17 +54,6 @@ ready() {
         /org/freedesktop/portal/desktop org.freedesktop.DBus.Properties.Get \
         string:org.freedesktop.portal.Screenshot string:version >/dev/null 2>&1
 }
-deadline=$((SECONDS + 20))
-until ready; do
-    if [ $SECONDS -ge $deadline ] || ! kill -0 "$bus" 2>/dev/null; then
-        echo "the desktop portal did not start:" >&2; cat "$work/bus.log" "$work/pipewire.log" >&2; exit 1
-    fi
-    sleep 0.05
-done
+bus_wait_until 20 "the desktop portal did not start" ready
 
-"$@" <&0 &
-cmd=$!
-wait "$cmd"
-rc=$?
-cmd=""
-exit $rc
+bus_run "$@"
