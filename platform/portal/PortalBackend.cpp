@@ -13,8 +13,7 @@
 #include "platform/CaptureBackend.h"
 #include "platform/portal/PortalPicture.h"
 #include "platform/portal/PortalRequest.h"
-#include "platform/wayland/SwayIpc.h"
-#include "platform/wayland/SwayTree.h"
+#include "platform/wayland/SwayWindows.h"
 #include "platform/wayland/WaylandOutputs.h"
 
 #include <QGuiApplication>
@@ -23,15 +22,11 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace kaptivus::platform {
 namespace {
 
 namespace wl = wayland;
-
-const char* const kNoWindowList = "Kaptivus 2000 cannot capture a window here: it needs the compositor's "
-                                  "window list, which this desktop does not give.";
 
 std::string sentence(std::string text)
 {
@@ -108,30 +103,15 @@ public:
     // Wayland tells a program nothing of the pointer outside its own windows.
     std::optional<ScreenPoint> pointerPosition() override { return std::nullopt; }
 
-    bool knowsWindows() override { return swaySocket() != nullptr; }
+    bool knowsWindows() override { return wl::hasSwayWindowList(); }
 
     DesktopGrab grabChosen() override { return takePicture(true); }
 
-    WindowRects activeWindow() override
-    {
-        WindowRects result;
-        const wl::SwayTree tree = windowList(result.error);
-        if (!result.ok()) return result;
-        if (const auto w = wl::focusedWindow(tree)) setRects(result, *w);
-        return result;
-    }
+    WindowRects activeWindow() override { return wl::swayActiveWindow(scaleFor(toolkitLayout())); }
 
     WindowRects objectAt(ScreenPoint point, const std::vector<WindowId>&) override
     {
-        WindowRects result;
-        wl::SwayTree tree = windowList(result.error);
-        if (!result.ok()) return result;
-        const int64_t self = getpid();
-        std::erase_if(tree.windows, [self](const wl::SwayWindow& w) { return w.pid == self; });
-        const double s = scaleFor(toolkitLayout());
-        const ScreenPoint logical { int(std::floor(point.x / s)), int(std::floor(point.y / s)) };
-        if (const auto w = wl::windowAt(tree, logical)) setRects(result, *w);
-        return result;
+        return wl::swayWindowAt(point, scaleFor(toolkitLayout()));
     }
 
     void repaintDesktop() override { }
@@ -177,32 +157,6 @@ private:
     double scaleFor(const Layout& layout) const
     {
         return layout.bounds == m_measuredFor && m_measured > 0 ? m_measured : layout.toolkitScale;
-    }
-
-    static const char* swaySocket()
-    {
-        const char* socket = std::getenv("SWAYSOCK");
-        return socket != nullptr && *socket != '\0' ? socket : nullptr;
-    }
-
-    wl::SwayTree windowList(std::string& error) const
-    {
-        const char* socket = swaySocket();
-        if (socket == nullptr) {
-            error = kNoWindowList;
-            return {};
-        }
-        wl::SwayTree tree = wl::readSwayTree(socket);
-        if (!tree.ok()) error = "The compositor's window list could not be read: " + tree.error;
-        return tree;
-    }
-
-    void setRects(WindowRects& rects, const wl::SwayWindow& window) const
-    {
-        const double s = scaleFor(toolkitLayout());
-        rects.frame = wl::pictureRect(window.frame, {}, s);
-        // A container of windows has no contents of its own: its frame is all.
-        rects.client = window.isView() ? wl::pictureRect(window.client, {}, s) : rects.frame;
     }
 
     std::string m_whyPortal;
