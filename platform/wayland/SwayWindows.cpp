@@ -42,7 +42,10 @@ void setRects(WindowRects& rects, const SwayWindow& window, double scale)
 
 } // namespace
 
-bool hasSwayWindowList() { return swaySocket() != nullptr; }
+bool hasSwayWindowList()
+{
+    return swaySocket() != nullptr;
+}
 
 WindowRects swayActiveWindow(double scale)
 {

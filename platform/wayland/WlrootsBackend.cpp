@@ -92,6 +92,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<CaptureBackend> makeWlrootsBackend() { return std::make_unique<WlrootsBackend>(); }
+std::unique_ptr<CaptureBackend> makeWlrootsBackend()
+{
+    return std::make_unique<WlrootsBackend>();
+}
 
 } // namespace kaptivus::platform
