@@ -432,7 +432,12 @@ TEST_F(Select, ObjectPickerTakesTheObjectUnderThePointerAtEveryScaleCutToTheScre
             SCOPED_TRACE(c.name);
             // The readout follows the pointer: kept away from the object while it is read.
             test::movePointer(screen.width - 1, 0);
+            const test::Rect corner{0, 0, 200, 80};
+            const std::vector<uint32_t> bare = test::readScreen(corner);
             ASSERT_TRUE(openSelector(test::keysym::F8));
+            // The picker's first frame brings its readout to the top-left
+            // corner with the snapshot; the grab comes before that frame.
+            ASSERT_TRUE(test::waitUntil([&] { return test::readScreen(corner) != bare; }, 10s));
             // What the picker shows is its snapshot (the terminal draws itself
             // otherwise once it has lost the focus).
             const std::vector<uint32_t> shown = test::readScreen(c.expected);
