@@ -194,9 +194,10 @@ public:
     void PictureWindowCapture(bool area) override;
     // The monitors were added, removed or rearranged.
     void MonitorsChanged();
-    // Where nothing watches the monitors (a Wayland session), they are read
-    // again before each capture that uses the monitor choice.
-    void RefreshUnwatchedMonitors();
+    // Before each capture that uses the monitor choice: the monitors read
+    // again where nothing watches them (a Wayland session), or where the
+    // watcher has news not yet acted on.
+    void RefreshMonitors();
     void PlayCaptureSound();
     void GetPicturefromKaptivus1Click();
     // Icon removed and the small window shown, or the other way round.

@@ -13,6 +13,7 @@
 #include "files/PictureFiles.h"
 #include "picture/Main.h"
 #include "platform/CaptureBackend.h"
+#include "platform/MonitorWatcher.h"
 #include "platform/Screen.h"
 #include "platform/Sound.h"
 #include "select/Capturecontrol.h"
@@ -158,7 +159,7 @@ void TTray1::CaptureByHotkey(int id)
         finishAction(Outcome::Failed, "the agent has no picture window");
         return;
     }
-    RefreshUnwatchedMonitors();
+    RefreshMonitors();
     CaptureError.clear();
     PlayCaptureSound();
     auto& backend = kaptivus::platform::captureBackend();
@@ -248,9 +249,9 @@ bool TTray1::ReportCaptureError()
     return true;
 }
 
-void TTray1::RefreshUnwatchedMonitors()
+void TTray1::RefreshMonitors()
 {
-    if (!m_monitorWatcher) MonitorsChanged();
+    if (!m_monitorWatcher || m_monitorWatcher->catchUp()) MonitorsChanged();
 }
 
 void TTray1::RouteCapture(int id)
@@ -351,7 +352,7 @@ void TTray1::AutoSaveTick()
     // The tick does not shut the gate itself; a hotkey handled while messages
     // are processed below may start a capture, and the save opens the gate again.
     if (CaptureBusy || !Main1) return;
-    RefreshUnwatchedMonitors();
+    RefreshMonitors();
     captureAdjustedDesktop();
     // Nothing to save: the user is told why instead.
     if (ReportCaptureError()) return;
