@@ -29,6 +29,12 @@ export KAPTIVUS_XREADY="$PWD/$builddir/tests/support/xready"
 jobs=$((2 * $(nproc)))
 status=0
 scripts/xsession.sh --displays "$jobs" ctest --test-dir "$builddir" --output-on-failure --parallel "$jobs" \
-    -LE wayland "$@" || status=$?
+    -LE 'wayland|portal|globalkeys' "$@" || status=$?
 scripts/swaysession.sh ctest --test-dir "$builddir" --output-on-failure --parallel "$jobs" -L wayland "$@" || status=$?
+# Global shortcuts: a sway session with the portal's KDE back-end and kglobalaccel on a private bus.
+scripts/swaysession.sh scripts/kdeportal.sh ctest --test-dir "$builddir" --output-on-failure -L globalkeys "$@" \
+    || status=$?
+# The Screenshot portal's tests: a sway session with the desktop portals on a private bus.
+scripts/swaysession.sh scripts/portalsession.sh ctest --test-dir "$builddir" --output-on-failure -L portal "$@" \
+    || status=$?
 exit $status

@@ -125,7 +125,15 @@ void help(std::ostream& out)
     }
     out << "\nExit status of --capture, once the action has ended: 0 done, 1 no agent running\n"
            "(or it ended without finishing the action), 2 bad action, 3 refused (a capture\n"
-           "is running or the agent is suspended), 4 the capture failed, 5 cancelled by the user.\n";
+           "is running or the agent is suspended), 4 the capture failed, 5 cancelled by the user.\n"
+           "\nEnvironment, for troubleshooting and tests:\n"
+           "  KAPTIVUS_BACKEND=x11|wlroots|portal  forces how the agent captures the screen:\n"
+           "                      the X server, a wlroots compositor's screencopy, or the\n"
+           "                      desktop's Screenshot portal (by default: x11 on an X11\n"
+           "                      session, wlroots on Wayland where the compositor offers\n"
+           "                      screencopy, the portal otherwise)\n"
+           "  KAPTIVUS_PORTAL_TIMEOUT=SECONDS      how long the agent waits for the\n"
+           "                      Screenshot portal's answer (1 to 600; 60 by default)\n";
 }
 
 int capture(std::string_view value, std::ostream& err)

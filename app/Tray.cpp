@@ -14,6 +14,8 @@
 #include "platform/CaptureBackend.h"
 #include "platform/Hotkeys.h"
 #include "platform/MonitorWatcher.h"
+#include "platform/portal/GlobalShortcuts.h"
+#include "platform/portal/HostRegistry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,6 +66,11 @@ TTray1::TTray1(QWidget* parent)
     if (m_hotkeys) {
         connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::hotkeyPressed, this, &TTray1::HotkeyPressed);
         connect(m_hotkeys.get(), &kaptivus::platform::HotkeyService::statusChanged, this, &TTray1::ShowHotkeyRefusals);
+    } else {
+        using kaptivus::platform::portal::GlobalShortcuts;
+        m_portalKeys = new GlobalShortcuts(QString::fromLatin1(kaptivus::platform::portal::ApplicationId), this);
+        connect(m_portalKeys, &GlobalShortcuts::activated, this, &TTray1::desktopShortcutActivated);
+        connect(m_portalKeys, &GlobalShortcuts::changed, this, &TTray1::ShowHotkeyRefusals);
     }
     // The X server tells when its monitors change; a Wayland session's outputs are read at each use.
     if (kaptivus::platform::currentSession() == kaptivus::platform::SessionKind::X11) {
@@ -178,8 +185,10 @@ void TTray1::ResetHotkeyDefaults()
 void TTray1::RegisterHotkeys()
 {
     UnregisterHotkeys();
-    // Grabs through XWayland would fire only while an X window has the focus;
-    // the compositor's own bindings start --capture instead.
+    // Grabs through XWayland would fire only while an X window has the focus:
+    // the desktop's shortcut service binds them, or the compositor's own
+    // bindings start --capture.
+    if (m_portalKeys) bindDesktopShortcuts();
     if (!m_hotkeys) return;
     // A combination another client holds simply never arrives; nothing is reported.
     for (int i = 0; i < 12; ++i) (void)m_hotkeys->registerHotkey(101 + i, HotkeyKeys[i], HotkeyModifiers[i]);
@@ -189,6 +198,7 @@ void TTray1::RegisterHotkeys()
 void TTray1::UnregisterHotkeys()
 {
     if (m_hotkeys) m_hotkeys->unregisterAll();
+    if (m_portalKeys) m_portalKeys->unbind();
     ShowHotkeyRefusals();
 }
 

@@ -40,6 +40,10 @@ enum class HotkeyStatus;
 struct WindowRects;
 }
 
+namespace kaptivus::platform::portal {
+class GlobalShortcuts;
+}
+
 namespace kaptivus::select {
 class SnapshotWindow;
 }
@@ -127,8 +131,12 @@ public:
     // What the last registration made of the action's combination (index = id - 101).
     kaptivus::platform::HotkeyStatus HotkeyStatusOf(int index) const;
     // On a Wayland desktop the compositor owns every key binding: the agent
-    // grabs none (not even through XWayland) and is reached by --capture.
+    // grabs none (not even through XWayland); it asks the desktop for them
+    // through the GlobalShortcuts portal where one is offered, and is reached
+    // by --capture otherwise.
     static bool DesktopOwnsKeys();
+    // The desktop's shortcut service, where the desktop owns the keys (else null).
+    kaptivus::platform::portal::GlobalShortcuts* desktopShortcuts() const { return m_portalKeys; }
     // The hotkey dialog on the agent's tables, modal.
     void DefineHotkeys(QWidget* parent);
     // An action asked for from outside (the command line): the hotkey's gate,
@@ -186,9 +194,10 @@ public:
     void PictureWindowCapture(bool area) override;
     // The monitors were added, removed or rearranged.
     void MonitorsChanged();
-    // Where nothing watches the monitors (a Wayland session), they are read
-    // again before each capture that uses the monitor choice.
-    void RefreshUnwatchedMonitors();
+    // Before each capture that uses the monitor choice: the monitors read
+    // again where nothing watches them (a Wayland session), or where the
+    // watcher has news not yet acted on.
+    void RefreshMonitors();
     void PlayCaptureSound();
     void GetPicturefromKaptivus1Click();
     // Icon removed and the small window shown, or the other way round.
@@ -243,6 +252,10 @@ private:
     void writeSettings(kaptivus::config::RegistryStore& store);
 
     std::unique_ptr<kaptivus::platform::HotkeyService> m_hotkeys;
+    kaptivus::platform::portal::GlobalShortcuts* m_portalKeys = nullptr;
+    // Binds the tables' actions with the desktop's shortcut service.
+    void bindDesktopShortcuts();
+    void desktopShortcutActivated(const QString& id);
     kaptivus::platform::MonitorWatcher* m_monitorWatcher = nullptr;
     int m_desktopIndex = -1; // the argument of the last SetDesktopRect that applied
     bool m_destroyed = false;

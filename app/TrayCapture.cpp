@@ -13,6 +13,7 @@
 #include "files/PictureFiles.h"
 #include "picture/Main.h"
 #include "platform/CaptureBackend.h"
+#include "platform/MonitorWatcher.h"
 #include "platform/Screen.h"
 #include "platform/Sound.h"
 #include "select/Capturecontrol.h"
@@ -85,6 +86,18 @@ ScreenRect clippedToSource(ScreenRect rect, int width, int height)
     return rect;
 }
 
+// Where the desktop names no windows to this program, its own chooser picks
+// what a window or object capture takes: true when it did (or failed to).
+bool chosenByDesktop(kaptivus::pixels::Picture& bitmap, std::string& error)
+{
+    auto& backend = kaptivus::platform::captureBackend();
+    if (backend.knowsWindows()) return false;
+    auto grab = backend.grabChosen();
+    bitmap = std::move(grab.picture);
+    error = std::move(grab.error);
+    return true;
+}
+
 } // namespace
 
 // --- The flow ---------------------------------------------------------------------
@@ -146,7 +159,7 @@ void TTray1::CaptureByHotkey(int id)
         finishAction(Outcome::Failed, "the agent has no picture window");
         return;
     }
-    RefreshUnwatchedMonitors();
+    RefreshMonitors();
     CaptureError.clear();
     PlayCaptureSound();
     auto& backend = kaptivus::platform::captureBackend();
@@ -161,6 +174,7 @@ void TTray1::CaptureByHotkey(int id)
         CaptureDesktop();
         break;
     case Grab::ActiveWindow: {
+        if (chosenByDesktop(CaptureBitmap, CaptureError)) break;
         const auto window = backend.activeWindow();
         if (Main1->ClientAreaonly1->isChecked())
             CaptureClientArea(window);
@@ -189,14 +203,32 @@ void TTray1::CaptureByHotkey(int id)
     const bool swap = nearQuarterTurn(Main1->ScrollBar9->value());
     const int w = CaptureBitmap.width();
     const int h = CaptureBitmap.height();
+    // A numbered file is written before the window makes its image of the
+    // picture: the file is what the user waits for.
+    const bool fileFirst = routeOf(id) == Route::NumberedFile;
     try {
-        Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
+        if (fileFirst) Main1->AdjustPicture(false, swap ? h : w, swap ? w : h);
+        else Main1->ApplyPictureOptions(false, swap ? h : w, swap ? w : h);
     } catch (...) {
         // The error report shows what failed; the next hotkey must still get through.
         releaseCaptureGate();
         throw;
     }
-    RouteCapture(id);
+    if (!fileFirst) {
+        RouteCapture(id);
+        return;
+    }
+    try {
+        RouteCapture(id);
+    } catch (...) {
+        // The window still gets its image; the save's own error is the one reported.
+        try {
+            Main1->ShowAdjustedPicture();
+        } catch (...) {
+        }
+        throw;
+    }
+    Main1->ShowAdjustedPicture();
 }
 
 bool TTray1::ReportCaptureError()
@@ -217,9 +249,9 @@ bool TTray1::ReportCaptureError()
     return true;
 }
 
-void TTray1::RefreshUnwatchedMonitors()
+void TTray1::RefreshMonitors()
 {
-    if (!m_monitorWatcher) MonitorsChanged();
+    if (!m_monitorWatcher || m_monitorWatcher->catchUp()) MonitorsChanged();
 }
 
 void TTray1::RouteCapture(int id)
@@ -320,7 +352,7 @@ void TTray1::AutoSaveTick()
     // The tick does not shut the gate itself; a hotkey handled while messages
     // are processed below may start a capture, and the save opens the gate again.
     if (CaptureBusy || !Main1) return;
-    RefreshUnwatchedMonitors();
+    RefreshMonitors();
     captureAdjustedDesktop();
     // Nothing to save: the user is told why instead.
     if (ReportCaptureError()) return;
@@ -432,6 +464,8 @@ bool TTray1::CaptureArea()
 
 bool TTray1::CaptureObject()
 {
+    // No point can be told apart from the desktop behind it: the chooser, without the picker.
+    if (chosenByDesktop(CaptureBitmap, CaptureError)) return true;
     kaptivus::select::TCapturecontrol1 picker;
     if (picker.exec() != 1) return refusedSnapshot(picker);
     // Looked up among the windows as they are now; the picker itself is looked through.

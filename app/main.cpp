@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/Tray.h"
 #include "app/Wiring.h"
+#include "config/Autostart.h"
 #include "dialogs/ApplicationTitle.h"
 #include "dialogs/ErrorReport.h"
 #include "dialogs/QtTranslation.h"
@@ -11,6 +12,7 @@
 #include "platform/CaptureBackend.h"
 #include "platform/CommandChannel.h"
 #include "platform/SingleInstance.h"
+#include "platform/portal/HostRegistry.h"
 
 #include <QSocketNotifier>
 
@@ -73,6 +75,9 @@ int main(int argc, char** argv)
     // Whatever a handler throws is shown to the user; the agent and its hotkeys stay.
     kaptivus::dialogs::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(kaptivus::dialogs::ApplicationTitle());
+    // The desktop matches the windows (the Wayland app id) and the portals
+    // match the program to the installed entry of this name.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kaptivus::platform::portal::ApplicationId));
     // Qt's standard dialogs in French, like the program's windows.
     kaptivus::dialogs::InstallQtTranslation(app);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -90,6 +95,10 @@ int main(int argc, char** argv)
         return 1;
     }
     catchQuitSignals();
+    // A login entry an earlier version wrote takes the name desktops know the
+    // program by; where it cannot move it still starts the program as it is.
+    (void)kaptivus::config::migrateAutostart(
+        kaptivus::config::autostartFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
 
     QApplication::setWindowIcon(TTray1::ProgramIcon());
     InstallHintBehaviour(app);

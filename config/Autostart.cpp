@@ -4,6 +4,10 @@
 #include "config/DurableFile.h"
 #include "config/Utf8.h"
 
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
 namespace kaptivus::config {
 
 std::filesystem::path autostartFile(const char* xdgConfigHome, const char* home)
@@ -16,7 +20,35 @@ std::filesystem::path autostartFile(const char* xdgConfigHome, const char* home)
     } else {
         return {};
     }
-    return config / "autostart" / "kaptivus2000.desktop";
+    return config / "autostart" / "org.kaptivus.kaptivus2000.desktop";
+}
+
+std::filesystem::path legacyAutostartFile(const std::filesystem::path& file)
+{
+    return file.parent_path() / "kaptivus2000.desktop";
+}
+
+namespace {
+
+// The entry under the earlier name, unless that is the entry itself.
+Status removeLegacy(const std::filesystem::path& file)
+{
+    const auto legacy = legacyAutostartFile(file);
+    return legacy == file ? Status::success() : removeFileDurably(legacy);
+}
+
+} // namespace
+
+Status migrateAutostart(const std::filesystem::path& file)
+{
+    const auto legacy = legacyAutostartFile(file);
+    if (file.empty() || legacy == file) return Status::success();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(legacy, error) || std::filesystem::exists(file, error)) return Status::success();
+    // rename() would replace an entry made meanwhile; link() refuses to.
+    if (::link(legacy.c_str(), file.c_str()) != 0)
+        return Status::failure("Cannot rename the autostart entry " + legacy.string() + ": " + std::strerror(errno));
+    return removeFileDurably(legacy);
 }
 
 namespace {
@@ -120,13 +152,15 @@ Status enableAutostart(const std::filesystem::path& file, std::string_view progr
     if (file.empty()) return Status::failure("Cannot find the autostart folder: neither XDG_CONFIG_HOME nor HOME is set");
     if (std::string refusal = autostartRefusal(program); !refusal.empty()) return Status::failure(refusal);
     if (Status made = ensureFolder(file.parent_path()); !made) return made;
-    return writeFileDurably(file, autostartEntry(program), FileAccess::Shared);
+    if (Status written = writeFileDurably(file, autostartEntry(program), FileAccess::Shared); !written) return written;
+    return removeLegacy(file);
 }
 
 Status disableAutostart(const std::filesystem::path& file)
 {
     if (file.empty()) return Status::failure("Cannot find the autostart folder: neither XDG_CONFIG_HOME nor HOME is set");
-    return removeFileDurably(file);
+    if (Status removed = removeFileDurably(file); !removed) return removed;
+    return removeLegacy(file);
 }
 
 } // namespace kaptivus::config

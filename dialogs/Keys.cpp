@@ -151,7 +151,9 @@ void TKeys1::buildDesktopBindings()
 void TKeys1::showDesktopBindings()
 {
     if (!DesktopKeysText) return;
-    const QString text = m_agent.DesktopBindingsFor().lines.join(u'\n');
+    const KeysLink::DesktopBindings bindings = m_agent.DesktopBindingsFor();
+    if (!bindings.intro.isEmpty() && DesktopKeysLabel->text() != bindings.intro) DesktopKeysLabel->setText(bindings.intro);
+    const QString text = bindings.lines.join(u'\n');
     if (DesktopKeysText->toPlainText() != text) DesktopKeysText->setPlainText(text);
 }
 

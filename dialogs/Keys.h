@@ -75,6 +75,9 @@ public slots:
     void BitBtn2Click();
     void KeyChosen(int index, int position);
     void ModifierChosen(int index, int position);
+    // The desktop's bindings changed (the desktop answered, or the user
+    // changed them in its settings): shown again.
+    void DesktopBindingsChanged() { showDesktopBindings(); }
     // Every way of closing ends here: Esc, the close box and "OK".
     void reject() override;
 

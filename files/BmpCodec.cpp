@@ -23,6 +23,24 @@ CodecStatus WriteBmp(const pixels::Picture& picture, ByteSink& sink)
     return WriteDib(picture, sink);
 }
 
+uint64_t Bmp24FileBytes(int width, int height)
+{
+    return kFileHeaderBytes + kDibInfoHeaderBytes + Dib24BitsBytes(width, height);
+}
+
+CodecStatus WriteBmp24(const pixels::Picture& picture, ByteSink& sink)
+{
+    if (picture.isEmpty()) return CodecStatus::failure("the picture is empty");
+    const uint64_t size = Bmp24FileBytes(picture.width(), picture.height());
+    if (size > UINT32_MAX) return CodecStatus::failure("the picture is too large for a bitmap file");
+    uint8_t header[kFileHeaderBytes] = { 'B', 'M' };
+    StoreLe(header + 2, 4, static_cast<uint32_t>(size));
+    StoreLe(header + 10, 4, static_cast<uint32_t>(kFileHeaderBytes + kDibInfoHeaderBytes));
+    if (!sink.write(header, sizeof header)) return CodecStatus::failure("the file header could not be written");
+    if (CodecStatus status = WriteDib24Info(picture.width(), picture.height(), sink); !status) return status;
+    return WriteDib24Bits(picture, sink);
+}
+
 ReadResult ReadBmp(Bytes bytes, const ReadLimits& limits)
 {
     if (bytes.size() > limits.maxFileBytes) return ReadResult::failure("the file is larger than allowed");

@@ -6,6 +6,7 @@
 #include "files/Codec.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace kaptivus::files {
@@ -28,6 +29,12 @@ struct GifImage {
 // is converted in place to 24 bits and reduced to 256 colours. A picture
 // marked transparent gets its transparent colour's pixels transparent.
 CodecStatus GifImageFromPicture(pixels::Picture& picture, GifImage& image);
+
+// The same image without changing the picture: a direct-colour picture is
+// read at 24 bits as it is, and `transparent` names the colour whose pixels
+// become transparent, whatever the picture's own mark says.
+CodecStatus GifImageOfPicture(const pixels::Picture& picture, std::optional<pixels::Color> transparent,
+                              GifImage& image);
 
 // Orders the table by decreasing use and drops the colours no pixel uses.
 void OptimiseGifTable(GifImage& image);

@@ -10,7 +10,8 @@ namespace {
 
 constexpr int kMaxCodeBits = 12;
 constexpr int kLastFreeCode = 4095; // reaching it clears the table
-constexpr uint32_t kHashSize = 8192; // twice the table, so probes stay short
+constexpr int kHashBits = 13;
+constexpr uint32_t kHashSize = 1u << kHashBits; // twice the table, so probes stay short
 constexpr uint32_t kEmpty = UINT32_MAX;
 
 // Codes go out least significant bit first; every 255 bytes close a sub-block.
@@ -69,21 +70,55 @@ private:
     int m_inBlock = 0;
 };
 
-// String table: (prefix code, next index) → code, open addressing.
+// String table: (prefix code, next index) → code, open addressing, with
+// the last string each code led to kept beside it: a run of one index walks
+// the same strings again and finds each there without hashing.
 class StringTable {
 public:
     StringTable()
         : m_keys(kHashSize, kEmpty)
         , m_codes(kHashSize, 0)
+        , m_recentCode(kLastFreeCode + 1, 0)
+        , m_recentIndex(kLastFreeCode + 1, 0)
     {
     }
 
-    void clear() { std::fill(m_keys.begin(), m_keys.end(), kEmpty); }
+    void clear()
+    {
+        std::fill(m_keys.begin(), m_keys.end(), kEmpty);
+        std::fill(m_recentCode.begin(), m_recentCode.end(), 0);
+    }
 
-    // The slot of the key: holding it, or empty where it would go.
+    // The code of prefix + index, or -1 with `slot` where it would go.
+    int32_t lookup(uint32_t prefix, uint8_t index, uint32_t& slot)
+    {
+        // 0 is a literal's code, never a string's: it marks "nothing kept".
+        if (m_recentCode[prefix] != 0 && m_recentIndex[prefix] == index) return m_recentCode[prefix];
+        slot = find(prefix << 8 | index);
+        if (!holds(slot)) return -1;
+        remember(prefix, index, code(slot));
+        return code(slot);
+    }
+    void add(uint32_t slot, uint32_t prefix, uint8_t index, uint16_t code)
+    {
+        put(slot, prefix << 8 | index, code);
+        remember(prefix, index, code);
+    }
+
+private:
+    void remember(uint32_t prefix, uint8_t index, uint16_t code)
+    {
+        m_recentCode[prefix] = code;
+        m_recentIndex[prefix] = index;
+    }
+
+    // The slot of the key: holding it, or empty where it would go. The slot
+    // is taken from the top bits of a multiplicative hash: prefix codes come
+    // in sequence, and a hash that kept their low bits put them in one long
+    // cluster, so that a screen's long runs made every probe walk it.
     uint32_t find(uint32_t key) const
     {
-        uint32_t slot = ((key >> 8) ^ (key << 5)) & (kHashSize - 1);
+        uint32_t slot = (key * 0x9E3779B1u) >> (32 - kHashBits);
         while (m_keys[slot] != kEmpty && m_keys[slot] != key)
             slot = (slot + 1) & (kHashSize - 1);
         return slot;
@@ -96,9 +131,10 @@ public:
         m_codes[slot] = code;
     }
 
-private:
     std::vector<uint32_t> m_keys;
     std::vector<uint16_t> m_codes;
+    std::vector<uint16_t> m_recentCode;
+    std::vector<uint8_t> m_recentIndex;
 };
 
 } // namespace
@@ -121,14 +157,13 @@ void AppendGifLzw(std::span<const uint8_t> indices, int minCodeSize, std::vector
     StringTable table;
     uint32_t prefix = indices[0];
     for (size_t i = 1; i < indices.size(); ++i) {
-        const uint32_t key = prefix << 8 | indices[i];
-        const uint32_t slot = table.find(key);
-        if (table.holds(slot)) {
-            prefix = table.code(slot);
+        uint32_t slot = 0;
+        if (const int32_t found = table.lookup(prefix, indices[i], slot); found >= 0) {
+            prefix = static_cast<uint32_t>(found);
             continue;
         }
         writer.put(prefix, codeBits);
-        table.put(slot, key, static_cast<uint16_t>(nextCode));
+        table.add(slot, prefix, indices[i], static_cast<uint16_t>(nextCode));
         ++nextCode;
         // The decoder learns each code one step later, so widen only once
         // the code just made no longer fits.

@@ -2,6 +2,7 @@
 #include "files/GifOctree.h"
 
 #include "pixels/Palettes.h"
+#include "pixels/PictureRows.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -91,8 +92,25 @@ void GifOctree::add(PixelBGR p)
 
 void GifOctree::addRow(const PixelBGR* row, int count)
 {
-    for (int x = 0; x < count; ++x)
-        add(row[x]);
+    for (int x = 0; x < count;) {
+        const PixelBGR p = row[x];
+        int run = 1;
+        while (x + run < count && row[x + run] == p)
+            ++run;
+        x += run;
+        // Once a pixel of the colour has been added without folding the tree,
+        // the rest of the run lands in the same leaf and creates no node, so
+        // no fold can come between them: they are summed in one step.
+        for (; run > 0 && (m_lastLeaf < 0 || !(m_lastColour == p)); --run)
+            add(p);
+        if (run == 0) continue;
+        Node& leaf = m_nodes[static_cast<size_t>(m_lastLeaf)];
+        const auto n = static_cast<uint64_t>(run);
+        leaf.count += n;
+        leaf.red += n * p.r;
+        leaf.green += n * p.g;
+        leaf.blue += n * p.b;
+    }
 }
 
 void GifOctree::reduce()
@@ -190,10 +208,18 @@ uint8_t GifColourLookup::nearest(PixelBGR p) const
 GifReduction ReduceForGif(const pixels::Picture& picture)
 {
     GifReduction result;
-    if (picture.format() != pixels::PixelFormat::Bits24 || picture.isEmpty()) return result;
+    if (picture.isEmpty()) return result;
     const int width = picture.width();
     const int height = picture.height();
-    const auto row = [&](int y) { return reinterpret_cast<const PixelBGR*>(picture.scanLine(y)); };
+    // A 24-bit picture is read in place; any other layout a row at a time.
+    const bool inPlace = picture.format() == pixels::PixelFormat::Bits24;
+    const pixels::PictureRowReader reader(picture);
+    std::vector<PixelBGR> line(inPlace ? 0 : static_cast<size_t>(width));
+    const auto row = [&](int y) {
+        if (inPlace) return reinterpret_cast<const PixelBGR*>(picture.scanLine(y));
+        reader.read(y, 0, width, line.data());
+        return static_cast<const PixelBGR*>(line.data());
+    };
     GifOctree tree;
     for (int y = 0; y < height; ++y)
         tree.addRow(row(y), width);

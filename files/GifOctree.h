@@ -22,6 +22,7 @@ public:
     explicit GifOctree(int maxLeaves = kGifOctreeLeaves);
 
     void add(pixels::PixelBGR p);
+    // The same as adding each pixel in turn; a run of one colour is counted at once.
     void addRow(const pixels::PixelBGR* row, int count);
     int leafCount() const { return m_leafCount; }
     // The mean colour of each leaf, depth first with children in index order;
@@ -104,8 +105,9 @@ private:
     std::vector<int16_t> m_exactNext;
 };
 
-// Reduces a 24-bit picture: its 256-entry palette and one index a pixel, rows
-// from the top. Any other format gives an empty result.
+// Reduces a picture: its 256-entry palette and one index a pixel, rows from
+// the top. Pixels are taken as they read at 24 bits, so the picture need not
+// be converted first. An empty picture gives an empty result.
 struct GifReduction {
     std::vector<pixels::Color> palette;
     std::vector<uint8_t> indices;

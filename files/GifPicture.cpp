@@ -11,6 +11,7 @@
 #include <array>
 #include <new>
 #include <numeric>
+#include <optional>
 
 namespace kaptivus::files {
 
@@ -22,24 +23,20 @@ namespace {
 
 constexpr int kMaxGifSide = 65535;
 
-bool IsIndexed(const Picture& picture)
-{
-    const int bits = picture.storageBits();
-    return (bits == 1 || bits == 4 || bits == 8) && picture.redMask() == 0;
-}
+bool IsIndexed(const Picture& picture) { return GifTakesOwnTable(picture); }
 
 Color ColourAt(const std::vector<Color>& table, unsigned index)
 {
     return index < table.size() ? table[index] : Color { 0xFFFFFFFFu };
 }
 
-void TakeIndexed(const Picture& picture, GifImage& image, std::vector<uint8_t>* mask)
+void TakeIndexed(const Picture& picture, Color key, GifImage& image, std::vector<uint8_t>* mask)
 {
     const std::vector<Color>& palette = picture.palette();
     image.colours.assign(palette.begin(), palette.begin() + static_cast<long>(std::min<size_t>(palette.size(), 256)));
     const int bits = picture.storageBits();
     const int perByteLog2 = pixels::PixelsPerByteLog2(bits);
-    const Color transparent = picture.transparentColor() & 0xFFFFFF;
+    const Color transparent = key & 0xFFFFFF;
     uint8_t* out = image.indices.data();
     for (int y = 0; y < picture.height(); ++y) {
         const uint8_t* line = picture.scanLine(y);
@@ -51,15 +48,18 @@ void TakeIndexed(const Picture& picture, GifImage& image, std::vector<uint8_t>* 
     }
 }
 
-std::vector<uint8_t> TrueColourMask(const Picture& picture)
+// The pixels that read at 24 bits as the key colour.
+std::vector<uint8_t> TrueColourMask(const Picture& picture, Color keyColour)
 {
-    const pixels::PixelBGR key = pixels::ColorToPixel(picture.transparentColor());
+    const pixels::PixelBGR key = pixels::ColorToPixel(keyColour);
     std::vector<uint8_t> mask(static_cast<size_t>(picture.width()) * static_cast<size_t>(picture.height()));
+    const pixels::PictureRowReader reader(picture);
+    std::vector<pixels::PixelBGR> line(static_cast<size_t>(picture.width()));
     uint8_t* out = mask.data();
     for (int y = 0; y < picture.height(); ++y) {
-        const auto* line = reinterpret_cast<const pixels::PixelBGR*>(picture.scanLine(y));
+        reader.read(y, 0, picture.width(), line.data());
         for (int x = 0; x < picture.width(); ++x)
-            *out++ = line[x] == key;
+            *out++ = line[static_cast<size_t>(x)] == key;
     }
     return mask;
 }
@@ -118,26 +118,27 @@ void PutImage(const GifImage& image, int bits, std::vector<uint8_t>& out)
     AppendGifLzw(image.indices, std::max(2, bits), out);
 }
 
-CodecStatus Write(pixels::Picture& picture, ByteSink& sink)
+CodecStatus Write(const pixels::Picture& picture, std::optional<Color> transparent, ByteSink& sink)
 {
     GifImage image;
-    if (CodecStatus status = GifImageFromPicture(picture, image); !status) return status;
+    if (CodecStatus status = GifImageOfPicture(picture, transparent, image); !status) return status;
     return WriteGifImage(image, sink);
 }
 
 } // namespace
 
-CodecStatus GifImageFromPicture(Picture& picture, GifImage& image)
+bool GifTakesOwnTable(const Picture& picture)
+{
+    const int bits = picture.storageBits();
+    return (bits == 1 || bits == 4 || bits == 8) && picture.redMask() == 0;
+}
+
+CodecStatus GifImageOfPicture(const Picture& picture, std::optional<Color> transparent, GifImage& image)
 {
     if (picture.isEmpty()) return CodecStatus::failure("the picture is empty");
     if (picture.width() > kMaxGifSide || picture.height() > kMaxGifSide)
         return CodecStatus::failure("a GIF image is at most 65535 pixels wide and high");
     const bool indexed = IsIndexed(picture);
-    if (!indexed) {
-        picture.convertTo(PixelFormat::Bits24);
-        if (picture.format() != PixelFormat::Bits24)
-            return CodecStatus::failure("not enough memory to convert the picture to 24 bits");
-    }
     image = GifImage {};
     image.width = picture.width();
     image.height = picture.height();
@@ -145,18 +146,31 @@ CodecStatus GifImageFromPicture(Picture& picture, GifImage& image)
     std::vector<uint8_t> mask;
     if (indexed) {
         image.indices.resize(count);
-        if (picture.transparent()) mask.resize(count);
-        TakeIndexed(picture, image, picture.transparent() ? &mask : nullptr);
+        if (transparent) mask.resize(count);
+        TakeIndexed(picture, transparent.value_or(0), image, transparent ? &mask : nullptr);
     } else {
         // The mask comes from the picture before reduction: only pixels of
         // exactly the transparent colour become transparent.
-        if (picture.transparent()) mask = TrueColourMask(picture);
+        if (transparent) mask = TrueColourMask(picture, *transparent);
         GifReduction reduction = ReduceForGif(picture);
+        if (reduction.indices.size() != count) return CodecStatus::failure("not enough memory to reduce the colours");
         image.colours = std::move(reduction.palette);
         image.indices = std::move(reduction.indices);
     }
-    if (!picture.transparent()) return CodecStatus::success();
+    if (!transparent) return CodecStatus::success();
     return ApplyGifTransparency(image, mask);
+}
+
+CodecStatus GifImageFromPicture(Picture& picture, GifImage& image)
+{
+    if (!picture.isEmpty() && !IsIndexed(picture)) {
+        picture.convertTo(PixelFormat::Bits24);
+        if (picture.format() != PixelFormat::Bits24)
+            return CodecStatus::failure("not enough memory to convert the picture to 24 bits");
+    }
+    const std::optional<Color> transparent =
+        picture.transparent() ? std::optional<Color>(picture.transparentColor()) : std::nullopt;
+    return GifImageOfPicture(picture, transparent, image);
 }
 
 void OptimiseGifTable(GifImage& image)
@@ -228,7 +242,18 @@ CodecStatus WriteGifImage(const GifImage& image, ByteSink& sink)
 CodecStatus WriteGif(pixels::Picture& picture, ByteSink& sink)
 {
     try {
-        return Write(picture, sink);
+        GifImage image;
+        if (CodecStatus status = GifImageFromPicture(picture, image); !status) return status;
+        return WriteGifImage(image, sink);
+    } catch (const std::bad_alloc&) {
+        return CodecStatus::failure("not enough memory to write the GIF file");
+    }
+}
+
+CodecStatus WriteGif(const pixels::Picture& picture, std::optional<pixels::Color> transparent, ByteSink& sink)
+{
+    try {
+        return Write(picture, transparent, sink);
     } catch (const std::bad_alloc&) {
         return CodecStatus::failure("not enough memory to write the GIF file");
     }

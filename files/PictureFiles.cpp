@@ -14,8 +14,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,18 +150,33 @@ std::optional<std::string> NumberedSavePath(std::string_view folder, std::string
 
 namespace {
 
-CodecStatus Encode(PictureType type, pixels::Picture& picture, bool transparent, ByteSink& sink)
+constexpr pixels::Color kGifTransparentColour = 0xFFFFFF;
+
+// BMP has no layout of the screen's own, so such a picture is stored at 24 bits.
+bool BmpStoresAt24Bits(const pixels::Picture& picture)
 {
     using pixels::PixelFormat;
+    return picture.format() == PixelFormat::DeviceDefault || picture.format() == PixelFormat::Custom;
+}
+
+CodecStatus Encode(PictureType type, const pixels::Picture& picture, bool transparent, MemorySink& sink)
+{
     switch (type) {
     case PictureType::Gif:
-        picture.setTransparent(transparent, transparent ? 0xFFFFFFu : 0u);
-        return WriteGif(picture, sink);
+        return WriteGif(picture, transparent ? std::optional(kGifTransparentColour) : std::nullopt, sink);
     case PictureType::Jpeg: return WriteJpeg(picture, sink, 100);
     case PictureType::Bmp:
-        if (picture.format() == PixelFormat::DeviceDefault || picture.format() == PixelFormat::Custom)
-            picture.convertTo(PixelFormat::Bits24);
-        return WriteBmp(picture, sink);
+        if (!BmpStoresAt24Bits(picture)) return WriteBmp(picture, sink);
+        // A screen-sized file is built in one buffer of its final size, never
+        // regrown; a size no bitmap file can have is refused by the writer.
+        if (const uint64_t size = Bmp24FileBytes(picture.width(), picture.height()); size <= UINT32_MAX) {
+            try {
+                sink.bytes.reserve(static_cast<size_t>(size));
+            } catch (const std::bad_alloc&) {
+                // The writer grows the buffer as it goes, or reports the failure.
+            }
+        }
+        return WriteBmp24(picture, sink);
     case PictureType::Ico: return WriteIco(picture, sink);
     case PictureType::Emf: return WriteEmf(picture, sink);
     case PictureType::Wmf: return WriteWmf(picture, sink);
@@ -171,6 +189,28 @@ CodecStatus Encode(PictureType type, pixels::Picture& picture, bool transparent,
 } // namespace
 
 SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool transparent, SaveMode mode)
+{
+    SaveResult result = SavePictureFile(path, picture, transparent, mode);
+    KeepSaveChanges(result.path, picture, transparent);
+    return result;
+}
+
+void KeepSaveChanges(std::string_view path, pixels::Picture& picture, bool transparent)
+{
+    if (picture.isEmpty()) return;
+    switch (PictureTypeOfName(path)) {
+    case PictureType::Gif:
+        picture.setTransparent(transparent, transparent ? kGifTransparentColour : 0u);
+        if (!GifTakesOwnTable(picture)) picture.convertTo(pixels::PixelFormat::Bits24);
+        break;
+    case PictureType::Bmp:
+        if (BmpStoresAt24Bits(picture)) picture.convertTo(pixels::PixelFormat::Bits24);
+        break;
+    default: break;
+    }
+}
+
+SaveResult SavePictureFile(std::string_view path, const pixels::Picture& picture, bool transparent, SaveMode mode)
 {
     SaveResult result;
     result.path = WithLowerExtension(path);

@@ -89,6 +89,14 @@ enum class SaveMode { Replace, NewFile };
 SaveResult SavePicture(std::string_view path, pixels::Picture& picture, bool transparent,
                        SaveMode mode = SaveMode::Replace);
 
+// SavePicture in two steps: the file, written from the picture as it is, and
+// then the changes the format leaves on the picture (BMP: 24 bits; GIF: the
+// transparency mark, and 24 bits unless it keeps its own table). A caller
+// that waits for the file alone does the second step once the file is there.
+SaveResult SavePictureFile(std::string_view path, const pixels::Picture& picture, bool transparent,
+                           SaveMode mode = SaveMode::Replace);
+void KeepSaveChanges(std::string_view path, pixels::Picture& picture, bool transparent);
+
 // A picture read from a file, or why not. `unknownType` tells a name whose
 // extension no reader takes from a file that could not be read or decoded.
 struct [[nodiscard]] LoadResult {

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace kaptivus::picture {
@@ -173,8 +174,39 @@ void KeepBits24(uint8_t* line, size_t rowBytes, uint32_t kept)
     }
 }
 
+// True when a row has no bit set outside `kept` and no padding byte set.
+template <typename Word>
+bool RowIsClean(const uint8_t* line, size_t rowBytes, size_t stride, uint32_t kept)
+{
+    const Word stray = static_cast<Word>(~kept);
+    Word seen = 0;
+    for (size_t i = 0; i < rowBytes; i += sizeof(Word)) {
+        Word word;
+        std::memcpy(&word, line + i, sizeof(Word));
+        seen |= word & stray;
+    }
+    uint8_t padding = 0;
+    for (size_t i = rowBytes; i < stride; ++i)
+        padding |= line[i];
+    return seen == 0 && padding == 0;
+}
+
+bool RowIsClean24(const uint8_t* line, size_t rowBytes, size_t stride, uint32_t kept)
+{
+    const uint8_t stray[3] = {static_cast<uint8_t>(~kept), static_cast<uint8_t>(~kept >> 8),
+                              static_cast<uint8_t>(~kept >> 16)};
+    uint8_t seen = 0;
+    for (size_t i = 0; i < rowBytes; i += 3)
+        seen |= (line[i] & stray[0]) | (line[i + 1] & stray[1]) | (line[i + 2] & stray[2]);
+    for (size_t i = rowBytes; i < stride; ++i)
+        seen |= line[i];
+    return seen == 0;
+}
+
 // The capture's own bytes with what the stages would not carry over cleared:
 // bits outside the channels (a 32-bit screen's fourth byte) and row padding.
+// Rows that hold nothing to clear are not written, so a clean capture (as a
+// screen grab is) is handed on sharing its memory, without a copy.
 Picture MaskedCopy(const Picture& capture)
 {
     Picture picture = capture;
@@ -182,11 +214,15 @@ Picture MaskedCopy(const Picture& capture)
     const int bytesPerPixel = picture.storageBits() / 8;
     const uint32_t kept = picture.redMask() | picture.greenMask() | picture.blueMask();
     const size_t rowBytes = static_cast<size_t>(picture.width()) * static_cast<size_t>(bytesPerPixel);
-    const uint32_t allBits = bytesPerPixel == 4 ? 0xFFFFFFFFu : (1u << (8 * bytesPerPixel)) - 1u;
+    const auto stride = static_cast<size_t>(picture.stride());
     for (int y = 0; y < picture.height(); ++y) {
+        const uint8_t* row = std::as_const(picture).scanLine(y);
+        const bool clean = bytesPerPixel == 4   ? RowIsClean<uint32_t>(row, rowBytes, stride, kept)
+                           : bytesPerPixel == 2 ? RowIsClean<uint16_t>(row, rowBytes, stride, kept)
+                                                : RowIsClean24(row, rowBytes, stride, kept);
+        if (clean) continue;
         uint8_t* line = picture.scanLine(y);
-        std::memset(line + rowBytes, 0, static_cast<size_t>(picture.stride()) - rowBytes);
-        if (kept == allBits) continue;
+        std::memset(line + rowBytes, 0, stride - rowBytes);
         if (bytesPerPixel == 4) KeepBits<uint32_t>(line, rowBytes, kept);
         else if (bytesPerPixel == 2) KeepBits<uint16_t>(line, rowBytes, kept);
         else KeepBits24(line, rowBytes, kept);

@@ -326,6 +326,12 @@ public:
 
     // Builds the shown picture from the agent's CaptureBitmap.
     void ApplyPictureOptions(bool explicitSize, int width, int height);
+    // ApplyPictureOptions in two steps, for a caller that saves the picture
+    // before anyone looks at it: the first builds the shown picture, the
+    // second makes the image Image1 shows of it and does the automatic copy
+    // to the clipboard. Between them a save writes the new picture.
+    void AdjustPicture(bool explicitSize, int width, int height);
+    void ShowAdjustedPicture();
     // Puts the shown picture on the clipboard; with onlyIfAutomatic, only when
     // " Auto copie vers le presse-papiers" is checked. False when nothing was
     // copied (not asked to, or no picture shown).
@@ -529,6 +535,10 @@ private:
     // made from it (m_shownKey is that image's cache key).
     kaptivus::pixels::Picture m_shown;
     qint64 m_shownKey = 0;
+    // Between AdjustPicture and ShowAdjustedPicture: m_shown is newer than Image1.
+    bool m_imageBehind = false;
+    // True while m_shown is the picture the user has: Image1 shows it, or is about to.
+    bool shownIsCurrent() const;
     std::vector<Anchored> m_anchored;
     bool m_created = false;
     // The "Taille" fields follow the picture only on a new picture, a resize

@@ -10,7 +10,6 @@
 #include "files/ui/Choose.h"
 #include "files/ui/FileMessages.h"
 #include "files/ui/PictureDialogs.h"
-#include "pixels/PictureRows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,35 +34,6 @@ int ScreenDepth()
 }
 
 using kaptivus::pixels::Picture;
-using kaptivus::pixels::PixelFormat;
-
-// The writer stores a BMP of the screen's own layout, or of a layout no BMP
-// has, at 24 bits.
-bool BmpAt24Bits(const std::string& name, const Picture& picture)
-{
-    const bool bmp = files::PictureTypeOfName(files::WithLowerExtension(name)) == files::PictureType::Bmp;
-    return bmp && !picture.isEmpty() &&
-           (picture.format() == PixelFormat::DeviceDefault || picture.format() == PixelFormat::Custom);
-}
-
-// The picture at 24 bits, row by row as Picture::convertTo does it, but
-// straight from the source: no full copy first. Empty when the memory
-// cannot be had.
-Picture ConvertedTo24Bits(const Picture& source)
-{
-    Picture target = Picture::create(source.width(), source.height(), PixelFormat::Bits24, source.device());
-    if (target.isEmpty())
-        return target;
-    const kaptivus::pixels::PictureRowReader reader(source);
-    kaptivus::pixels::PictureRowWriter writer(target);
-    std::vector<kaptivus::pixels::PixelBGR> line(static_cast<size_t>(source.width()));
-    for (int y = 0; y < source.height(); ++y) {
-        reader.read(y, 0, source.width(), line.data());
-        writer.write(y, 0, source.width(), line.data());
-    }
-    target.setTransparent(source.transparent(), source.transparentColor());
-    return target;
-}
 
 const QString kSavedNotice = QStringLiteral("Picture Sucessfully Saved as  ");
 const QString kNotSaved = QStringLiteral("The Picture could not be saved !");
@@ -106,27 +76,29 @@ TMain1::SaveOutcome TMain1::savePicture(const QString& fileName, files::SaveMode
     files::SaveResult result;
     {
         WaitCursor busy;
-        const bool shownKept = !Image1->image().isNull() && Image1->image().cacheKey() == m_shownKey;
-        Picture picture;
-        if (shownKept && BmpAt24Bits(LocalName(fileName), m_shown))
-            picture = ConvertedTo24Bits(m_shown);
-        const bool convertedHere = !picture.isEmpty();
-        if (!convertedHere)
-            picture = shownPicture();
-        const auto format = picture.format();
-        const bool marked = picture.transparent();
+        const std::string name = LocalName(fileName);
         const bool transparent = saveSettings.Transparent && *saveSettings.Transparent;
-        result = files::SavePicture(LocalName(fileName), picture, transparent, mode);
-        // A BMP's conversion to 24 bits and a GIF's transparency stay on the shown picture.
-        if (convertedHere) {
-            // At 24 bits every pixel reads as before: the image on screen is
-            // already the one a redraw would make. The picture behind it, and
-            // with it the depth in the status bar, changes as after a redraw.
-            m_shown = std::move(picture);
-            m_sizeFieldsDue = true;
-            Image1->update();
-        } else if (picture.format() != format || picture.transparent() != marked)
-            setShownPicture(picture);
+        if (shownIsCurrent()) {
+            // Written from the shown picture itself, no copy; what the format
+            // leaves on the picture (24 bits, the transparency mark) follows
+            // once the file is there. Every pixel then reads as before, so the
+            // image on screen stays; the depth in the status bar changes as
+            // after a redraw.
+            result = files::SavePictureFile(name, m_shown, transparent, mode);
+            const auto format = m_shown.format();
+            files::KeepSaveChanges(result.path, m_shown, transparent);
+            if (m_shown.format() != format) {
+                m_sizeFieldsDue = true;
+                Image1->update();
+            }
+        } else {
+            Picture picture = shownPicture();
+            const auto format = picture.format();
+            const bool marked = picture.transparent();
+            result = files::SavePicture(name, picture, transparent, mode);
+            if (picture.format() != format || picture.transparent() != marked)
+                setShownPicture(picture);
+        }
     }
     if (result.nameTaken)
         return SaveOutcome::NameTaken;

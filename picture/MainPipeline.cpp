@@ -75,27 +75,58 @@ void ShowPicture(TImageView& view, kaptivus::pixels::Picture& shown, qint64& sho
 
 void TMain1::ApplyPictureOptions(bool explicitSize, int width, int height)
 {
+    AdjustPicture(explicitSize, width, height);
+    ShowAdjustedPicture();
+}
+
+void TMain1::AdjustPicture(bool explicitSize, int width, int height)
+{
     emit pictureOptionsApplied(explicitSize, width, height);
+    BusyScope busy(BitBtn1);
+    const kaptivus::pixels::Picture empty;
+    const kaptivus::pixels::Picture& capture = m_agent ? m_agent->captureBitmap() : empty;
+    kaptivus::picture::PipelineResult result =
+        kaptivus::picture::RunPipeline(capture, currentPictureOptions(), explicitSize, width, height);
+    if (ScrollBar9->value() != result.snappedRotation)
+        ScrollBar9->setValue(result.snappedRotation);
+    m_shown = std::move(result.picture);
+    m_imageBehind = true;
+}
+
+void TMain1::ShowAdjustedPicture()
+{
+    if (!m_imageBehind)
+        return;
     {
         BusyScope busy(BitBtn1);
-        const kaptivus::pixels::Picture empty;
-        const kaptivus::pixels::Picture& capture = m_agent ? m_agent->captureBitmap() : empty;
-        kaptivus::picture::PipelineResult result =
-            kaptivus::picture::RunPipeline(capture, currentPictureOptions(), explicitSize, width, height);
-        if (ScrollBar9->value() != result.snappedRotation)
-            ScrollBar9->setValue(result.snappedRotation);
-        ShowPicture(*Image1, m_shown, m_shownKey, std::move(result.picture));
+        m_imageBehind = false;
+        kaptivus::pixels::Picture picture = std::move(m_shown);
+        try {
+            ShowPicture(*Image1, m_shown, m_shownKey, std::move(picture));
+        } catch (...) {
+            // No image could be had: the window keeps the previous one and
+            // reads its picture from it, as if the new one never came.
+            m_shown = {};
+            m_shownKey = 0;
+            throw;
+        }
         CopyToClipboard(true);
     }
     repaint();
     FormPaint();
 }
 
-kaptivus::pixels::Picture TMain1::shownPicture() const
+bool TMain1::shownIsCurrent() const
 {
     const QImage& image = Image1->image();
-    if (!image.isNull() && image.cacheKey() == m_shownKey)
+    return m_imageBehind || (!image.isNull() && image.cacheKey() == m_shownKey);
+}
+
+kaptivus::pixels::Picture TMain1::shownPicture() const
+{
+    if (shownIsCurrent())
         return m_shown;
+    const QImage& image = Image1->image();
     const kaptivus::pixels::DeviceFormat device = m_agent ? m_agent->captureBitmap().device()
                                                           : kaptivus::pixels::DeviceFormat{};
     return kaptivus::picture::fromQImage(image, device);
@@ -109,7 +140,7 @@ void TMain1::setShownPicture(const kaptivus::pixels::Picture& picture)
 int TMain1::shownBits() const
 {
     const QImage& image = Image1->image();
-    if (image.isNull() || image.cacheKey() == m_shownKey)
+    if (image.isNull() || shownIsCurrent())
         return kaptivus::pixels::PixelFormatBits(m_shown);
     return kaptivus::pixels::PixelFormatBits(kaptivus::picture::PixelFormatOf(image), {});
 }

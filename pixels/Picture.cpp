@@ -137,7 +137,7 @@ Picture Picture::create(int width, int height, PixelFormat format, const DeviceF
     const int64_t stride = AlignedStride(width, layout.bitsPerPixel);
     if (stride > kMaxPictureBytes / height) return picture;
     try {
-        picture.m_bits.assign(static_cast<size_t>(stride * height), 0);
+        picture.m_bits = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(stride * height), 0);
     } catch (const std::bad_alloc&) {
         return picture;
     }
@@ -172,23 +172,34 @@ Picture Picture::adopt(int width, int height, PixelFormat format, const DeviceFo
         if (stride % 4 == 0) {
             // Padding the last row keeps every scanLine() a full stride long.
             bits.resize(std::max(bits.size(), static_cast<size_t>(static_cast<int64_t>(stride) * rows)), 0);
-            picture.m_bits = std::move(bits);
+            picture.m_bits = std::make_shared<std::vector<uint8_t>>(std::move(bits));
             picture.m_stride = stride;
         } else {
             std::vector<uint8_t> packed(static_cast<size_t>(aligned * rows), 0);
             for (int y = 0; y < rows; ++y)
                 std::memcpy(packed.data() + y * aligned, bits.data() + static_cast<int64_t>(y) * stride,
                     static_cast<size_t>(rowBytes));
-            picture.m_bits = std::move(packed);
+            picture.m_bits = std::make_shared<std::vector<uint8_t>>(std::move(packed));
             picture.m_stride = static_cast<int>(aligned);
         }
     } catch (const std::bad_alloc&) {
-        picture.m_bits.clear();
+        picture.m_bits.reset();
         return picture;
     }
     picture.m_width = width;
     picture.m_height = rows;
     return picture;
+}
+
+void Picture::ownBits()
+{
+    m_bits = std::make_shared<std::vector<uint8_t>>(*m_bits);
+}
+
+const std::vector<uint8_t>& Picture::noBits()
+{
+    static const std::vector<uint8_t> none;
+    return none;
 }
 
 PixelBGR Picture::pixel(int x, int y) const

@@ -6,6 +6,7 @@
 #include "pixels/PixelBase.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace kaptivus::pixels {
@@ -29,15 +30,18 @@ struct DeviceFormat {
 
 // Rows are top-down, little-endian words, each row padded to a multiple of 4
 // bytes. Palette entries are colours 0x00BBGGRR like every colour of the program.
+// Copies share their rows until one of them is written through scanLine():
+// a screen-sized picture handed on unchanged costs no copy. A row pointer
+// taken for writing is good until the picture is next copied.
 class Picture {
 public:
     Picture() = default;
     Picture(const Picture&) = default;
     Picture(Picture&&) noexcept = default;
     Picture& operator=(Picture&&) noexcept = default;
-    // A copy gets buffers of its own size: assigning a small picture over a
-    // large one frees the large one's memory, where vector assignment would
-    // keep it as spare capacity for as long as the picture lives.
+    // Assigning a small picture over a large one lets go of the large one's
+    // memory, where vector assignment would keep it as spare capacity for as
+    // long as the picture lives.
     Picture& operator=(const Picture& other)
     {
         if (this != &other) *this = Picture(other);
@@ -74,12 +78,20 @@ public:
     uint32_t redMask() const { return m_redMask; }
     uint32_t greenMask() const { return m_greenMask; }
     uint32_t blueMask() const { return m_blueMask; }
-    uint8_t* scanLine(int y) { return m_bits.data() + static_cast<size_t>(y) * static_cast<size_t>(m_stride); }
+    // Writing rows: rows shared with a copy are made this picture's own first
+    // (std::bad_alloc when the memory cannot be had).
+    uint8_t* scanLine(int y)
+    {
+        if (m_bits.use_count() > 1) ownBits();
+        return m_bits->data() + static_cast<size_t>(y) * static_cast<size_t>(m_stride);
+    }
     const uint8_t* scanLine(int y) const
     {
-        return m_bits.data() + static_cast<size_t>(y) * static_cast<size_t>(m_stride);
+        return bits().data() + static_cast<size_t>(y) * static_cast<size_t>(m_stride);
     }
-    const std::vector<uint8_t>& bits() const { return m_bits; }
+    const std::vector<uint8_t>& bits() const { return m_bits ? *m_bits : noBits(); }
+    // True when both pictures read their rows from the same memory.
+    bool sharesRowsWith(const Picture& other) const { return m_bits && m_bits == other.m_bits; }
     const std::vector<Color>& palette() const { return m_palette; }
     void setPalette(std::vector<Color> palette) { m_palette = std::move(palette); }
 
@@ -111,6 +123,8 @@ public:
 
 private:
     void applyLayout(PixelFormat format, const DeviceFormat& device, const detail::PictureLayout& layout);
+    void ownBits();
+    static const std::vector<uint8_t>& noBits();
 
     int m_width = 0;
     int m_height = 0;
@@ -121,7 +135,8 @@ private:
     uint32_t m_redMask = 0;
     uint32_t m_greenMask = 0;
     uint32_t m_blueMask = 0;
-    std::vector<uint8_t> m_bits;
+    // Never null for a picture with pixels.
+    std::shared_ptr<std::vector<uint8_t>> m_bits;
     std::vector<Color> m_palette;
     bool m_transparent = false;
     Color m_transparentColor = 0;

@@ -85,10 +85,29 @@ public:
     // Makes the desktop redraw itself after a window covering it has gone
     // (nothing to do where the compositor keeps every window's pixels).
     virtual void repaintDesktop() = 0;
+
+    // Whether activeWindow() and objectAt() can find windows on this desktop.
+    // Where they cannot, grabChosen() hands the choice to the desktop.
+    virtual bool knowsWindows() { return true; }
+    // A picture of what the user picks in the desktop's own chooser (a
+    // window, an area, a screen: the desktop decides), or why there is none:
+    // a cancelled or refused choice is a message, never a picture.
+    virtual DesktopGrab grabChosen() { return { {}, "This desktop has no chooser of its own." }; }
 };
 
-// The back-end of this session, made on first use: a wlroots compositor's on a
-// Wayland session, the X server's otherwise. GUI thread only.
+enum class BackendKind { X11, Wlroots, Portal };
+
+// KAPTIVUS_BACKEND's value ("x11", "wlroots", "portal"): the back-end it
+// forces; nothing when unset or empty, and nothing with `unknown` set when it
+// names none.
+std::optional<BackendKind> forcedBackend(const char* value, bool& unknown);
+// The back-end a session gets: the forced one; else the X server's on X11; on
+// Wayland the compositor's screencopy where it is offered, else the portal.
+BackendKind chooseBackend(std::optional<BackendKind> forced, SessionKind session, bool hasScreencopy);
+
+// The back-end of this session, made on first use as chooseBackend() says
+// (an unknown KAPTIVUS_BACKEND is reported on standard error and ignored).
+// GUI thread only.
 CaptureBackend& captureBackend();
 // Replaces it (tests and measurements); null goes back to the session's own.
 void setCaptureBackend(std::unique_ptr<CaptureBackend> backend);
@@ -98,5 +117,9 @@ std::unique_ptr<CaptureBackend> makeX11Backend();
 // A wlroots compositor's back-end (screencopy, and sway's window list where
 // $SWAYSOCK names it), on the display WAYLAND_DISPLAY names.
 std::unique_ptr<CaptureBackend> makeWlrootsBackend();
+// The desktop portals' back-end (the Screenshot portal on the session bus).
+// `whyPortal` ("the compositor offers no ...") joins the message when the
+// portal cannot be reached either.
+std::unique_ptr<CaptureBackend> makePortalBackend(std::string whyPortal = {});
 
 } // namespace kaptivus::platform

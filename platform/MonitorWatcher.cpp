@@ -40,6 +40,11 @@ MonitorWatcher::MonitorWatcher(QObject* parent) : QObject(parent), m_connection(
                 | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
     }
     xcb_flush(c);
+    // A rearrangement arrives as several events; one reading after the burst.
+    m_burst = new QTimer(this);
+    m_burst->setSingleShot(true);
+    m_burst->setInterval(50);
+    connect(m_burst, &QTimer::timeout, this, &MonitorWatcher::monitorsChanged);
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(c), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &MonitorWatcher::readEvents);
 }
@@ -61,13 +66,16 @@ void MonitorWatcher::readEvents()
         m_notifier->setEnabled(false);
         return;
     }
-    if (!any || m_pending) return;
-    // A rearrangement arrives as several events; one reading after the burst.
-    m_pending = true;
-    QTimer::singleShot(50, this, [this] {
-        m_pending = false;
-        emit monitorsChanged();
-    });
+    if (any && !m_burst->isActive()) m_burst->start();
+}
+
+bool MonitorWatcher::catchUp()
+{
+    if (!m_notifier) return false;
+    readEvents();
+    if (!m_burst->isActive()) return false;
+    m_burst->stop();
+    return true;
 }
 
 } // namespace kaptivus::platform

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace kaptivus::platform {
 
@@ -18,6 +19,11 @@ public:
     ~MonitorWatcher() override;
     // False when no X display can be reached; nothing is ever signalled then.
     bool isWatching() const;
+    // Reads what the server has already sent, and tells whether the monitors
+    // changed since the last monitorsChanged(); that change is then not
+    // signalled again. A capture asks first: a hotkey pressed right after a
+    // change must not see the old monitors while the burst is awaited.
+    bool catchUp();
 
 signals:
     // Once for a burst of notifications; read the monitors again.
@@ -28,7 +34,7 @@ private:
     struct Connection;
     std::unique_ptr<Connection> m_connection;
     QSocketNotifier* m_notifier = nullptr;
-    bool m_pending = false;
+    QTimer* m_burst = nullptr;
 };
 
 } // namespace kaptivus::platform

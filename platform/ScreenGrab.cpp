@@ -54,14 +54,34 @@ struct CopyJob {
     int bytesPerPixel;
     int serverStride; // bytes a row in the server's image, padded to its scanline unit
     bool swapBytes; // the server sends most significant byte first
+    uint32_t channelBits; // of a 32-bit pixel: the bits any channel uses
 };
+
+// Copies 32-bit pixels keeping only the channels' bits: the byte a depth-24
+// screen leaves unused holds whatever the server had there, and a capture
+// without it is handed on by the picture window without a copy of its own.
+void copyChannels(uint8_t* out, const uint8_t* in, size_t pixels, uint32_t kept)
+{
+    for (size_t i = 0; i < pixels; ++i) {
+        uint32_t word;
+        std::memcpy(&word, in + 4 * i, 4);
+        word &= kept;
+        std::memcpy(out + 4 * i, &word, 4);
+    }
+}
 
 void copyRows(const CopyJob& job, const uint8_t* data, int firstRow, int rows)
 {
     const size_t rowBytes = static_cast<size_t>(job.source.width) * static_cast<size_t>(job.bytesPerPixel);
+    const bool masked = job.bytesPerPixel == 4 && job.channelBits != 0xFFFFFFFFu && !job.swapBytes;
     for (int y = 0; y < rows; ++y) {
         uint8_t* out = job.target + static_cast<size_t>(firstRow + y) * static_cast<size_t>(job.targetStride);
-        std::memcpy(out, data + static_cast<size_t>(y) * static_cast<size_t>(job.serverStride), rowBytes);
+        const uint8_t* in = data + static_cast<size_t>(y) * static_cast<size_t>(job.serverStride);
+        if (masked) {
+            copyChannels(out, in, static_cast<size_t>(job.source.width), job.channelBits);
+            continue;
+        }
+        std::memcpy(out, in, rowBytes);
         if (!job.swapBytes) continue;
         for (size_t i = 0; i + job.bytesPerPixel <= rowBytes; i += job.bytesPerPixel)
             std::reverse(out + i, out + i + job.bytesPerPixel);
@@ -223,7 +243,8 @@ pixels::Picture grabRect(int left, int top, int width, int height, GrabMethod me
         const int pad = f && f->scanline_pad >= 8 ? f->scanline_pad : 32;
         CopyJob job { conn.get(), conn.root(), source, nullptr, stride, bpp / 8,
             (source.width * bpp + pad - 1) / pad * pad / 8,
-            setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST && bpp > 8 };
+            setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST && bpp > 8,
+            format.redMask | format.greenMask | format.blueMask };
         job.target = bits.data() + static_cast<size_t>(source.top - top) * static_cast<size_t>(stride)
             + static_cast<size_t>(source.left - left) * static_cast<size_t>(bpp / 8);
         const bool done = method != GrabMethod::GetImage && copyThroughSharedMemory(job);

@@ -35,6 +35,14 @@ test_pkgs+=(wtype) # types keys through the compositor, as a user's press reache
 # A FUSE file system without exclusive rename, hard links or permissions, for the saving tests.
 test_pkgs+=(libfuse3-dev)
 test_pkgs+=(libglib2.0-bin) # gio launch: desktop entries run as a desktop runs them
+# Global shortcuts on Wayland: the portal's D-Bus client is Qt's own; its tests
+# run the portal with the KDE back-end (the one that serves GlobalShortcuts in
+# Debian 12) and kglobalaccel, which keeps the shortcuts (88 packages, 18 MB).
+test_pkgs+=(xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin)
+# The Screenshot portal's tests: the desktop portals (wlr for Screenshot, gtk
+# for the permission question) on a private bus, pipewire that the portal
+# wants, and slurp, which the wlr portal runs as the desktop's own chooser.
+test_pkgs+=(xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire slurp)
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 [ "${1:-}" = "test" ] && want+=("${test_pkgs[@]}")
 [ "${1:-}" = "package" ] && want+=("${package_pkgs[@]}")

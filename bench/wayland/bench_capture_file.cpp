@@ -77,10 +77,11 @@ bool waitForFile(int inotify, const fs::path& folder)
     }
 }
 
-// The agent, running with the numbered folder and the extension given.
+// The agent, running with the numbered folder and the extension given, on
+// the capture back-end named (the session's own when empty).
 class Agent {
 public:
-    Agent(const std::string& ext, const fs::path& folder)
+    Agent(const std::string& ext, const fs::path& folder, const std::string& backend = {})
     {
         const char* program = std::getenv("KAPTIVUS_AGENT");
         m_program = program ? program : "";
@@ -92,7 +93,10 @@ public:
                    { "DefaultExt", '"' + ext + '"' }, { "Sound", "dword:00000000" } });
         out.close();
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        if (m_program.empty() || !run({ m_program }, &m_pid)) return;
+        if (!backend.empty()) setenv("KAPTIVUS_BACKEND", backend.c_str(), 1);
+        const bool started = !m_program.empty() && run({ m_program }, &m_pid);
+        unsetenv("KAPTIVUS_BACKEND");
+        if (!started) return;
         // Ready once a capture is let in (the answer comes when the agent listens).
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
         while (!run({ m_program, "--capture", "102" })) {
@@ -118,10 +122,10 @@ private:
 };
 
 // The agent's numbered save, from the command to the complete file.
-void BM_AgentCaptureToFile(benchmark::State& state, const std::string& ext)
+void BM_AgentCaptureToFile(benchmark::State& state, const std::string& ext, const std::string& backend = {})
 {
     const fs::path folder = benchFolder();
-    Agent agent(ext, folder);
+    Agent agent(ext, folder, backend);
     if (!agent.ready()) {
         state.SkipWithError("the agent did not start (run with swayclient.sh --agent)");
         return;
@@ -146,6 +150,11 @@ void BM_AgentCaptureToFile(benchmark::State& state, const std::string& ext)
     fs::remove_all(folder);
 }
 BENCHMARK_CAPTURE(BM_AgentCaptureToFile, png, std::string(".PNG"))
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
+// The same through the Screenshot portal (run under scripts/portalsession.sh).
+BENCHMARK_CAPTURE(BM_AgentCaptureToFile, png_portal, std::string(".PNG"), std::string("portal"))
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0)
     ->UseRealTime();

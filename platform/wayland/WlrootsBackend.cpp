@@ -4,22 +4,15 @@
 // pointer stays unknown: no protocol tells a client where it is outside its
 // own windows.
 #include "platform/CaptureBackend.h"
-#include "platform/wayland/SwayIpc.h"
-#include "platform/wayland/SwayTree.h"
+#include "platform/wayland/SwayWindows.h"
 #include "platform/wayland/WlrScreencopy.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <unistd.h>
 
 namespace kaptivus::platform {
 namespace {
 
 namespace wl = wayland;
-
-const char* const kNoWindowList = "Kaptivus 2000 cannot capture a window here: it needs the compositor's "
-                                  "window list, which this desktop does not give.";
 
 // The rectangle `rect` of a picture whose top-left pixel sits at `origin`;
 // what lies outside the picture is black. The whole picture is handed over.
@@ -41,14 +34,14 @@ public:
         std::vector<Monitor> result;
         const double s = scale();
         for (const auto& o : m_copy->outputs())
-            result.push_back({ o.name, toDesktop(o.logical, s) });
+            result.push_back({ o.name, wl::pictureRect(o.logical, ScreenRect {}, s) });
         return result;
     }
 
     ScreenRect virtualDesktop() override
     {
         refresh();
-        return toDesktop(wl::layoutBounds(m_copy->outputs()), scale());
+        return wl::pictureRect(wl::layoutBounds(m_copy->outputs()), ScreenRect {}, scale());
     }
 
     DesktopGrab grab(const ScreenRect& rect) override
@@ -68,31 +61,16 @@ public:
 
     std::optional<ScreenPoint> pointerPosition() override { return std::nullopt; }
 
-    // No focused window (an empty workspace) gives empty rectangles, which the
-    // capture widens to the desktop, as on X11.
     WindowRects activeWindow() override
     {
-        WindowRects result;
-        const wl::SwayTree tree = windowList(result.error);
-        if (!result.ok()) return result;
-        if (const auto w = wl::focusedWindow(tree)) setRects(result, *w);
-        return result;
+        refresh();
+        return wl::swayActiveWindow(scale());
     }
 
-    // Controls inside a window are not knowable here: the object is the
-    // deepest window under the point. The toolkit's window ids mean nothing to
-    // the compositor, so the program's own windows are known by their process.
     WindowRects objectAt(ScreenPoint point, const std::vector<WindowId>&) override
     {
-        WindowRects result;
-        wl::SwayTree tree = windowList(result.error);
-        if (!result.ok()) return result;
-        const int64_t self = getpid();
-        std::erase_if(tree.windows, [self](const wl::SwayWindow& w) { return w.pid == self; });
-        const double s = scale();
-        const ScreenPoint logical { int(std::floor(point.x / s)), int(std::floor(point.y / s)) };
-        if (const auto w = wl::windowAt(tree, logical)) setRects(result, *w);
-        return result;
+        refresh();
+        return wl::swayWindowAt(point, scale());
     }
 
     // The compositor keeps every window's pixels.
@@ -109,39 +87,14 @@ private:
 
     double scale() const { return wl::compositionScale(m_copy->outputs()); }
 
-    static ScreenRect toDesktop(const ScreenRect& logical, double s)
-    {
-        return wl::pictureRect(logical, ScreenRect {}, s);
-    }
-
-    // The windows as the compositor lays them out now, with the outputs'
-    // scale as the grab would see it.
-    wl::SwayTree windowList(std::string& error)
-    {
-        const char* socket = std::getenv("SWAYSOCK");
-        if (socket == nullptr || *socket == '\0') {
-            error = kNoWindowList;
-            return {};
-        }
-        refresh();
-        wl::SwayTree tree = wl::readSwayTree(socket);
-        if (!tree.ok()) error = "The compositor's window list could not be read: " + tree.error;
-        return tree;
-    }
-
-    void setRects(WindowRects& rects, const wl::SwayWindow& window) const
-    {
-        const double s = scale();
-        rects.frame = toDesktop(window.frame, s);
-        // A container of windows has no contents of its own: its frame is all.
-        rects.client = window.isView() ? toDesktop(window.client, s) : rects.frame;
-    }
-
     std::unique_ptr<wl::WlrScreencopy> m_copy;
 };
 
 } // namespace
 
-std::unique_ptr<CaptureBackend> makeWlrootsBackend() { return std::make_unique<WlrootsBackend>(); }
+std::unique_ptr<CaptureBackend> makeWlrootsBackend()
+{
+    return std::make_unique<WlrootsBackend>();
+}
 
 } // namespace kaptivus::platform

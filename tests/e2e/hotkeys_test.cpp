@@ -309,6 +309,7 @@ TEST(CommandLine, HelpListsTheActionsAndACaptureWithoutAgentFails)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--capture N"), std::string::npos);
     EXPECT_NE(help.out.find("--bindings sway"), std::string::npos);
+    EXPECT_NE(help.out.find("KAPTIVUS_BACKEND=x11|wlroots|portal"), std::string::npos);
     for (const char* line : { "101  Copier le bureau\n", "103  Copier bureau dans presse-papiers\n",
                               "106  Copier fenêtre active->p-papiers\n", "112  Copier objet vers presse-papiers\n" })
         EXPECT_NE(help.out.find(line), std::string::npos) << line;

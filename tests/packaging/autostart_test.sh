@@ -23,7 +23,7 @@ while read -r name xdg home before; do
         mkdir -p "$config/autostart"
         printf '[Desktop Entry]\nType=Application\nName=Other\nExec=true\n' > "$config/autostart/other.desktop"
     fi
-    entry="$config/autostart/kaptivus2000.desktop"
+    entry="$config/autostart/org.kaptivus.kaptivus2000.desktop"
     was=$(snapshot "$work/$name")
 
     out=$("$bin" --autostart on) || fail "$name: --autostart on failed"
@@ -32,7 +32,7 @@ while read -r name xdg home before; do
     desktop-file-validate "$entry" || fail "$name: the entry is not a valid desktop entry"
     grep -qx "Exec=$bin" "$entry" || fail "$name: the entry does not start $bin: $(grep Exec "$entry")"
     # Written in one step: nothing but the entry beside the folder's own files.
-    extra=$(ls -A "$config/autostart" | grep -vx -e kaptivus2000.desktop -e other.desktop || true)
+    extra=$(ls -A "$config/autostart" | grep -vx -e org.kaptivus.kaptivus2000.desktop -e other.desktop || true)
     [ -z "$extra" ] || fail "$name: left behind: $extra"
     "$bin" --autostart=on >/dev/null || fail "$name: a second --autostart on failed"
 
@@ -52,7 +52,7 @@ CASES
 # (behind env); one a desktop entry cannot hold is refused with status 1 and a
 # reason, and nothing is written.
 export XDG_CONFIG_HOME="$work/odd-config"
-entry="$XDG_CONFIG_HOME/autostart/kaptivus2000.desktop"
+entry="$XDG_CONFIG_HOME/autostart/org.kaptivus.kaptivus2000.desktop"
 while IFS='|' read -r name folder rc reason; do
     folder=$(printf "$work/odd/$folder")
     mkdir -p "$folder"

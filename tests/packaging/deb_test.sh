@@ -70,7 +70,7 @@ version=$(env -i PATH=/usr/bin:/bin kaptivus2000 --version) || fail "the install
 [ "$version" = "Kaptivus 2000 5.10" ] || fail "installed --version says: $version"
 env -i PATH=/usr/bin:/bin kaptivus2000 --help | grep -q -- "--capture" || fail "the installed --help does not list --capture"
 dpkg -L kaptivus2000 > "$work/listed"
-grep -qx /usr/share/applications/kaptivus2000.desktop "$work/listed" || fail "dpkg -L does not list the desktop entry"
+grep -qx /usr/share/applications/org.kaptivus.kaptivus2000.desktop "$work/listed" || fail "dpkg -L does not list the desktop entry"
 
 "${apt[@]}" remove --purge kaptivus2000 >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "apt-get remove"; }
 installed=0

@@ -22,7 +22,7 @@ if readelf -d "$dest/usr/bin/kaptivus2000" | grep -E 'R(UN)?PATH' | grep -qF "$(
 fi
 [ "$("$dest/usr/bin/kaptivus2000" --version)" = "Kaptivus 2000 5.10" ] || fail "--version"
 
-app="$dest/usr/share/applications/kaptivus2000.desktop"
+app="$dest/usr/share/applications/org.kaptivus.kaptivus2000.desktop"
 desktop-file-validate "$app" || fail "desktop-file-validate"
 for line in "Name=Kaptivus 2000" "Exec=kaptivus2000" "Icon=kaptivus2000" "Categories=Graphics;Utility;" \
     "StartupNotify=false" "Type=Application"; do
@@ -32,7 +32,7 @@ grep -q '^Comment=' "$app" && grep -q '^Comment\[fr\]=' "$app" || fail "desktop 
 
 appstreamcli validate --no-net "$dest/usr/share/metainfo/org.kaptivus.kaptivus2000.metainfo.xml" || fail "appstreamcli validate"
 appstreamcli validate-tree --no-net "$dest" >/dev/null || fail "appstreamcli validate-tree: the AppStream data, desktop entry and icons do not fit together"
-grep -q '<launchable type="desktop-id">kaptivus2000.desktop</launchable>' "$dest"/usr/share/metainfo/*.xml \
+grep -q '<launchable type="desktop-id">org.kaptivus.kaptivus2000.desktop</launchable>' "$dest"/usr/share/metainfo/*.xml \
     || fail "the AppStream data does not launch the installed desktop entry"
 
 # Each theme icon is the program's own icon enlarged pixel for pixel: scaled
@@ -52,7 +52,7 @@ warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$man" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "the manual page has formatting problems: $warnings"
 text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$man" 2>/dev/null)
 for needle in OPTIONS FILES HOTKEYS "--autostart on|off" "--version" "Print Screen" "Alt+Print Screen" \
-    "Kaptivus2000/registry.reg" "autostart/kaptivus2000.desktop" "registry.reg.bad"; do
+    "Kaptivus2000/registry.reg" "autostart/org.kaptivus.kaptivus2000.desktop" "registry.reg.bad"; do
     [[ $text == *"$needle"* ]] || fail "the manual page does not mention $needle"
 done
 echo "install layout: $(wc -l < "$here/expected_files.txt") files in place and valid"

@@ -75,7 +75,7 @@ TEST(PipelineAtRest, GivesTheStagedPictureByteForByte)
             const Picture capture = RandomCapture(width, height, source.format, source.device,
                                                   source.bitsPerPixel, random);
             ASSERT_EQ(capture.width(), width) << source.name;
-            const Picture before = capture;
+            const std::vector<uint8_t> before = capture.bits();
             for (int colours = 0; colours <= 7; ++colours) {
                 for (const bool explicitSize : {false, true}) {
                     SCOPED_TRACE(::testing::Message() << source.name << " " << width << "x" << height
@@ -89,8 +89,48 @@ TEST(PipelineAtRest, GivesTheStagedPictureByteForByte)
                     ExpectSamePicture(quick.picture, staged.picture);
                 }
             }
-            EXPECT_TRUE(capture.bits() == before.bits()) << source.name << ": the capture was changed";
+            EXPECT_TRUE(capture.bits() == before) << source.name << ": the capture was changed";
         }
+    }
+}
+
+// A screen grab holds nothing to clear: the shown picture then reads the
+// capture's own memory. Anything to clear, or another colour depth, gives a
+// picture of its own and leaves the capture as it was.
+TEST(PipelineAtRest, ACleanCaptureIsHandedOnWithoutACopy)
+{
+    struct Case {
+        const char* name;
+        DeviceFormat device;
+        int width;
+        uint8_t fill;   // every byte of every row, padding included
+        int colours;    // "Couleurs" index
+        bool shared;
+    };
+    const DeviceFormat screen24{24, 24, 0xFF0000, 0x00FF00, 0x0000FF};
+    const DeviceFormat screen16{16, 16, 0xF800, 0x07E0, 0x001F};
+    const Case cases[] = {
+        {"32-bit screen, fourth byte clear", DeviceFormat{}, 5, 0x00, 0, true},
+        {"32-bit screen, fourth byte set", DeviceFormat{}, 5, 0xFF, 0, false},
+        {"24-bit screen without padding", screen24, 4, 0xA5, 0, true},
+        {"24-bit screen, padding set", screen24, 3, 0xA5, 0, false},
+        {"16-bit screen, all bits in use", screen16, 2, 0x5A, 0, true},
+        {"32-bit screen at 8 bits", DeviceFormat{}, 5, 0x00, 3, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int stride = ((c.width * c.device.bitsPerPixel + 31) / 32) * 4;
+        std::vector<uint8_t> bytes(static_cast<size_t>(stride) * 3, c.fill);
+        if (c.fill == 0x00)
+            for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = i % 4 == 3 ? 0 : static_cast<uint8_t>(i * 7);
+        const Picture capture =
+            Picture::adopt(c.width, 3, PixelFormat::DeviceDefault, c.device, std::vector<uint8_t>(bytes), stride);
+        PictureOptions options;
+        options.colorsIndex = c.colours;
+        const PipelineResult quick = RunPipeline(capture, options, false, c.width, 3);
+        EXPECT_EQ(quick.picture.sharesRowsWith(capture), c.shared);
+        ExpectSamePicture(quick.picture, RunEveryStage(capture, options, false, c.width, 3).picture);
+        EXPECT_TRUE(capture.bits() == bytes) << "the capture was changed";
     }
 }
 

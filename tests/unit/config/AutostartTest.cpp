@@ -23,11 +23,11 @@ TEST(Autostart, FileFollowsXdgConfigHomeThenHome)
         const char* expected;
     };
     const Case cases[] = {
-        { "/x/config", "/home/u", "/x/config/autostart/kaptivus2000.desktop" },
-        { nullptr, "/home/u", "/home/u/.config/autostart/kaptivus2000.desktop" },
-        { "", "/home/u", "/home/u/.config/autostart/kaptivus2000.desktop" },
+        { "/x/config", "/home/u", "/x/config/autostart/org.kaptivus.kaptivus2000.desktop" },
+        { nullptr, "/home/u", "/home/u/.config/autostart/org.kaptivus.kaptivus2000.desktop" },
+        { "", "/home/u", "/home/u/.config/autostart/org.kaptivus.kaptivus2000.desktop" },
         // A relative XDG_CONFIG_HOME is invalid and must be ignored.
-        { "rel/config", "/home/u", "/home/u/.config/autostart/kaptivus2000.desktop" },
+        { "rel/config", "/home/u", "/home/u/.config/autostart/org.kaptivus.kaptivus2000.desktop" },
         { nullptr, nullptr, "" },
         { nullptr, "relative", "" },
     };
@@ -147,6 +147,52 @@ TEST(Autostart, EntryStartsTheProgramAtLoginWithoutStartupNotice)
     for (const char* line : { "\nType=Application\n", "\nExec=/usr/bin/kaptivus2000\n", "\nName=Kaptivus 2000\n",
              "\nIcon=kaptivus2000\n", "\nStartupNotify=false\n", "\nTerminal=false\n" })
         EXPECT_NE(entry.find(line), std::string::npos) << line;
+}
+
+// An entry under the earlier name keeps starting the program: it moves to the
+// current name as it was, and --autostart replaces or removes it with the current one.
+TEST(Autostart, EntryUnderTheEarlierNameMovesOrGoes)
+{
+    const std::string legacyText = "[Desktop Entry]\nType=Application\nName=Mine\nExec=/opt/k/kaptivus2000\n";
+    const struct {
+        const char* name;
+        bool legacy;  // an entry under the earlier name beforehand
+        bool current; // an entry under the current name beforehand
+        int action;   // 0 migrate, 1 --autostart on, 2 --autostart off
+        bool legacyAfter;
+        const char* currentAfter; // the current entry's Name line, or "" for none
+    } cases[] = {
+        { "earlier entry moves as it was", true, false, 0, false, "Name=Mine" },
+        { "both: the current one stays", true, true, 0, true, "Name=Now" },
+        { "none: nothing written", false, false, 0, false, "" },
+        { "on replaces the earlier entry", true, false, 1, false, "Name=Kaptivus 2000" },
+        { "off removes the earlier entry too", true, true, 2, false, "" },
+    };
+    for (const auto& c : cases) {
+        const auto folder = std::filesystem::path(::testing::TempDir()) / "autostart-migration" / c.name;
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        const auto current = folder / "org.kaptivus.kaptivus2000.desktop";
+        const auto legacy = folder / "kaptivus2000.desktop";
+        EXPECT_EQ(legacyAutostartFile(current), legacy);
+        if (c.legacy) std::ofstream(legacy) << legacyText;
+        if (c.current) std::ofstream(current) << "[Desktop Entry]\nName=Now\n";
+        const Status done = c.action == 0 ? migrateAutostart(current)
+            : c.action == 1                ? enableAutostart(current, "/usr/bin/kaptivus2000")
+                                           : disableAutostart(current);
+        EXPECT_TRUE(done) << c.name << ": " << done.error;
+        EXPECT_EQ(std::filesystem::exists(legacy), c.legacyAfter) << c.name;
+        std::string text;
+        if (std::ifstream in(current); in) text.assign(std::istreambuf_iterator<char>(in), {});
+        if (*c.currentAfter) {
+            EXPECT_NE(text.find(std::string("\n") + c.currentAfter + "\n"), std::string::npos) << c.name << ": " << text;
+        } else {
+            EXPECT_TRUE(text.empty()) << c.name << ": " << text;
+        }
+        if (c.action == 0 && c.legacy && !c.current) {
+            EXPECT_EQ(text, legacyText) << c.name;
+        }
+    }
 }
 
 TEST(Autostart, WithoutAnyConfigFolderBothDirectionsFailWithAReason)

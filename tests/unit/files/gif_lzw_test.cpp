@@ -4,7 +4,10 @@
 #include "files/GifPicture.h"
 #include "gif_support.h"
 
+#include "files/GifLzw.h"
+
 #include <gtest/gtest.h>
+#include <map>
 #include <random>
 
 namespace kaptivus::files {
@@ -102,6 +105,74 @@ TEST(GifLzw, WrittenDataDecodesToTheSameIndicesEverywhere)
             const auto* p = reinterpret_cast<const uint8_t*>(rgb.data()) + i * 3;
             ASSERT_EQ(Rgb(p[0], p[1], p[2]), image.colours[image.indices[i]]) << i;
         }
+    }
+}
+
+// The textbook encoder: a map from (prefix code, next index) to code, the
+// same widths and the same Clear at 4095, codes packed from the low bit and
+// cut into sub-blocks of 255 bytes.
+std::vector<uint8_t> ReferenceLzw(const std::vector<uint8_t>& indices, int minCodeSize)
+{
+    std::vector<uint8_t> packed;
+    uint32_t pending = 0;
+    int pendingBits = 0;
+    const auto put = [&](uint32_t code, int width) {
+        pending |= code << pendingBits;
+        for (pendingBits += width; pendingBits >= 8; pendingBits -= 8, pending >>= 8)
+            packed.push_back(static_cast<uint8_t>(pending));
+    };
+    const uint32_t clear = 1u << minCodeSize;
+    std::map<std::pair<uint32_t, uint8_t>, uint32_t> table;
+    int width = minCodeSize + 1;
+    uint32_t next = clear + 2;
+    put(clear, width);
+    uint32_t prefix = indices[0];
+    for (size_t i = 1; i < indices.size(); ++i) {
+        if (const auto found = table.find({prefix, indices[i]}); found != table.end()) {
+            prefix = found->second;
+            continue;
+        }
+        put(prefix, width);
+        table[{prefix, indices[i]}] = next++;
+        if (next > (1u << width) && width < 12) ++width;
+        if (next == 4095) {
+            put(clear, width);
+            table.clear();
+            width = minCodeSize + 1;
+            next = clear + 2;
+        }
+        prefix = indices[i];
+    }
+    put(prefix, width);
+    if (next + 1 > (1u << width) && width < 12) ++width;
+    put(clear + 1, width);
+    if (pendingBits > 0) packed.push_back(static_cast<uint8_t>(pending));
+    std::vector<uint8_t> out{static_cast<uint8_t>(minCodeSize)};
+    for (size_t at = 0; at < packed.size(); at += 255) {
+        const size_t size = std::min<size_t>(255, packed.size() - at);
+        out.push_back(static_cast<uint8_t>(size));
+        out.insert(out.end(), packed.begin() + static_cast<long>(at), packed.begin() + static_cast<long>(at + size));
+    }
+    out.push_back(0);
+    return out;
+}
+
+// A screen's long runs of one index filled the string table's hash with one
+// cluster of sequential codes, and each probe walked it: the data must stay
+// the textbook encoder's to the byte, however the table finds its strings.
+TEST(GifLzw, ScreenRunsAndNoiseGiveTheTextbookEncodersBytes)
+{
+    std::vector<Stream> streams(std::begin(kStreams), std::end(kStreams));
+    streams.push_back({"a screen: one colour with short bands", 1920, 40, 16, 20000});
+    streams.push_back({"a screen of one colour", 1920, 60, 2, 0});
+    for (const Stream& s : streams) {
+        SCOPED_TRACE(s.name);
+        const GifImage image = MakeImage(s);
+        int bits = 2;
+        while ((1 << bits) < s.colours) ++bits;
+        std::vector<uint8_t> written;
+        AppendGifLzw(image.indices, bits, written);
+        EXPECT_TRUE(written == ReferenceLzw(image.indices, bits));
     }
 }
 

@@ -107,6 +107,43 @@ TEST(GifWrite, OctreeFoldsTheNewestNodeOfTheDeepestLevelFirstAndSumsWithoutOverf
     EXPECT_EQ(white.colours(), std::vector<Color> { Rgb(255, 255, 255) });
 }
 
+// Runs of one colour are counted at once; the tree must end as the one built
+// pixel by pixel, folds in the middle of a run included.
+TEST(GifWrite, OctreeCountsARunAsItsPixelsOneByOne)
+{
+    struct Case {
+        const char* name;
+        int maxLeaves;
+        size_t colours;
+        int longestRun;
+    };
+    const Case cases[] = {
+        {"one colour", kGifOctreeLeaves, 1, 5000},
+        {"runs of many colours, folding", kGifOctreeLeaves, 3000, 40},
+        {"a tree of two leaves", 2, 50, 9},
+        {"single pixels", 16, 400, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<Color> colours = DistinctColours(c.colours, 11);
+        std::mt19937 random(5);
+        std::vector<pixels::PixelBGR> row;
+        while (row.size() < 20000) {
+            const pixels::PixelBGR p = pixels::ColorToPixel(colours[random() % colours.size()]);
+            row.insert(row.end(), 1 + random() % static_cast<uint32_t>(c.longestRun), p);
+        }
+        GifOctree byRun(c.maxLeaves);
+        GifOctree byPixel(c.maxLeaves);
+        for (size_t at = 0; at < row.size(); at += 1000) {
+            const int count = static_cast<int>(std::min<size_t>(1000, row.size() - at));
+            byRun.addRow(row.data() + at, count);
+            for (int i = 0; i < count; ++i) byPixel.add(row[at + static_cast<size_t>(i)]);
+        }
+        EXPECT_EQ(byRun.leafCount(), byPixel.leafCount());
+        EXPECT_EQ(byRun.colours(), byPixel.colours());
+    }
+}
+
 TEST(GifWrite, FileLayoutFollowsTransparencyAndTableUse)
 {
     const Color a = Rgb(10, 200, 30), b = Rgb(90, 20, 140), white = Rgb(255, 255, 255);

@@ -149,6 +149,54 @@ TEST_F(PictureFilesTest, ConversionsOfASaveStayOnThePicture)
     }
 }
 
+// A hotkey's save writes from the shown picture as it is and leaves the
+// format's changes on it afterwards: the same file, and the same picture in
+// the end, as the save that converts first.
+TEST_F(PictureFilesTest, WritingFromThePictureAsItIsGivesTheFileOfTheConvertedPicture)
+{
+    const pixels::DeviceFormat screen16{16, 16, 0xF800, 0x07E0, 0x001F};
+    struct Case {
+        const char* name;
+        Picture picture;
+        bool transparent;
+    };
+    Picture onScreen16 = Picture::create(6, 4, PixelFormat::DeviceDefault, screen16);
+    const Picture source = Asymmetric();
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) onScreen16.setPixel(x, y, source.pixel(x, y));
+    Picture whiteCorner = Asymmetric(PixelFormat::DeviceDefault);
+    whiteCorner.setPixel(0, 0, PixelBGR{255, 255, 255});
+    const Case cases[] = {
+        {"a.bmp", Asymmetric(PixelFormat::DeviceDefault), false},
+        {"b.bmp", onScreen16, false},
+        {"c.bmp", Asymmetric(PixelFormat::Bits8), false},
+        {"d.gif", whiteCorner, true},
+        {"e.gif", whiteCorner, false},
+        {"f.gif", onScreen16, true},
+        {"g.gif", Asymmetric(PixelFormat::Bits4), true},
+        {"h.png", Asymmetric(PixelFormat::DeviceDefault), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Picture converted = c.picture;
+        ASSERT_TRUE(SavePicture((folder / c.name).string(), converted, c.transparent).ok());
+        const std::string convertedFile = ReadFile(folder / c.name);
+        Picture shown = c.picture;
+        const std::vector<uint8_t> rows = shown.bits();
+        const std::string kept = (folder / ("kept-" + std::string(c.name))).string();
+        const SaveResult written = SavePictureFile(kept, shown, c.transparent);
+        ASSERT_TRUE(written.ok()) << written.error;
+        EXPECT_EQ(ReadFile(kept), convertedFile);
+        EXPECT_TRUE(shown.bits() == rows);
+        EXPECT_EQ(shown.format(), c.picture.format());
+        KeepSaveChanges(written.path, shown, c.transparent);
+        EXPECT_EQ(shown.format(), converted.format());
+        EXPECT_TRUE(shown.bits() == converted.bits());
+        EXPECT_EQ(shown.transparent(), converted.transparent());
+        EXPECT_EQ(shown.transparentColor(), converted.transparentColor());
+    }
+}
+
 TEST_F(PictureFilesTest, AFailedLoadNamesTheFileAndTheReason)
 {
     WriteFile(folder / "big.bmp", std::string(4096, 'B'));

@@ -4,6 +4,8 @@
 #include "pixels/Picture.h"
 
 #include <climits>
+#include <string>
+#include <utility>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -220,6 +222,41 @@ TEST(PictureCopy, AssigningASmallPictureOverALargeOneFreesItsMemory)
     same = alias;
     EXPECT_EQ(same.bits(), small.bits());
     EXPECT_EQ(same.width(), 8);
+}
+
+// A copy reads the original's rows until either is written; a write, in
+// whichever way, reaches only the picture written.
+TEST(PictureCopy, CopiesShareRowsUntilOneIsWritten)
+{
+    struct Case {
+        const char* name;
+        void (*write)(Picture&);
+    };
+    const Case cases[] = {
+        {"a row written", [](Picture& p) { p.scanLine(1)[0] = 0x42; }},
+        {"a pixel set", [](Picture& p) { p.setPixel(2, 1, PixelBGR{1, 2, 3}); }},
+        {"converted", [](Picture& p) { p.convertTo(PixelFormat::Bits8); }},
+    };
+    for (const Case& c : cases) {
+        for (const bool writeTheCopy : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (writeTheCopy ? " in the copy" : " in the original"));
+            Picture original = Picture::create(5, 3, PixelFormat::Bits24);
+            original.setPixel(0, 0, PixelBGR{9, 8, 7});
+            Picture copy = original;
+            EXPECT_TRUE(copy.sharesRowsWith(original));
+            EXPECT_EQ(std::as_const(copy).scanLine(0), std::as_const(original).scanLine(0));
+            const std::vector<uint8_t> before = original.bits();
+            Picture& written = writeTheCopy ? copy : original;
+            const Picture& other = writeTheCopy ? original : copy;
+            c.write(written);
+            EXPECT_FALSE(copy.sharesRowsWith(original));
+            EXPECT_TRUE(other.bits() == before);
+            EXPECT_EQ(other.format(), PixelFormat::Bits24);
+            EXPECT_FALSE(written.bits() == before);
+        }
+    }
+    EXPECT_FALSE(Picture().sharesRowsWith(Picture()));
+    EXPECT_TRUE(Picture().bits().empty());
 }
 
 } // namespace
