@@ -27,6 +27,20 @@ inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000
     return kaptivus::test::waitUntil(condition, std::chrono::milliseconds(timeoutMs));
 }
 
+// Shown, active, and where the server has it: the window manager may still
+// be moving a window that is already active, and a pointer sent to a point
+// Qt maps before it hears of the move lands beside the widget.
+inline bool ShowActiveAndPlaced(QWidget* window)
+{
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowExposed(window) || !QTest::qWaitForWindowActive(window)) return false;
+    return WaitFor([window] {
+        const kaptivus::test::Rect inside = kaptivus::test::windowRootGeometry(window->winId());
+        return QPoint(inside.left, inside.top) == window->mapToGlobal(QPoint(0, 0));
+    });
+}
+
 inline QString SettingsFile()
 {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");

@@ -77,9 +77,7 @@ TEST_F(MainWindowTest, ATypedSizeSurvivesRepaintsButNotANewPictureAResizeOrAShow
 TEST_F(MainWindowTest, ASizeBeingTypedIsNotReplacedEvenByANewPicture)
 {
     showPicture(120, 90);
-    main1->show();
-    main1->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(main1.get()));
+    ASSERT_TRUE(ShowActiveAndPlaced(main1.get()));
     const QPoint field = main1->Edit1->mapToGlobal(main1->Edit1->rect().center());
     xt::movePointer(field.x(), field.y());
     xt::clickButton(1);

@@ -16,17 +16,10 @@ constexpr uint32_t kLeftKey = 0xff51;
 constexpr uint32_t kRightKey = 0xff53;
 constexpr uint32_t kEndKey = 0xff57;
 
-bool ShowAndActivate(TMain1* main1)
-{
-    main1->show();
-    main1->activateWindow();
-    return QTest::qWaitForWindowExposed(main1) && QTest::qWaitForWindowActive(main1);
-}
-
 TEST_F(MainWindowTest, ARightClickOnASliderLeavesNoMenuAndWheelStepsStillRebuild)
 {
     showPicture(40, 30);
-    ASSERT_TRUE(ShowAndActivate(main1.get()));
+    ASSERT_TRUE(ShowActiveAndPlaced(main1.get()));
     QScrollBar* bar = main1->ScrollBar1;
     EXPECT_EQ(bar->contextMenuPolicy(), Qt::PreventContextMenu);
     EventCounter releases(QEvent::MouseButtonRelease);
@@ -51,7 +44,7 @@ TEST_F(MainWindowTest, ARightClickOnASliderLeavesNoMenuAndWheelStepsStillRebuild
 TEST_F(MainWindowTest, AClickedSliderTakesTheKeyboardAndEachKeyIsAWholeScroll)
 {
     showPicture(40, 30);
-    ASSERT_TRUE(ShowAndActivate(main1.get()));
+    ASSERT_TRUE(ShowActiveAndPlaced(main1.get()));
     QScrollBar* bar = main1->ScrollBar4; // "Cadre", steps of 1
     EXPECT_TRUE(bar->focusPolicy() & Qt::TabFocus);
     // A click on the left arrow at the minimum moves nothing but gives the slider the focus.
