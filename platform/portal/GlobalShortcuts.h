@@ -27,7 +27,7 @@ struct Shortcut {
 
 // "CTRL+ALT+SHIFT+LOGO+Print": a virtual-key code and the modifier flags of the
 // hotkey tables (Alt 1, Ctrl 2, Shift 4, the Windows key 8) in the trigger
-// notation of the xdg shortcut specification; "" when the key is 0 or has no name.
+// notation the desktop portals use; "" when the key is 0 or has no name.
 std::string portalTrigger(int virtualKey, int modifiers);
 
 // The object path where the portal publishes a request made with handle_token
