@@ -7,12 +7,65 @@
 #include "platform/Screen.h"
 
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
 
 #include <utility>
+
+namespace {
+
+struct Placement {
+    QRect frame;
+    QRect inside;
+    bool framed() const { return frame.size() != inside.size(); }
+};
+
+Placement requestedPlacement(const QWidget& window)
+{
+    return {window.frameGeometry(), window.geometry()};
+}
+
+// Where the window and its frame are once shown. On X the server is asked:
+// the toolkit learns the window manager's frame from later events, and a
+// window framed in place may never tell it, which left a window a border's
+// width off screen. (While the window is hidden the server may still have it
+// where it was; the toolkit's idea is then the place asked for.)
+Placement shownPlacement(const QWidget& window)
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && window.testAttribute(Qt::WA_WState_Created)) {
+        const auto id = static_cast<kaptivus::platform::WindowId>(window.winId());
+        const kaptivus::platform::ScreenRect frame = kaptivus::platform::windowOuterRect(id);
+        const kaptivus::platform::ScreenRect inside = kaptivus::platform::windowClientRect(id);
+        if (!frame.isEmpty() && !inside.isEmpty())
+            return {QRect(frame.left, frame.top, frame.width, frame.height),
+                QRect(inside.left, inside.top, inside.width, inside.height)};
+    }
+    return requestedPlacement(window);
+}
+
+// A stored place, or a monitor unplugged or made smaller since, can leave the
+// window partly off screen: it comes back wholly onto its monitor when it fits,
+// and else at least with a title bar that the pointer reaches.
+void keepOnScreen(QWidget& window, const Placement& placement)
+{
+    using kaptivus::platform::ScreenRect;
+    QRect frame = placement.frame;
+    // Before the window manager first frames the window its title bar is not
+    // known yet; the frame it will add is counted in.
+    constexpr int kUsualTitleHeight = 24;
+    const bool framed = placement.inside.top() > frame.top();
+    const int title = framed ? placement.inside.top() - frame.top() : kUsualTitleHeight;
+    if (!framed)
+        frame.setHeight(frame.height() + kUsualTitleHeight);
+    const auto place = kaptivus::platform::reachablePosition(
+        ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()}, title, kaptivus::platform::monitors());
+    if (place.x != frame.x() || place.y != frame.y()) window.move(place.x, place.y);
+}
+
+} // namespace
 
 // By the frame: until the window manager has framed the window, its frame is
 // its inside, and the first move that reports the frame centres it again.
@@ -22,29 +75,6 @@ void TMain1::centreOnScreen()
     const QSize frame = frameGeometry().size();
     move((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2);
 }
-
-namespace {
-
-// A stored place, or a monitor unplugged or made smaller since, can leave the
-// window partly off screen: it comes back wholly onto its monitor when it fits,
-// and else at least with a title bar that the pointer reaches.
-void keepOnScreen(QWidget& window)
-{
-    using kaptivus::platform::ScreenRect;
-    QRect frame = window.frameGeometry();
-    // Before the window manager first frames the window its title bar is not
-    // known yet; the frame it will add is counted in.
-    constexpr int kUsualTitleHeight = 24;
-    const bool framed = window.geometry().top() > frame.top();
-    const int title = framed ? window.geometry().top() - frame.top() : kUsualTitleHeight;
-    if (!framed)
-        frame.setHeight(frame.height() + kUsualTitleHeight);
-    const auto place = kaptivus::platform::reachablePosition(
-        ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()}, title, kaptivus::platform::monitors());
-    if (place.x != frame.x() || place.y != frame.y()) window.move(place.x, place.y);
-}
-
-} // namespace
 
 void TMain1::moveEvent(QMoveEvent* event)
 {
@@ -65,8 +95,11 @@ void TMain1::moveEvent(QMoveEvent* event)
 void TMain1::placeOnceFramed()
 {
     // The frame's true size is known now: the place is checked once more.
-    if (frameGeometry().size() != size() && std::exchange(m_placeWhenFramed, false))
-        keepOnScreen(*this);
+    if (!m_placeWhenFramed)
+        return;
+    const Placement placement = shownPlacement(*this);
+    if (placement.framed() && std::exchange(m_placeWhenFramed, false))
+        keepOnScreen(*this, placement);
 }
 
 void TMain1::setStoredPosition(const QPoint& place)
@@ -100,7 +133,7 @@ void TMain1::fitToDesktop()
 void TMain1::FormShow()
 {
     fitToDesktop();
-    keepOnScreen(*this);
+    keepOnScreen(*this, requestedPlacement(*this));
     m_placeWhenFramed = frameGeometry().size() == size();
     selectPrinterEntry();
     raise();
@@ -114,6 +147,16 @@ void TMain1::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+}
+
+// The window is hidden and shown again within moments around a capture from
+// it; shown before the window manager has let go of it, it could stay unmapped
+// while the toolkit takes it for shown.
+void TMain1::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    if (!event->spontaneous() && QGuiApplication::platformName() == QLatin1String("xcb"))
+        kaptivus::platform::awaitWithdrawal(static_cast<kaptivus::platform::WindowId>(winId()), 250);
 }
 
 void TMain1::resizeEvent(QResizeEvent* event)

@@ -60,6 +60,12 @@ WindowId objectAt(ScreenPoint point, const std::vector<WindowId>& ignore = {});
 
 ScreenPoint pointerPosition();
 
+// After a top-level window is unmapped, waits (at most `limitMs`) until the
+// window manager has withdrawn it: mapped again before that, the window can be
+// left unmapped by a window manager that finishes the withdrawal afterwards.
+// True when the window is withdrawn (or was never managed).
+bool awaitWithdrawal(WindowId window, int limitMs);
+
 // Makes every window of the desktop redraw itself (after a window that covered
 // the screen has gone).
 void repaintDesktop();

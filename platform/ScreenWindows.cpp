@@ -4,6 +4,8 @@
 #include "platform/XcbSupport_p.h"
 
 #include <algorithm>
+#include <chrono>
+#include <poll.h>
 #include <xcb/randr.h>
 
 namespace kaptivus::platform {
@@ -186,6 +188,40 @@ ScreenRect windowOuterRect(WindowId window)
     xcb_window_t outer = window;
     if (xcb::hasProperty(c, window, xcb::atom(c, "WM_STATE"))) outer = topLevelAncestor(c, conn->root(), window);
     return borderBox(c, conn->root(), outer ? outer : window).value_or(ScreenRect {});
+}
+
+bool awaitWithdrawal(WindowId window, int limitMs)
+{
+    const xcb::Connection* conn = usable();
+    if (!conn || window == 0) return true;
+    xcb_connection_t* c = conn->get();
+    const xcb_atom_t wmState = xcb::atom(c, "WM_STATE");
+    // Property changes on the window wake the wait; the mask is this
+    // connection's own and is taken back before returning.
+    const uint32_t mask[] = { XCB_EVENT_MASK_PROPERTY_CHANGE };
+    if (xcb::errorCode(c, xcb_change_window_attributes_checked(c, window, XCB_CW_EVENT_MASK, mask)) != 0) return true;
+    constexpr uint32_t WithdrawnState = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    bool withdrawn = false;
+    for (;;) {
+        const auto state = xcb::property32(c, window, wmState, wmState, 1);
+        withdrawn = state.empty() || state.front() == WithdrawnState;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now()).count();
+        if (withdrawn || left <= 0) break;
+        // An event already read in with the last reply would not wake poll.
+        bool pending = false;
+        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+            pending = true;
+            std::free(e);
+        }
+        pollfd fd { xcb_get_file_descriptor(c), POLLIN, 0 };
+        if (!pending) ::poll(&fd, 1, static_cast<int>(left));
+    }
+    const uint32_t none[] = { 0 };
+    xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, none);
+    xcb_flush(c);
+    return withdrawn;
 }
 
 WindowId windowAt(ScreenPoint point, const std::vector<WindowId>& ignore)

@@ -550,6 +550,14 @@ Rect windowBorderBox(Window window)
     return Rect { inside.left - b, inside.top - b, inside.width + 2 * b, inside.height + 2 * b };
 }
 
+Rect windowFrameBox(Window window)
+{
+    Window outer = window;
+    for (Window parent = parentOf(outer); parent != 0 && parent != rootWindow(); parent = parentOf(outer))
+        outer = parent;
+    return windowBorderBox(outer);
+}
+
 Rect screenSize()
 {
     const xcb_screen_t* s = display().screen;

@@ -130,6 +130,9 @@ struct Rect {
 Rect windowRootGeometry(Window window);
 // The same with the window's own border around it.
 Rect windowBorderBox(Window window);
+// The border box of the window's ancestor just under the root: the window
+// manager's frame of a managed window, the window itself when unmanaged.
+Rect windowFrameBox(Window window);
 Rect screenSize();
 
 // Colours here are 0xRRGGBB, as X TrueColor pixels of depth 24.
