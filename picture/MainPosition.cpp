@@ -62,7 +62,12 @@ void keepOnScreen(QWidget& window, const Placement& placement)
         frame.setHeight(frame.height() + kUsualTitleHeight);
     const auto place = kaptivus::platform::reachablePosition(
         ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()}, title, kaptivus::platform::monitors());
-    if (place.x != frame.x() || place.y != frame.y()) window.move(place.x, place.y);
+    if (place.x == frame.x() && place.y == frame.y()) return;
+    // A move adds the frame the toolkit knows of to reach the inside; where
+    // that is not yet the frame the server has, the difference is made up.
+    const QPoint known = window.geometry().topLeft() - window.frameGeometry().topLeft();
+    const QPoint actual = placement.inside.topLeft() - placement.frame.topLeft();
+    window.move(QPoint(place.x, place.y) + actual - known);
 }
 
 } // namespace
