@@ -79,21 +79,18 @@ void openTrayMenu(AgentProcess& agent) { ASSERT_TRUE(agent.openTrayMenu()); }
 TEST_F(Printing, HotkeyWithDirectPrintingPrintsWithoutTheWindow)
 {
     startAgent();
+    // The same action asked for from the command line answers once it has
+    // printed and opened the gate again; the key then prints once more.
+    const ProgramRun asked = runKaptivus({QStringLiteral("--capture"), QStringLiteral("101")});
+    EXPECT_EQ(asked.exitCode, 0) << asked.err;
+    ASSERT_TRUE(cups.waitForJobs(1)) << cups.errorLog().toStdString();
     bool everShown = false;
     ASSERT_TRUE(test::pressKey(test::keysym::Print));
     ASSERT_TRUE(test::waitUntil([&] {
         everShown = everShown || agent.pictureWindowShown();
-        return cups.jobFiles().size() == 1;
+        return cups.jobFiles().size() == 2;
     }, 20s)) << cups.errorLog().toStdString();
     EXPECT_FALSE(everShown);
-    // Closing after printing opened the gate again: the next press prints again.
-    // The queue can deliver the job before the agent has finished with it and
-    // opened the gate; a press in that moment is refused, as any hotkey during
-    // a capture, so Print is pressed until the second job comes.
-    EXPECT_TRUE(test::waitUntil([&] {
-        return test::pressKey(test::keysym::Print) && cups.waitForJobs(2, 2s);
-    }, 20s)) << cups.errorLog().toStdString();
-    EXPECT_FALSE(agent.pictureWindowShown());
 }
 
 // " &Ouvrir" is the tray icon's double click.
