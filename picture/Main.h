@@ -551,8 +551,10 @@ private:
     // The place last read from the settings, if any.
     std::optional<QPoint> m_storedPosition;
     // Shown before the window manager framed it: its place is checked again
-    // with the true frame.
+    // with the true frame, looked for a while after the show since the
+    // toolkit may report no event when the frame comes.
     bool m_placeWhenFramed = false;
+    int m_frameLooksLeft = 0;
     // The history entry the next opened file fills (-1 until first needed,
     // then the number of entries the settings filled) and the marked one.
     int m_historyNext = -1;

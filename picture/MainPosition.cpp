@@ -12,10 +12,16 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 
 #include <utility>
 
 namespace {
+
+// How long the place is looked after once shown, for a window manager slow
+// to frame the window: 50 looks 20 ms apart.
+constexpr int kFrameLooks = 50;
+constexpr int kFrameLookMs = 20;
 
 struct Placement {
     QRect frame;
@@ -96,15 +102,24 @@ void TMain1::moveEvent(QMoveEvent* event)
 }
 
 // A window the window manager framed in place (its inside kept where it was)
-// gets no move event: the first paint, after the frame is on, checks too.
+// gets no move event: the first paint checks too, and looks again until the
+// frame is there.
 void TMain1::placeOnceFramed()
 {
-    // The frame's true size is known now: the place is checked once more.
     if (!m_placeWhenFramed)
         return;
     const Placement placement = shownPlacement(*this);
-    if (placement.framed() && std::exchange(m_placeWhenFramed, false))
+    if (placement.framed()) {
+        m_placeWhenFramed = false;
         keepOnScreen(*this, placement);
+    } else if (isVisible() && m_frameLooksLeft > 0) {
+        // A paint can come before the window manager has framed the window.
+        // One look at a time: a paint meanwhile starts no second chain.
+        const int left = --m_frameLooksLeft;
+        QTimer::singleShot(kFrameLookMs, this, [this, left] {
+            if (m_frameLooksLeft == left) placeOnceFramed();
+        });
+    }
 }
 
 void TMain1::setStoredPosition(const QPoint& place)
@@ -140,6 +155,7 @@ void TMain1::FormShow()
     fitToDesktop();
     keepOnScreen(*this, requestedPlacement(*this));
     m_placeWhenFramed = frameGeometry().size() == size();
+    m_frameLooksLeft = kFrameLooks;
     selectPrinterEntry();
     raise();
     activateWindow();
