@@ -66,7 +66,9 @@ bool listensForCommands(qint64 pid)
     while (std::getline(table, line)) {
         std::istringstream fields(line);
         std::string slot, refs, protocol, flags, type, state, inode, path;
-        if (!(fields >> slot >> refs >> protocol >> flags >> type >> state >> inode >> path)) continue;
+        // The path is the rest of the line: it may hold blanks.
+        if (!(fields >> slot >> refs >> protocol >> flags >> type >> state >> inode)) continue;
+        if (!std::getline(fields >> std::ws, path)) continue;
         constexpr unsigned long acceptsConnections = 0x10000;
         const bool listening = (std::stoul(flags, nullptr, 16) & acceptsConnections) != 0;
         if (listening && inodes.count(inode) && path.size() > 5 && path.ends_with(".sock")) return true;
@@ -134,11 +136,14 @@ void AgentProcess::launch()
 bool AgentProcess::start(std::chrono::milliseconds timeout)
 {
     launch();
-    // Without a folder for its command channel the agent does not listen: it
-    // is ready then once it holds every key its settings give.
+    // Ready once it listens for commands: its keys are in by then, and a
+    // --capture reaches it. An agent that cannot listen (no folder for its
+    // command channel) says so at start; it is ready once it holds every key
+    // its settings give.
     return test::waitUntil([this] {
         if (!isRunning()) return false;
         if (listensForCommands(pid())) return true;
+        if (!m_process.peek(1 << 16).contains("--capture cannot reach this agent")) return false;
         const auto assigned = assignedHotkeys();
         return !assigned.empty() && registeredHotkeys() == assigned;
     }, timeout);

@@ -251,7 +251,7 @@ TEST(Routes, EditorGetsTheHandOffFileAsOneArgumentWithoutAShell)
         env.insert("XDG_RUNTIME_DIR", runtime);
         env.insert("PATH", c.path);
         agent.process().setProcessEnvironment(env);
-        ASSERT_TRUE(agent.start());
+        ASSERT_TRUE(agent.start()) << agent.output().toStdString();
         editShownPicture(agent);
         if (c.started) {
             ASSERT_TRUE(test::waitUntil([&] { return readFile(record).count('\n') == 2; }, 10s));
@@ -326,7 +326,7 @@ TEST(Routes, StaleLinkAtTheHandOffFileBlockedTheEditor)
         else env.insert("XDG_RUNTIME_DIR", c.runtime);
         env.insert("TMPDIR", c.tmpdir);
         agent.process().setProcessEnvironment(env);
-        ASSERT_TRUE(agent.start());
+        ASSERT_TRUE(agent.start()) << agent.output().toStdString();
         editShownPicture(agent);
         // The editor gets the program's own file, which replaced the link
         // itself, or went to a fresh folder beside one another user holds.

@@ -558,6 +558,13 @@ Rect windowFrameBox(Window window)
     return windowBorderBox(outer);
 }
 
+void setMapped(Window window, bool mapped)
+{
+    if (mapped) xcb_map_window(conn(), window);
+    else xcb_unmap_window(conn(), window);
+    sync();
+}
+
 Rect screenSize()
 {
     const xcb_screen_t* s = display().screen;

@@ -133,6 +133,8 @@ Rect windowBorderBox(Window window);
 // The border box of the window's ancestor just under the root: the window
 // manager's frame of a managed window, the window itself when unmanaged.
 Rect windowFrameBox(Window window);
+// Maps or unmaps the window, as its own client would.
+void setMapped(Window window, bool mapped);
 Rect screenSize();
 
 // Colours here are 0xRRGGBB, as X TrueColor pixels of depth 24.

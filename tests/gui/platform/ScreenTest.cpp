@@ -198,6 +198,21 @@ TEST_F(Screen, ActiveWindowRectanglesIncludeTheFrameOnlyOutside)
     EXPECT_EQ(mismatches(inside, 0, 0, client.width, client.height, [](int, int) { return 0x3060c0u; }), 0);
 }
 
+// A window its client unmaps is withdrawn by the window manager a moment
+// later; mapped again only after that, the window manager takes it again.
+TEST_F(Screen, AWindowMappedAgainAfterItsWithdrawalIsManagedAgain)
+{
+    xt::TestWindow window("kaptivus withdrawal test", { 120, 90, 200, 120 }, 0x3060c0);
+    ASSERT_TRUE(window.waitForManaged());
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        xt::setMapped(window.id(), false);
+        ASSERT_TRUE(awaitWithdrawal(window.id(), 5000));
+        xt::setMapped(window.id(), true);
+        ASSERT_TRUE(window.waitForManaged());
+    }
+}
+
 TEST_F(Screen, GoneWindowsHaveEmptyRectangles)
 {
     EXPECT_TRUE(windowClientRect(0).isEmpty());
