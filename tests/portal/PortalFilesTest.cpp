@@ -115,6 +115,13 @@ TEST(PortalPictureFile, ReadDefensivelyAndRemovedOnlyWhereOurs)
                 return path;
             },
             true, "not a regular file", false },
+        { "a folder",
+            [](const std::string& f, const std::string&) {
+                const std::string path = f + "/folder.png";
+                EXPECT_EQ(::mkdir(path.c_str(), 0700), 0);
+                return path;
+            },
+            true, "not a regular file", false },
         { "larger than a desktop's picture",
             [](const std::string& f, const std::string&) {
                 const std::string path = f + "/huge.png";
